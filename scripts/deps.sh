@@ -1,0 +1,36 @@
+# Sourced by ./run, ./test and ./bench: installs the Debian packages that the
+# build, the tests and the benchmarks need, when any is missing.
+
+VIEWER_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libqcustomplot-dev libgl-dev fonts-dejavu-core"
+VIEWER_TEST_PACKAGES="xauth xvfb poppler-utils"
+
+viewer_install_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null; then
+            sudo="sudo"
+        else
+            echo "These Debian packages are missing and there are no root rights to install them: ${missing[*]}" >&2
+            return 1
+        fi
+    fi
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
+        $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Configures and builds one build folder: viewer_build DIR BUILD_TYPE [cmake options...]
+viewer_build() {
+    local dir="$1" type="$2"
+    shift 2
+    cmake -S "$VIEWER_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null &&
+        cmake --build "$dir" -j2
+}

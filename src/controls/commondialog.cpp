@@ -1,0 +1,170 @@
+#include "commondialog.h"
+
+#include "runtimeerror.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::unique_ptr<CommonDialogBackend> &backendSlot()
+{
+    static std::unique_ptr<CommonDialogBackend> slot;
+    return slot;
+}
+
+class QtDialogBackend final : public CommonDialogBackend
+{
+public:
+    std::optional<QString> chooseFile(const FileDialogRequest &r, QWidget *parent) override
+    {
+        QFileDialog dlg(parent, r.title, r.initialDir, r.nameFilter);
+        dlg.setOption(QFileDialog::DontUseNativeDialog);
+        dlg.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dlg.setFileMode(r.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
+        if (!r.defaultSuffix.isEmpty())
+            dlg.setDefaultSuffix(r.defaultSuffix);
+        if (!r.fileName.isEmpty())
+            dlg.selectFile(r.fileName);
+        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dlg.selectedFiles().constFirst();
+    }
+
+    std::optional<OleColor> chooseColor(OleColor initial, bool allowCustom, QWidget *parent) override
+    {
+        QColorDialog dlg(toQColor(initial), parent);
+        dlg.setOption(QColorDialog::DontUseNativeDialog);
+        Q_UNUSED(allowCustom) // Qt's dialog always shows its custom colours
+        if (dlg.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return fromQColor(dlg.selectedColor());
+    }
+
+    std::optional<PrintDialogResult> choosePrinter(QPrinter &printer, bool allowSelection,
+                                                   bool allowPageRange, QWidget *parent) override
+    {
+        QPrintDialog dlg(&printer, parent);
+        dlg.setOption(QAbstractPrintDialog::PrintSelection, allowSelection);
+        dlg.setOption(QAbstractPrintDialog::PrintPageRange, allowPageRange);
+        if (dlg.exec() != QDialog::Accepted)
+            return std::nullopt;
+        PrintDialogResult result;
+        result.fromPage = printer.fromPage();
+        result.toPage = printer.toPage();
+        result.copies = printer.copyCount();
+        result.orientation = printer.pageLayout().orientation() == QPageLayout::Landscape ? 2 : 1;
+        return result;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<CommonDialogBackend> makeQtDialogBackend()
+{
+    return std::make_unique<QtDialogBackend>();
+}
+
+CommonDialog::CommonDialog() = default;
+CommonDialog::~CommonDialog() = default;
+
+CommonDialogBackend &CommonDialog::backend()
+{
+    auto &slot = backendSlot();
+    if (!slot)
+        slot = makeQtDialogBackend();
+    return *slot;
+}
+
+void CommonDialog::installBackend(std::unique_ptr<CommonDialogBackend> backend)
+{
+    backendSlot() = std::move(backend);
+}
+
+QString CommonDialog::toQtFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList result;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts.at(i).trimmed();
+        const QString pattern = parts.at(i + 1).trimmed();
+        const QString qtPatterns = QString(pattern).replace(u';', u' ');
+        if (description.endsWith(u'(' + qtPatterns + u')') || description.endsWith(u'(' + pattern + u')'))
+            result << description;
+        else
+            result << description + u" ("_s + qtPatterns + u')';
+    }
+    if (parts.size() % 2 == 1 && !parts.constLast().isEmpty())
+        result << parts.constLast();
+    return result.join(u";;"_s);
+}
+
+QString CommonDialog::withDefaultExt(const QString &name, const QString &defaultExt)
+{
+    QString ext = defaultExt;
+    if (ext.startsWith(u'.'))
+        ext.remove(0, 1);
+    if (name.isEmpty() || ext.isEmpty() || !QFileInfo(name).suffix().isEmpty())
+        return name;
+    return name + u'.' + ext;
+}
+
+void CommonDialog::showOpen() { showFile(false); }
+void CommonDialog::showSave() { showFile(true); }
+
+void CommonDialog::showFile(bool save)
+{
+    FileDialogRequest r;
+    r.save = save;
+    r.title = dialogTitle;
+    r.nameFilter = toQtFilter(filter);
+    r.initialDir = initDir;
+    r.fileName = fileName;
+    r.defaultSuffix = defaultExt.startsWith(u'.') ? defaultExt.mid(1) : defaultExt;
+    r.mustExist = !save && (flags & FileMustExist);
+    r.confirmOverwrite = save && (flags & OverwritePrompt);
+    const std::optional<QString> chosen = backend().chooseFile(r, m_parent);
+    if (!chosen)
+        return cancelled();
+    fileName = withDefaultExt(*chosen, defaultExt);
+}
+
+void CommonDialog::showColor()
+{
+    const std::optional<OleColor> chosen = backend().chooseColor(color, !(flags & PreventFullOpen), m_parent);
+    if (!chosen)
+        return cancelled();
+    color = *chosen;
+}
+
+void CommonDialog::showPrinter()
+{
+    const std::optional<PrintDialogResult> chosen =
+        backend().choosePrinter(printer(), !(flags & NoSelection), !(flags & NoPageNums), m_parent);
+    if (!chosen)
+        return cancelled();
+    fromPage = chosen->fromPage;
+    toPage = chosen->toPage;
+    copies = chosen->copies;
+    orientation = chosen->orientation;
+}
+
+QPrinter &CommonDialog::printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+
+void CommonDialog::cancelled()
+{
+    if (cancelError)
+        throw RuntimeError(RuntimeError::CancelSelected);
+}

@@ -1,0 +1,122 @@
+#include "icons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace {
+
+void drawChart(QPainter &p, const QRectF &r, bool withTrace)
+{
+    p.setPen(QPen(QColor(40, 40, 40), 1.2));
+    p.setBrush(QColor(16, 24, 40));
+    p.drawRoundedRect(r, 2, 2);
+    if (!withTrace)
+        return;
+    QPainterPath trace;
+    trace.moveTo(r.left() + 2, r.bottom() - 4);
+    trace.lineTo(r.left() + r.width() * 0.35, r.top() + r.height() * 0.45);
+    trace.lineTo(r.left() + r.width() * 0.6, r.top() + r.height() * 0.65);
+    trace.lineTo(r.right() - 2, r.top() + 3);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(80, 230, 120), 2));
+    p.drawPath(trace);
+}
+
+void drawPrinter(QPainter &p)
+{
+    p.setPen(QPen(QColor(50, 50, 50), 1.2));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(9, 3, 14, 9));
+    p.setBrush(QColor(150, 155, 165));
+    p.drawRoundedRect(QRectF(4, 11, 24, 11), 2, 2);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(9, 18, 14, 10));
+    p.setPen(QPen(QColor(120, 120, 120), 1));
+    p.drawLine(QPointF(11, 22), QPointF(21, 22));
+    p.drawLine(QPointF(11, 25), QPointF(19, 25));
+}
+
+void paint(QPainter &p, IconKind kind)
+{
+    switch (kind) {
+    case IconKind::App:
+        drawChart(p, QRectF(2, 4, 28, 24), true);
+        break;
+    case IconKind::Open: {
+        p.setPen(QPen(QColor(120, 90, 20), 1.2));
+        p.setBrush(QColor(240, 200, 90));
+        p.drawRect(QRectF(3, 9, 24, 18));
+        p.setBrush(QColor(250, 220, 120));
+        QPolygonF flap({QPointF(3, 27), QPointF(8, 14), QPointF(30, 14), QPointF(27, 27)});
+        p.drawPolygon(flap);
+        p.setBrush(QColor(240, 200, 90));
+        p.drawRect(QRectF(3, 6, 9, 3));
+        break;
+    }
+    case IconKind::Plot:
+        drawChart(p, QRectF(3, 5, 26, 22), true);
+        break;
+    case IconKind::Print:
+    case IconKind::PrintTrend:
+        drawPrinter(p);
+        if (kind == IconKind::PrintTrend) {
+            p.setPen(QPen(QColor(40, 160, 80), 1.6));
+            p.drawPolyline(QPolygonF({QPointF(10, 10), QPointF(14, 6), QPointF(18, 8), QPointF(22, 4)}));
+        }
+        break;
+    case IconKind::CancelPlot:
+        drawChart(p, QRectF(3, 5, 26, 22), true);
+        p.setPen(QPen(QColor(220, 40, 40), 3.5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(9, 9), QPointF(23, 23));
+        p.drawLine(QPointF(23, 9), QPointF(9, 23));
+        break;
+    case IconKind::Setup: {
+        p.setPen(QPen(QColor(60, 60, 60), 1.2));
+        for (int i = 0; i < 3; ++i) {
+            const qreal y = 8 + i * 8;
+            p.setPen(QPen(QColor(70, 70, 70), 2));
+            p.drawLine(QPointF(5, y), QPointF(27, y));
+            p.setPen(QPen(QColor(40, 40, 40), 1));
+            p.setBrush(QColor(i == 1 ? 80 : 230, i == 0 ? 80 : 180, i == 2 ? 80 : 230));
+            const qreal x = 9 + i * 6;
+            p.drawRoundedRect(QRectF(x - 3, y - 4, 6, 8), 1.5, 1.5);
+        }
+        break;
+    }
+    case IconKind::Cursor:
+        drawChart(p, QRectF(3, 5, 26, 22), true);
+        p.setPen(QPen(QColor(255, 230, 0), 2, Qt::DashLine));
+        p.drawLine(QPointF(17, 6), QPointF(17, 26));
+        break;
+    case IconKind::SaveJpeg:
+        p.setPen(QPen(QColor(30, 50, 110), 1.2));
+        p.setBrush(QColor(60, 100, 190));
+        p.drawRoundedRect(QRectF(4, 4, 24, 24), 2, 2);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(9, 4, 14, 9));
+        p.setBrush(QColor(200, 210, 230));
+        p.drawRect(QRectF(8, 17, 16, 11));
+        p.setPen(QPen(QColor(40, 160, 80), 1.6));
+        p.drawPolyline(QPolygonF({QPointF(10, 26), QPointF(14, 21), QPointF(18, 24), QPointF(22, 19)}));
+        break;
+    }
+}
+
+} // namespace
+
+QIcon drawnIcon(IconKind kind)
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 32.0, size / 32.0);
+        paint(p, kind);
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}

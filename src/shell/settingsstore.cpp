@@ -1,0 +1,113 @@
+#include "settingsstore.h"
+
+#include "sharedstate.h"
+
+#include "controls/runtimeerror.h"
+
+#include <QLocale>
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString groupOf(const QString &section)
+{
+    return QString(section).replace(u'\\', u'/');
+}
+
+QSettings openStore()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, appTitle());
+}
+
+} // namespace
+
+namespace SettingsStore {
+
+QString readText(const QString &section, const QString &key, const QString &defaultText)
+{
+    QSettings store = openStore();
+    store.beginGroup(groupOf(section));
+    const QVariant value = store.value(key);
+    if (!value.isValid())
+        return defaultText;
+    return value.toString();
+}
+
+void writeText(const QString &section, const QString &key, const QString &value)
+{
+    QSettings store = openStore();
+    store.beginGroup(groupOf(section));
+    store.setValue(key, value);
+    store.endGroup();
+    store.sync();
+    if (store.status() != QSettings::NoError)
+        throw RuntimeError(RuntimeError::PathFileAccess);
+}
+
+QString singleToText(float value)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(double(value), 'g', 7);
+}
+
+float textToSingle(const QString &text)
+{
+    bool ok = false;
+    const QString trimmed = text.trimmed();
+    float value = QLocale().toFloat(trimmed, &ok);
+    // A store written under another locale still reads back.
+    if (!ok)
+        value = QLocale::c().toFloat(trimmed, &ok);
+    if (!ok)
+        throw RuntimeError(RuntimeError::TypeMismatch);
+    return value;
+}
+
+QString fileName()
+{
+    return openStore().fileName();
+}
+
+} // namespace SettingsStore
+
+QString PlacementSetting::key(Edge edge)
+{
+    switch (edge) {
+    case Edge::Left: return u"MainLeft"_s;
+    case Edge::Top: return u"MainTop"_s;
+    case Edge::Width: return u"MainWidth"_s;
+    case Edge::Height: return u"MainHeight"_s;
+    }
+    return {};
+}
+
+float PlacementSetting::defaultValue(Edge edge, QSizeF frameClient) const
+{
+    switch (edge) {
+    case Edge::Left:
+        return centredInFrame ? (float(frameClient.width()) - defaultWidth) / 2 : fixedLeft;
+    case Edge::Top:
+        return centredInFrame ? (float(frameClient.height()) - defaultHeight) / 2 : fixedTop;
+    case Edge::Width: return defaultWidth;
+    case Edge::Height: return defaultHeight;
+    }
+    return 0;
+}
+
+float PlacementSetting::read(Edge edge, QSizeF frameClient) const
+{
+    const QString def = SettingsStore::singleToText(defaultValue(edge, frameClient));
+    return SettingsStore::textToSingle(SettingsStore::readText(section, key(edge), def));
+}
+
+void PlacementSetting::write(Edge edge, float value) const
+{
+    SettingsStore::writeText(section, key(edge), SettingsStore::singleToText(value));
+}
+
+const PlacementSetting MainFramePlacement{u"Settings"_s, 6500, 6500, false, 1000, 1000};
+const PlacementSetting DataFilePlacement{u"History\\chartNest"_s, 6765, 5295, true};
+const PlacementSetting TrendPlacement{u"History\\HistPlot"_s, 8130, 5055, true};

@@ -1,0 +1,160 @@
+#include "support/scripteddialogs.h"
+#include "support/testenv.h"
+#include "support/testregistry.h"
+
+#include "controls/commondialog.h"
+#include "controls/runtimeerror.h"
+
+#include <QPrinter>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class CommonDialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TestEnv::reset(); }
+
+    void filterConversion_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("qtFilter");
+        QTest::newRow("description carries its pattern") << u"Log Files(*.csv)|*.csv"_s << u"Log Files(*.csv)"_s;
+        QTest::newRow("jpeg") << u"Jpeg Files(*.jpg)|*.jpg"_s << u"Jpeg Files(*.jpg)"_s;
+        QTest::newRow("description without pattern") << u"Pictures|*.jpg;*.jpeg"_s << u"Pictures (*.jpg *.jpeg)"_s;
+        QTest::newRow("two pairs") << u"Logs|*.csv|All|*.*"_s << u"Logs (*.csv);;All (*.*)"_s;
+        QTest::newRow("empty") << QString() << QString();
+    }
+
+    void filterConversion()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, qtFilter);
+        QCOMPARE(CommonDialog::toQtFilter(filter), qtFilter);
+    }
+
+    void defaultExtension_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("ext");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("added") << u"/tmp/trend"_s << u".jpg"_s << u"/tmp/trend.jpg"_s;
+        QTest::newRow("added without dot") << u"/tmp/trend"_s << u"jpg"_s << u"/tmp/trend.jpg"_s;
+        QTest::newRow("kept") << u"/tmp/trend.jpeg"_s << u".jpg"_s << u"/tmp/trend.jpeg"_s;
+        QTest::newRow("dot in folder only") << u"/tmp/a.b/trend"_s << u".jpg"_s << u"/tmp/a.b/trend.jpg"_s;
+        QTest::newRow("no default") << u"/tmp/trend"_s << QString() << u"/tmp/trend"_s;
+    }
+
+    void defaultExtension()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, ext);
+        QFETCH(QString, result);
+        QCOMPARE(CommonDialog::withDefaultExt(name, ext), result);
+    }
+
+    void openPassesItsStateAndKeepsTheChoice()
+    {
+        CommonDialog d;
+        d.flags = 4100;
+        d.filter = u"Log Files(*.csv)|*.csv"_s;
+        d.dialogTitle = u"Open Log file (.csv)"_s;
+        d.initDir = u"/data/"_s;
+        d.fileName = u"/data/old.csv"_s;
+        TestEnv::dialogs().files = {u"/data/new.csv"_s};
+        d.showOpen();
+        QCOMPARE(d.fileName, u"/data/new.csv"_s);
+        const FileDialogRequest r = TestEnv::dialogs().fileRequests.constFirst();
+        QVERIFY(!r.save);
+        QVERIFY(r.mustExist);
+        QCOMPARE(r.title, u"Open Log file (.csv)"_s);
+        QCOMPARE(r.initialDir, u"/data/"_s);
+        QCOMPARE(r.fileName, u"/data/old.csv"_s);
+        QCOMPARE(r.nameFilter, u"Log Files(*.csv)"_s);
+
+        // The next use proposes what this one left behind.
+        TestEnv::dialogs().files = {u"/data/third.csv"_s};
+        d.showOpen();
+        QCOMPARE(TestEnv::dialogs().fileRequests.at(1).fileName, u"/data/new.csv"_s);
+    }
+
+    void cancelRaisesOnlyWhenAsked()
+    {
+        CommonDialog d;
+        d.fileName = u"kept.csv"_s;
+        d.showOpen(); // empty queue: the user cancels
+        QCOMPARE(d.fileName, u"kept.csv"_s);
+
+        d.cancelError = true;
+        try {
+            d.showOpen();
+            QFAIL("cancel did not raise");
+        } catch (const RuntimeError &e) {
+            QCOMPARE(e.number(), 32755);
+        }
+        QCOMPARE(d.fileName, u"kept.csv"_s);
+    }
+
+    void saveAddsTheDefaultExtensionAndAsksBeforeOverwriting()
+    {
+        CommonDialog d;
+        d.flags = 6;
+        d.defaultExt = u".jpg"_s;
+        TestEnv::dialogs().files = {u"/tmp/picture"_s};
+        d.showSave();
+        QCOMPARE(d.fileName, u"/tmp/picture.jpg"_s);
+        const FileDialogRequest r = TestEnv::dialogs().fileRequests.constFirst();
+        QVERIFY(r.save);
+        QVERIFY(r.confirmOverwrite);
+        QVERIFY(!r.mustExist);
+        QCOMPARE(r.defaultSuffix, u"jpg"_s);
+    }
+
+    void colourStartsFromTheGivenOneAndCancelKeepsIt()
+    {
+        CommonDialog d;
+        d.flags = 5;
+        d.color = 0x0000FF;
+        d.showColor(); // cancelled
+        QCOMPARE(d.color, OleColor(0x0000FF));
+        TestEnv::dialogs().colors = {OleColor(0x00FF00)};
+        d.showColor();
+        QCOMPARE(d.color, OleColor(0x00FF00));
+        QCOMPARE(TestEnv::dialogs().colorRequests, (QList<OleColor>{0x0000FF, 0x0000FF}));
+    }
+
+    void printReadsBackRangeCopiesAndOrientation()
+    {
+        CommonDialog d;
+        d.flags = 12;
+        d.cancelError = true;
+        PrintDialogResult chosen;
+        chosen.fromPage = 2;
+        chosen.toPage = 5;
+        chosen.copies = 3;
+        chosen.orientation = 2;
+        TestEnv::dialogs().prints = {chosen};
+        TestEnv::dialogs().configurePrinter = [](QPrinter &p) { p.setOutputFileName(u"/tmp/x.pdf"_s); };
+        d.showPrinter();
+        QCOMPARE(d.fromPage, 2);
+        QCOMPARE(d.toPage, 5);
+        QCOMPARE(d.copies, 3);
+        QCOMPARE(d.orientation, 2);
+        QCOMPARE(d.printer().outputFileName(), u"/tmp/x.pdf"_s);
+        const auto request = TestEnv::dialogs().printRequests.constFirst();
+        QVERIFY(!request.allowSelection);
+        QVERIFY(!request.allowPageRange);
+    }
+
+    void colourPacking()
+    {
+        QCOMPARE(fromQColor(QColor(255, 0, 0)), OleColor(0x0000FF));
+        QCOMPARE(fromQColor(QColor(0x12, 0x34, 0x56)), OleColor(0x563412));
+        QCOMPARE(toQColor(0x563412), QColor(0x12, 0x34, 0x56));
+    }
+};
+
+VIEWER_TEST(CommonDialogTest)
+#include "tst_commondialog.moc"

@@ -1,0 +1,247 @@
+#include "support/scriptedui.h"
+#include "support/startup.h"
+#include "support/testenv.h"
+#include "support/testregistry.h"
+
+#include "controls/twips.h"
+#include "logview/datafilewindow.h"
+#include "shell/mainframe.h"
+#include "shell/settingsstore.h"
+#include "shell/sharedstate.h"
+#include "shell/singleinstance.h"
+#include "shell/splash.h"
+#include "shell/uiservices.h"
+
+#include "controls/runtimeerror.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+using Edge = PlacementSetting::Edge;
+
+namespace {
+// One pixel is 15 twips at 96 DPI; placements round to whole pixels.
+constexpr double PixelTwips = 15.0;
+
+void compareTwips(double actual, double expected)
+{
+    QVERIFY2(std::abs(actual - expected) <= PixelTwips / 2 + 0.01,
+             qPrintable(u"%1 twips, expected %2"_s.arg(actual).arg(expected)));
+}
+} // namespace
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TestEnv::reset(); }
+
+    void loadSetsUpSharedStateAndKeepsTheFrameHidden()
+    {
+        Splash *splash = TestStartup::begin();
+        QVERIFY(splash->isVisible());
+        QVERIFY(!splash->windowFlags().testFlag(Qt::WindowTitleHint));
+        QCOMPARE(splash->findChild<QLabel *>(u"splashLabel"_s)->text(), u"Initializing System, Please Wait!"_s);
+        QCOMPARE(splash->findChild<QLabel *>(u"Image1"_s)->pixmap().size(), QSize(400, 287));
+        QCOMPARE(splash->theCount(), qint16(1));
+        QVERIFY(loadedMainFrame());
+        QVERIFY(!mainFrame().isVisible());
+        QCOMPARE(mainFrame().windowTitle(), u"Quandel KRN-740 Data Viewer"_s);
+        QCOMPARE(shared().fileDialog, &mainFrame().cmdFile());
+        QCOMPARE(shared().startDir, QDir::toNativeSeparators(QDir::currentPath()));
+        QCOMPARE(shared().helpFilePath, shared().startDir + u"/KRN740 DATA VIEWER HELP.HLP"_s);
+        QVERIFY(!loadedHistory());
+    }
+
+    void driveRootGivesTwoSeparators()
+    {
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(u"/"_s));
+        TestStartup::begin();
+        QDir::setCurrent(before);
+        QCOMPARE(shared().helpFilePath, u"//KRN740 DATA VIEWER HELP.HLP"_s);
+    }
+
+    void tenthTickOpensTheDataFileWindow()
+    {
+        QPointer<Splash> splash = TestStartup::begin();
+        for (int tick = 1; tick <= 9; ++tick) {
+            splash->timerTick();
+            QCOMPARE(splash->theCount(), qint16(tick + 1));
+            QVERIFY(!loadedHistory());
+        }
+        splash->timerTick();
+        QVERIFY(loadedHistory());
+        QVERIFY(frmHistory().isVisible());
+        QCOMPARE(frmHistory().windowTitle(), u"Data File Viewer"_s);
+        QVERIFY(mainFrame().isVisible());
+        QCOMPARE(frmHistory().mdiArea(), mainFrame().mdiArea());
+        QVERIFY(!splash->isVisible());
+        QVERIFY(!splash->timer()->isActive());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!splash);
+        QVERIFY(!Splash::current());
+    }
+
+    void timerOpensTheWindowAfterAboutOneSecond()
+    {
+        StartupHooks hooks;
+        hooks.openDataFileWindow = [] { return static_cast<QWidget *>(&frmHistory()); };
+        QElapsedTimer clock;
+        clock.start();
+        Splash::start(hooks);
+        QTRY_VERIFY_WITH_TIMEOUT(loadedHistory() && frmHistory().isVisible(), 5000);
+        QVERIFY2(clock.elapsed() >= 900, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void firstRunPlacesWindowsAtTheirDefaults()
+    {
+        TestStartup::run();
+        const QRectF frame = twips::geometryOf(mainFrame());
+        compareTwips(frame.x(), 1000);
+        compareTwips(frame.y(), 1000);
+        compareTwips(frame.width(), 6500);
+        compareTwips(frame.height(), 6500);
+
+        const QSizeF client = mainFrame().clientTwips();
+        const QRectF data = twips::geometryOf(frmHistory());
+        compareTwips(data.width(), 6765);
+        compareTwips(data.height(), 5295);
+        compareTwips(data.x(), (client.width() - 6765) / 2);
+        compareTwips(data.y(), (client.height() - 5295) / 2);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+    void storedPlacementsAreUsed()
+    {
+        MainFramePlacement.write(Edge::Left, 1500);
+        MainFramePlacement.write(Edge::Top, 600);
+        MainFramePlacement.write(Edge::Width, 12000);
+        MainFramePlacement.write(Edge::Height, 9000);
+        DataFilePlacement.write(Edge::Left, 300);
+        DataFilePlacement.write(Edge::Top, 150);
+        DataFilePlacement.write(Edge::Width, 9000);
+        DataFilePlacement.write(Edge::Height, 6000);
+        TestStartup::run();
+        QCOMPARE(twips::geometryOf(mainFrame()), QRectF(1500, 600, 12000, 9000));
+        QCOMPARE(twips::geometryOf(frmHistory()), QRectF(300, 150, 9000, 6000));
+    }
+
+    void storedTextThatIsNoNumber()
+    {
+        // The data file window reports it and keeps that one property; the main
+        // frame skips it silently.
+        MainFramePlacement.write(Edge::Width, 9000);
+        SettingsStore::writeText(u"Settings"_s, u"MainLeft"_s, u"left"_s);
+        SettingsStore::writeText(u"History\\chartNest"_s, u"MainWidth"_s, u"wide"_s);
+        DataFilePlacement.write(Edge::Left, 450);
+        DataFilePlacement.write(Edge::Height, 6000);
+        Splash *splash = TestStartup::begin();
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        compareTwips(twips::geometryOf(mainFrame()).x(), 1000);
+        compareTwips(twips::geometryOf(mainFrame()).width(), 9000);
+
+        TestStartup::finish(splash);
+        QCOMPARE(TestEnv::ui().texts(),
+                 QStringList{u"Error 13 = Type mismatch in function splashScreenTimer1 occurred.\r\n"
+                             "Please contact Halvard with this error."_s});
+        const QRectF data = twips::geometryOf(frmHistory());
+        compareTwips(data.x(), 450);
+        compareTwips(data.height(), 6000);
+        compareTwips(data.width(), 6765); // the window's design width, kept
+        QVERIFY(frmHistory().isVisible());
+        QVERIFY(!Splash::current());
+    }
+
+    void smallFrameGivesNegativeDefaultEdges()
+    {
+        MainFramePlacement.write(Edge::Width, 4500);
+        MainFramePlacement.write(Edge::Height, 4000);
+        TestStartup::run();
+        const QSizeF client = mainFrame().clientTwips();
+        QVERIFY(client.width() < 6765);
+        const QRectF data = twips::geometryOf(frmHistory());
+        QVERIFY(data.x() < 0);
+        QVERIFY(data.y() < 0);
+        compareTwips(data.x(), (client.width() - 6765) / 2);
+        compareTwips(data.y(), (client.height() - 5295) / 2);
+    }
+
+    void secondInstanceEndsWithoutWindowsOrSettings()
+    {
+        Splash *splash = TestStartup::begin(true);
+        QCOMPARE(TestEnv::ui().messages.size(), 1);
+        const RecordedMessage m = TestEnv::ui().messages.constFirst();
+        QCOMPARE(m.text, u"Lumet Viewer is already running! Please check the\r\n"
+                         "taskbar or background window for active version."_s);
+        QCOMPARE(m.icon, MsgIcon::Question);
+        QCOMPARE(m.buttons, MsgButtons::Ok);
+        QCOMPARE(m.caption, u"Quandel KRN-740 Data Viewer"_s);
+        QVERIFY(programEnded());
+        QCOMPARE(TestEnv::ui().endCount, 1);
+        QVERIFY(!splash->timer()->isActive());
+        for (int i = 0; i < 12; ++i)
+            splash->timerTick();
+        QVERIFY(!loadedHistory());
+        QVERIFY(!mainFrame().isVisible());
+        QVERIFY(!QFile::exists(TestEnv::settingsFile()));
+    }
+
+    void initFailureShowsTheThreeLineMessageAndEnds()
+    {
+        StartupHooks hooks;
+        hooks.openDataFileWindow = [] { return static_cast<QWidget *>(&frmHistory()); };
+        hooks.anotherInstanceRunning = []() -> bool { throw RuntimeError(75); };
+        Splash *splash = Splash::start(hooks);
+        QVERIFY(splash->initFailed());
+        QCOMPARE(TestEnv::ui().messages.size(), 1);
+        const RecordedMessage m = TestEnv::ui().messages.constFirst();
+        QCOMPARE(m.text, u"Lumet Viewers has encountered and error while initializing data.\r\n"
+                         "This is probably due to a file that is missing.\r\n"
+                         "Please re-install the Lumet data viewer from the CD or orig source."_s);
+        QCOMPARE(m.icon, MsgIcon::Critical);
+        QCOMPARE(TestEnv::ui().exitCode, 1);
+        QVERIFY(!splash->isVisible());
+        for (int i = 0; i < 12; ++i)
+            splash->timerTick();
+        QVERIFY(!loadedHistory());
+        QCOMPARE(TestEnv::ui().messages.size(), 1);
+    }
+
+    void lockFileTellsOfAnotherInstance()
+    {
+        const QString path = TestEnv::tempDir() + u"/instance.lock"_s;
+        {
+            SingleInstance first(path);
+            QVERIFY(first.tryAcquire());
+            QVERIFY(first.tryAcquire()); // asking again is no second instance
+            SingleInstance second(path);
+            QVERIFY(!second.tryAcquire());
+        }
+        SingleInstance afterExit(path);
+        QVERIFY(afterExit.tryAcquire());
+    }
+
+    void lockOfACrashedInstanceIsTakenOver()
+    {
+        const QString path = TestEnv::tempDir() + u"/crashed.lock"_s;
+        QFile lock(path);
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        // A process number that cannot be running (above the kernel's limit).
+        lock.write("99999999\nkrn740-viewer\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        lock.close();
+        SingleInstance next(path);
+        QVERIFY(next.tryAcquire());
+    }
+};
+
+VIEWER_TEST(StartupTest)
+#include "tst_startup.moc"

@@ -1,0 +1,79 @@
+#include "testenv.h"
+
+#include "scripteddialogs.h"
+#include "scriptedui.h"
+
+#include "controls/commondialog.h"
+#include "shell/settingsstore.h"
+#include "shell/sharedstate.h"
+#include "shell/uiservices.h"
+#include "shell/windowregistry.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QTemporaryDir *g_root = nullptr;
+ScriptedUi *g_ui = nullptr;
+ScriptedDialogs *g_dialogs = nullptr;
+} // namespace
+
+namespace TestEnv {
+
+void initProcess()
+{
+    g_root = new QTemporaryDir(QDir::tempPath() + u"/krn740-tests-XXXXXX"_s);
+    const QByteArray root = g_root->path().toUtf8();
+    QDir(g_root->path()).mkpath(u"config"_s);
+    QDir(g_root->path()).mkpath(u"runtime"_s);
+    QFile::setPermissions(g_root->path() + u"/runtime"_s, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_CONFIG_HOME", root + "/config");
+    qputenv("XDG_RUNTIME_DIR", root + "/runtime");
+    qputenv("HOME", root);
+}
+
+void initApplication()
+{
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, g_root->path() + u"/config"_s);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, g_root->path() + u"/config"_s);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    reset();
+}
+
+void reset()
+{
+    WindowRegistry::unloadAll();
+    resetShared();
+    resetProgramEnded();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    auto scriptedUi = std::make_unique<ScriptedUi>();
+    g_ui = scriptedUi.get();
+    installUi(std::move(scriptedUi));
+    auto scriptedDialogs = std::make_unique<ScriptedDialogs>();
+    g_dialogs = scriptedDialogs.get();
+    CommonDialog::installBackend(std::move(scriptedDialogs));
+    setYieldInterval(15);
+    clearSettings();
+}
+
+ScriptedUi &ui() { return *g_ui; }
+ScriptedDialogs &dialogs() { return *g_dialogs; }
+
+QString settingsFile() { return SettingsStore::fileName(); }
+
+void clearSettings()
+{
+    QFile::remove(settingsFile());
+}
+
+QString tempDir() { return g_root->path(); }
+
+} // namespace TestEnv
