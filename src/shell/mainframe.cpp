@@ -1,5 +1,6 @@
 #include "mainframe.h"
 
+#include "aboutbox.h"
 #include "helpviewer.h"
 #include "settingsstore.h"
 #include "sharedstate.h"
@@ -195,5 +196,5 @@ void MainFrame::showHelp(int command)
 
 void MainFrame::mnuHelpAboutClick()
 {
-    // The about box arrives with its own window; until then the command does nothing.
+    showAboutBox();
 }

@@ -44,6 +44,7 @@ void initApplication()
 {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, g_root->path() + u"/config"_s);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, g_root->path() + u"/config"_s);
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, g_root->path() + u"/system"_s);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     reset();
 }
