@@ -1,0 +1,289 @@
+#include "logvalueparser.h"
+
+#include "controls/runtimeerror.h"
+
+#include <QDate>
+
+#include <charconv>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+[[noreturn]] void mismatch()
+{
+    throw RuntimeError(RuntimeError::TypeMismatch);
+}
+
+struct Token
+{
+    enum Kind { Number, Word } kind;
+    QStringView text;
+};
+
+// Splits a text into runs of digits and runs of letters; everything else separates.
+template<int N>
+int tokenize(QStringView text, Token (&tokens)[N])
+{
+    int count = 0;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        const QChar c = text[i];
+        if (c.isDigit() || c.isLetter()) {
+            const bool digits = c.isDigit();
+            qsizetype j = i + 1;
+            while (j < n && (digits ? text[j].isDigit() : text[j].isLetter()))
+                ++j;
+            if (count == N)
+                mismatch();
+            tokens[count++] = {digits ? Token::Number : Token::Word, text.mid(i, j - i)};
+            i = j;
+        } else if (c.isSpace() || c == u'/' || c == u'-' || c == u'.' || c == u',' || c == u':') {
+            ++i;
+        } else {
+            mismatch();
+        }
+    }
+    return count;
+}
+
+int toInt(QStringView digits)
+{
+    if (digits.size() > 9)
+        mismatch();
+    int value = 0;
+    for (QChar c : digits)
+        value = value * 10 + c.digitValue();
+    return value;
+}
+
+int fullYear(QStringView digits)
+{
+    const int y = toInt(digits);
+    if (digits.size() <= 2)
+        return y < 30 ? 2000 + y : 1900 + y;
+    return y;
+}
+
+QString folded(QStringView s)
+{
+    return s.toString().toCaseFolded();
+}
+
+} // namespace
+
+LogValueParser::LogValueParser(const QLocale &locale)
+    : m_locale(locale)
+{
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    const qsizetype d = format.indexOf(u'd');
+    const qsizetype m = format.indexOf(u'M');
+    const qsizetype y = format.indexOf(u'y');
+    if (y >= 0 && y < m && y < d)
+        m_order = Order::YearMonthDay;
+    else if (d >= 0 && d < m)
+        m_order = Order::DayMonthYear;
+    else
+        m_order = Order::MonthDayYear;
+
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    for (const QLocale &l : {locale, english}) {
+        for (int month = 1; month <= 12; ++month) {
+            m_monthNames[month - 1] << folded(l.monthName(month, QLocale::LongFormat))
+                                    << folded(l.monthName(month, QLocale::ShortFormat))
+                                    << folded(l.standaloneMonthName(month, QLocale::LongFormat))
+                                    << folded(l.standaloneMonthName(month, QLocale::ShortFormat));
+        }
+        for (int day = 1; day <= 7; ++day)
+            m_dayNames << folded(l.dayName(day, QLocale::LongFormat)) << folded(l.dayName(day, QLocale::ShortFormat));
+        m_am << folded(l.amText());
+        m_pm << folded(l.pmText());
+    }
+    m_am << u"a"_s;
+    m_pm << u"p"_s;
+    // Some locales abbreviate with a trailing dot ("Dez."); the tokenizer drops it.
+    for (QStringList &names : m_monthNames)
+        for (QString &name : names)
+            if (name.endsWith(u'.'))
+                name.chop(1);
+}
+
+int LogValueParser::monthOfName(QStringView word) const
+{
+    const QString w = folded(word);
+    for (int month = 0; month < 12; ++month)
+        if (m_monthNames[month].contains(w))
+            return month + 1;
+    return 0;
+}
+
+bool LogValueParser::isDayName(QStringView word) const
+{
+    return m_dayNames.contains(folded(word));
+}
+
+int LogValueParser::meridiemOf(QStringView word) const
+{
+    const QString w = folded(word);
+    if (m_am.contains(w))
+        return 0;
+    if (m_pm.contains(w))
+        return 12;
+    return -1;
+}
+
+double LogValueParser::date(QStringView text) const
+{
+    Token tokens[8];
+    const int count = tokenize(text.trimmed(), tokens);
+    QStringView numbers[3];
+    int numberCount = 0;
+    int namedMonth = 0;
+    for (int i = 0; i < count; ++i) {
+        if (tokens[i].kind == Token::Number) {
+            if (numberCount == 3)
+                mismatch();
+            numbers[numberCount++] = tokens[i].text;
+        } else if (const int month = monthOfName(tokens[i].text); month && !namedMonth) {
+            namedMonth = month;
+        } else if (!isDayName(tokens[i].text)) {
+            mismatch();
+        }
+    }
+
+    int year = 0, month = 0, day = 0;
+    if (namedMonth) {
+        if (numberCount != 2)
+            mismatch();
+        month = namedMonth;
+        // The year is the one with more than two digits, else the later one.
+        const bool firstIsYear = numbers[0].size() > 2 || (numbers[1].size() <= 2 && m_order == Order::YearMonthDay);
+        year = fullYear(firstIsYear ? numbers[0] : numbers[1]);
+        day = toInt(firstIsYear ? numbers[1] : numbers[0]);
+    } else {
+        if (numberCount != 3)
+            mismatch();
+        if (numbers[0].size() > 2 || m_order == Order::YearMonthDay) {
+            year = fullYear(numbers[0]);
+            month = toInt(numbers[1]);
+            day = toInt(numbers[2]);
+        } else {
+            const bool monthFirst = m_order == Order::MonthDayYear;
+            month = toInt(numbers[monthFirst ? 0 : 1]);
+            day = toInt(numbers[monthFirst ? 1 : 0]);
+            year = fullYear(numbers[2]);
+            if (month > 12 && day <= 12)
+                std::swap(month, day);
+        }
+    }
+    if (year < 100 || year > 9999)
+        mismatch();
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        mismatch();
+    static const QDate epoch(1899, 12, 30);
+    return double(epoch.daysTo(date));
+}
+
+double LogValueParser::time(QStringView text) const
+{
+    const QStringView t = text.trimmed();
+    int parts[3] = {0, 0, 0};
+    int partCount = 0;
+    double fraction = 0;
+    int meridiem = -1;
+    qsizetype i = 0;
+    const qsizetype n = t.size();
+    bool expectPart = true;
+    while (i < n) {
+        const QChar c = t[i];
+        if (c.isDigit()) {
+            if (!expectPart || partCount == 3)
+                mismatch();
+            qsizetype j = i;
+            while (j < n && t[j].isDigit())
+                ++j;
+            if (j - i > 2)
+                mismatch();
+            parts[partCount++] = toInt(t.mid(i, j - i));
+            i = j;
+            expectPart = false;
+            if (i < n && t[i] == u':') {
+                expectPart = true;
+                ++i;
+            } else if (partCount == 3 && i < n && (t[i] == u'.' || t[i] == m_locale.decimalPoint().at(0))) {
+                qsizetype k = i + 1;
+                double scale = 0.1;
+                while (k < n && t[k].isDigit()) {
+                    fraction += t[k].digitValue() * scale;
+                    scale /= 10;
+                    ++k;
+                }
+                if (k == i + 1)
+                    mismatch();
+                i = k;
+            }
+        } else if (c.isSpace()) {
+            ++i;
+        } else if (c.isLetter()) {
+            qsizetype j = i;
+            while (j < n && (t[j].isLetter() || t[j] == u'.'))
+                ++j;
+            QString word = t.mid(i, j - i).toString();
+            word.remove(u'.');
+            if (meridiem >= 0 || (meridiem = meridiemOf(word)) < 0)
+                mismatch();
+            i = j;
+        } else {
+            mismatch();
+        }
+    }
+    // No number at all, or a separator with nothing after it.
+    if (expectPart)
+        mismatch();
+    // A bare number is no time unless it carries AM or PM.
+    if (partCount == 1 && meridiem < 0)
+        mismatch();
+    int hour = parts[0];
+    const int minute = parts[1];
+    const int second = parts[2];
+    if (minute > 59 || second > 59)
+        mismatch();
+    if (meridiem >= 0) {
+        if (hour < 1 || hour > 12)
+            mismatch();
+        hour = hour % 12 + meridiem;
+    } else if (hour > 23) {
+        mismatch();
+    }
+    return (hour * 3600.0 + minute * 60.0 + second + fraction) / 86400.0;
+}
+
+double LogValueParser::number(QStringView text) const
+{
+    const QStringView t = text.trimmed();
+    // The logger's own form, read without allocating.
+    char buffer[64];
+    if (t.size() > 0 && t.size() < qsizetype(sizeof buffer)) {
+        bool ascii = true;
+        for (qsizetype i = 0; i < t.size(); ++i) {
+            const char16_t c = t[i].unicode();
+            ascii = ascii && c < 128;
+            buffer[i] = char(c);
+        }
+        double value = 0;
+        const auto [end, error] = std::from_chars(buffer, buffer + t.size(), value, std::chars_format::general);
+        if (ascii && error == std::errc() && end == buffer + t.size()) {
+            if (!std::isfinite(value))
+                mismatch();
+            return value;
+        }
+    }
+    bool ok = false;
+    const double value = m_locale.toDouble(t, &ok);
+    if (!ok || !std::isfinite(value))
+        mismatch();
+    return value;
+}

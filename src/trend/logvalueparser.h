@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// Reads the date, time and value texts of a log by the user's regional settings,
+// into the trend's time scale (days since 30 December 1899, the time of day as
+// the fraction). Widget-free; one parser serves a whole plot run.
+//
+// Dates: the locale's short and long forms and the common logger forms M/D/YYYY,
+// D.M.YYYY and YYYY-MM-DD; the locale decides the order of numeric day and month
+// (a month above 12 is taken as the day). Two-digit years below 30 are 20xx.
+// Times: h:mm, h:mm:ss and h:mm:ss.zzz, with or without AM/PM.
+// Numbers: the plain decimal form the logger writes, or the locale's own form.
+// Anything else throws RuntimeError 13 (Type mismatch).
+class LogValueParser
+{
+public:
+    explicit LogValueParser(const QLocale &locale = QLocale());
+
+    // Whole days since 30 December 1899 (years 100 to 9999).
+    double date(QStringView text) const;
+    // The time of day as a fraction of a day, in [0, 1).
+    double time(QStringView text) const;
+    // A finite real.
+    double number(QStringView text) const;
+
+private:
+    enum class Order { MonthDayYear, DayMonthYear, YearMonthDay };
+
+    int monthOfName(QStringView word) const;
+    bool isDayName(QStringView word) const;
+    int meridiemOf(QStringView word) const; // 0 am, 12 pm, -1 neither
+
+    QLocale m_locale;
+    Order m_order = Order::MonthDayYear;
+    QStringList m_monthNames[12];
+    QStringList m_dayNames;
+    QStringList m_am;
+    QStringList m_pm;
+};

@@ -1,0 +1,141 @@
+#include "support/testregistry.h"
+
+#include "controls/runtimeerror.h"
+#include "trend/logvalueparser.h"
+
+#include <QDate>
+#include <QTest>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+double days(int y, int m, int d)
+{
+    return double(QDate(1899, 12, 30).daysTo(QDate(y, m, d)));
+}
+} // namespace
+
+class LogValueParserTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dates_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("logger M/D/YYYY") << u"en_US"_s << u"1/31/2024"_s << days(2024, 1, 31);
+        QTest::newRow("two-digit year 20xx") << u"en_US"_s << u"12/7/26"_s << days(2026, 12, 7);
+        QTest::newRow("two-digit year 19xx") << u"en_US"_s << u"12/7/95"_s << days(1995, 12, 7);
+        QTest::newRow("ISO") << u"en_US"_s << u"2024-02-29"_s << days(2024, 2, 29);
+        QTest::newRow("ISO under a day-first locale") << u"de_DE"_s << u"2024-02-01"_s << days(2024, 2, 1);
+        QTest::newRow("day first where the locale says so") << u"en_GB"_s << u"1/2/2024"_s << days(2024, 2, 1);
+        QTest::newRow("D.M.YYYY") << u"de_DE"_s << u"31.01.2024"_s << days(2024, 1, 31);
+        QTest::newRow("month above 12 is the day") << u"en_US"_s << u"31/01/2024"_s << days(2024, 1, 31);
+        QTest::newRow("long form") << u"en_US"_s << u"Wednesday, January 31, 2024"_s << days(2024, 1, 31);
+        QTest::newRow("short month name") << u"en_GB"_s << u"7 Dec 2026"_s << days(2026, 12, 7);
+        QTest::newRow("local long form") << u"de_DE"_s << u"Mittwoch, 31. Januar 2024"_s << days(2024, 1, 31);
+        QTest::newRow("epoch") << u"en_US"_s << u"12/30/1899"_s << 0.0;
+        QTest::newRow("before the epoch") << u"en_US"_s << u"1/1/1800"_s << days(1800, 1, 1);
+        QTest::newRow("far future") << u"en_US"_s << u"12/31/9999"_s << days(9999, 12, 31);
+        QTest::newRow("blanks around") << u"en_US"_s << u"  2/3/2024 "_s << days(2024, 2, 3);
+    }
+
+    void dates()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(LogValueParser(QLocale(locale)).date(text), value);
+    }
+
+    void times_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("seconds");
+        QTest::newRow("h:mm") << u"en_US"_s << u"7:05"_s << 7 * 3600.0 + 300;
+        QTest::newRow("h:mm:ss") << u"en_US"_s << u"23:59:59"_s << 86399.0;
+        QTest::newRow("milliseconds") << u"en_US"_s << u"0:00:01.250"_s << 1.25;
+        QTest::newRow("locale decimal comma") << u"de_DE"_s << u"10:00:01,5"_s << 36001.5;
+        QTest::newRow("pm") << u"en_US"_s << u"1:30:00 PM"_s << 13 * 3600.0 + 1800;
+        QTest::newRow("midnight 12 AM") << u"en_US"_s << u"12:00:00 AM"_s << 0.0;
+        QTest::newRow("noon 12 PM") << u"en_US"_s << u"12:00:00 PM"_s << 12 * 3600.0;
+        QTest::newRow("lower-case a.m.") << u"en_US"_s << u"11:15 a.m."_s << 11 * 3600.0 + 900;
+        QTest::newRow("suffix without blank") << u"en_US"_s << u"11:15pm"_s << 23 * 3600.0 + 900;
+        QTest::newRow("hour with suffix only") << u"en_US"_s << u"5 PM"_s << 17 * 3600.0;
+        QTest::newRow("midnight") << u"en_US"_s << u"0:00:00"_s << 0.0;
+    }
+
+    void times()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QFETCH(double, seconds);
+        QCOMPARE(LogValueParser(QLocale(locale)).time(text), seconds / 86400.0);
+    }
+
+    void numbers_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("plain") << u"en_US"_s << u"12.75"_s << 12.75;
+        QTest::newRow("negative") << u"en_US"_s << u"-0.5"_s << -0.5;
+        QTest::newRow("negative zero") << u"en_US"_s << u"-0"_s << -0.0;
+        QTest::newRow("exponent") << u"en_US"_s << u"1e308"_s << 1e308;
+        QTest::newRow("leading plus") << u"en_US"_s << u"+3"_s << 3.0;
+        QTest::newRow("blanks") << u"en_US"_s << u" 42 "_s << 42.0;
+        QTest::newRow("the logger's dot under a decimal-comma locale") << u"de_DE"_s << u"1.5"_s << 1.5;
+        QTest::newRow("the locale's decimal comma") << u"de_DE"_s << u"1,5"_s << 1.5;
+        QTest::newRow("zero written into an empty cell") << u"en_US"_s << u"0"_s << 0.0;
+    }
+
+    void numbers()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        const double parsed = LogValueParser(QLocale(locale)).number(text);
+        QCOMPARE(parsed, value);
+        QCOMPARE(std::signbit(parsed), std::signbit(value));
+    }
+
+    void textsThatAreNotValues_data()
+    {
+        QTest::addColumn<int>("kind"); // 0 date, 1 time, 2 number
+        QTest::addColumn<QString>("text");
+        for (const char *t : {"", "abc", "2/30/2024", "13/13/2024", "1/2", "1/2/3/4", "12:00:00", "1/1/99999",
+                              "Foo 3, 2024", "1/1/0050", "1/1/2024 extra"})
+            QTest::newRow(qPrintable(u"date "_s + QString::fromLatin1(t))) << 0 << QString::fromLatin1(t);
+        for (const char *t : {"", "abc", "24:00:00", "23:60:00", "12:00:60", "13:00 PM", "0:00 AM", "7", "7:",
+                              "1:2:3:4", "12:00:00 XM", "1/31/2024", "10:00:00.", "123:00"})
+            QTest::newRow(qPrintable(u"time "_s + QString::fromLatin1(t))) << 1 << QString::fromLatin1(t);
+        for (const char *t : {"", "abc", "NaN", "nan", "inf", "-infinity", "1e309", "0x10", "12a", "1.2.3"})
+            QTest::newRow(qPrintable(u"number "_s + QString::fromLatin1(t))) << 2 << QString::fromLatin1(t);
+    }
+
+    void textsThatAreNotValues()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        const LogValueParser parser(QLocale(QLocale::English, QLocale::UnitedStates));
+        try {
+            if (kind == 0)
+                parser.date(text);
+            else if (kind == 1)
+                parser.time(text);
+            else
+                parser.number(text);
+            QFAIL("accepted");
+        } catch (const RuntimeError &e) {
+            QCOMPARE(e.number(), 13);
+        }
+    }
+};
+
+VIEWER_TEST(LogValueParserTest)
+#include "tst_logvalueparser.moc"
