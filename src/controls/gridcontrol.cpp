@@ -47,6 +47,7 @@ GridControl::GridControl(QWidget *parent)
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setMinimumSectionSize(1);
     rows->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    rows->setHighlightSections(false); // a whole column would make every date bold
     applyRowHeight();
     QHeaderView *cols = m_view->horizontalHeader();
     cols->setSectionResizeMode(QHeaderView::Fixed);

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
@@ -126,8 +127,13 @@ void DataFileWindow::buildToolbar()
     // The progress label and bar sit on the toolbar's strip at its right end.
     m_progressLabel = new QLabel(u" Please Wait..."_s, m_toolbar);
     m_progressLabel->setObjectName(u"DcryLabel"_s);
+    // The label is small by design: its font shrinks until the caption fits.
     QFont small = m_progressLabel->font();
-    small.setPixelSize(std::max(8, twips::toPixelsY(LabelHeight) - 2));
+    for (int pixels = twips::toPixelsY(LabelHeight) - 1; pixels >= 6; --pixels) {
+        small.setPixelSize(pixels);
+        if (QFontMetrics(small).horizontalAdvance(m_progressLabel->text()) < twips::toPixelsX(LabelWidth))
+            break;
+    }
     m_progressLabel->setFont(small);
     m_progressBar = new QProgressBar(m_toolbar);
     m_progressBar->setObjectName(u"ProgBar"_s);
