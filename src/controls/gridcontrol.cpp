@@ -227,11 +227,11 @@ bool GridControl::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_corner)
         return cornerEvent(event);
     if (watched == m_view->viewport())
-        return cellPress(event);
+        return selectionMouse(event, BlockSelection::Target::Cell);
     if (watched == m_view->horizontalHeader()->viewport())
-        return columnHeaderPress(event);
+        return selectionMouse(event, BlockSelection::Target::ColumnHeader);
     if (watched == m_view->verticalHeader()->viewport())
-        return rowHeaderPress(event);
+        return selectionMouse(event, BlockSelection::Target::RowHeader);
     return QWidget::eventFilter(watched, event);
 }
 
@@ -266,7 +266,30 @@ void scrollTowards(QTableView *view, QPoint pos)
 }
 } // namespace
 
-bool GridControl::cellPress(QEvent *event)
+std::optional<QPoint> GridControl::pressedAt(BlockSelection::Target target, QPoint pos) const
+{
+    int section = -1;
+    switch (target) {
+    case BlockSelection::Target::Cell: {
+        const QModelIndex index = m_view->indexAt(pos);
+        if (!index.isValid())
+            return std::nullopt;
+        return QPoint(index.column() + 1, index.row() + 1);
+    }
+    case BlockSelection::Target::ColumnHeader:
+        section = m_view->horizontalHeader()->logicalIndexAt(pos.x());
+        return section < 0 ? std::nullopt : std::optional<QPoint>(QPoint(section + 1, -1));
+    case BlockSelection::Target::RowHeader:
+        section = m_view->verticalHeader()->logicalIndexAt(pos.y());
+        return section < 0 ? std::nullopt : std::optional<QPoint>(QPoint(-1, section + 1));
+    default:
+        return std::nullopt;
+    }
+}
+
+// Presses and drags on the cells and the headers make the blocks. The headers'
+// viewports share the cells' coordinates along their own axis.
+bool GridControl::selectionMouse(QEvent *event, BlockSelection::Target target)
 {
     if (!isMouseEvent(event))
         return false;
@@ -274,81 +297,24 @@ bool GridControl::cellPress(QEvent *event)
     const QPoint pos = mouse->position().toPoint();
     bool changed = false;
     if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
-        const QModelIndex index = m_view->indexAt(pos);
-        if (!index.isValid())
+        const std::optional<QPoint> at = pressedAt(target, pos);
+        if (!at)
             return true;
-        m_view->setFocus(Qt::MouseFocusReason);
-        m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-        changed = m_selection.press(BlockSelection::Target::Cell, index.column() + 1, index.row() + 1,
-                                    mouse->modifiers());
-    } else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton)) {
+        if (target == BlockSelection::Target::Cell) {
+            m_view->setFocus(Qt::MouseFocusReason);
+            m_view->selectionModel()->setCurrentIndex(m_model->index(at->y() - 1, at->x() - 1),
+                                                      QItemSelectionModel::NoUpdate);
+        }
+        changed = m_selection.press(target, at->x(), at->y(), mouse->modifiers());
+    } else if (event->type() == QEvent::MouseMove) {
+        if (!(mouse->buttons() & Qt::LeftButton))
+            return false; // hovering
         if (rowCount() == 0 || colCount() == 0)
             return true;
         scrollTowards(m_view, pos);
         changed = m_selection.dragTo(clampedColumnAt(pos.x()) + 1, clampedRowAt(pos.y()) + 1);
     } else if (event->type() == QEvent::MouseButtonRelease) {
         m_selection.release();
-    } else if (event->type() == QEvent::MouseMove) {
-        return false; // hover
-    }
-    if (changed) {
-        showSelection();
-        emit selectionBlocksChanged();
-    }
-    return true;
-}
-
-bool GridControl::columnHeaderPress(QEvent *event)
-{
-    if (!isMouseEvent(event))
-        return false;
-    auto *mouse = static_cast<QMouseEvent *>(event);
-    QHeaderView *header = m_view->horizontalHeader();
-    const int x = mouse->position().toPoint().x();
-    bool changed = false;
-    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
-        const int section = header->logicalIndexAt(x);
-        if (section < 0)
-            return true;
-        changed = m_selection.press(BlockSelection::Target::ColumnHeader, section + 1, -1, mouse->modifiers());
-    } else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton)) {
-        if (colCount() == 0)
-            return true;
-        scrollTowards(m_view, QPoint(x, 0));
-        changed = m_selection.dragTo(clampedColumnAt(x) + 1, -1);
-    } else if (event->type() == QEvent::MouseButtonRelease) {
-        m_selection.release();
-    } else if (event->type() == QEvent::MouseMove) {
-        return false;
-    }
-    if (changed) {
-        showSelection();
-        emit selectionBlocksChanged();
-    }
-    return true;
-}
-
-bool GridControl::rowHeaderPress(QEvent *event)
-{
-    if (!isMouseEvent(event))
-        return false;
-    auto *mouse = static_cast<QMouseEvent *>(event);
-    const int y = mouse->position().toPoint().y();
-    bool changed = false;
-    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
-        const int section = m_view->verticalHeader()->logicalIndexAt(y);
-        if (section < 0)
-            return true;
-        changed = m_selection.press(BlockSelection::Target::RowHeader, -1, section + 1, mouse->modifiers());
-    } else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton)) {
-        if (rowCount() == 0)
-            return true;
-        scrollTowards(m_view, QPoint(0, y));
-        changed = m_selection.dragTo(-1, clampedRowAt(y) + 1);
-    } else if (event->type() == QEvent::MouseButtonRelease) {
-        m_selection.release();
-    } else if (event->type() == QEvent::MouseMove) {
-        return false;
     }
     if (changed) {
         showSelection();

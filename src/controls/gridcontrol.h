@@ -3,8 +3,11 @@
 #include "blockselection.h"
 
 #include <QHash>
+#include <QPoint>
 #include <QSizeF>
 #include <QWidget>
+
+#include <optional>
 
 class GridModel;
 class QAbstractButton;
@@ -109,9 +112,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool cellPress(QEvent *event);
-    bool columnHeaderPress(QEvent *event);
-    bool rowHeaderPress(QEvent *event);
+    bool selectionMouse(QEvent *event, BlockSelection::Target target);
+    std::optional<QPoint> pressedAt(BlockSelection::Target target, QPoint pos) const;
     bool cornerEvent(QEvent *event);
     int clampedColumnAt(int x) const;
     int clampedRowAt(int y) const;

@@ -1,3 +1,4 @@
+#include "support/ordinaryuser.h"
 #include "support/testregistry.h"
 
 #include "controls/logtable.h"
@@ -9,8 +10,6 @@
 #include <QTest>
 
 #include <optional>
-
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -48,26 +47,6 @@ int loadError(const QString &path)
     }
     return 0;
 }
-
-// Opens files as an ordinary user, so that a file without read permission is
-// unreadable even when the tests run as root.
-class AsOrdinaryUser
-{
-public:
-    AsOrdinaryUser()
-    {
-        if (geteuid() == 0)
-            m_switched = seteuid(65534) == 0;
-    }
-    ~AsOrdinaryUser()
-    {
-        if (m_switched && seteuid(0) != 0)
-            qFatal("cannot return to the former user");
-    }
-
-private:
-    bool m_switched = false;
-};
 
 } // namespace
 

@@ -2,6 +2,7 @@
 #include "support/scriptedui.h"
 #include "support/startup.h"
 #include "support/testenv.h"
+#include "support/ordinaryuser.h"
 #include "support/testregistry.h"
 
 #include "controls/blockselection.h"
@@ -18,8 +19,6 @@
 #include <QTest>
 
 #include <optional>
-
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -59,26 +58,6 @@ bool gridIsEmpty(const GridControl &grid)
     }
     return true;
 }
-
-// Reads files as an ordinary user, so that a file without read permission is
-// unreadable even when the tests run as root.
-class AsOrdinaryUser
-{
-public:
-    AsOrdinaryUser()
-    {
-        if (geteuid() == 0)
-            m_switched = seteuid(65534) == 0;
-    }
-    ~AsOrdinaryUser()
-    {
-        if (m_switched && seteuid(0) != 0)
-            qFatal("cannot return to the former user");
-    }
-
-private:
-    bool m_switched = false;
-};
 
 } // namespace
 
