@@ -45,13 +45,13 @@ constexpr double BarWidth = 2475, BarHeight = 300, BarTop = 60;
 constexpr double FrameLeft = 105, FrameTop = 450;
 constexpr double GridLeft = 150, GridTop = 210;
 
-struct ButtonSpec
+struct ToolbarButton
 {
     const char16_t *key;
     const char16_t *tooltip;
     IconKind icon;
 };
-constexpr ButtonSpec Buttons[] = {
+constexpr ToolbarButton Buttons[] = {
     {u"Open", u"Open history file", IconKind::Open},
     {u"Plot", u"Plot history data", IconKind::Plot},
     {u"Print", u"Print history grid", IconKind::Print},
@@ -114,11 +114,11 @@ void DataFileWindow::buildToolbar()
     m_toolbar->setFloatable(false);
     m_toolbar->setIconSize(QSize(20, 20));
     int position = 0;
-    for (const ButtonSpec &spec : Buttons) {
+    for (const ToolbarButton &button : Buttons) {
         const int at = ++position;
-        auto *action = new QAction(drawnIcon(spec.icon), QString::fromUtf16(spec.key), m_toolbar);
-        action->setObjectName(QString::fromUtf16(spec.key));
-        action->setToolTip(QString::fromUtf16(spec.tooltip));
+        auto *action = new QAction(drawnIcon(button.icon), QString::fromUtf16(button.key), m_toolbar);
+        action->setObjectName(QString::fromUtf16(button.key));
+        action->setToolTip(QString::fromUtf16(button.tooltip));
         m_toolbar->addAction(action);
         m_buttons.append(action);
         connect(action, &QAction::triggered, this, [this, at] { toolbarButtonClick(at); });

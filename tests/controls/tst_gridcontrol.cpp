@@ -3,7 +3,6 @@
 #include "controls/gridcontrol.h"
 #include "controls/gridmodel.h"
 #include "controls/runtimeerror.h"
-#include "controls/twips.h"
 
 #include <QAbstractButton>
 #include <QFile>
@@ -280,13 +279,6 @@ private slots:
         QCOMPARE(grid.cornerCaption(), QString());
         QCoreApplication::processEvents();
         QVERIFY(corner()->grab().toImage() != withCaption);
-    }
-
-    void sizeInTwips()
-    {
-        GridControl &grid = loadedGrid();
-        grid.resize(400, 300);
-        QCOMPARE(grid.sizeTwips(), QSizeF(twips::fromPixelsX(400), twips::fromPixelsY(300)));
     }
 };
 

@@ -9,7 +9,6 @@
 #include "controls/gridcontrol.h"
 #include "logview/datafilewindow.h"
 #include "shell/sharedstate.h"
-#include "loggen.h"
 
 #include <QDir>
 #include <QFile>
@@ -197,29 +196,6 @@ private slots:
         QTEST(grid().colCount(), "cols");
     }
 
-    void textFormats_data()
-    {
-        QTest::addColumn<QByteArray>("log");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("LF only") << QByteArray("Date,Time,Flow\n1/1/2024,x,1\n1/2/2024,y,2\n") << u"Flow"_s;
-        QTest::newRow("no final line end") << QByteArray("Date,Time,Flow\r\n1/1/2024,x,1\r\n1/2/2024,y,2") << u"Flow"_s;
-        QTest::newRow("Latin-1") << QByteArray("Date,Time,Temp \xB0""C\r\n1/1/2024,x,1\r\n1/2/2024,y,2\r\n")
-                                 << u"Temp \u00B0C"_s;
-        QTest::newRow("UTF-8") << QByteArray("Date,Time,Temp \xC2\xB0""C\r\n1/1/2024,x,1\r\n1/2/2024,y,2\r\n")
-                               << u"Temp \u00B0C"_s;
-    }
-
-    void textFormats()
-    {
-        QFETCH(QByteArray, log);
-        QFETCH(QString, caption);
-        open(logFile(log));
-        QVERIFY(TestEnv::ui().messages.isEmpty());
-        QCOMPARE(grid().rowCount(), 2);
-        QCOMPARE(grid().cellText(2, 0), caption);
-        QCOMPARE(grid().cellText(2, 2), u"2"_s);
-    }
-
     void failuresReportAndReset_data()
     {
         QTest::addColumn<QString>("kind");
@@ -326,22 +302,6 @@ private slots:
         open(second); // once the load is over, Open works again
         QCOMPARE(shared().currentFileName, second);
         QCOMPARE(grid().cellText(2, 0), u"Other"_s);
-    }
-
-    void generatedLogLoadsWhole()
-    {
-        LogGenOptions options;
-        options.rows = 20000;
-        options.emptyOneIn = 0;
-        const QString path = m_dir->filePath(u"generated.csv"_s);
-        QVERIFY(writeLog(path, options));
-        open(path);
-        QVERIFY(TestEnv::ui().messages.isEmpty());
-        QCOMPARE(grid().rowCount(), 20000);
-        QCOMPARE(grid().colCount(), 13);
-        QCOMPARE(grid().cellText(13, 0), logValueName(11));
-        QCOMPARE(grid().cellText(0, 20000), u"1/1/2024"_s);
-        QCOMPARE(grid().cellText(1, 20000), u"5:33:19 AM"_s);
     }
 };
 
