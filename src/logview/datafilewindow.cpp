@@ -1,5 +1,6 @@
 #include "datafilewindow.h"
 
+#include "shell/errorreport.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
 #include "shell/sharedstate.h"
@@ -7,9 +8,24 @@
 #include "shell/uiservices.h"
 #include "shell/windowregistry.h"
 
+#include "controls/commondialog.h"
+#include "controls/gridcontrol.h"
+#include "controls/icons.h"
+#include "controls/runtimeerror.h"
 #include "controls/twips.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -19,6 +35,28 @@ WindowSlot<DataFileWindow> &slot()
     static WindowSlot<DataFileWindow> s;
     return s;
 }
+
+// Design sizes and positions, in twips.
+constexpr double MinWidth = 6765;
+constexpr double MinHeight = 5295;
+constexpr double ToolbarHeight = 420;
+constexpr double LabelWidth = 1035, LabelHeight = 195, LabelTop = 105;
+constexpr double BarWidth = 2475, BarHeight = 300, BarTop = 60;
+constexpr double FrameLeft = 105, FrameTop = 450;
+constexpr double GridLeft = 150, GridTop = 210;
+
+struct ToolbarButton
+{
+    const char16_t *key;
+    const char16_t *tooltip;
+    IconKind icon;
+};
+constexpr ToolbarButton Buttons[] = {
+    {u"Open", u"Open history file", IconKind::Open},
+    {u"Plot", u"Plot history data", IconKind::Plot},
+    {u"Print", u"Print history grid", IconKind::Print},
+    {u"Cancel Plot", u"Cancel historical Plotting", IconKind::CancelPlot},
+};
 } // namespace
 
 DataFileWindow &frmHistory() { return slot().touch(); }
@@ -29,12 +67,94 @@ DataFileWindow::DataFileWindow()
     setObjectName(u"frmHistory"_s);
     setWindowTitle(u"Data File Viewer"_s);
     setAttribute(Qt::WA_DeleteOnClose);
+
+    // The controls sit where the layout arithmetic puts them, not in a layout.
+    m_client = new QWidget;
+    m_client->installEventFilter(this);
+    setWidget(m_client);
+    buildToolbar();
+
+    m_dataFrame = new QGroupBox(u"Data:"_s, m_client);
+    m_dataFrame->setObjectName(u"dataFrame"_s);
+    twips::setLeft(*m_dataFrame, FrameLeft);
+    twips::setTop(*m_dataFrame, FrameTop);
+    m_dataGrid = new GridControl(m_dataFrame);
+    m_dataGrid->setObjectName(u"dataGrid"_s);
+    twips::setLeft(*m_dataGrid, GridLeft);
+    twips::setTop(*m_dataGrid, GridTop);
+
+    m_statusBar = new QStatusBar(m_client);
+    m_statusBar->setObjectName(u"StatusBar1"_s);
+    m_statusBar->setSizeGripEnabled(false);
+    m_statusPanel = new QLabel(u"Status"_s);
+    m_statusPanel->setObjectName(u"StatusBar1Panel1"_s);
+    m_statusBar->addWidget(m_statusPanel, 1);
+
     mainFrame().adopt(this);
     // Design size; start-up then applies the stored placement.
-    resize(twips::toPixelsX(6765), twips::toPixelsY(5295));
+    resize(twips::toPixelsX(MinWidth), twips::toPixelsY(MinHeight));
+    layoutBars();
+    layoutControls();
+
+    // Load: the grid is read-only for good; the numeric option is the grid's own.
+    steps::ignoring({
+        [&] { m_dataGrid->setCellsLocked(true); },
+        [&] { m_dataGrid->setSheetProtected(true); },
+        [&] { m_dataGrid->setNumericOption(500); },
+    });
 }
 
 DataFileWindow::~DataFileWindow() = default;
+
+void DataFileWindow::buildToolbar()
+{
+    m_toolbar = new QToolBar(m_client);
+    m_toolbar->setObjectName(u"Toolbar1"_s);
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->setIconSize(QSize(20, 20));
+    int position = 0;
+    for (const ToolbarButton &button : Buttons) {
+        const int at = ++position;
+        auto *action = new QAction(drawnIcon(button.icon), QString::fromUtf16(button.key), m_toolbar);
+        action->setObjectName(QString::fromUtf16(button.key));
+        action->setToolTip(QString::fromUtf16(button.tooltip));
+        m_toolbar->addAction(action);
+        m_buttons.append(action);
+        connect(action, &QAction::triggered, this, [this, at] { toolbarButtonClick(at); });
+    }
+
+    // The progress label and bar sit on the toolbar's strip at its right end.
+    m_progressLabel = new QLabel(u" Please Wait..."_s, m_toolbar);
+    m_progressLabel->setObjectName(u"DcryLabel"_s);
+    // The label is small by design: its font shrinks until the caption fits.
+    QFont small = m_progressLabel->font();
+    for (int pixels = twips::toPixelsY(LabelHeight) - 1; pixels >= 6; --pixels) {
+        small.setPixelSize(pixels);
+        if (QFontMetrics(small).horizontalAdvance(m_progressLabel->text()) < twips::toPixelsX(LabelWidth))
+            break;
+    }
+    m_progressLabel->setFont(small);
+    m_progressBar = new QProgressBar(m_toolbar);
+    m_progressBar->setObjectName(u"ProgBar"_s);
+    m_progressBar->setTextVisible(false);
+    for (QWidget *w : {static_cast<QWidget *>(m_progressLabel), static_cast<QWidget *>(m_progressBar)})
+        w->hide();
+    twips::setWidth(*m_progressLabel, LabelWidth);
+    twips::setHeight(*m_progressLabel, LabelHeight);
+    twips::setTop(*m_progressLabel, LabelTop);
+    twips::setWidth(*m_progressBar, BarWidth);
+    twips::setHeight(*m_progressBar, BarHeight);
+    twips::setTop(*m_progressBar, BarTop);
+}
+
+QAction *DataFileWindow::toolbarButton(int position) const
+{
+    return position >= 1 && position <= m_buttons.size() ? m_buttons.at(position - 1) : nullptr;
+}
+
+QString DataFileWindow::statusPanelText() const { return m_statusPanel->text(); }
+void DataFileWindow::setStatusPanelText(const QString &text) { m_statusPanel->setText(text); }
 
 bool DataFileWindow::checkHistFile(const QString &fileName)
 {
@@ -43,6 +163,116 @@ bool DataFileWindow::checkHistFile(const QString &fileName)
     msgBox(u"Data file has not been opened!"_s + u"\r\n"_s + u"Use the open file icon to load a data file."_s,
            MsgIcon::Question, MsgButtons::Ok);
     return false;
+}
+
+void DataFileWindow::toolbarButtonClick(int position)
+{
+    steps::guarded([&] {
+        switch (position) {
+        case 1:
+            getHistFile();
+            break;
+        case 4:
+            shared().plotting = false; // the running plot stops before its next column
+            break;
+        default:
+            // Plot (2) and Print (3) arrive with the plot command and the grid printout.
+            break;
+        }
+    });
+}
+
+void DataFileWindow::getHistFile()
+{
+    // The yield before the load lets a second Open through; it must not start a
+    // load inside the first.
+    if (m_loading)
+        return;
+    m_loading = true;
+    QPointer<DataFileWindow> self(this);
+    struct LoadingFlag
+    {
+        QPointer<DataFileWindow> &window;
+        ~LoadingFlag()
+        {
+            if (window)
+                window->m_loading = false;
+        }
+    } loadingFlag{self};
+
+    try {
+        if (!shared().fileDialog)
+            throw RuntimeError(RuntimeError::ObjectNotSet);
+        CommonDialog &dialog = *shared().fileDialog;
+        dialog.cancelError = true;
+        dialog.flags = CommonDialog::FileMustExist | CommonDialog::HideReadOnly;
+        dialog.filter = u"Log Files"_s + u"(*.csv)|*.csv"_s;
+        dialog.dialogTitle = u"Open Log file (.csv)"_s;
+        dialog.initDir = shared().startDir + QDir::separator();
+        try {
+            dialog.showOpen();
+        } catch (const RuntimeError &e) {
+            if (e.number() == RuntimeError::CancelSelected)
+                return; // the former file, grid and status stay as they were
+            throw;
+        }
+
+        ui().setPointer(Pointer::Hourglass);
+        setStatusPanelText(u"Loading File, please wait. Large files could take some time to load."_s);
+        yieldAlways();
+        if (!self)
+            return; // the program closed the window meanwhile
+
+        shared().currentFileName = dialog.fileName;
+        if (!m_dataGrid->loadDelimited(shared().currentFileName, QString(), u","_s, u"\r\n"_s,
+                                       GridControl::HeaderRow | GridControl::HeaderColumn))
+            throw RuntimeError(RuntimeError::NoError, QString()); // failure without an error
+        prepareLoadedGrid();
+    } catch (...) {
+        const RuntimeError error = RuntimeError::fromCurrentException();
+        if (!self)
+            return;
+        steps::ignore([&] { reportError(u"getHistFile"_s, error); });
+        steps::ignore([&] { resetHistView(); });
+    }
+}
+
+// The loaded grid as the plot command relies on it: an incomplete last row and
+// empty columns at the right end gone, cells locked, several blocks selectable.
+void DataFileWindow::prepareLoadedGrid()
+{
+    GridControl &grid = *m_dataGrid;
+    grid.setColumnWidth(0, 14);
+    grid.setColumnWidth(-1, 14);
+    grid.setBlockSelectionOptions(BlockSelection::WholeColumns | BlockSelection::Blocks);
+    ui().setPointer(Pointer::Default);
+
+    const int lastRow = grid.rowCount();
+    const int lastCol = grid.colCount();
+    for (int col = 0; col <= lastCol; ++col) {
+        grid.setActiveCell(col, lastRow);
+        if (grid.activeText().isEmpty()) {
+            grid.setRowCount(grid.rowCount() - 1);
+            break;
+        }
+    }
+
+    grid.setColCount(grid.lastDataColumn());
+    grid.setCellsLocked(true);
+    grid.setSheetProtected(true);
+    grid.setMultipleBlocks(true);
+    ui().setPointer(Pointer::Default);
+    setStatusPanelText(u"Current File is "_s + shared().currentFileName);
+}
+
+void DataFileWindow::resetHistView()
+{
+    m_dataGrid->clearRange(0, 0, m_dataGrid->colCount(), m_dataGrid->rowCount(), false);
+    shared().currentFileName.clear();
+    setStatusPanelText(shared().currentFileName);
+    ui().setPointer(Pointer::Default);
+    m_progressLabel->hide();
+    m_progressBar->hide();
 }
 
 void DataFileWindow::closeEvent(QCloseEvent *event)
@@ -75,4 +305,55 @@ void DataFileWindow::savePlacement()
         [&] { DataFilePlacement.write(Edge::Width, float(g.width())); },
         [&] { DataFilePlacement.write(Edge::Height, float(g.height())); },
     });
+}
+
+void DataFileWindow::resizeEvent(QResizeEvent *event)
+{
+    QMdiSubWindow::resizeEvent(event);
+    steps::guarded([&] {
+        if (isMinimized())
+            return;
+        // Compared in pixels, so that rounding at any DPI cannot snap for ever.
+        if (height() < twips::toPixelsY(MinHeight) || width() < twips::toPixelsX(MinWidth)) {
+            resize(twips::toPixelsX(MinWidth), twips::toPixelsY(MinHeight));
+            return; // that size change lays out
+        }
+        layoutControls();
+    });
+}
+
+// The frame and grid follow the window's outer size; the progress bar and label
+// keep to the right end of the toolbar strip.
+void DataFileWindow::layoutControls()
+{
+    steps::ignoring({
+        [&] { twips::setWidth(*m_dataFrame, twips::sizeOf(*this).width() - 330); },
+        [&] { twips::setHeight(*m_dataFrame, twips::sizeOf(*this).height() - 1200); },
+        [&] { twips::setWidth(*m_dataGrid, twips::sizeOf(*m_dataFrame).width() - 280); },
+        [&] { twips::setHeight(*m_dataGrid, twips::sizeOf(*m_dataFrame).height() - 300); },
+        [&] {
+            twips::setLeft(*m_progressBar,
+                           twips::sizeOf(*m_client).width() - (twips::sizeOf(*m_progressBar).width() + 120));
+        },
+        [&] {
+            twips::setLeft(*m_progressLabel, twips::geometryOf(*m_progressBar).x()
+                                                 - (twips::sizeOf(*m_progressLabel).width() + 50));
+        },
+    });
+}
+
+// The toolbar along the top and the status bar along the bottom of the client area.
+void DataFileWindow::layoutBars()
+{
+    const int width = m_client->width();
+    m_toolbar->setGeometry(0, 0, width, twips::toPixelsY(ToolbarHeight));
+    const int statusHeight = m_statusBar->sizeHint().height();
+    m_statusBar->setGeometry(0, m_client->height() - statusHeight, width, statusHeight);
+}
+
+bool DataFileWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize)
+        steps::guarded([&] { layoutBars(); });
+    return QMdiSubWindow::eventFilter(watched, event);
 }

@@ -2,9 +2,21 @@
 
 #include <QMdiSubWindow>
 
+class GridControl;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QStatusBar;
+class QToolBar;
+
 // The child window `frmHistory` ("Data File Viewer") that shows the loaded log.
 // It stays open for the whole run: it closes only when the program exits (and not
 // while a plot run is active), storing its placement as it goes.
+//
+// Its toolbar opens a log (getHistFile) and cancels a plot run; a progress label
+// and bar at the toolbar's right end show a plot run's progress, and panel 1 of
+// the status bar says what the viewer is doing.
 class DataFileWindow : public QMdiSubWindow
 {
     Q_OBJECT
@@ -16,11 +28,49 @@ public:
     // True for a non-empty file name; otherwise tells the user to open a file first.
     static bool checkHistFile(const QString &fileName);
 
+    // Asks for a log file and loads it into the grid, trimmed and locked; a
+    // failure is reported and leaves the window without a file. Does nothing
+    // while a load is already in progress.
+    void getHistFile();
+    // Back to the no-file state: empty grid, no current file, empty status text.
+    void resetHistView();
+    bool isLoading() const { return m_loading; }
+
+    // The toolbar's buttons by position, 1 to 4: Open, Plot, Print, Cancel Plot.
+    void toolbarButtonClick(int position);
+    QAction *toolbarButton(int position) const;
+
+    GridControl *dataGrid() const { return m_dataGrid; }
+    QToolBar *Toolbar1() const { return m_toolbar; }
+    QLabel *DcryLabel() const { return m_progressLabel; }
+    QProgressBar *ProgBar() const { return m_progressBar; }
+    QGroupBox *dataFrame() const { return m_dataFrame; }
+    QStatusBar *StatusBar1() const { return m_statusBar; }
+    QString statusPanelText() const;
+    void setStatusPanelText(const QString &text);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildToolbar();
+    void layoutBars();
+    void layoutControls();
+    void prepareLoadedGrid();
     void savePlacement();
+
+    QWidget *m_client = nullptr;
+    QToolBar *m_toolbar = nullptr;
+    QList<QAction *> m_buttons;
+    QLabel *m_progressLabel = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    QGroupBox *m_dataFrame = nullptr;
+    GridControl *m_dataGrid = nullptr;
+    QStatusBar *m_statusBar = nullptr;
+    QLabel *m_statusPanel = nullptr;
+    bool m_loading = false;
 };
 
 // The data file window, created in the main frame (hidden) on first touch.

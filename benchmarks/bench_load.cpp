@@ -1,0 +1,208 @@
+// ./bench load [--rows N] [--values C] [--runs K]
+//   Loads a generated log into the data file window as Open does and prints the
+//   load time (median), the floor (reading the file's bytes and counting its
+//   lines), the peak memory and the time to scroll to the last row and paint it.
+// ./bench load --write FILE [--rows N] [--values C] [--interval S]
+//   Only writes a generated log, for trying the viewer by hand.
+
+#include "loggen.h"
+
+#include "controls/commondialog.h"
+#include "controls/gridcontrol.h"
+#include "logview/datafilewindow.h"
+#include "shell/mainframe.h"
+#include "shell/sharedstate.h"
+#include "shell/uiservices.h"
+#include "shell/windowregistry.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Messages go to the terminal; a benchmark has nobody to answer them.
+class BenchUi final : public UiServices
+{
+public:
+    MsgResult message(const QString &text, const QString &, MsgIcon, MsgButtons) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return MsgResult::Ok;
+    }
+    void setPointer(Pointer p) override { m_pointer = p; }
+    Pointer pointer() const override { return m_pointer; }
+    void processEvents() override { QCoreApplication::processEvents(); }
+    bool startProgram(const QString &) override { return false; }
+    QStringList printerNames() override { return {}; }
+    void endProgram(int) override {}
+
+private:
+    Pointer m_pointer = Pointer::Default;
+};
+
+// The open dialog "chooses" the benchmark's log.
+class BenchDialogs final : public CommonDialogBackend
+{
+public:
+    explicit BenchDialogs(QString path) : m_path(std::move(path)) {}
+    std::optional<QString> chooseFile(const FileDialogRequest &, QWidget *) override { return m_path; }
+    std::optional<OleColor> chooseColor(OleColor, bool, QWidget *) override { return std::nullopt; }
+    std::optional<PrintDialogResult> choosePrinter(QPrinter &, bool, bool, QWidget *) override { return std::nullopt; }
+
+private:
+    QString m_path;
+};
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double peakMegabytes()
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').constFirst().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+// The floor: the file's bytes into a fresh buffer and its lines counted.
+double floorRun(const QString &path, qsizetype &lines)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    QByteArray bytes(file.size(), Qt::Uninitialized);
+    const qint64 got = file.read(bytes.data(), bytes.size());
+    lines = 0;
+    const char *p = bytes.constData();
+    const char *end = p + std::max<qint64>(got, 0);
+    while (const void *nl = std::memchr(p, '\n', size_t(end - p))) {
+        ++lines;
+        p = static_cast<const char *>(nl) + 1;
+    }
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+long long argValue(const QStringList &args, const QString &name, long long fallback)
+{
+    const qsizetype at = args.indexOf(name);
+    return at >= 0 && at + 1 < args.size() ? args.at(at + 1).toLongLong() : fallback;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    LogGenOptions options;
+    options.rows = argValue(args, u"--rows"_s, 1000000);
+    options.valueColumns = int(argValue(args, u"--values"_s, 12));
+    options.intervalSeconds = int(argValue(args, u"--interval"_s, 1));
+    const int runs = std::max(1, int(argValue(args, u"--runs"_s, 5)));
+
+    const qsizetype writeAt = args.indexOf(u"--write"_s);
+    if (writeAt >= 0) {
+        if (writeAt + 1 >= args.size()) {
+            std::fprintf(stderr, "usage: ./bench load --write FILE [--rows N] [--values C] [--interval S]\n");
+            return 2;
+        }
+        const QString path = args.at(writeAt + 1);
+        QString error;
+        if (!writeLog(path, options, &error)) {
+            std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(error));
+            return 1;
+        }
+        std::printf("wrote %s: %lld rows, %d value columns, %.1f MB\n", qPrintable(path),
+                    static_cast<long long>(options.rows), options.valueColumns, QFileInfo(path).size() / 1e6);
+        return 0;
+    }
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"bench.csv"_s);
+    QElapsedTimer clock;
+    clock.start();
+    QString error;
+    if (!writeLog(path, options, &error)) {
+        std::fprintf(stderr, "cannot write the log: %s\n", qPrintable(error));
+        return 1;
+    }
+    const double fileMb = QFileInfo(path).size() / 1e6;
+    std::printf("generated %lld rows x %d values: %.1f MB in %.0f ms\n", static_cast<long long>(options.rows),
+                options.valueColumns, fileMb, double(clock.elapsed()));
+
+    std::vector<double> floors;
+    qsizetype lines = 0;
+    for (int i = 0; i < runs; ++i)
+        floors.push_back(floorRun(path, lines));
+    const double floorMs = median(floors);
+    std::printf("floor (read + count %lld lines): median %.1f ms\n", static_cast<long long>(lines), floorMs);
+
+    installUi(std::make_unique<BenchUi>());
+    CommonDialog::installBackend(std::make_unique<BenchDialogs>(path));
+    shared().fileDialog = &mainFrame().cmdFile();
+    shared().startDir = dir.path();
+    mainFrame().resize(1280, 900);
+    mainFrame().show();
+    DataFileWindow &window = frmHistory();
+    window.show();
+    window.resize(1200, 800);
+    QCoreApplication::processEvents();
+    GridControl &grid = *window.dataGrid();
+
+    std::vector<double> loads;
+    for (int i = 0; i < runs; ++i) {
+        clock.restart();
+        window.getHistFile();
+        QCoreApplication::processEvents(); // layout done: the grid is ready to paint
+        loads.push_back(double(clock.nsecsElapsed()) / 1e6);
+        std::printf("load %d: %.1f ms\n", i + 1, loads.back());
+    }
+    const double loadMs = median(loads);
+    if (grid.rowCount() <= 0) {
+        std::fprintf(stderr, "the log did not load\n");
+        return 1;
+    }
+    clock.restart();
+    grid.view()->viewport()->repaint();
+    std::printf("first paint: %.1f ms\n", double(clock.nsecsElapsed()) / 1e6);
+
+    std::vector<double> scrolls;
+    for (int i = 0; i < runs; ++i) {
+        grid.view()->scrollToTop();
+        grid.view()->viewport()->repaint();
+        clock.restart();
+        grid.view()->scrollToBottom();
+        grid.view()->viewport()->repaint();
+        scrolls.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    const double scrollMs = median(scrolls);
+    const double peakMb = peakMegabytes();
+    std::printf("grid: %d rows x %d columns; last row dated %s %s\n", grid.rowCount(), grid.colCount(),
+                qPrintable(grid.cellText(0, grid.rowCount())), qPrintable(grid.cellText(1, grid.rowCount())));
+    std::printf("targets: ratio <= 3, peak < %.0f MB, scroll < 50 ms\n", 1.5 * fileMb + 80);
+    std::printf("load: rows=%d file_mb=%.1f load_ms=%.1f floor_ms=%.1f ratio=%.2f peak_mb=%.0f scroll_ms=%.1f\n",
+                grid.rowCount(), fileMb, loadMs, floorMs, loadMs / floorMs, peakMb, scrollMs);
+    WindowRegistry::unloadAll();
+    return 0;
+}

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "blockselection.h"
+
+#include <QHash>
+#include <QPoint>
+#include <QSizeF>
+#include <QWidget>
+
+#include <optional>
+
+class GridModel;
+class QAbstractButton;
+class QTableView;
+
+// The spreadsheet grid that holds a loaded log. Row 0 is the header row and
+// column 0 the header column; cells proper start at row 1 and column 1, and the
+// counts leave the headers out. The user can select blocks of cells but never edit
+// them; the program reads and writes cells through the active cell or by position.
+//
+// The active cell and the block are the program's pointers into the grid: moving
+// them neither scrolls the view nor changes what the user has selected.
+class GridControl : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum LoadFlag { HeaderRow = 1, HeaderColumn = 2 };
+
+    explicit GridControl(QWidget *parent = nullptr);
+    ~GridControl() override;
+
+    // Replaces the whole content and the counts with the delimited text file.
+    // There is no quoting, so `quote` must be empty; `rowDelimiter` is CR LF or LF
+    // (either line end is read), `colDelimiter` one character; otherwise throws 5.
+    // Read failures throw 53, 70, 75 or 7; false when the file is not text or has
+    // no line below the header (the grid is then empty).
+    bool loadDelimited(const QString &path, const QString &quote, const QString &colDelimiter,
+                       const QString &rowDelimiter, int flags);
+
+    int rowCount() const;
+    int colCount() const;
+    // A smaller count drops the trailing rows or columns; negative throws 380.
+    void setRowCount(int rows);
+    void setColCount(int cols);
+    // The last column holding any text, headers included; 0 when none does.
+    int lastDataColumn() const;
+
+    void setActiveCell(int col, int row);
+    int activeCol() const { return m_activeCol; }
+    int activeRow() const { return m_activeRow; }
+    QString activeText() const;
+    // Throws 9 when the active cell lies outside the grid.
+    void setActiveText(const QString &text);
+    // Every cell holds the text as read or written, so its value is that text.
+    QString activeValueText() const;
+
+    // The block that block operations work on; rows or columns may be -1 (whole columns or rows).
+    void setBlock(int firstCol, int firstRow, int lastCol, int lastRow);
+    GridBlock block() const { return m_block; }
+
+    // Empty outside the grid; the active cell stays where it is.
+    QString cellText(int col, int row) const;
+
+    // The user's selection: blocks numbered from 0 in the order they were made.
+    bool hasSelectedBlock() const;
+    int selectionBlockCount() const;
+    // Throws 9 for a number that is not a block's.
+    GridBlock selectionBlock(int n) const;
+    // The last block made; all zero when nothing is selected.
+    GridBlock selectedBlock() const;
+
+    // Width in characters of the grid's font (the width of "0"); column 0 is the
+    // header column, -1 every column. Throws 380 for a negative width.
+    void setColumnWidth(int col, double width);
+    double columnWidth(int col) const;
+
+    // Bits of BlockSelection::Option; throws 380 for other bits.
+    void setBlockSelectionOptions(int options);
+    int blockSelectionOptions() const;
+    void setMultipleBlocks(bool allowed);
+    bool multipleBlocks() const;
+    // The grid never lets the user edit a cell; locking and protection are kept
+    // and reported for the program's own rules.
+    void setCellsLocked(bool locked) { m_locked = locked; }
+    bool cellsLocked() const { return m_locked; }
+    void setSheetProtected(bool on) { m_protected = on; }
+    bool sheetProtected() const { return m_protected; }
+    // A numeric setting the program hands the grid at load; kept and reported, it
+    // changes nothing in this grid.
+    void setNumericOption(int value) { m_numericOption = value; }
+    int numericOption() const { return m_numericOption; }
+
+    // Empties the cells between the corners, headers included when they are in
+    // range. There is no formatting, so `dataOnly` makes no difference.
+    void clearRange(int col1, int row1, int col2, int row2, bool dataOnly);
+
+    QSizeF sizeTwips() const;
+
+    // Printing joins here as an operation of its own that reads model() page by
+    // page; it is not part of the grid yet.
+
+    QTableView *view() const { return m_view; }
+    GridModel *model() const { return m_model; }
+    // The top-left caption, drawn in the corner between the headers.
+    QString cornerCaption() const;
+
+signals:
+    void selectionBlocksChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool selectionMouse(QEvent *event, BlockSelection::Target target);
+    std::optional<QPoint> pressedAt(BlockSelection::Target target, QPoint pos) const;
+    bool cornerEvent(QEvent *event);
+    int clampedColumnAt(int x) const;
+    int clampedRowAt(int y) const;
+    void showSelection();
+    int pixelsForWidth(double width) const;
+    void applyRowHeight();
+
+    GridModel *m_model = nullptr;
+    QTableView *m_view = nullptr;
+    QAbstractButton *m_corner = nullptr;
+    BlockSelection m_selection;
+    GridBlock m_block;
+    int m_activeCol = 1;
+    int m_activeRow = 1;
+    bool m_locked = false;
+    bool m_protected = false;
+    int m_numericOption = 0;
+    double m_headerWidth = 0;
+    double m_defaultWidth = 0;
+    QHash<int, double> m_widths;
+};

@@ -1,0 +1,131 @@
+#include "gridmodel.h"
+
+#include <algorithm>
+
+GridModel::GridModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+int GridModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_table.rowCount();
+}
+
+int GridModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_table.colCount();
+}
+
+QVariant GridModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_table.text(index.column() + 1, index.row() + 1);
+    case Qt::TextAlignmentRole: {
+        // Numbers to the right, as a spreadsheet shows them.
+        bool number = false;
+        m_table.text(index.column() + 1, index.row() + 1).toDouble(&number);
+        return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || section < 0)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return section < m_table.colCount() ? m_table.text(section + 1, 0) : QVariant();
+    return section < m_table.rowCount() ? m_table.text(0, section + 1) : QVariant();
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+bool GridModel::load(const QString &path, char separator, int flags)
+{
+    beginResetModel();
+    bool loaded = false;
+    try {
+        loaded = m_table.load(path, separator, flags);
+    } catch (...) {
+        endResetModel();
+        emit cornerCaptionChanged();
+        throw;
+    }
+    endResetModel();
+    emit cornerCaptionChanged();
+    return loaded;
+}
+
+void GridModel::setGridRowCount(int rows)
+{
+    const int old = m_table.rowCount();
+    if (rows < 0 || rows == old)
+        return m_table.setRowCount(rows);
+    if (rows < old) {
+        beginRemoveRows(QModelIndex(), rows, old - 1);
+        m_table.setRowCount(rows);
+        endRemoveRows();
+    } else {
+        beginInsertRows(QModelIndex(), old, rows - 1);
+        m_table.setRowCount(rows);
+        endInsertRows();
+    }
+}
+
+void GridModel::setGridColCount(int cols)
+{
+    const int old = m_table.colCount();
+    if (cols < 0 || cols == old)
+        return m_table.setColCount(cols);
+    if (cols < old) {
+        beginRemoveColumns(QModelIndex(), cols, old - 1);
+        m_table.setColCount(cols);
+        endRemoveColumns();
+    } else {
+        beginInsertColumns(QModelIndex(), old, cols - 1);
+        m_table.setColCount(cols);
+        endInsertColumns();
+    }
+}
+
+void GridModel::setText(int col, int row, const QString &text)
+{
+    m_table.setText(col, row, text);
+    announce(col, row, col, row);
+}
+
+void GridModel::clearRange(int col1, int row1, int col2, int row2)
+{
+    m_table.clearRange(col1, row1, col2, row2);
+    announce(std::min(col1, col2), std::min(row1, row2), std::max(col1, col2), std::max(row1, row2));
+}
+
+// Tells the views which grid cells changed: cells proper, header captions, corner.
+void GridModel::announce(int col1, int row1, int col2, int row2)
+{
+    col1 = std::max(col1, 0);
+    row1 = std::max(row1, 0);
+    col2 = std::min(col2, m_table.colCount());
+    row2 = std::min(row2, m_table.rowCount());
+    if (col1 > col2 || row1 > row2)
+        return;
+    if (col1 == 0 && row1 == 0)
+        emit cornerCaptionChanged();
+    if (row1 == 0 && col2 >= 1)
+        emit headerDataChanged(Qt::Horizontal, std::max(col1, 1) - 1, col2 - 1);
+    if (col1 == 0 && row2 >= 1)
+        emit headerDataChanged(Qt::Vertical, std::max(row1, 1) - 1, row2 - 1);
+    if (col2 >= 1 && row2 >= 1)
+        emit dataChanged(index(std::max(row1, 1) - 1, std::max(col1, 1) - 1), index(row2 - 1, col2 - 1));
+}

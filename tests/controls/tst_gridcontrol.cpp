@@ -1,0 +1,286 @@
+#include "support/testregistry.h"
+
+#include "controls/gridcontrol.h"
+#include "controls/gridmodel.h"
+#include "controls/runtimeerror.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+static char *toString(const GridBlock &b)
+{
+    return QTest::toString(u"(%1,%2)-(%3,%4)"_s.arg(b.firstCol).arg(b.firstRow).arg(b.lastCol).arg(b.lastRow));
+}
+
+namespace {
+
+QByteArray logOf(int rows)
+{
+    QByteArray bytes("Date,Time,Flow,Level,Speed\r\n");
+    for (int r = 1; r <= rows; ++r)
+        bytes += "1/" + QByteArray::number(r) + "/2024,1:00:00 AM," + QByteArray::number(r) + ".5,2,3\r\n";
+    return bytes;
+}
+
+int errorOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const RuntimeError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+void send(QWidget *target, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons,
+          Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, pos, target->mapToGlobal(pos), button, buttons, modifiers);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+void click(QWidget *target, QPoint pos, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    send(target, QEvent::MouseButtonPress, pos, Qt::LeftButton, modifiers);
+    send(target, QEvent::MouseButtonRelease, pos, Qt::NoButton, modifiers);
+}
+
+} // namespace
+
+class GridControlTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<GridControl> m_grid;
+
+    GridControl &loadedGrid(int rows = 12)
+    {
+        const QString path = m_dir.filePath(u"grid.csv"_s);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            qFatal("cannot write the log");
+        file.write(logOf(rows));
+        file.close();
+        m_grid = std::make_unique<GridControl>();
+        m_grid->resize(640, 400);
+        m_grid->show();
+        if (!QTest::qWaitForWindowExposed(m_grid.get()))
+            qFatal("the grid is not shown");
+        if (!m_grid->loadDelimited(path, QString(), u","_s, u"\r\n"_s, 3))
+            qFatal("the log did not load");
+        m_grid->setBlockSelectionOptions(BlockSelection::WholeColumns | BlockSelection::Blocks);
+        m_grid->setMultipleBlocks(true);
+        QCoreApplication::processEvents();
+        return *m_grid;
+    }
+
+    QPoint cellPos(int col, int row) const
+    {
+        return m_grid->view()->visualRect(m_grid->model()->index(row - 1, col - 1)).center();
+    }
+    QPoint columnHeaderPos(int col) const
+    {
+        QHeaderView *h = m_grid->view()->horizontalHeader();
+        return {h->sectionViewportPosition(col - 1) + h->sectionSize(col - 1) / 2, h->height() / 2};
+    }
+    QPoint rowHeaderPos(int row) const
+    {
+        QHeaderView *v = m_grid->view()->verticalHeader();
+        return {v->width() / 2, v->sectionViewportPosition(row - 1) + v->sectionSize(row - 1) / 2};
+    }
+    QWidget *cells() const { return m_grid->view()->viewport(); }
+    QWidget *columnHeaders() const { return m_grid->view()->horizontalHeader()->viewport(); }
+    QWidget *rowHeaders() const { return m_grid->view()->verticalHeader()->viewport(); }
+    QAbstractButton *corner() const { return m_grid->view()->findChild<QAbstractButton *>(); }
+
+private slots:
+    void cleanup() { m_grid.reset(); }
+
+    void columnHeaderSelectsAWholeColumn()
+    {
+        GridControl &grid = loadedGrid();
+        click(columnHeaders(), columnHeaderPos(3));
+        QVERIFY(grid.hasSelectedBlock());
+        QCOMPARE(grid.selectionBlockCount(), 1);
+        QCOMPARE(grid.selectionBlock(0), (GridBlock{3, -1, 3, -1}));
+        QCOMPARE(grid.selectedBlock(), (GridBlock{3, -1, 3, -1}));
+        QVERIFY(grid.view()->selectionModel()->isColumnSelected(2));
+        QVERIFY(!grid.view()->selectionModel()->isColumnSelected(1));
+    }
+
+    void ctrlMakesSeveralBlocks()
+    {
+        GridControl &grid = loadedGrid();
+        click(columnHeaders(), columnHeaderPos(2));
+        send(cells(), QEvent::MouseButtonPress, cellPos(3, 2), Qt::LeftButton, Qt::ControlModifier);
+        send(cells(), QEvent::MouseMove, cellPos(4, 6), Qt::LeftButton, Qt::ControlModifier);
+        send(cells(), QEvent::MouseButtonRelease, cellPos(4, 6), Qt::NoButton, Qt::ControlModifier);
+        QCOMPARE(grid.selectionBlockCount(), 2);
+        QCOMPARE(grid.selectionBlock(0), (GridBlock{2, -1, 2, -1}));
+        QCOMPARE(grid.selectionBlock(1), (GridBlock{3, 2, 4, 6}));
+        QCOMPARE(grid.selectedBlock(), (GridBlock{3, 2, 4, 6}));
+        QItemSelectionModel *shown = grid.view()->selectionModel();
+        QVERIFY(shown->isSelected(grid.model()->index(11, 1)));  // whole column 2
+        QVERIFY(shown->isSelected(grid.model()->index(5, 3)));   // (4, 6)
+        QVERIFY(!shown->isSelected(grid.model()->index(6, 3)));  // (4, 7)
+        QCOMPARE(errorOf([&] { grid.selectionBlock(2); }), 9);
+        QCOMPARE(errorOf([&] { grid.selectionBlock(-1); }), 9);
+    }
+
+    void withoutMultipleBlocksCtrlStartsAfresh()
+    {
+        GridControl &grid = loadedGrid();
+        grid.setMultipleBlocks(false);
+        click(columnHeaders(), columnHeaderPos(2));
+        click(columnHeaders(), columnHeaderPos(4), Qt::ControlModifier);
+        QCOMPARE(grid.selectionBlockCount(), 1);
+        QCOMPARE(grid.selectionBlock(0), (GridBlock{4, -1, 4, -1}));
+    }
+
+    void rowHeadersAndCornerSelectNothing()
+    {
+        GridControl &grid = loadedGrid();
+        click(rowHeaders(), rowHeaderPos(3));
+        send(rowHeaders(), QEvent::MouseButtonPress, rowHeaderPos(2), Qt::LeftButton);
+        send(rowHeaders(), QEvent::MouseMove, rowHeaderPos(5), Qt::LeftButton);
+        send(rowHeaders(), QEvent::MouseButtonRelease, rowHeaderPos(5), Qt::NoButton);
+        QVERIFY(corner());
+        click(corner(), corner()->rect().center());
+        QVERIFY(!grid.hasSelectedBlock());
+        QCOMPARE(grid.selectionBlockCount(), 0);
+        QCOMPARE(grid.selectedBlock(), GridBlock{});
+        QVERIFY(grid.view()->selectionModel()->selectedIndexes().isEmpty());
+    }
+
+    void rowsAndSheetWhenTheOptionsAllowThem()
+    {
+        GridControl &grid = loadedGrid();
+        grid.setBlockSelectionOptions(BlockSelection::AllOptions);
+        click(rowHeaders(), rowHeaderPos(3));
+        QCOMPARE(grid.selectionBlock(0), (GridBlock{-1, 3, -1, 3}));
+        QVERIFY(grid.view()->selectionModel()->isRowSelected(2));
+        click(corner(), corner()->rect().center());
+        QCOMPARE(grid.selectionBlock(0), (GridBlock{-1, -1, -1, -1}));
+        QCOMPARE(errorOf([&] { grid.setBlockSelectionOptions(16); }), 380);
+    }
+
+    void loadingDropsTheSelection()
+    {
+        GridControl &grid = loadedGrid();
+        click(columnHeaders(), columnHeaderPos(2));
+        QVERIFY(grid.loadDelimited(m_dir.filePath(u"grid.csv"_s), QString(), u","_s, u"\n"_s, 3));
+        QCOMPARE(grid.selectionBlockCount(), 0);
+        QVERIFY(grid.view()->selectionModel()->selectedIndexes().isEmpty());
+    }
+
+    void activeCellAndCellText()
+    {
+        GridControl &grid = loadedGrid();
+        grid.setActiveCell(2, 3);
+        QCOMPARE(grid.activeText(), u"3.5"_s);
+        QCOMPARE(grid.activeValueText(), u"3.5"_s);
+        QCOMPARE(grid.cellText(0, 5), u"1/5/2024"_s);
+        QCOMPARE(grid.cellText(2, 0), u"Flow"_s);
+        QCOMPARE(grid.activeCol(), 2);
+        QCOMPARE(grid.activeRow(), 3);
+        grid.setActiveText(u"0"_s);
+        QCOMPARE(grid.cellText(2, 3), u"0"_s);
+        QCOMPARE(grid.model()->data(grid.model()->index(2, 1)).toString(), u"0"_s);
+        grid.setActiveCell(9, 1);
+        QCOMPARE(grid.activeText(), QString());
+        QCOMPARE(errorOf([&] { grid.setActiveText(u"x"_s); }), 9);
+    }
+
+    void blockIsTheProgramsOwn()
+    {
+        GridControl &grid = loadedGrid();
+        click(columnHeaders(), columnHeaderPos(2));
+        grid.setBlock(3, -1, 4, -1);
+        QCOMPARE(grid.block(), (GridBlock{3, -1, 4, -1}));
+        QCOMPARE(grid.selectionBlock(0), (GridBlock{2, -1, 2, -1}));
+    }
+
+    void countsDropTrailingRowsAndColumns()
+    {
+        GridControl &grid = loadedGrid();
+        grid.setRowCount(4);
+        grid.setColCount(2);
+        QCOMPARE(grid.model()->rowCount(), 4);
+        QCOMPARE(grid.model()->columnCount(), 2);
+        QCOMPARE(grid.cellText(3, 1), QString());
+        QCOMPARE(grid.lastDataColumn(), 2);
+        QCOMPARE(errorOf([&] { grid.setRowCount(-1); }), 380);
+    }
+
+    void columnWidthsAreReadable()
+    {
+        GridControl &grid = loadedGrid();
+        grid.setColumnWidth(0, 14);
+        grid.setColumnWidth(-1, 14);
+        QCOMPARE(grid.columnWidth(0), 14.0);
+        QCOMPARE(grid.columnWidth(-1), 14.0);
+        QCOMPARE(grid.columnWidth(3), 14.0);
+        QHeaderView *columns = grid.view()->horizontalHeader();
+        const QFontMetrics metrics = grid.view()->fontMetrics();
+        const int widest = std::max(metrics.horizontalAdvance(u"12/31/2024"_s), metrics.horizontalAdvance(u"12:59:59 PM"_s));
+        QVERIFY2(grid.view()->verticalHeader()->width() > widest, "the dates do not fit");
+        for (int section = 0; section < columns->count(); ++section) {
+            QCOMPARE(columns->sectionSize(section), columns->sectionSize(0));
+            QVERIFY2(columns->sectionSize(section) > widest, "the times do not fit");
+        }
+        grid.setColumnWidth(3, 20);
+        QCOMPARE(grid.columnWidth(3), 20.0);
+        QVERIFY(columns->sectionSize(2) > columns->sectionSize(1));
+        QCOMPARE(errorOf([&] { grid.setColumnWidth(1, -1); }), 380);
+        QCOMPARE(errorOf([&] { grid.setColumnWidth(-2, 10); }), 380);
+    }
+
+    void loadArguments_data()
+    {
+        QTest::addColumn<QString>("quote");
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<int>("error");
+        QTest::newRow("as the viewer loads") << QString() << u","_s << u"\r\n"_s << 3 << 0;
+        QTest::newRow("LF rows") << QString() << u","_s << u"\n"_s << 3 << 0;
+        QTest::newRow("quoting") << u"\""_s << u","_s << u"\r\n"_s << 3 << 5;
+        QTest::newRow("two-character column delimiter") << QString() << u",,"_s << u"\r\n"_s << 3 << 5;
+        QTest::newRow("CR rows") << QString() << u","_s << u"\r"_s << 3 << 5;
+        QTest::newRow("unknown flag") << QString() << u","_s << u"\r\n"_s << 4 << 5;
+    }
+
+    void loadArguments()
+    {
+        QFETCH(QString, quote);
+        QFETCH(QString, columns);
+        QFETCH(QString, rows);
+        QFETCH(int, flags);
+        GridControl &grid = loadedGrid();
+        QTEST(errorOf([&] { grid.loadDelimited(m_dir.filePath(u"grid.csv"_s), quote, columns, rows, flags); }),
+              "error");
+    }
+
+    void cornerShowsTheTopLeftCaption()
+    {
+        GridControl &grid = loadedGrid();
+        QCOMPARE(grid.cornerCaption(), u"Date"_s);
+        const QImage withCaption = corner()->grab().toImage();
+        grid.clearRange(0, 0, 0, 0, false);
+        QCOMPARE(grid.cornerCaption(), QString());
+        QCoreApplication::processEvents();
+        QVERIFY(corner()->grab().toImage() != withCaption);
+    }
+};
+
+VIEWER_TEST(GridControlTest)
+#include "tst_gridcontrol.moc"

@@ -1,0 +1,416 @@
+#include "support/ordinaryuser.h"
+#include "support/testregistry.h"
+
+#include "controls/logtable.h"
+#include "controls/runtimeerror.h"
+#include "loggen.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString writeFile(const QTemporaryDir &dir, const QByteArray &bytes, const QString &name = u"log.csv"_s)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test file");
+    return path;
+}
+
+// Every cell of the table, row by row, headers included, fields joined by "|".
+QStringList cells(const LogTable &table)
+{
+    QStringList rows;
+    for (int row = 0; row <= table.rowCount(); ++row) {
+        QStringList fields;
+        for (int col = 0; col <= table.colCount(); ++col)
+            fields << table.text(col, row);
+        rows << fields.join(u'|');
+    }
+    return rows;
+}
+
+int loadError(const QString &path)
+{
+    LogTable table;
+    try {
+        table.load(path);
+    } catch (const RuntimeError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+} // namespace
+
+class LogTableTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void headerRowAndColumnMapping()
+    {
+        QTemporaryDir dir;
+        LogTable table;
+        QVERIFY(table.load(writeFile(dir, "Date,Time,Flow,Level\r\n"
+                                          "1/2/2024,1:00:00 AM,1.5,20\r\n"
+                                          "1/2/2024,1:00:01 AM,1.75,21\r\n")));
+        QCOMPARE(table.rowCount(), 2);
+        QCOMPARE(table.colCount(), 3);
+        QCOMPARE(cells(table), (QStringList{u"Date|Time|Flow|Level"_s, u"1/2/2024|1:00:00 AM|1.5|20"_s,
+                                            u"1/2/2024|1:00:01 AM|1.75|21"_s}));
+    }
+
+    void withoutHeaderFlags_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("cols");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("header row only") << int(LogTable::HeaderRow) << 1 << 2
+                                         << QStringList{u"|a|b"_s, u"|1|2"_s};
+        QTest::newRow("header column only") << int(LogTable::HeaderColumn) << 2 << 1
+                                            << QStringList{u"|"_s, u"a|b"_s, u"1|2"_s};
+        QTest::newRow("no headers") << 0 << 2 << 2 << QStringList{u"||"_s, u"|a|b"_s, u"|1|2"_s};
+    }
+
+    void withoutHeaderFlags()
+    {
+        QFETCH(int, flags);
+        QFETCH(int, rows);
+        QFETCH(int, cols);
+        QFETCH(QStringList, expected);
+        LogTable table;
+        QVERIFY(table.loadBytes("a,b\r\n1,2\r\n", ',', flags));
+        QCOMPARE(table.rowCount(), rows);
+        QCOMPARE(table.colCount(), cols);
+        QCOMPARE(cells(table), expected);
+    }
+
+    void lineEnds_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("CR LF") << QByteArray("D,T,A\r\n1/1/2024,x,1\r\n1/2/2024,y,2\r\n");
+        QTest::newRow("LF only") << QByteArray("D,T,A\n1/1/2024,x,1\n1/2/2024,y,2\n");
+        QTest::newRow("no final line end") << QByteArray("D,T,A\r\n1/1/2024,x,1\r\n1/2/2024,y,2");
+        QTest::newRow("mixed") << QByteArray("D,T,A\n1/1/2024,x,1\r\n1/2/2024,y,2");
+    }
+
+    void lineEnds()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        LogTable table;
+        QVERIFY(table.load(writeFile(dir, bytes)));
+        QCOMPARE(cells(table), (QStringList{u"D|T|A"_s, u"1/1/2024|x|1"_s, u"1/2/2024|y|2"_s}));
+    }
+
+    void raggedLinesLoad()
+    {
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T,A,B\r\n1,x\r\n2,y,5,6,7,8\r\n3,z,9\r\n"));
+        QCOMPARE(table.colCount(), 5); // the longest line
+        QCOMPARE(cells(table), (QStringList{u"D|T|A|B||"_s, u"1|x||||"_s, u"2|y|5|6|7|8"_s, u"3|z|9|||"_s}));
+    }
+
+    void quotesAreOrdinaryCharacters()
+    {
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T,\"A,B\"\r\n1,x,\"5\r\n"));
+        QCOMPARE(table.text(2, 0), u"\"A"_s);
+        QCOMPARE(table.text(3, 0), u"B\""_s);
+        QCOMPARE(table.text(2, 1), u"\"5"_s);
+    }
+
+    void textEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("utf8");
+        QTest::newRow("ASCII") << QByteArray("D,T,Temp C\r\n1,2,3\r\n") << u"Temp C"_s << true;
+        QTest::newRow("UTF-8") << QByteArray("D,T,Temp \xC2\xB0""C\r\n1,2,3\r\n") << u"Temp \u00B0C"_s << true;
+        QTest::newRow("Latin-1") << QByteArray("D,T,Temp \xB0""C\r\n1,2,3\r\n") << u"Temp \u00B0C"_s << false;
+        QTest::newRow("Latin-1 late in the file")
+            << QByteArray("D,T,Temp\r\n" + QByteArray(5000, 'x') + ",2,\xE9t\xE9\r\n") << u"Temp"_s << false;
+    }
+
+    void textEncoding()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, caption);
+        QFETCH(bool, utf8);
+        LogTable table;
+        QVERIFY(table.loadBytes(bytes));
+        QCOMPARE(table.text(2, 0), caption);
+        QCOMPARE(table.isUtf8(), utf8);
+        if (!utf8 && bytes.contains("\xE9t\xE9"))
+            QCOMPARE(table.text(2, 1), u"\u00E9t\u00E9"_s);
+    }
+
+    void byteOrderMarkIsNoPartOfTheFirstCaption()
+    {
+        LogTable table;
+        QVERIFY(table.loadBytes("\xEF\xBB\xBF""Date,Time\r\n1,2\r\n"));
+        QCOMPARE(table.text(0, 0), u"Date"_s);
+    }
+
+    void filesThatAreNotText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\x01\0", 20);
+        png += QByteArray(3000, '\x7F') + QByteArray("IEND\xAE\x42\x60\x82");
+        QTest::newRow("picture renamed") << png;
+        QTest::newRow("NUL late in the first block") << QByteArray("D,T\r\n" + QByteArray(4000, 'a') + '\0' + "b\r\n");
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE" "D\0,\0T\0\r\0\n\0" "1\0,\0" "2\0\r\0\n\0" "x", 23);
+    }
+
+    void filesThatAreNotText()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T\r\n1,2\r\n")); // the former content must go
+        QVERIFY(!table.load(writeFile(dir, bytes)));
+        QCOMPARE(table.rowCount(), 0);
+        QCOMPARE(table.colCount(), 0);
+        QCOMPARE(table.text(0, 0), QString());
+    }
+
+    void nulAfterTheProbeIsText()
+    {
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T\r\n" + QByteArray(5000, 'a') + QByteArray(1, '\0') + ",b\r\n"));
+        QCOMPARE(table.rowCount(), 1);
+        QCOMPARE(table.text(1, 1), u"b"_s);
+    }
+
+    void nulPaddingAtTheEnd_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("expected");
+        const QByteArray log("D,T,A\r\n1/1/2024,x,1\r\n1/2/2024,y,2\r\n");
+        QTest::newRow("after a whole line") << log + QByteArray(6000, '\0')
+                                            << QStringList{u"D|T|A"_s, u"1/1/2024|x|1"_s, u"1/2/2024|y|2"_s};
+        QTest::newRow("after half a line") << log + "1/3/2024,z" + QByteArray(100, '\0')
+                                           << QStringList{u"D|T|A"_s, u"1/1/2024|x|1"_s, u"1/2/2024|y|2"_s,
+                                                          u"1/3/2024|z|"_s};
+    }
+
+    void nulPaddingAtTheEnd()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        LogTable table;
+        QVERIFY(table.load(writeFile(dir, bytes)));
+        QCOMPARE(cells(table), expected);
+    }
+
+    void filesWithoutSamples_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("header only") << QByteArray("Date,Time,A\r\n");
+        QTest::newRow("header without line end") << QByteArray("Date,Time,A");
+        QTest::newRow("only NUL bytes") << QByteArray(8192, '\0');
+        QTest::newRow("byte order mark only") << QByteArray("\xEF\xBB\xBF");
+    }
+
+    void filesWithoutSamples()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        LogTable table;
+        QVERIFY(!table.load(writeFile(dir, bytes)));
+        QCOMPARE(table.rowCount(), 0);
+        QCOMPARE(table.colCount(), 0);
+    }
+
+    void readFailures_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("number");
+        QTest::newRow("missing file") << u"missing"_s << 53;
+        QTest::newRow("missing folder") << u"missing folder"_s << 53;
+        QTest::newRow("no file name") << u"empty name"_s << 53;
+        QTest::newRow("a folder") << u"folder"_s << 75;
+        QTest::newRow("no read permission") << u"unreadable"_s << 70;
+        QTest::newRow("read error") << u"read error"_s << 75;
+    }
+
+    void readFailures()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, number);
+        QTemporaryDir dir;
+        // An ordinary user must be able to reach the files in the folder.
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                              | QFileDevice::ReadOther | QFileDevice::ExeOther);
+        QString path;
+        std::optional<AsOrdinaryUser> user;
+        if (kind == u"missing"_s) {
+            path = dir.filePath(u"nothing.csv"_s);
+        } else if (kind == u"missing folder"_s) {
+            path = dir.filePath(u"no/such/folder/log.csv"_s);
+        } else if (kind == u"folder"_s) {
+            path = dir.path();
+        } else if (kind == u"unreadable"_s) {
+            path = writeFile(dir, "D,T\r\n1,2\r\n");
+            QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+            user.emplace();
+        } else if (kind == u"read error"_s) {
+            path = u"/proc/self/mem"_s; // opens, but reading at offset 0 fails
+        }
+        QCOMPARE(loadError(path), number);
+    }
+
+    void readFailureKeepsNoFormerContent()
+    {
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T\r\n1,2\r\n"));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, table.load(u"/no/such/file.csv"_s));
+        QCOMPARE(table.rowCount(), 0);
+        QCOMPARE(table.text(0, 0), QString());
+    }
+
+    void smallerRowCountDropsRowsForGood()
+    {
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T,A\r\n1,a,10\r\n2,b,20\r\n3,c,30\r\n"));
+        table.setText(2, 3, u"written"_s);
+        table.setRowCount(1);
+        QCOMPARE(cells(table), (QStringList{u"D|T|A"_s, u"1|a|10"_s}));
+        table.setRowCount(3);
+        QCOMPARE(cells(table), (QStringList{u"D|T|A"_s, u"1|a|10"_s, u"||"_s, u"||"_s}));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, table.setRowCount(-1));
+    }
+
+    void smallerColCountDropsColumnsForGood()
+    {
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T,A,B\r\n1,a,10,11\r\n2,b,20,21\r\n"));
+        table.setText(3, 0, u"written"_s);
+        table.setColCount(2);
+        QCOMPARE(cells(table), (QStringList{u"D|T|A"_s, u"1|a|10"_s, u"2|b|20"_s}));
+        table.setColCount(3);
+        QCOMPARE(cells(table), (QStringList{u"D|T|A|"_s, u"1|a|10|"_s, u"2|b|20|"_s}));
+        try {
+            table.setColCount(-2);
+            QFAIL("a negative count was taken");
+        } catch (const RuntimeError &e) {
+            QCOMPARE(e.number(), 380);
+        }
+    }
+
+    void lastDataColumn_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("full") << QByteArray("D,T,A,B\r\n1,a,1,2\r\n") << 3;
+        QTest::newRow("empty columns at the right") << QByteArray("D,T,A,,\r\n1,a,1,,\r\n2,b,,,\r\n") << 2;
+        QTest::newRow("data only in one row") << QByteArray("D,T,A\r\n1,a,1\r\n2,b,2,,9,\r\n") << 4;
+        QTest::newRow("named column without data") << QByteArray("D,T,A,B\r\n1,a,1,\r\n") << 3;
+        QTest::newRow("blank tail as CR") << QByteArray("D,T,A,\r\n1,a,1,\r\n") << 2;
+        QTest::newRow("dates only") << QByteArray("D\r\n1\r\n") << 0;
+    }
+
+    void lastDataColumn()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, expected);
+        LogTable table;
+        QVERIFY(table.loadBytes(bytes));
+        QCOMPARE(table.lastDataColumn(), expected);
+    }
+
+    void lastDataColumnFollowsChanges()
+    {
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T,A,B,C\r\n1,a,1,,\r\n2,b,2,,\r\n3,c,3,4,5\r\n"));
+        QCOMPARE(table.lastDataColumn(), 4);
+        table.setRowCount(2); // the only row with data in B and C goes
+        QCOMPARE(table.lastDataColumn(), 4); // the captions still hold text
+        table.setText(3, 0, QString());
+        table.setText(4, 0, QString());
+        QCOMPARE(table.lastDataColumn(), 2);
+        table.setText(4, 1, u"0"_s);
+        QCOMPARE(table.lastDataColumn(), 4);
+        table.clearRange(3, 0, 4, 2);
+        QCOMPARE(table.lastDataColumn(), 2);
+        table.setColCount(1);
+        QCOMPARE(table.lastDataColumn(), 1);
+    }
+
+    void lastDataColumnAfterDroppedColumns()
+    {
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T,A,B\r\n1,a,,9\r\n2,b,,\r\n"));
+        table.setColCount(2);
+        QCOMPARE(table.lastDataColumn(), 2); // the caption "A"; the 9 went with column 3
+        table.setText(2, 0, QString());
+        QCOMPARE(table.lastDataColumn(), 1);
+    }
+
+    void writtenAndClearedCells()
+    {
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T,A\r\n1,a,\r\n2,b,20\r\n"));
+        table.setText(2, 1, u"0"_s);
+        QCOMPARE(table.text(2, 1), u"0"_s);
+        table.clearRange(2, 2, 1, 1); // corners in any order
+        QCOMPARE(cells(table), (QStringList{u"D|T|A"_s, u"1||"_s, u"2||"_s}));
+        table.setText(1, 2, u"again"_s);
+        QCOMPARE(table.text(1, 2), u"again"_s);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, table.setText(3, 1, u"x"_s));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, table.setText(0, 3, u"x"_s));
+        QCOMPARE(table.text(-1, 0), QString());
+        QCOMPARE(table.text(0, 99), QString());
+    }
+
+    void clearingEverythingFreesTheBufferAndKeepsTheCounts()
+    {
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T,A\r\n1,a,1\r\n2,b,2\r\n"));
+        table.setText(2, 2, u"x"_s);
+        table.clearRange(0, 0, table.colCount(), table.rowCount());
+        QCOMPARE(table.byteSize(), 0);
+        QCOMPARE(table.rowCount(), 2);
+        QCOMPARE(table.colCount(), 2);
+        QCOMPARE(cells(table), (QStringList{u"||"_s, u"||"_s, u"||"_s}));
+        QCOMPARE(table.lastDataColumn(), 0);
+    }
+
+    void generatedLogLoadsLineForLine()
+    {
+        LogGenOptions options;
+        options.rows = 5000;
+        options.valueColumns = 5;
+        options.startSecond = 86400 - 10; // crosses midnight
+        const QByteArray bytes = generateLog(options);
+        LogTable table;
+        QVERIFY(table.loadBytes(bytes));
+        QCOMPARE(table.rowCount(), 5000);
+        QCOMPARE(table.colCount(), 6);
+        QCOMPARE(table.text(0, 0), u"Date"_s);
+        QCOMPARE(table.text(2, 0), logValueName(0));
+        QCOMPARE(table.text(0, 1), u"1/1/2024"_s);
+        QCOMPARE(table.text(1, 1), u"11:59:50 PM"_s);
+        QCOMPARE(table.text(0, 11), u"1/2/2024"_s);
+        QCOMPARE(table.text(1, 11), u"12:00:00 AM"_s);
+        const QList<QByteArray> lines = bytes.split('\n');
+        QCOMPARE(QString::fromLatin1(lines.at(4321).chopped(1)),
+                 QStringList({table.text(0, 4321), table.text(1, 4321), table.text(2, 4321), table.text(3, 4321),
+                              table.text(4, 4321), table.text(5, 4321), table.text(6, 4321)})
+                     .join(u','));
+    }
+};
+
+VIEWER_TEST(LogTableTest)
+#include "tst_logtable.moc"

@@ -1,0 +1,309 @@
+#include "support/scripteddialogs.h"
+#include "support/scriptedui.h"
+#include "support/startup.h"
+#include "support/testenv.h"
+#include "support/ordinaryuser.h"
+#include "support/testregistry.h"
+
+#include "controls/blockselection.h"
+#include "controls/gridcontrol.h"
+#include "logview/datafilewindow.h"
+#include "shell/sharedstate.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray GoodLog("Date,Time,Flow,Level,Speed\r\n"
+                         "1/2/2024,1:00:00 AM,1.5,20,300\r\n"
+                         "1/2/2024,1:00:01 AM,,21,301\r\n"
+                         "1/2/2024,1:00:02 AM,1.75,22,302\r\n");
+
+const QString Loading = u"Loading File, please wait. Large files could take some time to load."_s;
+
+QString reportText(int number, const QString &description)
+{
+    return u"Error %1 = %2 in function getHistFile occurred.\r\nPlease contact Halvard with this error."_s.arg(number).arg(
+        description);
+}
+
+// Every cell of the grid, row by row, headers included, joined by "|".
+QStringList gridCells(const GridControl &grid)
+{
+    QStringList rows;
+    for (int row = 0; row <= grid.rowCount(); ++row) {
+        QStringList fields;
+        for (int col = 0; col <= grid.colCount(); ++col)
+            fields << grid.cellText(col, row);
+        rows << fields.join(u'|');
+    }
+    return rows;
+}
+
+bool gridIsEmpty(const GridControl &grid)
+{
+    for (const QString &row : gridCells(grid)) {
+        if (!QString(row).remove(u'|').isEmpty())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class GetHistFileTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    QString logFile(const QByteArray &bytes, const QString &name = u"run.csv"_s)
+    {
+        const QString path = m_dir->filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+            qFatal("cannot write the log");
+        return path;
+    }
+
+    static DataFileWindow &window() { return frmHistory(); }
+    static GridControl &grid() { return *frmHistory().dataGrid(); }
+
+    // The user picks `path` (or cancels) in the open dialog and the load runs.
+    static void open(const std::optional<QString> &path)
+    {
+        TestEnv::dialogs().files.append(path);
+        window().toolbarButton(1)->trigger();
+    }
+
+private slots:
+    void init()
+    {
+        TestEnv::reset();
+        TestStartup::run();
+        m_dir = std::make_unique<QTemporaryDir>();
+        QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                 | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                 | QFileDevice::ExeOther);
+    }
+
+    void dialogIsPreparedAndKeepsItsFileName()
+    {
+        CommonDialog &dialog = *shared().fileDialog;
+        dialog.fileName = u"/work/trend.jpg"_s; // left by a trend image saved before
+        dialog.defaultExt = u".jpg"_s;
+        dialog.flags = 2;
+        open(std::nullopt);
+        QCOMPARE(TestEnv::dialogs().fileRequests.size(), 1);
+        const FileDialogRequest request = TestEnv::dialogs().fileRequests.constFirst();
+        QVERIFY(!request.save);
+        QCOMPARE(request.title, u"Open Log file (.csv)"_s);
+        QCOMPARE(request.nameFilter, u"Log Files(*.csv)"_s);
+        QCOMPARE(request.initialDir, shared().startDir + QDir::separator());
+        QCOMPARE(request.fileName, u"/work/trend.jpg"_s);
+        QCOMPARE(request.defaultSuffix, u"jpg"_s);
+        QVERIFY(request.mustExist);
+        QCOMPARE(dialog.flags, 4100);
+        QCOMPARE(dialog.filter, u"Log Files(*.csv)|*.csv"_s);
+        QVERIFY(dialog.cancelError);
+        QCOMPARE(dialog.defaultExt, u".jpg"_s);
+    }
+
+    void loadShowsTheLogTrimmedAndLocked()
+    {
+        const QString path = logFile(GoodLog);
+        QString statusAtYield, fileAtYield;
+        TestEnv::ui().onPass = [&](int) {
+            statusAtYield = window().statusPanelText();
+            fileAtYield = shared().currentFileName;
+        };
+        shared().currentFileName = u"/before.csv"_s;
+        open(path);
+        QCOMPARE(TestEnv::ui().passes, 1);
+        QCOMPARE(statusAtYield, Loading);
+        QCOMPARE(fileAtYield, u"/before.csv"_s); // the name is set after the yield
+        QCOMPARE(TestEnv::ui().pointerHistory, (QList<Pointer>{Pointer::Hourglass, Pointer::Default, Pointer::Default}));
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(shared().currentFileName, path);
+        QCOMPARE(window().statusPanelText(), u"Current File is "_s + path);
+        QCOMPARE(gridCells(grid()), (QStringList{u"Date|Time|Flow|Level|Speed"_s, u"1/2/2024|1:00:00 AM|1.5|20|300"_s,
+                                                 u"1/2/2024|1:00:01 AM||21|301"_s,
+                                                 u"1/2/2024|1:00:02 AM|1.75|22|302"_s}));
+        QCOMPARE(grid().columnWidth(0), 14.0);
+        QCOMPARE(grid().columnWidth(-1), 14.0);
+        QCOMPARE(grid().blockSelectionOptions(), BlockSelection::WholeColumns | BlockSelection::Blocks);
+        QVERIFY(grid().multipleBlocks());
+        QVERIFY(grid().cellsLocked());
+        QVERIFY(grid().sheetProtected());
+        QVERIFY(!window().isLoading());
+    }
+
+    void incompleteLastRowIsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("tail");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("lastDate");
+        const QByteArray head("Date,Time,A,B\r\n1/1/2024,1:00:00 AM,1,2\r\n1/2/2024,1:00:01 AM,3,4\r\n");
+        QTest::newRow("complete") << head + "1/3/2024,1:00:02 AM,5,6\r\n" << 3 << u"1/3/2024"_s;
+        QTest::newRow("empty date") << head + ",1:00:02 AM,5,6\r\n" << 2 << u"1/2/2024"_s;
+        QTest::newRow("empty time") << head + "1/3/2024,,5,6\r\n" << 2 << u"1/2/2024"_s;
+        QTest::newRow("empty value") << head + "1/3/2024,1:00:02 AM,,6\r\n" << 2 << u"1/2/2024"_s;
+        QTest::newRow("empty last value") << head + "1/3/2024,1:00:02 AM,5,\r\n" << 2 << u"1/2/2024"_s;
+        QTest::newRow("short line") << head + "1/3/2024,1:00:02 AM" << 2 << u"1/2/2024"_s;
+        QTest::newRow("empty line at the end") << head + "\r\n" << 2 << u"1/2/2024"_s;
+        QTest::newRow("only one row goes") << head + "1/3/2024,1:00:02 AM,,6\r\n1/4/2024,,7,8\r\n" << 3
+                                           << u"1/3/2024"_s;
+    }
+
+    void incompleteLastRowIsDropped()
+    {
+        QFETCH(QByteArray, tail);
+        QFETCH(int, rows);
+        QFETCH(QString, lastDate);
+        open(logFile(tail));
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(grid().rowCount(), rows);
+        QCOMPARE(grid().cellText(0, grid().rowCount()), lastDate);
+        QCOMPARE(grid().colCount(), 3);
+    }
+
+    void emptyColumnsAtTheRightGo_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<int>("cols");
+        QTest::newRow("trailing separators") << QByteArray("Date,Time,A,B,,\r\n1/1/2024,x,1,2,,\r\n1/2/2024,y,3,4,,\r\n")
+                                             << 3;
+        QTest::newRow("one ragged line longer")
+            << QByteArray("Date,Time,A\r\n1/1/2024,x,1,,,\r\n1/2/2024,y,3\r\n") << 2;
+        QTest::newRow("named column keeps its place")
+            << QByteArray("Date,Time,A,B\r\n1/1/2024,x,1,\r\n1/2/2024,y,3,\r\n") << 3;
+    }
+
+    void emptyColumnsAtTheRightGo()
+    {
+        QFETCH(QByteArray, log);
+        open(logFile(log));
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QTEST(grid().colCount(), "cols");
+    }
+
+    void failuresReportAndReset_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        const QString noError = reportText(0, QString());
+        QTest::newRow("binary file") << u"binary"_s << noError;
+        QTest::newRow("empty file") << u"empty"_s << noError;
+        QTest::newRow("header only") << u"header"_s << noError;
+        QTest::newRow("missing file") << u"missing"_s << reportText(53, u"File not found"_s);
+        QTest::newRow("a folder") << u"folder"_s << reportText(75, u"Path/File access error"_s);
+        QTest::newRow("unreadable file") << u"unreadable"_s << reportText(70, u"Permission denied"_s);
+    }
+
+    void failuresReportAndReset()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        open(logFile(GoodLog, u"good.csv"_s));
+        QCOMPARE(grid().rowCount(), 3);
+        window().DcryLabel()->show();
+        window().ProgBar()->show();
+        TestEnv::ui().pointerHistory.clear();
+
+        QString path;
+        std::optional<AsOrdinaryUser> user;
+        if (kind == u"binary"_s) {
+            path = logFile(QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) + QByteArray(2000, '\x11'), u"picture.csv"_s);
+        } else if (kind == u"empty"_s) {
+            path = logFile(QByteArray(), u"empty.csv"_s);
+        } else if (kind == u"header"_s) {
+            path = logFile("Date,Time,Flow\r\n", u"header.csv"_s);
+        } else if (kind == u"missing"_s) {
+            path = m_dir->filePath(u"gone.csv"_s);
+        } else if (kind == u"folder"_s) {
+            QVERIFY(QDir(m_dir->path()).mkdir(u"folder.csv"_s));
+            path = m_dir->filePath(u"folder.csv"_s);
+        } else if (kind == u"unreadable"_s) {
+            path = logFile(GoodLog, u"locked.csv"_s);
+            QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+            user.emplace();
+        }
+        open(path);
+        user.reset();
+
+        QCOMPARE(TestEnv::ui().texts(), QStringList{message});
+        QCOMPARE(TestEnv::ui().messages.constFirst().icon, MsgIcon::None);
+        QVERIFY(gridIsEmpty(grid()));
+        QCOMPARE(window().statusPanelText(), QString());
+        QCOMPARE(shared().currentFileName, QString());
+        QVERIFY(!window().DcryLabel()->isVisible());
+        QVERIFY(!window().ProgBar()->isVisible());
+        QCOMPARE(TestEnv::ui().pointer(), Pointer::Default);
+        QVERIFY(!window().isLoading());
+
+        open(logFile(GoodLog, u"good.csv"_s)); // the next Open works as ever
+        QCOMPARE(grid().rowCount(), 3);
+    }
+
+    void withoutTheFileDialogItReportsAndResets()
+    {
+        open(logFile(GoodLog));
+        shared().fileDialog = nullptr;
+        window().getHistFile();
+        QCOMPARE(TestEnv::ui().texts(),
+                 QStringList{reportText(91, u"Object variable or With block variable not set"_s)});
+        QVERIFY(gridIsEmpty(grid()));
+        QCOMPARE(shared().currentFileName, QString());
+    }
+
+    void cancelLeavesTheFormerFileUntouched()
+    {
+        const QString path = logFile(GoodLog);
+        open(path);
+        const QStringList before = gridCells(grid());
+        const QList<Pointer> pointers = TestEnv::ui().pointerHistory;
+        open(std::nullopt);
+        QCOMPARE(TestEnv::dialogs().fileRequests.size(), 2);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(shared().currentFileName, path);
+        QCOMPARE(window().statusPanelText(), u"Current File is "_s + path);
+        QCOMPARE(gridCells(grid()), before);
+        QCOMPARE(TestEnv::ui().pointerHistory, pointers);
+        QCOMPARE(TestEnv::ui().passes, 1);
+    }
+
+    void secondOpenDuringTheLoadDoesNothing()
+    {
+        const QString first = logFile(GoodLog, u"first.csv"_s);
+        const QString second = logFile("Date,Time,Other\r\n1/1/2024,x,9\r\n", u"second.csv"_s);
+        TestEnv::ui().onPass = [&](int pass) {
+            if (pass == 1) {
+                TestEnv::dialogs().files.append(second);
+                window().toolbarButton(1)->trigger();
+            }
+        };
+        open(first);
+        QCOMPARE(TestEnv::dialogs().fileRequests.size(), 1);
+        QCOMPARE(shared().currentFileName, first);
+        QCOMPARE(grid().cellText(2, 0), u"Flow"_s);
+        QCOMPARE(TestEnv::ui().passes, 1);
+
+        TestEnv::ui().onPass = nullptr;
+        TestEnv::dialogs().files.clear();
+        open(second); // once the load is over, Open works again
+        QCOMPARE(shared().currentFileName, second);
+        QCOMPARE(grid().cellText(2, 0), u"Other"_s);
+    }
+};
+
+VIEWER_TEST(GetHistFileTest)
+#include "tst_gethistfile.moc"
