@@ -133,7 +133,10 @@ void CommonDialog::showFile(bool save)
     const std::optional<QString> chosen = backend().chooseFile(r, m_parent);
     if (!chosen)
         return cancelled();
-    fileName = withDefaultExt(*chosen, defaultExt);
+    // An existing file chosen to open is taken as it is; only a name that exists
+    // with the default extension, or a name to save, gets it appended.
+    const QString extended = withDefaultExt(*chosen, defaultExt);
+    fileName = save || (!QFileInfo::exists(*chosen) && QFileInfo::exists(extended)) ? extended : *chosen;
 }
 
 void CommonDialog::showColor()

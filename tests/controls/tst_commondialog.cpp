@@ -5,7 +5,9 @@
 #include "controls/commondialog.h"
 #include "controls/runtimeerror.h"
 
+#include <QFile>
 #include <QPrinter>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -110,6 +112,27 @@ private slots:
         QVERIFY(r.confirmOverwrite);
         QVERIFY(!r.mustExist);
         QCOMPARE(r.defaultSuffix, u"jpg"_s);
+    }
+
+    void openTakesAnExistingFileAsItIs()
+    {
+        // A default extension left by a picture save must not bend the log chosen.
+        QTemporaryDir dir;
+        const QString plain = dir.path() + u"/log"_s;
+        const QString withExt = dir.path() + u"/trend.jpg"_s;
+        for (const QString &path : {plain, withExt}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        CommonDialog d;
+        d.defaultExt = u".jpg"_s;
+        TestEnv::dialogs().files = {plain, dir.path() + u"/trend"_s, dir.path() + u"/nothing"_s};
+        d.showOpen();
+        QCOMPARE(d.fileName, plain);
+        d.showOpen();
+        QCOMPARE(d.fileName, withExt);
+        d.showOpen();
+        QCOMPARE(d.fileName, dir.path() + u"/nothing"_s);
     }
 
     void colourStartsFromTheGivenOneAndCancelKeepsIt()
