@@ -1,0 +1,912 @@
+#include "plotcontrol.h"
+
+#include "plotcontrol_p.h"
+#include "datetimeformat.h"
+
+#include "commondialog.h"
+#include "runtimeerror.h"
+#include "twips.h"
+
+#include <qcustomplot.h>
+
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QStorageInfo>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+// Ticks and labels of one axis: numbers as the library chooses them, or dates on
+// calendar steps labelled in the plot's date/time notation; a fixed count of minor
+// ticks either way.
+class TrendTicker : public QCPAxisTicker
+{
+public:
+    void setMinorCount(int count) { m_minorCount = count; }
+    void setDateTime(bool on, const QString &format)
+    {
+        m_dateTime = on;
+        m_format = format;
+    }
+
+protected:
+    double getTickStep(const QCPRange &range) override
+    {
+        if (!m_dateTime)
+            return QCPAxisTicker::getTickStep(range);
+        m_step = datetimeformat::chooseTimeStep(range.size(), tickCount());
+        return m_step.days();
+    }
+
+    int getSubTickCount(double) override { return m_minorCount; }
+
+    QVector<double> createTickVector(double tickStep, const QCPRange &range) override
+    {
+        if (!m_dateTime)
+            return QCPAxisTicker::createTickVector(tickStep, range);
+        // One tick beyond each end, so that the minor ticks reach the ends too.
+        return datetimeformat::timeTicks(range.lower - tickStep, range.upper + tickStep, m_step);
+    }
+
+    QString getTickLabel(double tick, const QLocale &locale, QChar formatChar, int precision) override
+    {
+        if (!m_dateTime)
+            return QCPAxisTicker::getTickLabel(tick, locale, formatChar, precision);
+        try {
+            return datetimeformat::format(tick, m_format);
+        } catch (const RuntimeError &) {
+            return QString();
+        }
+    }
+
+private:
+    bool m_dateTime = false;
+    QString m_format;
+    int m_minorCount = 1;
+    datetimeformat::TimeStep m_step;
+};
+
+namespace {
+
+constexpr int MaxMinorCount = 100;
+constexpr int MaxTraceWidth = 20;
+constexpr double MaxPrintMargin = 3.0;
+// While points arrive the visible plot is redrawn at most this often.
+constexpr int RefreshIntervalMs = 200;
+constexpr double SecondInDays = 1.0 / 86400.0;
+
+void invalidValue() { throw RuntimeError(RuntimeError::InvalidPropertyValue); }
+
+void requireFinite(double value)
+{
+    if (!std::isfinite(value))
+        invalidValue();
+}
+
+void requireColor(OleColor color)
+{
+    if (color > 0xFFFFFF)
+        invalidValue();
+}
+
+void requireIndexZero(int index)
+{
+    if (index != 0)
+        throw RuntimeError(RuntimeError::SubscriptOutOfRange);
+}
+
+QPen gridPen(int grey, Qt::PenStyle style)
+{
+    return QPen(QColor(grey, grey, grey), 0, style);
+}
+
+} // namespace
+
+// ---- private state -------------------------------------------------------------
+
+ChannelState &PlotControlPrivate::channel(int index)
+{
+    if (index < 0 || index >= int(channels.size()))
+        throw RuntimeError(RuntimeError::SubscriptOutOfRange);
+    return channels[size_t(index)];
+}
+
+void PlotControlPrivate::flushPending(ChannelState &c)
+{
+    if (c.pending.empty())
+        return;
+    QVector<QCPGraphData> points;
+    points.reserve(qsizetype(c.pending.size()));
+    for (const auto &[x, y] : c.pending)
+        points.append(QCPGraphData(x, y));
+    c.pending.clear();
+    c.pending.shrink_to_fit();
+    c.data->add(points, false);
+    c.lastKey = (c.data->constEnd() - 1)->key;
+}
+
+void PlotControlPrivate::fitAxis(int which)
+{
+    AxisState &a = axes[which];
+    if (!a.fitPending)
+        return;
+    a.fitPending = false;
+    if (!a.tracking || !hasData)
+        return;
+    const double low = lo[which];
+    const double high = hi[which];
+    const auto fitToData = [&] {
+        if (high > low) {
+            a.min = low;
+            a.span = high - low;
+        } else {
+            // Data without extent keeps the span and sits in its middle.
+            const double span = a.span > 0 ? a.span : 1.0;
+            a.min = low - span / 2;
+            a.span = span;
+        }
+    };
+    switch (a.trackingStyle) {
+    case PlotAxis::ScaleMinMax:
+        fitToData();
+        break;
+    case PlotAxis::ScaleExpand:
+        if (!a.fittedOnce) {
+            fitToData();
+        } else {
+            const double newMin = std::min(a.min, low);
+            const double newMax = std::max(a.min + a.span, high);
+            a.min = newMin;
+            a.span = newMax - newMin;
+        }
+        break;
+    case PlotAxis::ScalePage:
+        if (!a.fittedOnce && a.alignFirst)
+            a.min = first[which];
+        if (a.span > 0 && high > a.min + a.span)
+            a.min += std::ceil((high - (a.min + a.span)) / a.span) * a.span;
+        break;
+    case PlotAxis::ScaleSmooth:
+        if (!a.fittedOnce && a.alignFirst)
+            a.min = first[which];
+        if (high > a.min + a.span)
+            a.min = high - a.span;
+        break;
+    }
+    a.fittedOnce = true;
+}
+
+void PlotControlPrivate::applyRange(int which)
+{
+    const AxisState &a = axes[which];
+    // A zero span is kept as set; the axis shows a second (X) or one unit (Y) then.
+    const double shown = a.span > 0 ? a.span : (which == AxisX ? SecondInDays : 1.0);
+    a.axis->setRange(a.min, a.min + shown);
+}
+
+void PlotControlPrivate::updateTickCount(int which)
+{
+    const AxisState &a = axes[which];
+    const QFontMetrics metrics(a.axis->tickLabelFont());
+    const QRect rect = plot->axisRect()->rect();
+    int count = 5;
+    if (which == AxisX) {
+        const int length = rect.width() > 0 ? rect.width() : std::max(100, plot->width() - 150);
+        // Room for the widest label the axis can show, plus a gap.
+        QString sample = axisValueText(which, a.axis->range().upper);
+        if (a.labelsStyle != PlotAxis::FormatDateTime)
+            sample = sample.leftJustified(8, u'0');
+        const int labelWidth = metrics.horizontalAdvance(sample) + metrics.averageCharWidth() * 4;
+        count = length / std::max(1, labelWidth);
+    } else {
+        const int length = rect.height() > 0 ? rect.height() : std::max(100, plot->height() - 100);
+        count = length / (metrics.height() * 3);
+    }
+    a.ticker->setTickCount(std::clamp(count, 2, 12));
+}
+
+void PlotControlPrivate::settle()
+{
+    // A hidden control gets its resize events only when shown; its canvas follows
+    // its size at once, so that a hidden plot is laid out, printed and saved at
+    // the size it was given.
+    if (plot->geometry() != q->rect())
+        plot->setGeometry(q->rect());
+    if (plot->viewport() != q->rect())
+        plot->setViewport(q->rect());
+    for (ChannelState &c : channels)
+        flushPending(c);
+    for (int which : {AxisX, AxisY}) {
+        fitAxis(which);
+        applyRange(which);
+        updateTickCount(which);
+    }
+    updateCursor();
+}
+
+void PlotControlPrivate::redrawNow()
+{
+    // Hidden, the plot is drawn when it is shown (showEvent), not now.
+    if (q->isVisible())
+        plot->replot();
+}
+
+void PlotControlPrivate::redrawSoon()
+{
+    if (q->isVisible())
+        plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void PlotControlPrivate::dataAppended(double x, double y)
+{
+    if (!hasData) {
+        hasData = true;
+        lo[AxisX] = hi[AxisX] = first[AxisX] = x;
+        lo[AxisY] = hi[AxisY] = first[AxisY] = y;
+    } else {
+        lo[AxisX] = std::min(lo[AxisX], x);
+        hi[AxisX] = std::max(hi[AxisX], x);
+        lo[AxisY] = std::min(lo[AxisY], y);
+        hi[AxisY] = std::max(hi[AxisY], y);
+    }
+    axes[AxisX].fitPending = true;
+    axes[AxisY].fitPending = true;
+    if (!refreshScheduled) {
+        refreshScheduled = true;
+        QTimer::singleShot(RefreshIntervalMs, plot, [this] {
+            refreshScheduled = false;
+            redrawSoon();
+        });
+    }
+}
+
+void PlotControlPrivate::forgetData()
+{
+    hasData = false;
+    for (AxisState &a : axes) {
+        a.fitPending = false;
+        a.fittedOnce = false;
+    }
+}
+
+double PlotControlPrivate::valueAt(ChannelState &c, double x)
+{
+    flushPending(c);
+    const auto begin = c.data->constBegin();
+    const auto end = c.data->constEnd();
+    if (begin == end || x < begin->key || x > (end - 1)->key)
+        return std::numeric_limits<double>::quiet_NaN();
+    auto after = std::lower_bound(begin, end, x,
+                                  [](const QCPGraphData &p, double key) { return p.key < key; });
+    if (after->key == x)
+        return after->value;
+    const auto before = after - 1;
+    const double t = (x - before->key) / (after->key - before->key);
+    return before->value + t * (after->value - before->value);
+}
+
+QString PlotControlPrivate::axisValueText(int which, double value) const
+{
+    const AxisState &a = axes[which];
+    const QLocale locale;
+    switch (a.labelsStyle) {
+    case PlotAxis::FormatFixed: return locale.toString(value, 'f', 2);
+    case PlotAxis::FormatScientific: return locale.toString(value, 'e', 2);
+    case PlotAxis::FormatDateTime:
+        try {
+            return datetimeformat::format(value, a.dateTimeFormat, locale);
+        } catch (const RuntimeError &) {
+            return QString();
+        }
+    default: return locale.toString(value, 'g', 6);
+    }
+}
+
+void PlotControlPrivate::styleAxis(int which)
+{
+    const AxisState &a = axes[which];
+    QCPAxis *axis = a.axis;
+    const QColor scale = toQColor(a.scaleColor);
+    axis->setTickLabelColor(toQColor(a.labelsColor));
+    axis->setLabelColor(toQColor(a.titleColor));
+    axis->setTickPen(QPen(scale, 0));
+    axis->setSubTickPen(QPen(scale, 0));
+    axis->setBasePen(a.axisLine ? QPen(scale, 0) : QPen(Qt::NoPen));
+    a.ticker->setMinorCount(a.minorCount);
+    a.ticker->setDateTime(a.labelsStyle == PlotAxis::FormatDateTime, a.dateTimeFormat);
+    switch (a.labelsStyle) {
+    case PlotAxis::FormatFixed:
+        axis->setNumberFormat(u"f"_s);
+        axis->setNumberPrecision(2);
+        break;
+    case PlotAxis::FormatScientific:
+        axis->setNumberFormat(u"eb"_s);
+        axis->setNumberPrecision(2);
+        break;
+    default:
+        axis->setNumberFormat(u"gbd"_s);
+        axis->setNumberPrecision(6);
+        break;
+    }
+}
+
+void PlotControlPrivate::styleLegend()
+{
+    legend->setTextColor(toQColor(legendFontColor));
+    legendTitle->setTextColor(toQColor(legendTitleColor));
+    QFont font = legendTitle->font();
+    font.setBold(legendTitleBold);
+    legendTitle->setFont(font);
+}
+
+// ---- the control ---------------------------------------------------------------
+
+PlotControl::PlotControl(QWidget *parent)
+    : QWidget(parent)
+    , d(std::make_unique<PlotControlPrivate>())
+{
+    d->q = this;
+    QCustomPlot *plot = new QCustomPlot(this);
+    d->plot = plot;
+    // The user edits nothing; only the data cursor is dragged.
+    plot->setInteractions(QCP::Interactions());
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    plot->setLocale(locale);
+
+    d->axes[AxisX].axis = plot->xAxis;
+    d->axes[AxisY].axis = plot->yAxis;
+    for (int which : {AxisX, AxisY}) {
+        AxisState &a = d->axes[which];
+        auto ticker = QSharedPointer<TrendTicker>::create();
+        a.ticker = ticker.data();
+        a.axis->setTicker(ticker);
+        a.axis->grid()->setPen(gridPen(64, Qt::SolidLine));
+        a.axis->grid()->setSubGridPen(gridPen(40, Qt::DotLine));
+        a.axis->grid()->setZeroLinePen(Qt::NoPen);
+        a.axis->setSubTickLength(3, 0);
+        a.axis->setTickLength(6, 0);
+        d->styleAxis(which);
+        d->applyRange(which);
+    }
+    d->axes[AxisX].labelsStyle = PlotAxis::FormatDateTime;
+    d->axes[AxisX].dateTimeFormat = u"m/d/yy h:nn:ss am/pm"_s;
+    d->axes[AxisY].dateTimeFormat = u"hh:nn:ss"_s;
+    d->styleAxis(AxisX);
+
+    // The legend stands in a column right of the data view, its title above it.
+    d->legend = plot->legend;
+    plot->axisRect()->insetLayout()->take(d->legend);
+    auto *side = new QCPLayoutGrid;
+    plot->plotLayout()->addElement(0, 1, side);
+    plot->plotLayout()->setColumnStretchFactor(1, 0.001);
+    d->legendTitle = new QCPTextElement(plot, u"Channel"_s);
+    side->addElement(0, 0, d->legendTitle);
+    side->addElement(1, 0, d->legend);
+    side->addElement(2, 0, new QCPLayoutElement(plot));
+    side->setRowStretchFactor(0, 0.001);
+    side->setRowStretchFactor(1, 0.001);
+    side->setRowStretchFactor(2, 1);
+    side->setMargins(QMargins(0, 8, 6, 0));
+    d->legend->setVisible(true);
+    d->legend->setBrush(Qt::NoBrush);
+    d->legend->setBorderPen(gridPen(96, Qt::SolidLine));
+    d->legend->setIconSize(20, 10);
+    d->styleLegend();
+
+    setBackGroundColor(0);
+    d->createCursor();
+
+    connect(plot, &QCustomPlot::beforeReplot, this, [this] { d->settle(); });
+    connect(plot, &QCustomPlot::mousePress, this, [this](QMouseEvent *e) { d->cursorPress(e); });
+    connect(plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent *e) { d->cursorMove(e); });
+    connect(plot, &QCustomPlot::mouseRelease, this, [this](QMouseEvent *e) { d->cursorRelease(e); });
+}
+
+PlotControl::~PlotControl() = default;
+
+PlotAxis PlotControl::XAxis(int index)
+{
+    requireIndexZero(index);
+    return PlotAxis(d.get(), AxisX);
+}
+
+PlotAxis PlotControl::YAxis(int index)
+{
+    requireIndexZero(index);
+    return PlotAxis(d.get(), AxisY);
+}
+
+PlotLegend PlotControl::Legend(int index)
+{
+    requireIndexZero(index);
+    return PlotLegend(d.get());
+}
+
+PlotDataCursor PlotControl::DataCursor(int index)
+{
+    requireIndexZero(index);
+    return PlotDataCursor(d.get());
+}
+
+PlotChannel PlotControl::Channel(int index)
+{
+    d->channel(index);
+    return PlotChannel(d.get(), index);
+}
+
+OleColor PlotControl::defaultChannelColor(int index)
+{
+    // Bright, well separated hues; no dark blue, which vanishes on black, and no
+    // pure yellow, the data cursor's colour.
+    static constexpr std::array<QRgb, 12> Palette{
+        0xFF5050, 0x50DC50, 0x50A0FF, 0xFF8C28, 0xE664FF, 0x00DCDC,
+        0xF0F0F0, 0xA0FF78, 0xFF78C8, 0xB4B4FF, 0xC8C878, 0x00A082,
+    };
+    return fromQColor(QColor(Palette[size_t(index) % Palette.size()]));
+}
+
+int PlotControl::AddChannel()
+{
+    const int index = int(d->channels.size());
+    ChannelState c;
+    c.graph = d->plot->addGraph(d->plot->xAxis, d->plot->yAxis);
+    c.data = c.graph->data().data();
+    c.color = defaultChannelColor(index);
+    c.graph->setPen(QPen(toQColor(c.color), c.width));
+    c.graph->setAdaptiveSampling(true);
+    d->createChannelHint(c);
+    d->channels.push_back(std::move(c));
+    d->redrawSoon();
+    return index;
+}
+
+int PlotControl::ChannelCount() const
+{
+    return int(d->channels.size());
+}
+
+void PlotControl::RemoveAllChannels()
+{
+    for (ChannelState &c : d->channels) {
+        d->removeChannelHint(c);
+        d->plot->removeGraph(c.graph);
+    }
+    d->channels.clear();
+    d->forgetData();
+    d->redrawSoon();
+}
+
+void PlotControl::ClearAllData()
+{
+    for (ChannelState &c : d->channels) {
+        c.data->clear();
+        c.pending.clear();
+        c.lastKey = -std::numeric_limits<double>::infinity();
+    }
+    d->forgetData();
+    d->redrawSoon();
+}
+
+OleColor PlotControl::BackGroundColor() const
+{
+    return d->background;
+}
+
+void PlotControl::setBackGroundColor(OleColor color)
+{
+    requireColor(color);
+    d->background = color;
+    d->plot->setBackground(QBrush(toQColor(color)));
+    d->redrawSoon();
+}
+
+double PlotControl::PrintMargin() const
+{
+    return d->printMargin;
+}
+
+void PlotControl::setPrintMargin(double inches)
+{
+    requireFinite(inches);
+    if (inches < 0 || inches > MaxPrintMargin)
+        invalidValue();
+    d->printMargin = inches;
+}
+
+double PlotControl::Left() const { return twips::geometryOf(*this).left(); }
+void PlotControl::setLeft(double value) { requireFinite(value); twips::setLeft(*this, value); }
+double PlotControl::Top() const { return twips::geometryOf(*this).top(); }
+void PlotControl::setTop(double value) { requireFinite(value); twips::setTop(*this, value); }
+double PlotControl::Width() const { return twips::geometryOf(*this).width(); }
+double PlotControl::Height() const { return twips::geometryOf(*this).height(); }
+
+void PlotControl::setWidth(double value)
+{
+    requireFinite(value);
+    if (value < 0)
+        invalidValue();
+    twips::setWidth(*this, value);
+}
+
+void PlotControl::setHeight(double value)
+{
+    requireFinite(value);
+    if (value < 0)
+        invalidValue();
+    twips::setHeight(*this, value);
+}
+
+void PlotControl::replot()
+{
+    d->plot->replot();
+}
+
+void PlotControl::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    d->plot->setGeometry(rect());
+}
+
+void PlotControl::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Whatever changed while hidden is drawn now.
+    d->plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+namespace {
+// The size the plot is rendered at for printing and images: its own, unless it has
+// never been given one.
+QSize renderSize(const QWidget &plot)
+{
+    return plot.size().expandedTo(QSize(320, 200));
+}
+} // namespace
+
+void PlotControl::SaveJPEG(const QString &fileName, int quality, bool progressive)
+{
+    if (quality < 0 || quality > 100)
+        invalidValue();
+    if (fileName.trimmed().isEmpty())
+        throw RuntimeError(RuntimeError::BadFileName);
+    const QFileInfo info(fileName);
+    if (info.isDir())
+        throw RuntimeError(RuntimeError::PathFileAccess);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir())
+        throw RuntimeError(RuntimeError::PathNotFound);
+    if (!folder.isWritable() || (info.exists() && !info.isWritable()))
+        throw RuntimeError(RuntimeError::PermissionDenied);
+
+    d->settle();
+    const QSize size = renderSize(*this);
+    const QImage image = d->plot->toPixmap(size.width(), size.height()).toImage();
+
+    // Written beside the target and renamed over it only when complete.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw RuntimeError(RuntimeError::PathFileAccess);
+    QImageWriter writer(&file, "jpeg");
+    writer.setQuality(quality);
+    writer.setProgressiveScanWrite(progressive);
+    if (!writer.write(image) || !file.commit()) {
+        file.cancelWriting();
+        const qint64 free = QStorageInfo(folder.absoluteFilePath()).bytesAvailable();
+        const qint64 needed = qint64(image.width()) * image.height() * 3;
+        throw RuntimeError(free >= 0 && free < needed ? RuntimeError::DiskFull : RuntimeError::DeviceIoError);
+    }
+}
+
+void PlotControl::PrintPlot()
+{
+    if (!d->printer)
+        d->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrinter &printer = *d->printer;
+    if (!CommonDialog::backend().choosePrinter(printer, false, false, this))
+        return;
+
+    const double m = d->printMargin;
+    printer.setFullPage(false);
+    printer.setPageMargins(QMarginsF(m, m, m, m), QPageLayout::Inch);
+    // At the screen's resolution the fonts keep their on-screen size relative to
+    // the plot; the painter then scales the whole plot onto the page.
+    printer.setResolution(logicalDpiX());
+
+    d->settle();
+    const QSize size = renderSize(*this);
+    QCPPainter painter;
+    if (!painter.begin(&printer))
+        throw RuntimeError(RuntimeError::PrinterError);
+    const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
+    const double scale = std::min(area.width() / size.width(), area.height() / size.height());
+    painter.setMode(QCPPainter::pmVectorized);
+    painter.setMode(QCPPainter::pmNoCaching);
+    painter.scale(scale, scale);
+    d->plot->toPainter(&painter, size.width(), size.height());
+    if (!painter.end())
+        throw RuntimeError(RuntimeError::PrinterError);
+}
+
+// ---- axes ----------------------------------------------------------------------
+
+double PlotAxis::Min() const
+{
+    d->fitAxis(m_which);
+    return d->axes[m_which].min;
+}
+
+void PlotAxis::setMin(double value)
+{
+    requireFinite(value);
+    d->fitAxis(m_which);
+    d->axes[m_which].min = value;
+    d->applyRange(m_which);
+    d->redrawNow();
+}
+
+double PlotAxis::Span() const
+{
+    d->fitAxis(m_which);
+    return d->axes[m_which].span;
+}
+
+void PlotAxis::setSpan(double value)
+{
+    requireFinite(value);
+    if (value < 0)
+        invalidValue();
+    d->fitAxis(m_which);
+    d->axes[m_which].span = value;
+    d->applyRange(m_which);
+    d->redrawNow();
+}
+
+double PlotAxis::Max() const
+{
+    d->fitAxis(m_which);
+    return d->axes[m_which].min + d->axes[m_which].span;
+}
+
+bool PlotAxis::TrackingEnabled() const { return d->axes[m_which].tracking; }
+
+void PlotAxis::setTrackingEnabled(bool enabled)
+{
+    AxisState &a = d->axes[m_which];
+    // Switched on, the axis takes in the data that is already there.
+    if (enabled && !a.tracking)
+        a.fitPending = true;
+    a.tracking = enabled;
+}
+
+int PlotAxis::TrackingStyle() const { return d->axes[m_which].trackingStyle; }
+
+void PlotAxis::setTrackingStyle(int style)
+{
+    if (style < ScalePage || style > ScaleMinMax)
+        invalidValue();
+    d->axes[m_which].trackingStyle = style;
+}
+
+bool PlotAxis::TrackingAlignFirst() const { return d->axes[m_which].alignFirst; }
+void PlotAxis::setTrackingAlignFirst(bool automatic) { d->axes[m_which].alignFirst = automatic; }
+
+int PlotAxis::LabelsFormatStyle() const { return d->axes[m_which].labelsStyle; }
+
+void PlotAxis::setLabelsFormatStyle(int style)
+{
+    if (style < FormatGeneral || style > FormatDateTime)
+        invalidValue();
+    d->axes[m_which].labelsStyle = style;
+    d->styleAxis(m_which);
+    d->redrawSoon();
+}
+
+QString PlotAxis::DateTimeFormat() const { return d->axes[m_which].dateTimeFormat; }
+
+void PlotAxis::setDateTimeFormat(const QString &format)
+{
+    d->axes[m_which].dateTimeFormat = format;
+    d->styleAxis(m_which);
+    d->redrawSoon();
+}
+
+OleColor PlotAxis::LabelsFontColor() const { return d->axes[m_which].labelsColor; }
+
+void PlotAxis::setLabelsFontColor(OleColor color)
+{
+    requireColor(color);
+    d->axes[m_which].labelsColor = color;
+    d->styleAxis(m_which);
+    d->redrawSoon();
+}
+
+OleColor PlotAxis::ScaleLinesColor() const { return d->axes[m_which].scaleColor; }
+
+void PlotAxis::setScaleLinesColor(OleColor color)
+{
+    requireColor(color);
+    d->axes[m_which].scaleColor = color;
+    d->styleAxis(m_which);
+    d->redrawSoon();
+}
+
+int PlotAxis::MinorCount() const { return d->axes[m_which].minorCount; }
+
+void PlotAxis::setMinorCount(int count)
+{
+    if (count < 0 || count > MaxMinorCount)
+        invalidValue();
+    d->axes[m_which].minorCount = count;
+    d->styleAxis(m_which);
+    d->redrawSoon();
+}
+
+QString PlotAxis::TitleText() const { return d->axes[m_which].axis->label(); }
+
+void PlotAxis::setTitleText(const QString &text)
+{
+    d->axes[m_which].axis->setLabel(text);
+    d->redrawSoon();
+}
+
+OleColor PlotAxis::TitleFontColor() const { return d->axes[m_which].titleColor; }
+
+void PlotAxis::setTitleFontColor(OleColor color)
+{
+    requireColor(color);
+    d->axes[m_which].titleColor = color;
+    d->styleAxis(m_which);
+    d->redrawSoon();
+}
+
+QFont PlotAxis::TitleFont() const { return d->axes[m_which].axis->labelFont(); }
+
+void PlotAxis::setTitleFont(const QFont &font)
+{
+    d->axes[m_which].axis->setLabelFont(font);
+    d->redrawSoon();
+}
+
+bool PlotAxis::AxisLineVisible() const { return d->axes[m_which].axisLine; }
+
+void PlotAxis::setAxisLineVisible(bool visible)
+{
+    d->axes[m_which].axisLine = visible;
+    d->styleAxis(m_which);
+    d->redrawSoon();
+}
+
+bool PlotAxis::MajorGridLinesVisible() const { return d->axes[m_which].axis->grid()->visible(); }
+
+void PlotAxis::setMajorGridLinesVisible(bool visible)
+{
+    d->axes[m_which].axis->grid()->setVisible(visible);
+    d->redrawSoon();
+}
+
+bool PlotAxis::MinorGridLinesVisible() const { return d->axes[m_which].axis->grid()->subGridVisible(); }
+
+void PlotAxis::setMinorGridLinesVisible(bool visible)
+{
+    d->axes[m_which].axis->grid()->setSubGridVisible(visible);
+    d->redrawSoon();
+}
+
+QList<double> PlotAxis::tickPositions() const
+{
+    d->plot->replot();
+    return d->axes[m_which].axis->tickVector();
+}
+
+QStringList PlotAxis::tickLabels() const
+{
+    d->plot->replot();
+    return d->axes[m_which].axis->tickVectorLabels();
+}
+
+// ---- channels ------------------------------------------------------------------
+
+QString PlotChannel::TitleText() const { return d->channel(m_index).title; }
+
+void PlotChannel::setTitleText(const QString &text)
+{
+    ChannelState &c = d->channel(m_index);
+    c.title = text;
+    c.graph->setName(text);
+    d->redrawSoon();
+}
+
+int PlotChannel::TraceLineWidth() const { return d->channel(m_index).width; }
+
+void PlotChannel::setTraceLineWidth(int width)
+{
+    ChannelState &c = d->channel(m_index);
+    if (width < 1 || width > MaxTraceWidth)
+        invalidValue();
+    c.width = width;
+    c.graph->setPen(QPen(toQColor(c.color), width));
+    d->redrawSoon();
+}
+
+OleColor PlotChannel::Color() const { return d->channel(m_index).color; }
+
+void PlotChannel::setColor(OleColor color)
+{
+    ChannelState &c = d->channel(m_index);
+    requireColor(color);
+    c.color = color;
+    c.graph->setPen(QPen(toQColor(color), c.width));
+    d->redrawSoon();
+}
+
+void PlotChannel::AddXY(double x, double y)
+{
+    ChannelState &c = d->channel(m_index);
+    if (!std::isfinite(x) || !std::isfinite(y))
+        invalidValue();
+    if (x >= c.lastKey) {
+        c.data->add(QCPGraphData(x, y));
+        c.lastKey = x;
+    } else {
+        c.pending.emplace_back(x, y);
+    }
+    d->dataAppended(x, y);
+}
+
+int PlotChannel::Count() const
+{
+    const ChannelState &c = d->channel(m_index);
+    return c.data->size() + int(c.pending.size());
+}
+
+double PlotChannel::valueAt(double x) const
+{
+    return d->valueAt(d->channel(m_index), x);
+}
+
+// ---- legend --------------------------------------------------------------------
+
+bool PlotLegend::Visible() const { return d->legend->visible(); }
+
+void PlotLegend::setVisible(bool visible)
+{
+    d->legend->setVisible(visible);
+    d->legendTitle->setVisible(visible);
+    d->redrawSoon();
+}
+
+OleColor PlotLegend::FontColor() const { return d->legendFontColor; }
+
+void PlotLegend::setFontColor(OleColor color)
+{
+    requireColor(color);
+    d->legendFontColor = color;
+    d->styleLegend();
+    d->redrawSoon();
+}
+
+OleColor PlotLegend::ColumnTitlesFontColor() const { return d->legendTitleColor; }
+
+void PlotLegend::setColumnTitlesFontColor(OleColor color)
+{
+    requireColor(color);
+    d->legendTitleColor = color;
+    d->styleLegend();
+    d->redrawSoon();
+}
+
+bool PlotLegend::ColumnTitlesBold() const { return d->legendTitleBold; }
+
+void PlotLegend::setColumnTitlesBold(bool bold)
+{
+    d->legendTitleBold = bold;
+    d->styleLegend();
+    d->redrawSoon();
+}

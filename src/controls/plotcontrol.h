@@ -1,0 +1,236 @@
+#pragma once
+
+#include "olecolor.h"
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+class PlotControl;
+struct PlotControlPrivate;
+
+// Handles to the parts of a plot control, reached through PlotControl::XAxis(0),
+// YAxis(0), Channel(i), Legend(0) and DataCursor(0). A handle is a small value that
+// stays bound to its control; a channel handle whose channel has been removed throws
+// RuntimeError 9 when used. An invalid value throws RuntimeError 380.
+
+// The X axis (OLE dates in days) or the Y axis (values).
+class PlotAxis
+{
+public:
+    enum TrackingStyleCode {
+        ScalePage = 0,   // data past the upper end moves the axis on by whole spans
+        ScaleSmooth = 1, // data past the upper end scrolls the axis to end at it
+        ScaleExpand = 2, // the axis grows to take in all the data, never shrinks
+        ScaleMinMax = 3, // the axis is fitted to the data's smallest and largest value
+    };
+    enum LabelsFormatCode {
+        FormatGeneral = 0,    // the plot's default number format
+        FormatFixed = 1,      // two decimals
+        FormatScientific = 2, // mantissa and power of ten
+        FormatDateTime = 3,   // OLE dates in the DateTimeFormat notation
+    };
+
+    // The axis runs from Min to Min + Span. Setting either redraws the plot at once.
+    // With tracking on, points appended since the last fit are taken in when the
+    // plot is next drawn or when Min, Span or Max is read, and an explicit set wins
+    // over the fit that was pending. Span must be zero or positive.
+    double Min() const;
+    void setMin(double value);
+    double Span() const;
+    void setSpan(double value);
+    double Max() const;
+
+    bool TrackingEnabled() const;
+    void setTrackingEnabled(bool enabled);
+    int TrackingStyle() const;
+    void setTrackingStyle(int style);
+    // With automatic first-value alignment the first point of an empty plot becomes
+    // the minimum (page, smooth and expand tracking; min-max fitting needs none).
+    bool TrackingAlignFirst() const;
+    void setTrackingAlignFirst(bool automatic);
+
+    int LabelsFormatStyle() const;
+    void setLabelsFormatStyle(int style);
+    QString DateTimeFormat() const;
+    void setDateTimeFormat(const QString &format);
+    OleColor LabelsFontColor() const;
+    void setLabelsFontColor(OleColor color);
+    // Tick marks of the scale.
+    OleColor ScaleLinesColor() const;
+    void setScaleLinesColor(OleColor color);
+    // Minor ticks between two major ticks, 0 to 100.
+    int MinorCount() const;
+    void setMinorCount(int count);
+
+    QString TitleText() const;
+    void setTitleText(const QString &text);
+    OleColor TitleFontColor() const;
+    void setTitleFontColor(OleColor color);
+    QFont TitleFont() const;
+    void setTitleFont(const QFont &font);
+    bool AxisLineVisible() const;
+    void setAxisLineVisible(bool visible);
+    // Grid lines across the data view at the major and at the minor ticks.
+    bool MajorGridLinesVisible() const;
+    void setMajorGridLinesVisible(bool visible);
+    bool MinorGridLinesVisible() const;
+    void setMinorGridLinesVisible(bool visible);
+
+    // The tick positions and labels as the plot draws them now (draws first).
+    QList<double> tickPositions() const;
+    QStringList tickLabels() const;
+
+private:
+    friend class PlotControl;
+    PlotAxis(PlotControlPrivate *d, int which) : d(d), m_which(which) {}
+    PlotControlPrivate *d;
+    int m_which;
+};
+
+// One trace. Points are appended in any order; the plot keeps them sorted by X.
+class PlotChannel
+{
+public:
+    QString TitleText() const;
+    void setTitleText(const QString &text);
+    // Trace width in pixels, 1 to 20.
+    int TraceLineWidth() const;
+    void setTraceLineWidth(int width);
+    OleColor Color() const;
+    void setColor(OleColor color);
+
+    // Appends one point; both values must be finite. Cheap: the plot is redrawn at
+    // most a few times a second while points arrive, and only when it is visible.
+    void AddXY(double x, double y);
+    int Count() const;
+    // The value at `x`, interpolated linearly between the neighbouring points; NaN
+    // outside the channel's X range.
+    double valueAt(double x) const;
+
+private:
+    friend class PlotControl;
+    PlotChannel(PlotControlPrivate *d, int index) : d(d), m_index(index) {}
+    PlotControlPrivate *d;
+    int m_index;
+};
+
+// The list of channels beside the data view: a column title, then each channel's
+// trace colour and title.
+class PlotLegend
+{
+public:
+    bool Visible() const;
+    void setVisible(bool visible);
+    OleColor FontColor() const;
+    void setFontColor(OleColor color);
+    OleColor ColumnTitlesFontColor() const;
+    void setColumnTitlesFontColor(OleColor color);
+    bool ColumnTitlesBold() const;
+    void setColumnTitlesBold(bool bold);
+
+private:
+    friend class PlotControl;
+    explicit PlotLegend(PlotControlPrivate *d) : d(d) {}
+    PlotControlPrivate *d;
+};
+
+// A vertical line that the user drags along the X axis. At its top it shows the
+// date/time in the X axis's format; with the value hint on, each channel's value at
+// that time (interpolated) is marked on the trace and labelled, in the channel's
+// colour when UseChannelColor is on, else in the cursor's colour.
+class PlotDataCursor
+{
+public:
+    bool Visible() const;
+    // Showing a cursor that lies outside the X axis puts it in the middle.
+    void setVisible(bool visible);
+    double Position() const;
+    void setPosition(double x);
+    OleColor Color() const;
+    void setColor(OleColor color);
+    bool UseChannelColor() const;
+    void setUseChannelColor(bool on);
+    bool HintVisible() const;
+    void setHintVisible(bool visible);
+
+    // What the cursor shows: the time label, and one channel's value label (empty
+    // where the channel has no data at the cursor).
+    QString timeText() const;
+    QString valueText(int channel) const;
+
+private:
+    friend class PlotControl;
+    explicit PlotDataCursor(PlotControlPrivate *d) : d(d) {}
+    PlotControlPrivate *d;
+};
+
+// The trend's plot: channels of (X, Y) points over one X axis of OLE dates and one
+// Y axis, a legend and a data cursor, on a dark background. Adaptive sampling keeps
+// a redraw of millions of points fast. Every failing operation throws RuntimeError.
+class PlotControl : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit PlotControl(QWidget *parent = nullptr);
+    ~PlotControl() override;
+
+    // Index 0 only; any other throws RuntimeError 9.
+    PlotAxis XAxis(int index);
+    PlotAxis YAxis(int index);
+    PlotLegend Legend(int index);
+    PlotDataCursor DataCursor(int index);
+    // 0 to ChannelCount() - 1.
+    PlotChannel Channel(int index);
+
+    // A new channel with the next index and the next default colour.
+    int AddChannel();
+    int ChannelCount() const;
+    // Leaves no channels: the next AddChannel() gives channel 0.
+    void RemoveAllChannels();
+    // Empties every channel (channels and their settings stay) and forgets the data
+    // range that tracking had fitted to.
+    void ClearAllData();
+
+    OleColor BackGroundColor() const;
+    void setBackGroundColor(OleColor color);
+    // Margins of the printed page, inches on every side (0 to 3).
+    double PrintMargin() const;
+    void setPrintMargin(double inches);
+
+    // Position and size in the parent, twips.
+    double Left() const;
+    void setLeft(double twipsValue);
+    double Top() const;
+    void setTop(double twipsValue);
+    double Width() const;
+    void setWidth(double twipsValue);
+    double Height() const;
+    void setHeight(double twipsValue);
+
+    // Asks for a printer through the common dialog's print backend and prints the
+    // plot on one page, fitted inside the margins. A cancel prints nothing; a
+    // printer that cannot be started throws 482.
+    void PrintPlot();
+    // Writes the plot as a JPEG image of its current size. Quality 0 to 100;
+    // progressive writes a progressive JPEG. An existing file is replaced only by
+    // a complete image. Throws 52 (no name), 76 (no such folder), 70 (no permission),
+    // 75 (cannot be written there), 61 (disk full) or 57 (write failed).
+    void SaveJPEG(const QString &fileName, int quality, bool progressive);
+
+    // Redraws now, visible or not (the automatic redraws wait while it is hidden).
+    void replot();
+    // The default colour of channel `index`, chosen to read well on black.
+    static OleColor defaultChannelColor(int index);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    std::unique_ptr<PlotControlPrivate> d;
+};

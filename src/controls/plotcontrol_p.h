@@ -1,0 +1,134 @@
+#pragma once
+
+// The plot control's inner state, shared by its source files only. The plotting
+// library is only forward-declared here; its header stays in the .cpp files.
+
+#include "olecolor.h"
+
+#include <QString>
+
+#include <limits>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class PlotControl;
+class QCPAxis;
+class QCPGraph;
+class QCPGraphData;
+class QCPItemStraightLine;
+class QCPItemText;
+class QCPItemTracer;
+class QCPLegend;
+class QCPTextElement;
+class QCustomPlot;
+class QMouseEvent;
+class QPrinter;
+class TrendTicker;
+template<class T>
+class QCPDataContainer;
+
+enum : int { AxisX = 0, AxisY = 1 };
+
+struct AxisState
+{
+    QCPAxis *axis = nullptr;
+    TrendTicker *ticker = nullptr; // owned by the axis
+    double min = 0;
+    double span = 1;
+    bool tracking = false;
+    int trackingStyle = 3;
+    bool alignFirst = false;
+    int labelsStyle = 0;
+    QString dateTimeFormat;
+    OleColor labelsColor = 0xFFFFFF;
+    OleColor scaleColor = 0xFFFFFF;
+    OleColor titleColor = 0xFFFFFF;
+    int minorCount = 1;
+    bool axisLine = true;
+    bool fitPending = false;   // points arrived since the last fit
+    bool fittedOnce = false;   // fitted since the plot was last empty
+};
+
+struct ChannelState
+{
+    QCPGraph *graph = nullptr;
+    QCPDataContainer<QCPGraphData> *data = nullptr; // owned by the graph
+    // Points that arrived out of X order, merged in before the next draw or read.
+    std::vector<std::pair<double, double>> pending;
+    double lastKey = -std::numeric_limits<double>::infinity();
+    QString title;
+    OleColor color = 0;
+    int width = 1;
+    // The data cursor's value hint on this channel.
+    QCPItemTracer *marker = nullptr;
+    QCPItemText *label = nullptr;
+};
+
+struct CursorState
+{
+    bool visible = false;
+    double x = 0;
+    OleColor color = 0x00FFFF; // yellow
+    bool useChannelColor = true;
+    bool hintVisible = true;
+    bool dragging = false;
+    QCPItemStraightLine *line = nullptr;
+    QCPItemText *timeLabel = nullptr;
+};
+
+struct PlotControlPrivate
+{
+    PlotControl *q = nullptr;
+    QCustomPlot *plot = nullptr;
+    AxisState axes[2];
+    std::vector<ChannelState> channels;
+    QCPLegend *legend = nullptr;
+    QCPTextElement *legendTitle = nullptr;
+    OleColor legendFontColor = 0xFFFFFF;
+    OleColor legendTitleColor = 0xFFFF00; // aqua
+    bool legendTitleBold = true;
+    CursorState cursor;
+    OleColor background = 0;
+    double printMargin = 1.0;
+    std::unique_ptr<QPrinter> printer;
+
+    // The range of all points since the plot was last empty.
+    bool hasData = false;
+    double lo[2] = {0, 0};
+    double hi[2] = {0, 0};
+    double first[2] = {0, 0};
+
+    bool refreshScheduled = false;
+
+    AxisState &axis(int which) { return axes[which]; }
+    ChannelState &channel(int index); // throws 9
+
+    // Before every drawing: merges out-of-order points, applies pending fits, sets
+    // the axes' ranges and tick counts and places the data cursor.
+    void settle();
+    void flushPending(ChannelState &c);
+    void fitAxis(int which);
+    void applyRange(int which);
+    void updateTickCount(int which);
+    void styleAxis(int which);
+    void styleLegend();
+    // Redraws now, or with the next pass of the event loop (several changes then
+    // cost one drawing), when visible; a hidden plot is redrawn when it is shown.
+    void redrawNow();
+    void redrawSoon();
+    void dataAppended(double x, double y);
+    void forgetData();
+    double valueAt(ChannelState &c, double x);
+    QString axisValueText(int which, double value) const;
+
+    // The data cursor (plotcursor.cpp).
+    void createCursor();
+    void createChannelHint(ChannelState &c);
+    void removeChannelHint(ChannelState &c);
+    void updateCursor();
+    void redrawCursor();
+    void cursorPress(QMouseEvent *event);
+    void cursorMove(QMouseEvent *event);
+    void cursorRelease(QMouseEvent *event);
+};

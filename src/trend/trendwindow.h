@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QMdiSubWindow>
+
+class PlotControl;
+class QLabel;
+class QStatusBar;
+class QToolBar;
+class Slider;
+
+// The child window `frmHistoryPlot` ("Historical Trend Plot"): the plot `trendPlot`
+// in its design-time configuration, the toolbar `Toolbar1`, the zoom sliders
+// `DateSlider` (below the plot) and `YSlider` (right of it) and the status bar
+// `StatusBar1` with its two panels. Created hidden in the main frame on first
+// touch; closing it deletes it, so the next touch starts from the design again.
+class TrendWindow : public QMdiSubWindow
+{
+    Q_OBJECT
+
+public:
+    TrendWindow();
+    ~TrendWindow() override;
+
+    PlotControl &trendPlot() const { return *m_plot; }
+    Slider &DateSlider() const { return *m_dateSlider; }
+    Slider &YSlider() const { return *m_ySlider; }
+    QToolBar &Toolbar1() const { return *m_toolbar; }
+    QStatusBar &StatusBar1() const { return *m_statusBar; }
+
+    // Status bar panels, numbered 1 and 2.
+    QString panelText(int panel) const;
+    void setPanelText(int panel, const QString &text);
+
+    // A toolbar button pressed, by its position from 1: "Trend Setup",
+    // "Show/Hide Data Cursor", "Save as Jpeg", "Print Trend".
+    void toolbarButtonClick(int position);
+
+    // The full X span (days) and Y span of the last plot run: the zoom sliders' 100 %.
+    double historyXspan = 0;
+    double historyYspan = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildToolbar();
+    void configurePlot();
+    void layoutPlotArea();
+    void load();
+    QLabel &panel(int panel) const;
+
+    PlotControl *m_plot = nullptr;
+    Slider *m_dateSlider = nullptr;
+    Slider *m_ySlider = nullptr;
+    QToolBar *m_toolbar = nullptr;
+    QStatusBar *m_statusBar = nullptr;
+    QLabel *m_panels[2] = {nullptr, nullptr};
+    QWidget *m_plotArea = nullptr;
+};
+
+// The trend window, created (hidden, its load handling run) on first touch.
+TrendWindow &frmHistoryPlot();
+TrendWindow *loadedTrendWindow();

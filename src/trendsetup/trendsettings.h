@@ -1,0 +1,88 @@
+#pragma once
+
+#include "controls/olecolor.h"
+
+#include <QSizeF>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <array>
+
+// The bounds of one numeric setting, which the setup dialog clamps to.
+struct SettingBounds
+{
+    double min;
+    double max;
+    int decimals;
+    double step;
+
+    double clamp(double value) const;
+};
+
+// One trace pen of the trend setup. Only the width applies to a history trend;
+// assignment and colour are carried but never applied to it.
+struct TrendPen
+{
+    static constexpr SettingBounds WidthBounds{1, 5, 0, 1};
+
+    qint16 assignment = -1;     // position in the (never filled) controller list, -1 none
+    qint32 assignmentData = 0;  // the chosen entry's item data
+    OleColor color = 0;         // black
+    int width = 1;
+};
+
+// The trend scaling and pen settings as the setup dialog holds them. The plot is
+// their store of record: the dialog is filled from it and OK writes them back.
+// The values below are what a new dialog holds before it is filled.
+struct TrendSettings
+{
+    static constexpr int PenCount = 12;
+
+    static constexpr SettingBounds TrendZeroBounds{-10000, 10000, 4, 1};
+    // The top of the Y axis: wide enough for any logged value, and never below
+    // the lowest bottom.
+    static constexpr SettingBounds TrendSpanBounds{-10000, 1e9, 4, 1};
+    static constexpr SettingBounds SpanDaysBounds{0, 7, 0, 1};
+    static constexpr SettingBounds SpanHoursBounds{0, 23, 0, 1};
+    static constexpr SettingBounds SpanMinutesBounds{1, 59, 0, 1};
+    static constexpr SettingBounds MinorTicksBounds{1, 30, 0, 1};
+
+    static constexpr OleColor Red = 0x0000FF;
+
+    double trendZero = 0;   // bottom of the Y axis
+    double trendSpan = 0;   // top of the Y axis (not its length)
+    int spanDays = 0;       // X span parts: carried, not applied to a history trend
+    int spanHours = 0;
+    int spanMinutes = 1;
+    OleColor xScaleColor = Red;
+    OleColor yScaleColor = Red;
+    OleColor backgroundColor = Red;
+    int xMinorTicks = 1;
+    int yMinorTicks = 1;
+    QString xScaleFormat;   // in the plot's date/time notation
+    std::array<TrendPen, PenCount> pens{};
+
+    // The six entries of the X scale format list, in order.
+    static QStringList xScaleFormats();
+};
+
+// The trend window's position and size in twips, kept in the settings store under
+// "History\HistPlot". A missing key gives its default: 8130 by 5055, centred in the
+// main frame's client area.
+struct TrendWindowPlacement
+{
+    float left = 0;
+    float top = 0;
+    float width = 0;
+    float height = 0;
+
+    // Reads left, top, width, height in that order; `frameClient` is the main
+    // frame's client area in twips. Throws RuntimeError 13 for a stored text that
+    // is not a number.
+    static TrendWindowPlacement read(QSizeF frameClient);
+    // The same, centred in the main frame of the running program.
+    static TrendWindowPlacement read();
+    // Writes left, top, width, height in that order; throws RuntimeError 75 when
+    // the store cannot be written (the keys before the failing one are written).
+    void write() const;
+};

@@ -1,0 +1,643 @@
+#include "support/scripteddialogs.h"
+#include "support/testenv.h"
+#include "support/testregistry.h"
+
+#include "controls/datetimeformat.h"
+#include "controls/oledate.h"
+#include "controls/plotcontrol.h"
+#include "controls/runtimeerror.h"
+#include "controls/twips.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <functional>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+using PlotOp = std::function<void(PlotControl &)>;
+Q_DECLARE_METATYPE(PlotOp)
+
+namespace {
+
+// 14 March 2024 at the given time.
+double at(int hour, int minute = 0, int second = 0)
+{
+    return oledate::fromFields(2024, 3, 14, hour, minute, second);
+}
+
+// The error number an operation throws; 0 when it throws none.
+int errorOf(const std::function<void()> &op)
+{
+    try {
+        op();
+    } catch (const RuntimeError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// The plotting widget inside the control, which receives the mouse.
+QWidget *canvas(PlotControl &plot)
+{
+    return plot.findChildren<QWidget *>(Qt::FindDirectChildrenOnly).value(0);
+}
+
+bool isCursorYellow(QRgb c)
+{
+    return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 80;
+}
+
+// The column where the yellow cursor line crosses row `y`; -1 when it is not shown.
+int cursorColumn(PlotControl &plot, int y)
+{
+    const QImage image = plot.grab().toImage();
+    for (int x = 0; x < image.width(); ++x) {
+        if (isCursorYellow(image.pixel(x, y)))
+            return x;
+    }
+    return -1;
+}
+
+// Two channels over two hours: 0 rises 10, 20, 40; 1 starts at 9:30.
+void fillTwoChannels(PlotControl &plot)
+{
+    plot.XAxis(0).setTrackingEnabled(true);
+    plot.YAxis(0).setTrackingEnabled(true);
+    PlotChannel first = plot.Channel(plot.AddChannel());
+    first.AddXY(at(8), 10);
+    first.AddXY(at(9), 20);
+    first.AddXY(at(10), 40);
+    PlotChannel second = plot.Channel(plot.AddChannel());
+    second.AddXY(at(9, 30), 5);
+    second.AddXY(at(10), 7);
+}
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000))
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+} // namespace
+
+class PlotControlTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TestEnv::reset(); }
+
+    void channelsAreNumberedFromZeroAfterRemoveAllChannels()
+    {
+        PlotControl plot;
+        QCOMPARE(plot.AddChannel(), 0);
+        QCOMPARE(plot.AddChannel(), 1);
+        QCOMPARE(plot.AddChannel(), 2);
+        QCOMPARE(plot.ChannelCount(), 3);
+        plot.Channel(2).setTitleText(u"Flow"_s);
+        plot.RemoveAllChannels();
+        QCOMPARE(plot.ChannelCount(), 0);
+        QCOMPARE(plot.AddChannel(), 0);
+        QCOMPARE(plot.ChannelCount(), 1);
+        QCOMPARE(plot.Channel(0).TitleText(), QString());
+        QCOMPARE(plot.Channel(0).Color(), PlotControl::defaultChannelColor(0));
+    }
+
+    void aHandleOfARemovedChannelIsOutOfRange()
+    {
+        PlotControl plot;
+        plot.AddChannel();
+        PlotChannel second = plot.Channel(plot.AddChannel());
+        plot.RemoveAllChannels();
+        plot.AddChannel();
+        QCOMPARE(errorOf([&] { second.AddXY(1, 1); }), 9);
+    }
+
+    void onlyTheExistingPartsCanBeReached_data()
+    {
+        QTest::addColumn<PlotOp>("op");
+        QTest::newRow("X axis 1") << PlotOp([](PlotControl &p) { p.XAxis(1); });
+        QTest::newRow("Y axis -1") << PlotOp([](PlotControl &p) { p.YAxis(-1); });
+        QTest::newRow("legend 1") << PlotOp([](PlotControl &p) { p.Legend(1); });
+        QTest::newRow("data cursor 2") << PlotOp([](PlotControl &p) { p.DataCursor(2); });
+        QTest::newRow("channel 0 of none") << PlotOp([](PlotControl &p) { p.Channel(0); });
+        QTest::newRow("channel -1") << PlotOp([](PlotControl &p) { p.Channel(-1); });
+        QTest::newRow("cursor value of a missing channel")
+            << PlotOp([](PlotControl &p) { p.DataCursor(0).valueText(0); });
+    }
+
+    void onlyTheExistingPartsCanBeReached()
+    {
+        QFETCH(PlotOp, op);
+        PlotControl plot;
+        QCOMPARE(errorOf([&] { op(plot); }), 9);
+    }
+
+    void invalidValuesAreRefused_data()
+    {
+        QTest::addColumn<PlotOp>("op");
+        const double nan = std::nan("");
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("negative span") << PlotOp([](PlotControl &p) { p.XAxis(0).setSpan(-0.5); });
+        QTest::newRow("span not a number") << PlotOp([=](PlotControl &p) { p.YAxis(0).setSpan(nan); });
+        QTest::newRow("infinite minimum") << PlotOp([=](PlotControl &p) { p.YAxis(0).setMin(inf); });
+        QTest::newRow("minor count -1") << PlotOp([](PlotControl &p) { p.XAxis(0).setMinorCount(-1); });
+        QTest::newRow("minor count 101") << PlotOp([](PlotControl &p) { p.YAxis(0).setMinorCount(101); });
+        QTest::newRow("tracking style 4") << PlotOp([](PlotControl &p) { p.XAxis(0).setTrackingStyle(4); });
+        QTest::newRow("tracking style -1") << PlotOp([](PlotControl &p) { p.YAxis(0).setTrackingStyle(-1); });
+        QTest::newRow("labels style 4") << PlotOp([](PlotControl &p) { p.XAxis(0).setLabelsFormatStyle(4); });
+        QTest::newRow("trace width 0")
+            << PlotOp([](PlotControl &p) { p.Channel(p.AddChannel()).setTraceLineWidth(0); });
+        QTest::newRow("trace width 21")
+            << PlotOp([](PlotControl &p) { p.Channel(p.AddChannel()).setTraceLineWidth(21); });
+        QTest::newRow("background beyond 24 bits")
+            << PlotOp([](PlotControl &p) { p.setBackGroundColor(0x1000000); });
+        QTest::newRow("labels colour") << PlotOp([](PlotControl &p) { p.XAxis(0).setLabelsFontColor(0xFF000000); });
+        QTest::newRow("scale lines colour") << PlotOp([](PlotControl &p) { p.YAxis(0).setScaleLinesColor(0x1000000); });
+        QTest::newRow("legend colour") << PlotOp([](PlotControl &p) { p.Legend(0).setFontColor(0x1000000); });
+        QTest::newRow("cursor colour") << PlotOp([](PlotControl &p) { p.DataCursor(0).setColor(0x1000000); });
+        QTest::newRow("cursor position") << PlotOp([=](PlotControl &p) { p.DataCursor(0).setPosition(nan); });
+        QTest::newRow("X not a number") << PlotOp([=](PlotControl &p) { p.Channel(p.AddChannel()).AddXY(nan, 1); });
+        QTest::newRow("infinite Y") << PlotOp([=](PlotControl &p) { p.Channel(p.AddChannel()).AddXY(1, inf); });
+        QTest::newRow("print margin -0.5") << PlotOp([](PlotControl &p) { p.setPrintMargin(-0.5); });
+        QTest::newRow("print margin 3.5") << PlotOp([](PlotControl &p) { p.setPrintMargin(3.5); });
+        QTest::newRow("negative width") << PlotOp([](PlotControl &p) { p.setWidth(-15); });
+        QTest::newRow("JPEG quality 101")
+            << PlotOp([](PlotControl &p) { p.SaveJPEG(TestEnv::tempDir() + u"/q.jpg"_s, 101, false); });
+    }
+
+    void invalidValuesAreRefused()
+    {
+        QFETCH(PlotOp, op);
+        PlotControl plot;
+        QCOMPARE(errorOf([&] { op(plot); }), 380);
+    }
+
+    void aRefusedValueChangesNothing()
+    {
+        PlotControl plot;
+        plot.YAxis(0).setSpan(40);
+        plot.YAxis(0).setMinorCount(4);
+        QCOMPARE(errorOf([&] { plot.YAxis(0).setSpan(-1); }), 380);
+        QCOMPARE(errorOf([&] { plot.YAxis(0).setMinorCount(-1); }), 380);
+        QCOMPARE(plot.YAxis(0).Span(), 40.0);
+        QCOMPARE(plot.YAxis(0).MinorCount(), 4);
+        QCOMPARE(plot.XAxis(0).TrackingStyle(), int(PlotAxis::ScaleMinMax));
+        QCOMPARE(errorOf([&] { plot.XAxis(0).setTrackingStyle(7); }), 380);
+        QCOMPARE(plot.XAxis(0).TrackingStyle(), int(PlotAxis::ScaleMinMax));
+    }
+
+    // What the trend builder relies on: Y set to 0..100, X span 0, tracking on,
+    // points appended; then the Y span is read back fitted, X starts at the data.
+    void minMaxTrackingFitsTheAxesToTheData()
+    {
+        PlotControl plot;
+        plot.YAxis(0).setMin(0);
+        plot.YAxis(0).setSpan(100);
+        plot.XAxis(0).setSpan(0);
+        plot.XAxis(0).setTrackingEnabled(true);
+        plot.YAxis(0).setTrackingEnabled(true);
+        PlotChannel a = plot.Channel(plot.AddChannel());
+        PlotChannel b = plot.Channel(plot.AddChannel());
+        a.AddXY(at(23), 12.5);
+        a.AddXY(at(23, 30), 30);
+        b.AddXY(at(23, 15), 17.5);
+        b.AddXY(at(23, 45), -2.5);
+        QCOMPARE(plot.YAxis(0).Min(), -2.5);
+        QCOMPARE(plot.YAxis(0).Span(), 32.5);
+        QCOMPARE(plot.YAxis(0).Max(), 30.0);
+        QCOMPARE(plot.XAxis(0).Min(), at(23));
+        QCOMPARE(plot.XAxis(0).Max(), at(23, 45));
+    }
+
+    // A zoom (an explicit span) after the data has come in survives every later
+    // drawing; only new points refit the axis.
+    void anExplicitSpanWinsOverThePendingFit()
+    {
+        PlotControl plot;
+        plot.resize(400, 300);
+        plot.XAxis(0).setTrackingEnabled(true);
+        PlotChannel c = plot.Channel(plot.AddChannel());
+        for (int minute = 0; minute <= 60; ++minute)
+            c.AddXY(at(8) + minute / 1440.0, minute);
+        const double full = at(9) - at(8);
+        plot.XAxis(0).setSpan(full / 4);
+        plot.replot();
+        plot.replot();
+        QCOMPARE(plot.XAxis(0).Span(), full / 4);
+        QCOMPARE(plot.XAxis(0).Min(), at(8));
+        c.AddXY(at(9, 30), 0);
+        QCOMPARE(plot.XAxis(0).Span(), at(9, 30) - at(8));
+    }
+
+    void withoutTrackingTheAxesStay()
+    {
+        PlotControl plot;
+        plot.YAxis(0).setMin(0);
+        plot.YAxis(0).setSpan(100);
+        PlotChannel c = plot.Channel(plot.AddChannel());
+        c.AddXY(at(8), 500);
+        c.AddXY(at(9), 700);
+        plot.replot();
+        QCOMPARE(plot.YAxis(0).Min(), 0.0);
+        QCOMPARE(plot.YAxis(0).Span(), 100.0);
+        // Switched on later, tracking takes in the points already there.
+        plot.YAxis(0).setTrackingEnabled(true);
+        QCOMPARE(plot.YAxis(0).Min(), 500.0);
+        QCOMPARE(plot.YAxis(0).Span(), 200.0);
+    }
+
+    void trackingStyles_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<bool>("alignFirst");
+        QTest::addColumn<double>("min1");
+        QTest::addColumn<double>("span1");
+        QTest::addColumn<double>("later");
+        QTest::addColumn<double>("min2");
+        QTest::addColumn<double>("span2");
+        // Points 3, 8, 14, 27 on an axis 0..10; then span 100 and one more point.
+        QTest::newRow("min-max fits both ways") << 3 << false << 3.0 << 24.0 << 50.0 << 3.0 << 47.0;
+        QTest::newRow("expand never shrinks") << 2 << false << 3.0 << 24.0 << 50.0 << 3.0 << 100.0;
+        QTest::newRow("page moves by whole spans") << 0 << false << 20.0 << 10.0 << 150.0 << 120.0 << 100.0;
+        QTest::newRow("page aligned to the first value") << 0 << true << 23.0 << 10.0 << 150.0 << 123.0 << 100.0;
+        QTest::newRow("smooth ends at the newest point") << 1 << false << 17.0 << 10.0 << 150.0 << 50.0 << 100.0;
+    }
+
+    void trackingStyles()
+    {
+        QFETCH(int, style);
+        QFETCH(bool, alignFirst);
+        PlotControl plot;
+        PlotAxis x = plot.XAxis(0);
+        x.setMin(0);
+        x.setSpan(10);
+        x.setTrackingStyle(style);
+        x.setTrackingAlignFirst(alignFirst);
+        x.setTrackingEnabled(true);
+        PlotChannel c = plot.Channel(plot.AddChannel());
+        for (double v : {3.0, 8.0, 14.0, 27.0})
+            c.AddXY(v, 1);
+        QTEST(x.Min(), "min1");
+        QTEST(x.Span(), "span1");
+        x.setSpan(100);
+        QFETCH(double, later);
+        c.AddXY(later, 1);
+        QTEST(x.Min(), "min2");
+        QTEST(x.Span(), "span2");
+    }
+
+    void dataWithoutExtentKeepsTheSpan()
+    {
+        PlotControl plot;
+        plot.YAxis(0).setMin(0);
+        plot.YAxis(0).setSpan(100);
+        plot.YAxis(0).setTrackingEnabled(true);
+        PlotChannel c = plot.Channel(plot.AddChannel());
+        c.AddXY(at(8), 42);
+        c.AddXY(at(9), 42);
+        QCOMPARE(plot.YAxis(0).Span(), 100.0);
+        QCOMPARE(plot.YAxis(0).Min(), -8.0);
+    }
+
+    void pointsOutOfOrderAreSortedByX()
+    {
+        PlotControl plot;
+        PlotChannel c = plot.Channel(plot.AddChannel());
+        // A clock set back (the end of daylight saving time) repeats an hour.
+        c.AddXY(at(1, 0), 10);
+        c.AddXY(at(1, 30), 20);
+        c.AddXY(at(1, 10), 30);
+        c.AddXY(at(1, 40), 40);
+        QCOMPARE(c.Count(), 4);
+        QCOMPARE(c.valueAt(at(1, 10)), 30.0);
+        QVERIFY(std::abs(c.valueAt(at(1, 20)) - 25.0) < 1e-6);
+        QVERIFY(std::abs(c.valueAt(at(1, 35)) - 30.0) < 1e-6);
+    }
+
+    void valuesBetweenPointsAreInterpolated_data()
+    {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("value");
+        QTest::newRow("on a point") << at(9) << 20.0;
+        QTest::newRow("between") << at(9, 30) << 30.0;
+        QTest::newRow("first point") << at(8) << 10.0;
+        QTest::newRow("last point") << at(10) << 40.0;
+        QTest::newRow("before the data") << at(7, 59) << std::nan("");
+        QTest::newRow("after the data") << at(10, 1) << std::nan("");
+    }
+
+    void valuesBetweenPointsAreInterpolated()
+    {
+        QFETCH(double, x);
+        QFETCH(double, value);
+        PlotControl plot;
+        fillTwoChannels(plot);
+        const double got = plot.Channel(0).valueAt(x);
+        if (std::isnan(value))
+            QVERIFY(std::isnan(got));
+        else
+            QVERIFY2(std::abs(got - value) < 1e-6, qPrintable(QString::number(got, 'g', 17)));
+    }
+
+    void clearAllDataKeepsTheChannels()
+    {
+        PlotControl plot;
+        fillTwoChannels(plot);
+        plot.Channel(1).setTitleText(u"Pressure"_s);
+        plot.Channel(1).setTraceLineWidth(3);
+        plot.ClearAllData();
+        QCOMPARE(plot.ChannelCount(), 2);
+        QCOMPARE(plot.Channel(0).Count(), 0);
+        QCOMPARE(plot.Channel(1).TitleText(), u"Pressure"_s);
+        QCOMPARE(plot.Channel(1).TraceLineWidth(), 3);
+        // The data range is forgotten too: the next points alone are fitted.
+        plot.Channel(0).AddXY(at(20), 1);
+        plot.Channel(0).AddXY(at(21), 2);
+        QCOMPARE(plot.XAxis(0).Min(), at(20));
+        QCOMPARE(plot.YAxis(0).Span(), 1.0);
+    }
+
+    // Twelve colours that differ from each other, from the black background and
+    // from the yellow cursor, each bright enough to read on black.
+    void defaultColoursAreDistinctAndReadOnBlack()
+    {
+        PlotControl plot;
+        QList<QColor> colours;
+        for (int i = 0; i < 12; ++i) {
+            QCOMPARE(plot.Channel(plot.AddChannel()).Color(), PlotControl::defaultChannelColor(i));
+            colours.append(toQColor(PlotControl::defaultChannelColor(i)));
+        }
+        const auto distance = [](const QColor &a, const QColor &b) {
+            return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+        };
+        for (int i = 0; i < colours.size(); ++i) {
+            const QColor &c = colours.at(i);
+            const double luminance = 0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF();
+            QVERIFY2(luminance > 0.3, qPrintable(c.name()));
+            QVERIFY2(distance(c, QColor(Qt::yellow)) > 60, qPrintable(c.name()));
+            for (int j = 0; j < i; ++j)
+                QVERIFY2(distance(c, colours.at(j)) > 80, qPrintable(c.name() + u' ' + colours.at(j).name()));
+        }
+        QCOMPARE(PlotControl::defaultChannelColor(12), PlotControl::defaultChannelColor(0));
+    }
+
+    void settingSpanOrMinRedrawsAtOnce_data()
+    {
+        QTest::addColumn<PlotOp>("op");
+        QTest::newRow("span") << PlotOp([](PlotControl &p) { p.XAxis(0).setSpan(p.XAxis(0).Span() / 4); });
+        QTest::newRow("min") << PlotOp([](PlotControl &p) { p.YAxis(0).setMin(p.YAxis(0).Min() + 15); });
+    }
+
+    void settingSpanOrMinRedrawsAtOnce()
+    {
+        QFETCH(PlotOp, op);
+        PlotControl plot;
+        plot.resize(400, 300);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        fillTwoChannels(plot);
+        plot.replot();
+        const QImage before = plot.grab().toImage();
+        // No event is processed between the change and the picture.
+        op(plot);
+        const QImage after = plot.grab().toImage();
+        QVERIFY(before != after);
+    }
+
+    void tickLabelsFollowTheAxisFormat()
+    {
+        PlotControl plot;
+        plot.resize(800, 400);
+        PlotAxis x = plot.XAxis(0);
+        x.setMin(at(8));
+        x.setSpan(0.25);
+        const QList<double> ticks = x.tickPositions();
+        QStringList labels = x.tickLabels();
+        QVERIFY2(ticks.size() >= 3, qPrintable(labels.join(u" | "_s)));
+        QCOMPARE(labels.size(), ticks.size());
+        for (qsizetype i = 0; i < ticks.size(); ++i) {
+            QCOMPARE(labels.at(i), datetimeformat::format(ticks.at(i), u"m/d/yy h:nn:ss am/pm"_s));
+            QCOMPARE(oledate::toFields(ticks.at(i)).minute, 0);
+        }
+        QCOMPARE(labels.first(), u"3/14/24 8:00:00 am"_s);
+        x.setDateTimeFormat(u"hh'h'nn"_s);
+        labels = x.tickLabels();
+        QCOMPARE(labels.first(), u"08h00"_s);
+        x.setLabelsFormatStyle(PlotAxis::FormatGeneral);
+        QVERIFY(!x.tickLabels().first().contains(u'h'));
+    }
+
+    void geometryIsInTwips()
+    {
+        QWidget parent;
+        PlotControl *plot = new PlotControl(&parent);
+        const double px = twips::perPixelX();
+        const double py = twips::perPixelY();
+        plot->setLeft(10 * px);
+        plot->setTop(4 * py);
+        plot->setWidth(300 * px);
+        plot->setHeight(200 * py);
+        QCOMPARE(plot->geometry(), QRect(10, 4, 300, 200));
+        QCOMPARE(plot->Left(), 10 * px);
+        QCOMPARE(plot->Top(), 4 * py);
+        QCOMPARE(plot->Width(), 300 * px);
+        QCOMPARE(plot->Height(), 200 * py);
+    }
+
+    void jpegIsWrittenAndReadable_data()
+    {
+        QTest::addColumn<bool>("progressive");
+        QTest::newRow("progressive") << true;
+        QTest::newRow("baseline") << false;
+    }
+
+    void jpegIsWrittenAndReadable()
+    {
+        QFETCH(bool, progressive);
+        PlotControl plot;
+        plot.resize(400, 300);
+        fillTwoChannels(plot);
+        const QString path = TestEnv::tempDir() + u"/trend.jpg"_s;
+        QFile::remove(path);
+        plot.SaveJPEG(path, 100, progressive);
+        QImageReader reader(path);
+        QCOMPARE(reader.format(), QByteArray("jpeg"));
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(image.size(), QSize(400, 300));
+        // The black background, give or take the compression.
+        QVERIFY(qGray(image.pixel(2, 2)) < 16);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        // Start of frame: progressive (C2) or baseline (C0).
+        QCOMPARE(bytes.contains("\xFF\xC2"), progressive);
+        QCOMPARE(bytes.contains("\xFF\xC0"), !progressive);
+    }
+
+    void jpegFailuresHaveTheirNumbers_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<int>("number");
+        QTest::newRow("no name") << u"  "_s << 52;
+        QTest::newRow("a folder") << TestEnv::tempDir() << 75;
+        QTest::newRow("no such folder") << TestEnv::tempDir() + u"/missing/trend.jpg"_s << 76;
+    }
+
+    void jpegFailuresHaveTheirNumbers()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(int, number);
+        PlotControl plot;
+        QCOMPARE(errorOf([&] { plot.SaveJPEG(fileName, 100, true); }), number);
+    }
+
+    void jpegIntoAReadOnlyFolderIsPermissionDenied()
+    {
+        if (::geteuid() == 0)
+            QSKIP("the superuser may write anywhere");
+        QTemporaryDir dir;
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        PlotControl plot;
+        QCOMPARE(errorOf([&] { plot.SaveJPEG(dir.path() + u"/trend.jpg"_s, 100, true); }), 70);
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    void printingMakesOnePageInsideTheMargins()
+    {
+        PlotControl plot;
+        plot.resize(600, 400);
+        plot.XAxis(0).setTitleText(u"Time"_s);
+        plot.YAxis(0).setTitleText(u"Level"_s);
+        fillTwoChannels(plot);
+        plot.Channel(0).setTitleText(u"Boiler"_s);
+        const QString path = TestEnv::tempDir() + u"/trend.pdf"_s;
+        QFile::remove(path);
+        TestEnv::dialogs().prints = {PrintDialogResult{}};
+        TestEnv::dialogs().configurePrinter = [&](QPrinter &p) {
+            p.setOutputFormat(QPrinter::PdfFormat);
+            p.setOutputFileName(path);
+        };
+        plot.PrintPlot();
+
+        QCOMPARE(TestEnv::dialogs().printRequests.size(), 1);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.read(5).startsWith("%PDF"));
+        QVERIFY(run(u"pdfinfo"_s, {path}).contains(QRegularExpression(u"Pages:\\s+1\\n"_s)));
+
+        const QString boxes = run(u"pdftotext"_s, {u"-bbox"_s, path, u"-"_s});
+        const QRegularExpression pageRe(u"<page width=\"([\\d.]+)\" height=\"([\\d.]+)\""_s);
+        const QRegularExpressionMatch page = pageRe.match(boxes);
+        QVERIFY2(page.hasMatch(), qPrintable(boxes.left(500)));
+        const double pageWidth = page.captured(1).toDouble();
+        const double pageHeight = page.captured(2).toDouble();
+        const QRegularExpression wordRe(
+            u"<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"_s);
+        QStringList words;
+        for (const QRegularExpressionMatch &m : wordRe.globalMatch(boxes)) {
+            words.append(m.captured(5));
+            // One inch is 72 points.
+            QVERIFY2(m.captured(1).toDouble() >= 71.5 && m.captured(2).toDouble() >= 71.5, qPrintable(m.captured(0)));
+            QVERIFY2(m.captured(3).toDouble() <= pageWidth - 71.5 && m.captured(4).toDouble() <= pageHeight - 71.5,
+                     qPrintable(m.captured(0)));
+        }
+        QVERIFY2(words.contains(u"Time"_s), qPrintable(words.join(u' ')));
+        QVERIFY2(words.contains(u"Level"_s), qPrintable(words.join(u' ')));
+        QVERIFY2(words.contains(u"Boiler"_s), qPrintable(words.join(u' ')));
+    }
+
+    void aCancelledPrintPrintsNothing()
+    {
+        PlotControl plot;
+        bool configured = false;
+        TestEnv::dialogs().configurePrinter = [&](QPrinter &) { configured = true; };
+        QCOMPARE(errorOf([&] { plot.PrintPlot(); }), 0);
+        QCOMPARE(TestEnv::dialogs().printRequests.size(), 1);
+        QVERIFY(!configured);
+    }
+
+    void theDataCursorShowsTimeAndValues()
+    {
+        PlotControl plot;
+        fillTwoChannels(plot);
+        PlotDataCursor cursor = plot.DataCursor(0);
+        QVERIFY(!cursor.Visible());
+        cursor.setVisible(true);
+        // Shown for the first time, it stands in the middle of the X axis.
+        QCOMPARE(cursor.Position(), at(9));
+        QCOMPARE(cursor.timeText(), u"3/14/24 9:00:00 am"_s);
+        QCOMPARE(cursor.valueText(0), u"20"_s);
+        QCOMPARE(cursor.valueText(1), QString());
+        cursor.setPosition(at(9, 30));
+        QCOMPARE(cursor.valueText(0), u"30"_s);
+        QCOMPARE(cursor.valueText(1), u"5"_s);
+        plot.XAxis(0).setDateTimeFormat(u"hh:nn"_s);
+        QCOMPARE(cursor.timeText(), u"09:30"_s);
+        cursor.setVisible(false);
+        cursor.setVisible(true);
+        QCOMPARE(cursor.Position(), at(9, 30));
+    }
+
+    void theDataCursorIsDraggedAlongX()
+    {
+        PlotControl plot;
+        plot.resize(600, 400);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        fillTwoChannels(plot);
+        PlotDataCursor cursor = plot.DataCursor(0);
+        cursor.setVisible(true);
+        plot.replot();
+        const int row = 300;
+        const int x = cursorColumn(plot, row);
+        QVERIFY(x > 0);
+        const double start = cursor.Position();
+
+        QWidget *target = canvas(plot);
+        QTest::mousePress(target, Qt::LeftButton, {}, QPoint(x, row));
+        QTest::mouseMove(target, QPoint(x + 60, row));
+        QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(x + 60, row));
+        QVERIFY(cursor.Position() > start);
+        const int moved = cursorColumn(plot, row);
+        QVERIFY2(std::abs(moved - (x + 60)) <= 1, qPrintable(u"%1 -> %2"_s.arg(x).arg(moved)));
+
+        // A press away from the line does not catch it.
+        const double now = cursor.Position();
+        QTest::mousePress(target, Qt::LeftButton, {}, QPoint(x - 100, row));
+        QTest::mouseMove(target, QPoint(x - 150, row));
+        QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(x - 150, row));
+        QCOMPARE(cursor.Position(), now);
+    }
+
+    void aHiddenCursorIsNotDrawn()
+    {
+        PlotControl plot;
+        plot.resize(600, 400);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        fillTwoChannels(plot);
+        plot.replot();
+        QCOMPARE(cursorColumn(plot, 300), -1);
+        plot.DataCursor(0).setVisible(true);
+        QVERIFY(cursorColumn(plot, 300) > 0);
+        plot.DataCursor(0).setVisible(false);
+        QCOMPARE(cursorColumn(plot, 300), -1);
+    }
+};
+
+VIEWER_TEST(PlotControlTest)
+#include "tst_plotcontrol.moc"
