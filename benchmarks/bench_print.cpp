@@ -114,7 +114,7 @@ int main(int argc, char *argv[])
     std::printf("block of 2,000 rows, all columns: %d pages in %.0f ms (%.1f ms a page, PDF %.1f MB)\n", pages,
                 bigBlockMs, perPage, QFileInfo(printer.outputFileName()).size() / 1e6);
 
-    std::printf("summary: sheet extent %.2f ms, 100-row block %.1f ms, one page of %d rows %.1f ms, %.1f ms a page\n",
+    std::printf("summary: sheet extent %.2f ms, 100-row block %.1f ms, one page of a %d-row sheet %.1f ms, %.1f ms a page\n",
                 areaMs, blockMs, rows, pageMs, perPage);
     return 0;
 }
