@@ -231,20 +231,6 @@ private slots:
             QCOMPARE(area, expected);
     }
 
-    // Cells the program wrote count as data; cells it cleared do not.
-    void printAreaFollowsWrittenAndClearedCells()
-    {
-        GridControl &grid = loaded(uniqueLog(6, 4));
-        GridPrintSettings settings;
-        settings.useDataMax = true;
-        grid.clearRange(3, 1, 4, 6, false);
-        grid.clearRange(1, 5, 2, 6, false);
-        QCOMPARE(PrintArea::of(*grid.model(), settings, {}), (PrintArea{1, 2, 1, 4}));
-        grid.setActiveCell(4, 6);
-        grid.setActiveText(u"0"_s);
-        QCOMPARE(PrintArea::of(*grid.model(), settings, {}), (PrintArea{1, 4, 1, 6}));
-    }
-
     void pagePlan()
     {
         // Widths 3, 5, 4, 9, 2 into bands 8 wide: {1,2} {3} {4: wider, alone} {5}.

@@ -334,15 +334,6 @@ private slots:
         QVERIFY(TestEnv::dialogs().printRequests.isEmpty());
         QVERIFY(!QFileInfo::exists(m_pdf));
     }
-
-    void pointerIsBackAfterPrinting()
-    {
-        load(uniqueLog(5, 3));
-        confirmPrint();
-        TestEnv::ui().pointerHistory.clear();
-        press();
-        QCOMPARE(TestEnv::ui().pointerHistory, (QList<Pointer>{Pointer::Hourglass, Pointer::Default}));
-    }
 };
 
 VIEWER_TEST(PrintHistGridTest)
