@@ -3,6 +3,7 @@
 
 VIEWER_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libqcustomplot-dev libgl-dev fonts-dejavu-core"
 VIEWER_TEST_PACKAGES="xauth xvfb poppler-utils"
+VIEWER_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 
 viewer_install_packages() {
     local missing=()

@@ -50,7 +50,13 @@ QString singleToText(float value)
 {
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(double(value), 'g', 7);
+    // Seven digits read best; the few values they cannot carry get nine, so a
+    // stored number always reads back as itself.
+    const QString text = locale.toString(double(value), 'g', 7);
+    bool ok = false;
+    if (locale.toFloat(text, &ok) == value && ok)
+        return text;
+    return locale.toString(double(value), 'g', 9);
 }
 
 float textToSingle(const QString &text)

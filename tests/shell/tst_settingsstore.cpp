@@ -29,6 +29,7 @@ private slots:
         QTest::newRow("en no grouping") << u"en_US"_s << 1234567.0f << u"1234567"_s;
         QTest::newRow("de fraction") << u"de_DE"_s << 2077.5f << u"2077,5"_s;
         QTest::newRow("de single precision") << u"de_DE"_s << 0.1f << u"0,1"_s;
+        QTest::newRow("more than seven digits kept") << u"en_US"_s << 1.1111111e19f << u"1.11111115E+19"_s;
     }
 
     void numberTexts()

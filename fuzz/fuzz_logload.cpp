@@ -1,0 +1,32 @@
+// Any bytes as a log file: the load either reports failure or gives a table
+// whose every cell can be read, written, cleared and trimmed.
+#include "controls/logtable.h"
+#include "controls/runtimeerror.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    LogTable table;
+    QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    if (!table.loadBytes(bytes, ',', LogTable::HeaderRow | LogTable::HeaderColumn))
+        return 0;
+    const int rows = table.rowCount();
+    const int cols = table.colCount();
+    if (rows < 0 || cols < 0)
+        __builtin_trap();
+    for (int row = 0; row <= rows && row < 64; ++row)
+        for (int col = 0; col <= cols && col < 64; ++col)
+            (void)table.text(col, row);
+    (void)table.text(cols, rows);
+    (void)table.lastDataColumn();
+    if (rows > 0) {
+        table.setText(cols, rows, QStringLiteral("0"));
+        table.clearRange(0, 0, cols, rows > 1 ? 1 : 0);
+        table.setRowCount(rows - 1);
+    }
+    table.setColCount(table.lastDataColumn());
+    (void)table.text(0, table.rowCount());
+    return 0;
+}
