@@ -1,8 +1,10 @@
 # Sourced by ./test: a private print server with one PDF printer queue, for the
 # end-to-end printing tests. Nothing is left running: the caller's trap stops it.
 # Exports CUPS_SERVER (its socket) and VIEWER_TEST_PRINTER (the queue's name).
+# The PDF printer writes each job into the job owner's home folder (~/PDF), the
+# home taken from the password database.
 
-VIEWER_CUPS_PACKAGES="cups cups-client cups-bsd printer-driver-cups-pdf"
+VIEWER_CUPS_PACKAGES="cups cups-client printer-driver-cups-pdf poppler-utils"
 
 viewer_cups_start() {
     local dir
@@ -45,17 +47,23 @@ SystemGroup root lpadmin
 CONF
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo /usr/sbin/cupsd -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" || return 1
     VIEWER_CUPS_DIR="$dir"
+    # In the foreground of a background job, so that its own process id stops it.
+    $sudo /usr/sbin/cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" </dev/null &
+    VIEWER_CUPS_PID=$!
     export CUPS_SERVER="$dir/cups.sock"
     local i
     for i in $(seq 50); do
         [ -S "$CUPS_SERVER" ] && lpstat -r >/dev/null 2>&1 && break
+        kill -0 "$VIEWER_CUPS_PID" 2>/dev/null || { echo "The test print server did not start." >&2; return 1; }
         sleep 0.1
     done
     export VIEWER_TEST_PRINTER="KRN740-PDF"
+    # The job reaches the PDF printer as PostScript. Made by pdftocairo, its text
+    # stays readable in the PDF that arrives; Ghostscript's PostScript would drop
+    # the fonts' character maps, and the tests read that text back.
     $sudo env CUPS_SERVER="$CUPS_SERVER" lpadmin -p "$VIEWER_TEST_PRINTER" -E -v cups-pdf:/ \
-        -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null || return 1
+        -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -o pdftops-renderer-default=pdftocairo 2>/dev/null || return 1
     $sudo env CUPS_SERVER="$CUPS_SERVER" lpadmin -d "$VIEWER_TEST_PRINTER"
 }
 
@@ -63,7 +71,18 @@ viewer_cups_stop() {
     [ -n "${VIEWER_CUPS_DIR:-}" ] || return 0
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo pkill -f "cupsd -C $VIEWER_CUPS_DIR/cupsd.conf" 2>/dev/null || true
+    if [ -n "${VIEWER_CUPS_PID:-}" ]; then
+        $sudo kill "$VIEWER_CUPS_PID" 2>/dev/null || true
+        local i
+        for i in $(seq 50); do
+            kill -0 "$VIEWER_CUPS_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -0 "$VIEWER_CUPS_PID" 2>/dev/null && $sudo kill -9 "$VIEWER_CUPS_PID" 2>/dev/null
+        wait "$VIEWER_CUPS_PID" 2>/dev/null || true
+        VIEWER_CUPS_PID=""
+    fi
     $sudo rm -rf "$VIEWER_CUPS_DIR"
     VIEWER_CUPS_DIR=""
+    unset CUPS_SERVER VIEWER_TEST_PRINTER
 }

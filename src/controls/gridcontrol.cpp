@@ -186,6 +186,15 @@ void GridControl::clearRange(int col1, int row1, int col2, int row2, bool dataOn
     m_model->clearRange(col1, row1, col2, row2);
 }
 
+int GridControl::print(QPrinter &printer)
+{
+    const int pages =
+        GridPrinter(*m_model, [this](int col) { return columnWidth(col); }).print(printer, m_print, m_block);
+    if (pages > 0)
+        emit printed(pages);
+    return pages;
+}
+
 QSizeF GridControl::sizeTwips() const { return twips::sizeOf(*this); }
 
 QString GridControl::cornerCaption() const { return m_model->cornerCaption(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "blockselection.h"
+#include "gridprinter.h"
 
 #include <QHash>
 #include <QPoint>
@@ -11,6 +12,7 @@
 
 class GridModel;
 class QAbstractButton;
+class QPrinter;
 class QTableView;
 
 // The spreadsheet grid that holds a loaded log. Row 0 is the header row and
@@ -97,8 +99,15 @@ public:
 
     QSizeF sizeTwips() const;
 
-    // Printing joins here as an operation of its own that reads model() page by
-    // page; it is not part of the grid yet.
+    // What the print action prints and how: kept until changed. The block printed
+    // with GridPrintSettings::Block is block().
+    GridPrintSettings &printSettings() { return m_print; }
+    const GridPrintSettings &printSettings() const { return m_print; }
+    // The print action: one print job on `printer`, the pages drawn from the model
+    // (see GridPrinter). Returns the number of pages printed; throws 380 for a
+    // setting out of range and 482 when the printer fails. Announces each job
+    // sent with printed().
+    int print(QPrinter &printer);
 
     QTableView *view() const { return m_view; }
     GridModel *model() const { return m_model; }
@@ -107,6 +116,8 @@ public:
 
 signals:
     void selectionBlocksChanged();
+    // A print job went to the printer with this many pages.
+    void printed(int pages);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -126,6 +137,7 @@ private:
     QAbstractButton *m_corner = nullptr;
     BlockSelection m_selection;
     GridBlock m_block;
+    GridPrintSettings m_print;
     int m_activeCol = 1;
     int m_activeRow = 1;
     bool m_locked = false;

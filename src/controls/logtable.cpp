@@ -372,21 +372,32 @@ int LogTable::rowLastDataColumn(int row) const
 
 int LogTable::lastDataColumn() const
 {
+    return lastDataColumn(0, m_rows);
+}
+
+int LogTable::lastDataColumn(int firstRow, int lastRow) const
+{
+    firstRow = std::max(firstRow, 0);
+    lastRow = std::min(lastRow, m_rows);
     int best = 0;
     if (!m_cleared.isEmpty()) {
         // Partly cleared: rare, so every row is looked at cell by cell.
-        for (int row = 0; row <= m_rows && best < m_cols; ++row)
+        for (int row = firstRow; row <= lastRow && best < m_cols; ++row)
             best = std::max(best, rowLastDataColumn(row));
         return best;
     }
     // Rows with written cells, or with data in dropped columns, are looked at cell
     // by cell; the rest take the last field found while indexing.
     QSet<int> exactRows;
-    for (auto it = m_written.cbegin(); it != m_written.cend(); ++it)
-        exactRows.insert(int(it.key() >> 32));
+    for (auto it = m_written.cbegin(); it != m_written.cend(); ++it) {
+        const int row = int(it.key() >> 32);
+        if (row >= firstRow && row <= lastRow)
+            exactRows.insert(row);
+    }
     const bool anyWritten = !exactRows.isEmpty();
-    const qsizetype lines = std::min(m_lineLimit, qsizetype(m_rows) + 1 - m_rowOffset);
-    for (qsizetype line = 0; line < lines; ++line) {
+    const qsizetype firstLine = std::max<qsizetype>(0, qsizetype(firstRow) - m_rowOffset);
+    const qsizetype lines = std::min(m_lineLimit, qsizetype(lastRow) + 1 - m_rowOffset);
+    for (qsizetype line = firstLine; line < lines; ++line) {
         const int row = int(line) + m_rowOffset;
         const qint32 last = m_lastField[size_t(line)];
         if (last >= m_fieldLimit)
@@ -394,9 +405,7 @@ int LogTable::lastDataColumn() const
         else if (last >= 0 && !(anyWritten && exactRows.contains(row)))
             best = std::max(best, int(last) + m_colOffset);
     }
-    for (const int row : std::as_const(exactRows)) {
-        if (row <= m_rows)
-            best = std::max(best, rowLastDataColumn(row));
-    }
+    for (const int row : std::as_const(exactRows))
+        best = std::max(best, rowLastDataColumn(row));
     return best;
 }

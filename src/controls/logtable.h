@@ -51,6 +51,9 @@ public:
 
     // The last column that holds any text, the header row included; 0 when none does.
     int lastDataColumn() const;
+    // The same over rows firstRow to lastRow only (clipped to the table); looks at
+    // those rows alone, so a few rows of a big log cost a few rows.
+    int lastDataColumn(int firstRow, int lastRow) const;
 
     bool isUtf8() const { return m_utf8; }
     qsizetype byteSize() const { return m_data.size(); }

@@ -21,6 +21,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -172,11 +173,16 @@ void DataFileWindow::toolbarButtonClick(int position)
         case 1:
             getHistFile();
             break;
+        case 3:
+            // A printout inside a plot run's yield would hold up the run.
+            if (!shared().plotting)
+                printHistGrid();
+            break;
         case 4:
             shared().plotting = false; // the running plot stops before its next column
             break;
         default:
-            // Plot (2) and Print (3) arrive with the plot command and the grid printout.
+            // Plot (2) arrives with the plot command.
             break;
         }
     });
@@ -263,6 +269,69 @@ void DataFileWindow::prepareLoadedGrid()
     grid.setMultipleBlocks(true);
     ui().setPointer(Pointer::Default);
     setStatusPanelText(u"Current File is "_s + shared().currentFileName);
+}
+
+void DataFileWindow::printHistGrid()
+{
+    if (!checkHistFile(shared().currentFileName))
+        return;
+    int printers = 0;
+    steps::ignore([&] { printers = int(ui().printerNames().size()); });
+    if (printers < 1) {
+        msgBox(u"There is no default printer!"_s + u"\r\n"_s + u"Please install or select a default printer."_s,
+               MsgIcon::Critical, MsgButtons::Ok);
+        return;
+    }
+
+    CommonDialog *dialog = shared().fileDialog;
+    if (!dialog)
+        return; // no print dialog to ask: nothing can be printed
+    try {
+        dialog->cancelError = true;
+        dialog->flags = CommonDialog::NoSelection | CommonDialog::NoPageNums;
+        dialog->showPrinter();
+    } catch (const RuntimeError &e) {
+        if (e.number() == RuntimeError::CancelSelected)
+            return;
+    } catch (...) {
+    }
+    int fromPage = 0, toPage = 0, copies = 0, orientation = 0;
+    steps::ignoring({
+        [&] { fromPage = dialog->fromPage; },
+        [&] { toPage = dialog->toPage; },
+        [&] { copies = dialog->copies; },
+        [&] { orientation = dialog->orientation; },
+    });
+
+    GridControl &grid = *m_dataGrid;
+    GridPrintSettings &print = grid.printSettings();
+    QPrinter &printer = dialog->printer();
+    ui().setPointer(Pointer::Hourglass);
+    for (int copy = 1; copy <= copies; ++copy) {
+        steps::ignoring({
+            [&] { print.jobName = u"History Grid Printout"_s; },
+            // The path's slashes would read as page codes.
+            [&] { print.header = u"Grid printout for fileName "_s + PageText::escaped(shared().currentFileName); },
+            [&] { print.footer = u"/c/rPage #/p"_s; },
+            [&] {
+                const GridBlock selected = grid.selectedBlock();
+                if (selected.lastRow - selected.firstRow > 1) {
+                    grid.setBlock(selected.firstCol, selected.firstRow, selected.lastCol, selected.lastRow);
+                    print.type = GridPrintSettings::Block;
+                } else {
+                    print.type = GridPrintSettings::WholeSheet;
+                }
+            },
+            [&] { print.useDataMax = true; },
+            [&] { print.orientation = orientation; },
+            [&] { print.firstPage = fromPage; },
+            [&] { print.lastPage = toPage; },
+            // Each copy is a job of its own, so the printer must not repeat it.
+            [&] { printer.setCopyCount(1); },
+            [&] { grid.print(printer); },
+        });
+    }
+    ui().setPointer(Pointer::Default);
 }
 
 void DataFileWindow::resetHistView()

@@ -14,7 +14,8 @@ class QToolBar;
 // It stays open for the whole run: it closes only when the program exits (and not
 // while a plot run is active), storing its placement as it goes.
 //
-// Its toolbar opens a log (getHistFile) and cancels a plot run; a progress label
+// Its toolbar opens a log (getHistFile), prints the grid (printHistGrid) and
+// cancels a plot run; a progress label
 // and bar at the toolbar's right end show a plot run's progress, and panel 1 of
 // the status bar says what the viewer is doing.
 class DataFileWindow : public QMdiSubWindow
@@ -34,6 +35,12 @@ public:
     void getHistFile();
     // Back to the no-file state: empty grid, no current file, empty status text.
     void resetHistView();
+    // Prints the loaded log through the print dialog: the selected block when it
+    // spans more than two rows, else the whole sheet, once per copy chosen, with
+    // the file's path in the page header and the page number in the footer. Ends
+    // silently on Cancel; tells the user when no file is loaded or no printer is
+    // installed; a step that fails is left out.
+    void printHistGrid();
     bool isLoading() const { return m_loading; }
 
     // The toolbar's buttons by position, 1 to 4: Open, Plot, Print, Cancel Plot.

@@ -348,6 +348,35 @@ private slots:
         QCOMPARE(table.lastDataColumn(), 1);
     }
 
+    void lastDataColumnOverRows_data()
+    {
+        QTest::addColumn<int>("firstRow");
+        QTest::addColumn<int>("lastRow");
+        QTest::addColumn<int>("expected");
+        // Captions reach column 4, row 2 column 3, row 3 column 1; row 4 has a
+        // written cell in column 2, row 5 a cleared one in column 4.
+        QTest::newRow("all") << 0 << 5 << 4;
+        QTest::newRow("below the captions") << 1 << 5 << 3;
+        QTest::newRow("one row") << 3 << 3 << 1;
+        QTest::newRow("written cell") << 4 << 4 << 2;
+        QTest::newRow("cleared cell") << 5 << 5 << 1;
+        QTest::newRow("past the end") << 6 << 99 << 0;
+        QTest::newRow("reversed") << 3 << 1 << 0;
+        QTest::newRow("clipped") << -5 << 1 << 4;
+    }
+
+    void lastDataColumnOverRows()
+    {
+        QFETCH(int, firstRow);
+        QFETCH(int, lastRow);
+        QFETCH(int, expected);
+        LogTable table;
+        QVERIFY(table.loadBytes("D,T,A,B,C\r\n1,a,,\r\n2,b,1,1,\r\n3,c\r\n4,d,,,\r\n5,e,,,7\r\n"));
+        table.setText(2, 4, u"0"_s);
+        table.clearRange(4, 5, 4, 5);
+        QCOMPARE(table.lastDataColumn(firstRow, lastRow), expected);
+    }
+
     void lastDataColumnAfterDroppedColumns()
     {
         LogTable table;
