@@ -21,6 +21,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <initializer_list>
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -58,6 +61,28 @@ ColorSwatch *swatch(const QString &name)
 QString indexed(const QString &name, int index)
 {
     return name + u'(' + QString::number(index) + u')';
+}
+
+// The grid of an axis frame, its first row the scale colour.
+QGridLayout *axisGrid(QGroupBox *frame, ColorSwatch *color, QPushButton *button)
+{
+    auto *grid = new QGridLayout(frame);
+    grid->addWidget(new QLabel(u"Scale Color"_s), 0, 0);
+    grid->addWidget(color, 0, 1);
+    grid->addWidget(button, 0, 2, Qt::AlignLeft);
+    grid->setColumnStretch(3, 1);
+    return grid;
+}
+
+// A label and its edit per row from `row` on; returns the row after the last.
+int addEditRows(QGridLayout *grid, int row, std::initializer_list<std::pair<QString, NumericEdit *>> rows)
+{
+    for (const auto &[text, edit] : rows) {
+        grid->addWidget(new QLabel(text), row, 0);
+        grid->addWidget(edit, row, 1, 1, 2, Qt::AlignLeft);
+        ++row;
+    }
+    return row;
 }
 
 CommonDialog &commonDialog()
@@ -120,7 +145,6 @@ TrendSetupDialog::~TrendSetupDialog()
 QWidget *TrendSetupDialog::buildXFrame()
 {
     auto *frame = new QGroupBox(u"X Axis Setup"_s);
-    auto *grid = new QGridLayout(frame);
     m_xColor = swatch(u"XcolorLabel"_s);
     m_xColorButton = colorButton(u"YscaleColor"_s, m_xColor);
     m_xFormat = new QComboBox;
@@ -136,53 +160,32 @@ QWidget *TrendSetupDialog::buildXFrame()
     m_minutes = numericEdit(u"TrendMinutesAnalog"_s, TrendSettings::SpanMinutesBounds);
     m_xMinor = numericEdit(u"XminorTicks"_s, TrendSettings::MinorTicksBounds);
 
-    grid->addWidget(new QLabel(u"Scale Color"_s), 0, 0);
-    grid->addWidget(m_xColor, 0, 1);
-    grid->addWidget(m_xColorButton, 0, 2, Qt::AlignLeft);
+    QGridLayout *grid = axisGrid(frame, m_xColor, m_xColorButton);
     grid->addWidget(new QLabel(u"Scale Format"_s), 1, 0);
     grid->addWidget(m_xFormat, 1, 1, 1, 3);
-    const std::pair<QString, NumericEdit *> rows[] = {
-        {u"Trend Days"_s, m_days},
-        {u"Trend Hours"_s, m_hours},
-        {u"Trend Minutes"_s, m_minutes},
-        {u"Minor Ticks"_s, m_xMinor},
-    };
-    int row = 2;
-    for (const auto &[text, edit] : rows) {
-        grid->addWidget(new QLabel(text), row, 0);
-        grid->addWidget(edit, row, 1, 1, 2, Qt::AlignLeft);
-        ++row;
-    }
-    grid->setColumnStretch(3, 1);
+    addEditRows(grid, 2,
+                {{u"Trend Days"_s, m_days},
+                 {u"Trend Hours"_s, m_hours},
+                 {u"Trend Minutes"_s, m_minutes},
+                 {u"Minor Ticks"_s, m_xMinor}});
     return frame;
 }
 
 QWidget *TrendSetupDialog::buildYFrame()
 {
     auto *frame = new QGroupBox(u"Y Axis Setup"_s);
-    auto *grid = new QGridLayout(frame);
     m_yColor = swatch(u"YcolorLabel"_s);
     m_yColorButton = colorButton(u"Xscalecolor"_s, m_yColor);
     m_zero = numericEdit(u"TrendZeroAnalog"_s, TrendSettings::TrendZeroBounds);
     m_span = numericEdit(u"TrendSpanAnalog"_s, TrendSettings::TrendSpanBounds);
     m_yMinor = numericEdit(u"YminorTicks"_s, TrendSettings::MinorTicksBounds);
 
-    grid->addWidget(new QLabel(u"Scale Color"_s), 0, 0);
-    grid->addWidget(m_yColor, 0, 1);
-    grid->addWidget(m_yColorButton, 0, 2, Qt::AlignLeft);
-    const std::pair<QString, NumericEdit *> rows[] = {
-        {u"Trend Zero"_s, m_zero},
-        {u"Trend Span"_s, m_span},
-        {u"Minor Ticks"_s, m_yMinor},
-    };
-    int row = 1;
-    for (const auto &[text, edit] : rows) {
-        grid->addWidget(new QLabel(text), row, 0);
-        grid->addWidget(edit, row, 1, 1, 2, Qt::AlignLeft);
-        ++row;
-    }
-    grid->setRowStretch(row, 1);
-    grid->setColumnStretch(3, 1);
+    QGridLayout *grid = axisGrid(frame, m_yColor, m_yColorButton);
+    const int end = addEditRows(grid, 1,
+                                {{u"Trend Zero"_s, m_zero},
+                                 {u"Trend Span"_s, m_span},
+                                 {u"Minor Ticks"_s, m_yMinor}});
+    grid->setRowStretch(end, 1);
     return frame;
 }
 
