@@ -8,6 +8,7 @@
 #include "controls/twips.h"
 #include "shell/mainframe.h"
 #include "shell/sharedstate.h"
+#include "shell/steps.h"
 #include "shell/windowregistry.h"
 
 #include <QAction>
@@ -139,8 +140,13 @@ void TrendWindow::buildToolbar()
 
 void TrendWindow::toolbarButtonClick(int position)
 {
-    // The four commands are not built yet: every position does nothing for now.
-    Q_UNUSED(position);
+    switch (position) {
+    case 1:
+        steps::ignore([this] { setupHistTrend(); });
+        break;
+    default:
+        break;
+    }
 }
 
 // The plot as the window is designed; a plot run then replaces the channel and

@@ -35,6 +35,11 @@ public:
     // "Show/Hide Data Cursor", "Save as Jpeg", "Print Trend".
     void toolbarButtonClick(int position);
 
+    // The "Trend Setup" command: fills the setup dialog from the plot and shows it
+    // modally over the main frame; returns once the dialog has closed. A failing
+    // step is reported as "FrmHistoryTrendSetup" and the next one runs.
+    void setupHistTrend();
+
     // The full X span (days) and Y span of the last plot run: the zoom sliders' 100 %.
     double historyXspan = 0;
     double historyYspan = 0;

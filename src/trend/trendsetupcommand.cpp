@@ -1,0 +1,56 @@
+// The trend window's "Trend Setup" command: the setup dialog filled from the plot.
+#include "trendwindow.h"
+
+#include "controls/numericedit.h"
+#include "controls/plotcontrol.h"
+#include "shell/steps.h"
+#include "trendsetup/colorswatch.h"
+#include "trendsetup/trendsettings.h"
+#include "trendsetup/trendsetupdialog.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+void TrendWindow::setupHistTrend()
+{
+    const QString name = u"FrmHistoryTrendSetup"_s;
+    PlotControl &plot = trendPlot();
+    // Each step names the dialog anew, so a dialog that failed to load is tried again.
+    steps::reporting(name, {
+        [&] { TrendSetup(); },
+        // The X span of a history trend comes from its data, not from the dialog.
+        [&] { TrendSetup().TrendDaysAnalog().setEnabled(false); },
+        [&] { TrendSetup().TrendHoursAnalog().setEnabled(false); },
+        [&] { TrendSetup().TrendMinutesAnalog().setEnabled(false); },
+        [&] { TrendSetup().TrendZeroAnalog().setValue(plot.YAxis(0).Min()); },
+        [&] { TrendSetup().TrendSpanAnalog().setValue(plot.YAxis(0).Max()); },
+        [&] { TrendSetup().XcolorLabel().setBackColor(plot.XAxis(0).LabelsFontColor()); },
+        [&] { TrendSetup().XcolorLabel().setBackColor(plot.XAxis(0).ScaleLinesColor()); },
+        [&] { TrendSetup().XminorTicks().setValue(plot.XAxis(0).MinorCount()); },
+        [&] { TrendSetup().XscaleFormat().setCurrentText(plot.XAxis(0).DateTimeFormat()); },
+        [&] { TrendSetup().YcolorLabel().setBackColor(plot.YAxis(0).LabelsFontColor()); },
+        [&] { TrendSetup().YcolorLabel().setBackColor(plot.YAxis(0).ScaleLinesColor()); },
+        [&] { TrendSetup().YminorTicks().setValue(plot.YAxis(0).MinorCount()); },
+        [&] { TrendSetup().BgColorLabel().setBackColor(plot.BackGroundColor()); },
+    });
+
+    // Assignments and pen colours never apply to a history trend; widths only to
+    // the channels there are.
+    for (int i = 0; i < TrendSettings::PenCount; ++i) {
+        steps::report(name, [&] { TrendSetup().PenAssign(i).setEnabled(false); });
+        steps::report(name, [&] { TrendSetup().PenClrBtn(i).setEnabled(false); });
+        // A channel count that cannot be read counts as an existing channel.
+        bool existing = true;
+        steps::report(name, [&] { existing = i <= plot.ChannelCount() - 1; });
+        if (existing) {
+            steps::report(name, [&] { TrendSetup().PWidth(i).setEnabled(true); });
+            steps::report(name, [&] { TrendSetup().PWidth(i).setValue(plot.Channel(i).TraceLineWidth()); });
+        } else {
+            steps::report(name, [&] { TrendSetup().PWidth(i).setEnabled(false); });
+        }
+    }
+
+    steps::report(name, [&] { TrendSetup().exec(); });
+}

@@ -1,0 +1,368 @@
+#include "trendsetupdialog.h"
+
+#include "colorswatch.h"
+
+#include "controls/commondialog.h"
+#include "controls/numericedit.h"
+#include "controls/plotcontrol.h"
+#include "controls/runtimeerror.h"
+#include "shell/mainframe.h"
+#include "shell/sharedstate.h"
+#include "shell/steps.h"
+#include "shell/uiservices.h"
+#include "shell/windowregistry.h"
+#include "trend/trendwindow.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <initializer_list>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+WindowSlot<TrendSetupDialog> &slot()
+{
+    static WindowSlot<TrendSetupDialog> s;
+    return s;
+}
+
+// Sizes of the small controls, pixels.
+constexpr int SwatchWidth = 56;
+constexpr int SwatchHeight = 22;
+constexpr int DotsWidth = 28;
+constexpr int WholeEditWidth = 64;
+constexpr int RealEditWidth = 104;
+constexpr int PenComboWidth = 150;
+
+NumericEdit *numericEdit(const QString &name, const SettingBounds &bounds)
+{
+    auto *edit = new NumericEdit(bounds.min, bounds.max, bounds.decimals, bounds.step);
+    edit->setObjectName(name);
+    edit->setFixedWidth(bounds.decimals > 0 ? RealEditWidth : WholeEditWidth);
+    return edit;
+}
+
+ColorSwatch *swatch(const QString &name)
+{
+    auto *s = new ColorSwatch;
+    s->setObjectName(name);
+    s->setFixedSize(SwatchWidth, SwatchHeight);
+    return s;
+}
+
+QString indexed(const QString &name, int index)
+{
+    return name + u'(' + QString::number(index) + u')';
+}
+
+// The grid of an axis frame, its first row the scale colour.
+QGridLayout *axisGrid(QGroupBox *frame, ColorSwatch *color, QPushButton *button)
+{
+    auto *grid = new QGridLayout(frame);
+    grid->addWidget(new QLabel(u"Scale Color"_s), 0, 0);
+    grid->addWidget(color, 0, 1);
+    grid->addWidget(button, 0, 2, Qt::AlignLeft);
+    grid->setColumnStretch(3, 1);
+    return grid;
+}
+
+// A label and its edit per row from `row` on; returns the row after the last.
+int addEditRows(QGridLayout *grid, int row, std::initializer_list<std::pair<QString, NumericEdit *>> rows)
+{
+    for (const auto &[text, edit] : rows) {
+        grid->addWidget(new QLabel(text), row, 0);
+        grid->addWidget(edit, row, 1, 1, 2, Qt::AlignLeft);
+        ++row;
+    }
+    return row;
+}
+
+CommonDialog &commonDialog()
+{
+    if (!shared().fileDialog)
+        throw RuntimeError(RuntimeError::ObjectNotSet);
+    return *shared().fileDialog;
+}
+
+} // namespace
+
+TrendSetupDialog &TrendSetup() { return slot().touch(); }
+TrendSetupDialog *loadedTrendSetup() { return slot().loaded(); }
+
+TrendSetupDialog::TrendSetupDialog()
+    : QDialog(&mainFrame())
+{
+    setObjectName(u"TrendSetup"_s);
+    setWindowTitle(u"Trend Scaling Setup"_s);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(true);
+
+    auto *axes = new QHBoxLayout;
+    axes->addWidget(buildXFrame(), 3);
+    axes->addWidget(buildYFrame(), 2);
+
+    auto *background = new QHBoxLayout;
+    background->addWidget(new QLabel(u"Trend Background Color:"_s));
+    m_bgColor = swatch(u"BgColorLabel"_s);
+    background->addWidget(m_bgColor);
+    m_bgColorButton = colorButton(u"BgColorButton"_s, m_bgColor);
+    background->addWidget(m_bgColorButton);
+    background->addStretch();
+    m_ok = new QPushButton(u"OK"_s);
+    m_ok->setObjectName(u"cmdOK"_s);
+    m_ok->setDefault(true);
+    m_cancel = new QPushButton(u"Cancel"_s);
+    m_cancel->setObjectName(u"cmdCancel"_s);
+    background->addWidget(m_ok);
+    background->addWidget(m_cancel);
+    connect(m_ok, &QPushButton::clicked, this, &TrendSetupDialog::cmdOKClick);
+    connect(m_cancel, &QPushButton::clicked, this, &TrendSetupDialog::cmdCancelClick);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(axes);
+    layout->addWidget(buildPenFrame());
+    layout->addLayout(background);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    setSettings(TrendSettings{});
+    // No trap of its own: a failure reaches the routine that opened the dialog.
+    histPlotobj = &frmHistoryPlot().trendPlot();
+}
+
+TrendSetupDialog::~TrendSetupDialog()
+{
+    histPlotobj.clear();
+}
+
+QWidget *TrendSetupDialog::buildXFrame()
+{
+    auto *frame = new QGroupBox(u"X Axis Setup"_s);
+    m_xColor = swatch(u"XcolorLabel"_s);
+    m_xColorButton = colorButton(u"YscaleColor"_s, m_xColor);
+    m_xFormat = new QComboBox;
+    m_xFormat->setObjectName(u"XscaleFormat"_s);
+    m_xFormat->setEditable(true);
+    m_xFormat->setInsertPolicy(QComboBox::NoInsert);
+    m_xFormat->addItems(TrendSettings::xScaleFormats());
+    m_xFormat->setMinimumContentsLength(20);
+    // A typed format is applied as typed: no completing "hh:nn" to a list entry.
+    m_xFormat->setCompleter(nullptr);
+    m_days = numericEdit(u"TrendDaysAnalog"_s, TrendSettings::SpanDaysBounds);
+    m_hours = numericEdit(u"TrendHoursAnalog"_s, TrendSettings::SpanHoursBounds);
+    m_minutes = numericEdit(u"TrendMinutesAnalog"_s, TrendSettings::SpanMinutesBounds);
+    m_xMinor = numericEdit(u"XminorTicks"_s, TrendSettings::MinorTicksBounds);
+
+    QGridLayout *grid = axisGrid(frame, m_xColor, m_xColorButton);
+    grid->addWidget(new QLabel(u"Scale Format"_s), 1, 0);
+    grid->addWidget(m_xFormat, 1, 1, 1, 3);
+    addEditRows(grid, 2,
+                {{u"Trend Days"_s, m_days},
+                 {u"Trend Hours"_s, m_hours},
+                 {u"Trend Minutes"_s, m_minutes},
+                 {u"Minor Ticks"_s, m_xMinor}});
+    return frame;
+}
+
+QWidget *TrendSetupDialog::buildYFrame()
+{
+    auto *frame = new QGroupBox(u"Y Axis Setup"_s);
+    m_yColor = swatch(u"YcolorLabel"_s);
+    m_yColorButton = colorButton(u"Xscalecolor"_s, m_yColor);
+    m_zero = numericEdit(u"TrendZeroAnalog"_s, TrendSettings::TrendZeroBounds);
+    m_span = numericEdit(u"TrendSpanAnalog"_s, TrendSettings::TrendSpanBounds);
+    m_yMinor = numericEdit(u"YminorTicks"_s, TrendSettings::MinorTicksBounds);
+
+    QGridLayout *grid = axisGrid(frame, m_yColor, m_yColorButton);
+    const int end = addEditRows(grid, 1,
+                                {{u"Trend Zero"_s, m_zero},
+                                 {u"Trend Span"_s, m_span},
+                                 {u"Minor Ticks"_s, m_yMinor}});
+    grid->setRowStretch(end, 1);
+    return frame;
+}
+
+// Two columns of six rows: number, assignment, colour swatch and its button, width.
+QWidget *TrendSetupDialog::buildPenFrame()
+{
+    constexpr int RowsPerColumn = TrendSettings::PenCount / 2;
+    constexpr int ColumnsPerSide = 5;
+    auto *frame = new QGroupBox(u"Trend Pen Setup"_s);
+    auto *grid = new QGridLayout(frame);
+    grid->setHorizontalSpacing(6);
+    for (int side = 0; side < 2; ++side) {
+        const int first = side * (ColumnsPerSide + 1);
+        grid->addWidget(new QLabel(u"Pen Assignment:"_s), 0, first + 1);
+        grid->addWidget(new QLabel(u"Color:"_s), 0, first + 2, 1, 2);
+        grid->addWidget(new QLabel(u"Width:"_s), 0, first + 4);
+    }
+    grid->setColumnMinimumWidth(ColumnsPerSide, 18);
+
+    for (int i = 0; i < TrendSettings::PenCount; ++i) {
+        const int first = i < RowsPerColumn ? 0 : ColumnsPerSide + 1;
+        const int row = 1 + i % RowsPerColumn;
+        PenRow &pen = m_pens[size_t(i)];
+
+        // The right column's numbers are padded to the width of "10)".
+        auto *number = new QLabel((i + 1 < 10 && i >= RowsPerColumn ? u" "_s : QString()) + QString::number(i + 1)
+                                  + u')');
+        number->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        pen.assign = new QComboBox;
+        pen.assign->setObjectName(indexed(u"PenAssign"_s, i));
+        pen.assign->setPlaceholderText(u"Select Controller"_s);
+        pen.assign->setFixedWidth(PenComboWidth);
+        pen.color = swatch(indexed(u"PenClr"_s, i));
+        pen.colorButton = colorButton(indexed(u"PenClrBtn"_s, i), pen.color);
+        pen.width = numericEdit(indexed(u"PWidth"_s, i), TrendPen::WidthBounds);
+
+        grid->addWidget(number, row, first);
+        grid->addWidget(pen.assign, row, first + 1);
+        grid->addWidget(pen.color, row, first + 2);
+        grid->addWidget(pen.colorButton, row, first + 3);
+        grid->addWidget(pen.width, row, first + 4);
+    }
+    return frame;
+}
+
+QPushButton *TrendSetupDialog::colorButton(const QString &name, ColorSwatch *swatch)
+{
+    auto *button = new QPushButton(u"..."_s);
+    button->setObjectName(name);
+    button->setFixedSize(DotsWidth, SwatchHeight + 2);
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, swatch] { pickColor(*swatch); });
+    return button;
+}
+
+const TrendSetupDialog::PenRow &TrendSetupDialog::pen(int index) const
+{
+    if (index < 0 || index >= TrendSettings::PenCount)
+        throw RuntimeError(RuntimeError::SubscriptOutOfRange);
+    return m_pens[size_t(index)];
+}
+
+QComboBox &TrendSetupDialog::PenAssign(int index) const { return *pen(index).assign; }
+ColorSwatch &TrendSetupDialog::PenClr(int index) const { return *pen(index).color; }
+QPushButton &TrendSetupDialog::PenClrBtn(int index) const { return *pen(index).colorButton; }
+NumericEdit &TrendSetupDialog::PWidth(int index) const { return *pen(index).width; }
+
+PlotControl &TrendSetupDialog::plot() const
+{
+    if (!histPlotobj)
+        throw RuntimeError(RuntimeError::ObjectNotSet);
+    return *histPlotobj;
+}
+
+TrendSettings TrendSetupDialog::settings() const
+{
+    TrendSettings s;
+    s.trendZero = m_zero->Value();
+    s.trendSpan = m_span->Value();
+    s.spanDays = int(m_days->Value());
+    s.spanHours = int(m_hours->Value());
+    s.spanMinutes = int(m_minutes->Value());
+    s.xScaleColor = m_xColor->BackColor();
+    s.yScaleColor = m_yColor->BackColor();
+    s.backgroundColor = m_bgColor->BackColor();
+    s.xMinorTicks = int(m_xMinor->Value());
+    s.yMinorTicks = int(m_yMinor->Value());
+    s.xScaleFormat = m_xFormat->currentText();
+    for (int i = 0; i < TrendSettings::PenCount; ++i) {
+        const PenRow &row = m_pens[size_t(i)];
+        TrendPen &pen = s.pens[size_t(i)];
+        pen.assignment = qint16(row.assign->currentIndex());
+        pen.assignmentData = row.assign->currentData().toInt();
+        pen.color = row.color->BackColor();
+        pen.width = int(row.width->Value());
+    }
+    return s;
+}
+
+void TrendSetupDialog::setSettings(const TrendSettings &s)
+{
+    m_zero->setValue(s.trendZero);
+    m_span->setValue(s.trendSpan);
+    m_days->setValue(s.spanDays);
+    m_hours->setValue(s.spanHours);
+    m_minutes->setValue(s.spanMinutes);
+    m_xColor->setBackColor(s.xScaleColor);
+    m_yColor->setBackColor(s.yScaleColor);
+    m_bgColor->setBackColor(s.backgroundColor);
+    m_xMinor->setValue(s.xMinorTicks);
+    m_yMinor->setValue(s.yMinorTicks);
+    m_xFormat->setCurrentText(s.xScaleFormat);
+    for (int i = 0; i < TrendSettings::PenCount; ++i) {
+        const PenRow &row = m_pens[size_t(i)];
+        const TrendPen &pen = s.pens[size_t(i)];
+        row.assign->setCurrentIndex(pen.assignment);
+        row.color->setBackColor(pen.color);
+        row.width->setValue(pen.width);
+    }
+}
+
+void TrendSetupDialog::setupHistoryPlot()
+{
+    const QString name = u"TrendSetupHisotryOkBtn"_s;
+    const TrendSettings s = settings();
+    int channels = 0;
+    steps::reporting(name, {
+        [&] { plot().YAxis(0).setMin(s.trendZero); },
+        [&] { plot().YAxis(0).setSpan(s.trendSpan - s.trendZero); },
+        [&] { plot().XAxis(0).setLabelsFontColor(s.xScaleColor); },
+        [&] { plot().XAxis(0).setScaleLinesColor(s.xScaleColor); },
+        [&] { plot().XAxis(0).setMinorCount(s.xMinorTicks); },
+        [&] { plot().XAxis(0).setDateTimeFormat(s.xScaleFormat); },
+        [&] { plot().YAxis(0).setLabelsFontColor(s.yScaleColor); },
+        [&] { plot().YAxis(0).setScaleLinesColor(s.yScaleColor); },
+        [&] { plot().Legend(0).setFontColor(s.yScaleColor); },
+        [&] { plot().YAxis(0).setMinorCount(s.yMinorTicks); },
+        [&] { plot().setBackGroundColor(s.backgroundColor); },
+        [&] { plot().XAxis(0).setLabelsFormatStyle(PlotAxis::FormatDateTime); },
+        [&] { plot().XAxis(0).setTrackingStyle(PlotAxis::ScaleMinMax); },
+        [&] { channels = plot().ChannelCount(); },
+    });
+    // Pens govern the channels of their index; channels past the twelfth pen get the thinnest line.
+    for (int i = 0; i < channels; ++i) {
+        const int width = i < TrendSettings::PenCount ? s.pens[size_t(i)].width : 1;
+        steps::report(name, [&] { plot().Channel(i).setTraceLineWidth(width); });
+    }
+    steps::report(name, [&] { close(); });
+}
+
+void TrendSetupDialog::cmdOKClick()
+{
+    steps::guarded([this] {
+        const double span = m_span->Value();
+        const double zero = m_zero->Value();
+        if (!(zero < span)) {
+            ui().message(u"Trend Zero must be less than trend span time!"_s, u"Trend Setup"_s, MsgIcon::Information,
+                         MsgButtons::Ok);
+            return;
+        }
+        setupHistoryPlot();
+    });
+}
+
+void TrendSetupDialog::cmdCancelClick()
+{
+    steps::guarded([this] { close(); });
+}
+
+void TrendSetupDialog::pickColor(ColorSwatch &target)
+{
+    // A cancel leaves the dialog's colour at the swatch's; with the cancel error
+    // still set by an earlier use, the skipped step has the same effect.
+    steps::ignoring({
+        [&] { commonDialog().flags = CommonDialog::RgbInit | CommonDialog::PreventFullOpen; },
+        [&] { commonDialog().color = target.BackColor(); },
+        [&] { commonDialog().showColor(); },
+        [&] { target.setBackColor(commonDialog().color); },
+    });
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "trendsettings.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <array>
+
+class ColorSwatch;
+class NumericEdit;
+class PlotControl;
+class QComboBox;
+class QPushButton;
+
+// The modal dialog `TrendSetup` ("Trend Scaling Setup"): the trend settings of the
+// open trend window, edited in three frames and a background row, applied to the
+// plot by OK. Controls carry the dialog's names as their objectName; the twelve
+// pen rows are named with their index in brackets, "PenAssign(0)" to "PWidth(11)".
+// Every opening is a fresh dialog: any way of closing it destroys it, and only OK
+// (after its check) writes to the plot.
+class TrendSetupDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // The load handling: fills the controls with a new record's values and takes
+    // the trend window's plot as the target (creating the trend window if needed).
+    TrendSetupDialog();
+    ~TrendSetupDialog() override;
+
+    // The plot that OK writes to; empty once the trend window has gone.
+    QPointer<PlotControl> histPlotobj;
+
+    ColorSwatch &XcolorLabel() const { return *m_xColor; }
+    QComboBox &XscaleFormat() const { return *m_xFormat; }
+    NumericEdit &TrendDaysAnalog() const { return *m_days; }
+    NumericEdit &TrendHoursAnalog() const { return *m_hours; }
+    NumericEdit &TrendMinutesAnalog() const { return *m_minutes; }
+    NumericEdit &XminorTicks() const { return *m_xMinor; }
+    ColorSwatch &YcolorLabel() const { return *m_yColor; }
+    NumericEdit &TrendZeroAnalog() const { return *m_zero; }
+    NumericEdit &TrendSpanAnalog() const { return *m_span; }
+    NumericEdit &YminorTicks() const { return *m_yMinor; }
+    ColorSwatch &BgColorLabel() const { return *m_bgColor; }
+    // The "..." buttons. The X axis's is named YscaleColor and the Y axis's
+    // Xscalecolor, as the form has always had them; each edits its own frame's swatch.
+    QPushButton &YscaleColor() const { return *m_xColorButton; }
+    QPushButton &Xscalecolor() const { return *m_yColorButton; }
+    QPushButton &BgColorButton() const { return *m_bgColorButton; }
+    QPushButton &cmdOK() const { return *m_ok; }
+    QPushButton &cmdCancel() const { return *m_cancel; }
+
+    // Pen rows 0 to 11; any other index throws RuntimeError 9.
+    QComboBox &PenAssign(int index) const;
+    ColorSwatch &PenClr(int index) const;
+    QPushButton &PenClrBtn(int index) const;
+    NumericEdit &PWidth(int index) const;
+
+    // The record as the controls hold it now, and the controls set from a record.
+    TrendSettings settings() const;
+    void setSettings(const TrendSettings &settings);
+
+    // Writes the settings into `histPlotobj` step by step (a failing step is
+    // reported as "TrendSetupHisotryOkBtn" and the next one runs), then closes.
+    void setupHistoryPlot();
+
+    void cmdOKClick();
+    void cmdCancelClick();
+    // The colour picker of a "..." button: the shared common dialog, started from
+    // the swatch's colour; a cancel keeps it.
+    void pickColor(ColorSwatch &swatch);
+
+private:
+    struct PenRow
+    {
+        QComboBox *assign = nullptr;
+        ColorSwatch *color = nullptr;
+        QPushButton *colorButton = nullptr;
+        NumericEdit *width = nullptr;
+    };
+
+    QWidget *buildXFrame();
+    QWidget *buildYFrame();
+    QWidget *buildPenFrame();
+    QPushButton *colorButton(const QString &name, ColorSwatch *swatch);
+    const PenRow &pen(int index) const;
+    PlotControl &plot() const;
+
+    ColorSwatch *m_xColor = nullptr;
+    QComboBox *m_xFormat = nullptr;
+    NumericEdit *m_days = nullptr;
+    NumericEdit *m_hours = nullptr;
+    NumericEdit *m_minutes = nullptr;
+    NumericEdit *m_xMinor = nullptr;
+    ColorSwatch *m_yColor = nullptr;
+    NumericEdit *m_zero = nullptr;
+    NumericEdit *m_span = nullptr;
+    NumericEdit *m_yMinor = nullptr;
+    ColorSwatch *m_bgColor = nullptr;
+    QPushButton *m_xColorButton = nullptr;
+    QPushButton *m_yColorButton = nullptr;
+    QPushButton *m_bgColorButton = nullptr;
+    QPushButton *m_ok = nullptr;
+    QPushButton *m_cancel = nullptr;
+    std::array<PenRow, TrendSettings::PenCount> m_pens{};
+};
+
+// The setup dialog, created hidden (its load handling run) on first touch.
+TrendSetupDialog &TrendSetup();
+TrendSetupDialog *loadedTrendSetup();
