@@ -5,6 +5,7 @@
 // ./bench load --write FILE [--rows N] [--values C] [--interval S]
 //   Only writes a generated log, for trying the viewer by hand.
 
+#include "benchsupport.h"
 #include "loggen.h"
 
 #include "controls/commondialog.h"
@@ -28,60 +29,11 @@
 #include <vector>
 
 using namespace Qt::StringLiterals;
+using bench::argValue;
+using bench::median;
+using bench::peakMegabytes;
 
 namespace {
-
-// Messages go to the terminal; a benchmark has nobody to answer them.
-class BenchUi final : public UiServices
-{
-public:
-    MsgResult message(const QString &text, const QString &, MsgIcon, MsgButtons) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return MsgResult::Ok;
-    }
-    void setPointer(Pointer p) override { m_pointer = p; }
-    Pointer pointer() const override { return m_pointer; }
-    void processEvents() override { QCoreApplication::processEvents(); }
-    bool startProgram(const QString &) override { return false; }
-    QStringList printerNames() override { return {}; }
-    void endProgram(int) override {}
-
-private:
-    Pointer m_pointer = Pointer::Default;
-};
-
-// The open dialog "chooses" the benchmark's log.
-class BenchDialogs final : public CommonDialogBackend
-{
-public:
-    explicit BenchDialogs(QString path) : m_path(std::move(path)) {}
-    std::optional<QString> chooseFile(const FileDialogRequest &, QWidget *) override { return m_path; }
-    std::optional<OleColor> chooseColor(OleColor, bool, QWidget *) override { return std::nullopt; }
-    std::optional<PrintDialogResult> choosePrinter(QPrinter &, bool, bool, QWidget *) override { return std::nullopt; }
-
-private:
-    QString m_path;
-};
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double peakMegabytes()
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').constFirst().toDouble() / 1024.0;
-    }
-    return -1;
-}
 
 // The floor: the file's bytes into a fresh buffer and its lines counted.
 double floorRun(const QString &path, qsizetype &lines)
@@ -101,12 +53,6 @@ double floorRun(const QString &path, qsizetype &lines)
         p = static_cast<const char *>(nl) + 1;
     }
     return double(clock.nsecsElapsed()) / 1e6;
-}
-
-long long argValue(const QStringList &args, const QString &name, long long fallback)
-{
-    const qsizetype at = args.indexOf(name);
-    return at >= 0 && at + 1 < args.size() ? args.at(at + 1).toLongLong() : fallback;
 }
 
 } // namespace
@@ -158,8 +104,8 @@ int main(int argc, char *argv[])
     const double floorMs = median(floors);
     std::printf("floor (read + count %lld lines): median %.1f ms\n", static_cast<long long>(lines), floorMs);
 
-    installUi(std::make_unique<BenchUi>());
-    CommonDialog::installBackend(std::make_unique<BenchDialogs>(path));
+    installUi(std::make_unique<bench::Ui>());
+    CommonDialog::installBackend(std::make_unique<bench::Dialogs>(path));
     shared().fileDialog = &mainFrame().cmdFile();
     shared().startDir = dir.path();
     mainFrame().resize(1280, 900);

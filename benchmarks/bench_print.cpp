@@ -4,6 +4,7 @@
 //   100-row block from the middle of the log, one page from the middle of the
 //   whole sheet, and a 2,000-row block (per page).
 
+#include "benchsupport.h"
 #include "loggen.h"
 
 #include "controls/gridcontrol.h"
@@ -22,36 +23,8 @@
 #include <vector>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-long long argValue(const QStringList &args, const QString &name, long long fallback)
-{
-    const qsizetype at = args.indexOf(name);
-    return at >= 0 && at + 1 < args.size() ? args.at(at + 1).toLongLong() : fallback;
-}
-
-// Median milliseconds of `runs` calls.
-double timed(int runs, const std::function<void()> &call)
-{
-    std::vector<double> times;
-    QElapsedTimer clock;
-    for (int i = 0; i < runs; ++i) {
-        clock.start();
-        call();
-        times.push_back(double(clock.nsecsElapsed()) / 1e6);
-    }
-    return median(times);
-}
-
-} // namespace
+using bench::argValue;
+using bench::timed;
 
 int main(int argc, char *argv[])
 {

@@ -43,6 +43,12 @@ public:
     bool dragTo(int col, int row);
     void release() { m_dragging = false; }
     void clear();
+    // Replaces the blocks, as a program selects cells for the user.
+    void setBlocks(const QList<GridBlock> &blocks)
+    {
+        m_blocks = blocks;
+        m_dragging = false;
+    }
 
     const QList<GridBlock> &blocks() const { return m_blocks; }
 

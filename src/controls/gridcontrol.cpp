@@ -52,7 +52,10 @@ GridControl::GridControl(QWidget *parent)
     QHeaderView *cols = m_view->horizontalHeader();
     cols->setSectionResizeMode(QHeaderView::Fixed);
     cols->setMinimumSectionSize(1);
-    cols->setHighlightSections(true);
+    // Selected columns show bold captions through the model: the header's own
+    // highlighting asks the selection model, which walks every row of a column.
+    cols->setHighlightSections(false);
+    m_model->setSelection(&m_selection);
     setColumnWidth(-1, DesignColumnWidth);
 
     m_corner = m_view->findChild<QAbstractButton *>();
@@ -104,6 +107,15 @@ void GridControl::setActiveCell(int col, int row)
 QString GridControl::activeText() const { return m_model->table().text(m_activeCol, m_activeRow); }
 void GridControl::setActiveText(const QString &text) { m_model->setText(m_activeCol, m_activeRow, text); }
 QString GridControl::activeValueText() const { return activeText(); }
+bool GridControl::activeRawText(QByteArrayView &bytes) const
+{
+    return cellRawText(m_activeCol, m_activeRow, bytes);
+}
+
+bool GridControl::cellRawText(int col, int row, QByteArrayView &bytes) const
+{
+    return m_model->table().rawText(col, row, bytes);
+}
 
 void GridControl::setBlock(int firstCol, int firstRow, int lastCol, int lastRow)
 {
@@ -200,21 +212,17 @@ QSizeF GridControl::sizeTwips() const { return twips::sizeOf(*this); }
 QString GridControl::cornerCaption() const { return m_model->cornerCaption(); }
 
 // Shows the blocks through the view's selection model, clipped to the grid.
+void GridControl::setSelectionBlocks(const QList<GridBlock> &blocks)
+{
+    m_selection.setBlocks(blocks);
+    showSelection();
+    emit selectionBlocksChanged();
+}
+
 void GridControl::showSelection()
 {
-    const int rows = rowCount();
-    const int cols = colCount();
-    QItemSelection shown;
-    for (const GridBlock &b : m_selection.blocks()) {
-        const int c1 = std::max(1, b.firstCol == -1 ? 1 : b.firstCol);
-        const int c2 = std::min(cols, b.lastCol == -1 ? cols : b.lastCol);
-        const int r1 = std::max(1, b.firstRow == -1 ? 1 : b.firstRow);
-        const int r2 = std::min(rows, b.lastRow == -1 ? rows : b.lastRow);
-        if (c1 <= c2 && r1 <= r2)
-            shown.select(m_model->index(r1 - 1, c1 - 1), m_model->index(r2 - 1, c2 - 1));
-    }
-    if (m_view->selectionModel())
-        m_view->selectionModel()->select(shown, QItemSelectionModel::ClearAndSelect);
+    m_view->viewport()->update();
+    m_view->horizontalHeader()->viewport()->update();
 }
 
 int GridControl::clampedColumnAt(int x) const

@@ -56,6 +56,9 @@ public:
     void setActiveText(const QString &text);
     // Every cell holds the text as read or written, so its value is that text.
     QString activeValueText() const;
+    // The active cell's text as the file's bytes, without a copy, where the grid
+    // can give them (a plain ASCII file, a cell not written over); false otherwise.
+    bool activeRawText(QByteArrayView &bytes) const;
 
     // The block that block operations work on; rows or columns may be -1 (whole columns or rows).
     void setBlock(int firstCol, int firstRow, int lastCol, int lastRow);
@@ -63,6 +66,9 @@ public:
 
     // Empty outside the grid; the active cell stays where it is.
     QString cellText(int col, int row) const;
+    // The cell's text as the file's bytes, without a copy, where the grid can give
+    // them (a plain ASCII file, a cell not written over); false otherwise.
+    bool cellRawText(int col, int row, QByteArrayView &bytes) const;
 
     // The user's selection: blocks numbered from 0 in the order they were made.
     bool hasSelectedBlock() const;
@@ -71,6 +77,9 @@ public:
     GridBlock selectionBlock(int n) const;
     // The last block made; all zero when nothing is selected.
     GridBlock selectedBlock() const;
+    // Selects these blocks as if the user had made them, in this order; a block
+    // of whole columns has -1 rows.
+    void setSelectionBlocks(const QList<GridBlock> &blocks);
 
     // Width in characters of the grid's font (the width of "0"); column 0 is the
     // header column, -1 every column. Throws 380 for a negative width.

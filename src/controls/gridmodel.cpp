@@ -1,5 +1,8 @@
 #include "gridmodel.h"
 
+#include <QFont>
+#include <QPalette>
+
 #include <algorithm>
 
 GridModel::GridModel(QObject *parent)
@@ -24,6 +27,15 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return m_table.text(index.column() + 1, index.row() + 1);
+    case SelectedRole:
+        return isSelected(index.column() + 1, index.row() + 1);
+    case Qt::BackgroundRole:
+        return isSelected(index.column() + 1, index.row() + 1) ? QVariant(QPalette().brush(QPalette::Highlight))
+                                                                : QVariant();
+    case Qt::ForegroundRole:
+        return isSelected(index.column() + 1, index.row() + 1)
+                   ? QVariant(QPalette().brush(QPalette::HighlightedText))
+                   : QVariant();
     case Qt::TextAlignmentRole: {
         // Numbers to the right, as a spreadsheet shows them.
         bool number = false;
@@ -35,8 +47,36 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     }
 }
 
+bool GridModel::isSelected(int col, int row) const
+{
+    if (!m_selection)
+        return false;
+    for (const GridBlock &b : m_selection->blocks()) {
+        const bool inCols = b.firstCol == -1 || (col >= std::min(b.firstCol, b.lastCol) && col <= std::max(b.firstCol, b.lastCol));
+        const bool inRows = b.firstRow == -1 || (row >= std::min(b.firstRow, b.lastRow) && row <= std::max(b.firstRow, b.lastRow));
+        if (inCols && inRows)
+            return true;
+    }
+    return false;
+}
+
+bool GridModel::isWholeColumnSelected(int col) const
+{
+    if (!m_selection)
+        return false;
+    for (const GridBlock &b : m_selection->blocks())
+        if (b.firstRow == -1 && (b.firstCol == -1 || (col >= std::min(b.firstCol, b.lastCol) && col <= std::max(b.firstCol, b.lastCol))))
+            return true;
+    return false;
+}
+
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (role == Qt::FontRole && orientation == Qt::Horizontal && section >= 0 && isWholeColumnSelected(section + 1)) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
     if (role != Qt::DisplayRole || section < 0)
         return {};
     if (orientation == Qt::Horizontal)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "blockselection.h"
 #include "logtable.h"
 
 #include <QAbstractTableModel>
@@ -14,7 +15,18 @@ class GridModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
+    // True for a cell inside one of the user's blocks; the views paint such cells
+    // highlighted.
+    static constexpr int SelectedRole = Qt::UserRole + 1;
+
     explicit GridModel(QObject *parent = nullptr);
+
+    // The blocks to show as selected; the grid owns them and tells the views when
+    // they change. Checking a handful of rectangles per painted cell keeps a
+    // selection of whole columns of a million rows as cheap to draw as any.
+    void setSelection(const BlockSelection *selection) { m_selection = selection; }
+    bool isSelected(int col, int row) const;
+    bool isWholeColumnSelected(int col) const;
 
     const LogTable &table() const { return m_table; }
 
@@ -38,6 +50,8 @@ signals:
 
 private:
     void announce(int col1, int row1, int col2, int row2);
+
+    const BlockSelection *m_selection = nullptr;
 
     LogTable m_table;
 };

@@ -177,6 +177,8 @@ void LogTable::clearContent()
     m_written.clear();
     m_cleared.clear();
     m_utf8 = true;
+    m_ascii = true;
+    std::vector<quint32>().swap(m_fieldCursor);
 }
 
 // One pass over the buffer finds the line starts, each line's field count and its
@@ -252,6 +254,7 @@ bool LogTable::index(char separator)
         endLine(n); // the last line has no line end
     m_lineStarts.push_back(lineStart); // sentinel: one past the last line's end
 
+    m_ascii = ascii;
     m_utf8 = ascii || QByteArrayView(m_data).isValidUtf8();
     const qsizetype lines = qsizetype(m_lastField.size());
     m_lineLimit = lines;
@@ -263,7 +266,7 @@ bool LogTable::index(char separator)
 
 QString LogTable::decode(const char *begin, qsizetype length) const
 {
-    return m_utf8 ? QString::fromUtf8(begin, length) : QString::fromLatin1(begin, length);
+    return m_utf8 && !m_ascii ? QString::fromUtf8(begin, length) : QString::fromLatin1(begin, length);
 }
 
 bool LogTable::field(qsizetype line, int fieldIndex, const char *&begin, qsizetype &length) const
@@ -275,15 +278,52 @@ bool LogTable::field(qsizetype line, int fieldIndex, const char *&begin, qsizety
         --end;
     const char *p = d + start;
     const char *stop = d + end;
-    for (int k = 0; k < fieldIndex; ++k) {
-        const void *next = std::memchr(p, m_separator, size_t(stop - p));
-        if (!next)
-            return false;
-        p = static_cast<const char *>(next) + 1;
+    int k = 0;
+    // Resume where the last read on this line left off: a plot run reads a line
+    // column after column, so the next field usually starts right there.
+    if (m_fieldCursor.empty())
+        m_fieldCursor.assign(m_lineStarts.size(), NoCursor);
+    const quint32 cursor = m_fieldCursor[size_t(line)];
+    if (cursor != NoCursor && int(cursor & 0xFF) <= fieldIndex) {
+        k = int(cursor & 0xFF);
+        p += cursor >> 8;
     }
-    const void *next = std::memchr(p, m_separator, size_t(stop - p));
+    const char separator = m_separator;
+    // Fields are short: a plain scan beats a library call per field.
+    for (; k < fieldIndex; ++k) {
+        while (p < stop && *p != separator)
+            ++p;
+        if (p == stop)
+            return false;
+        ++p;
+    }
+    const char *q = p;
+    while (q < stop && *q != separator)
+        ++q;
     begin = p;
-    length = (next ? static_cast<const char *>(next) : stop) - p;
+    length = q - p;
+    // Remember the start of the next field.
+    const qsizetype next = q - (d + start) + 1;
+    if (q < stop && fieldIndex < 0xFF && next < (qsizetype(1) << 24))
+        m_fieldCursor[size_t(line)] = (quint32(next) << 8) | quint32(fieldIndex + 1);
+    return true;
+}
+
+bool LogTable::rawText(int col, int row, QByteArrayView &bytes) const
+{
+    if (!m_ascii || col < 0 || row < 0 || col > m_cols || row > m_rows || !m_cleared.isEmpty())
+        return false;
+    if (!m_written.isEmpty() && m_written.contains(key(col, row)))
+        return false;
+    const qsizetype line = qsizetype(row) - m_rowOffset;
+    const int fieldIndex = col - m_colOffset;
+    if (line < 0 || line >= m_lineLimit || fieldIndex < 0 || fieldIndex >= m_fieldLimit)
+        return false;
+    const char *begin = nullptr;
+    qsizetype length = 0;
+    if (!field(line, fieldIndex, begin, length))
+        return false;
+    bytes = QByteArrayView(begin, length);
     return true;
 }
 

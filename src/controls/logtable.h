@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -44,6 +45,10 @@ public:
 
     // Empty outside the table.
     QString text(int col, int row) const;
+    // The cell's bytes as the file holds them, without a copy: only for a file of
+    // plain ASCII and a cell the program has not written or cleared; false
+    // otherwise (read text() then). Valid until the table changes.
+    bool rawText(int col, int row, QByteArrayView &bytes) const;
     // Throws RuntimeError 9 outside the table.
     void setText(int col, int row, const QString &text);
     // Empties the cells of the rectangle (corners in any order, clipped to the table).
@@ -78,12 +83,17 @@ private:
     std::vector<qint32> m_lastField;       // per line: index of its last non-empty field, -1 if none
     char m_separator = ',';
     bool m_utf8 = true;
+    bool m_ascii = true;
     int m_rowOffset = 0;                    // grid row of line 0
     int m_colOffset = 0;                    // grid column of field 0
     int m_rows = 0;
     int m_cols = 0;
     qsizetype m_lineLimit = 0;              // lines from here on read as empty (dropped rows)
     int m_fieldLimit = 0;                   // fields from here on read as empty (dropped columns)
+    // Per line, where its last-read field starts: (offset << 8) | field index, so
+    // that reading the next column of a line scans one field, not the whole line.
+    static constexpr quint32 NoCursor = 0xFFFFFFFF;
+    mutable std::vector<quint32> m_fieldCursor;
     QHash<quint64, QString> m_written;
     QList<Rect> m_cleared;
 };

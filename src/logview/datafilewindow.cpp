@@ -7,6 +7,8 @@
 #include "shell/steps.h"
 #include "shell/uiservices.h"
 #include "shell/windowregistry.h"
+#include "trend/trendbuilder.h"
+#include "trend/trendwindow.h"
 
 #include "controls/commondialog.h"
 #include "controls/gridcontrol.h"
@@ -171,18 +173,24 @@ void DataFileWindow::toolbarButtonClick(int position)
     steps::guarded([&] {
         switch (position) {
         case 1:
-            getHistFile();
+            // A reload inside a plot run's yield would pull the grid from under it.
+            if (!shared().plotting)
+                getHistFile();
             break;
         case 3:
             // A printout inside a plot run's yield would hold up the run.
             if (!shared().plotting)
                 printHistGrid();
             break;
+        case 2:
+            // A second run inside the first one's yield would rebuild its trend.
+            if (!shared().plotting)
+                plotSelection();
+            break;
         case 4:
             shared().plotting = false; // the running plot stops before its next column
             break;
         default:
-            // Plot (2) arrives with the plot command.
             break;
         }
     });
@@ -269,6 +277,70 @@ void DataFileWindow::prepareLoadedGrid()
     grid.setMultipleBlocks(true);
     ui().setPointer(Pointer::Default);
     setStatusPanelText(u"Current File is "_s + shared().currentFileName);
+}
+
+void DataFileWindow::plotSelection()
+{
+    const QString onlyData = u"Only data cells can be used"_s + u"\r\n"_s + u"for historical trend!"_s;
+    const QString tooFew = u"you must select at least 4 cells"_s + u"\r\n"_s + u"for historical trend!"_s;
+    GridControl &grid = *m_dataGrid;
+
+    // The former trend goes first, even when the selection is then refused.
+    steps::ignore([] {
+        TrendWindow *trend = loadedTrendWindow();
+        if (trend && trend->isVisible() && trend->close())
+            WindowRegistry::markUnloaded(trend);
+    });
+
+    bool refused = false;
+    steps::ignore([&] {
+        if (!grid.hasSelectedBlock() && grid.selectionBlockCount() == 0) {
+            msgBox(tooFew);
+            refused = true;
+        }
+    });
+    if (refused)
+        return;
+    int blocks = 0;
+    steps::ignore([&] { blocks = grid.selectionBlockCount(); });
+    for (int n = 0; n < blocks && !refused; ++n) {
+        steps::ignore([&] {
+            const GridBlock block = grid.selectionBlock(n);
+            grid.setBlock(block.firstCol, block.firstRow, block.lastCol, block.lastRow);
+            const int firstRow = block.firstRow == -1 ? 1 : block.firstRow;
+            const int lastRow = block.lastRow == -1 ? grid.rowCount() : block.lastRow;
+            if (lastRow - firstRow < 3) {
+                msgBox(tooFew);
+                refused = true;
+            } else if (block.firstCol == 0 || block.firstCol == 1) {
+                msgBox(onlyData, MsgIcon::Question);
+                refused = true;
+            }
+        });
+    }
+    if (refused)
+        return;
+
+    QPointer<DataFileWindow> self(this);
+    steps::ignore([&] {
+        setStatusPanelText(u"Plotting data, please wait. Large files could take some time to plot data."_s);
+    });
+    setRunning(true);
+    steps::ignore([] { buildHistTrend(); });
+    if (!self)
+        return;
+    setRunning(false);
+    steps::ignore([&] { setStatusPanelText(u"Current File is "_s + shared().currentFileName); });
+}
+
+void DataFileWindow::setRunning(bool running)
+{
+    // Open, Plot and Print would disturb the run; Cancel Plot stays live.
+    for (int position : {1, 2, 3})
+        if (QAction *button = toolbarButton(position))
+            button->setEnabled(!running);
+    if (QAction *cancel = toolbarButton(4))
+        cancel->setEnabled(true);
 }
 
 void DataFileWindow::printHistGrid()

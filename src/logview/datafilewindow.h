@@ -43,6 +43,10 @@ public:
     void printHistGrid();
     bool isLoading() const { return m_loading; }
 
+    // Checks the selected blocks (at least four rows each, data columns only) and
+    // plots them as a historical trend; the former trend window closes first.
+    void plotSelection();
+
     // The toolbar's buttons by position, 1 to 4: Open, Plot, Print, Cancel Plot.
     void toolbarButtonClick(int position);
     QAction *toolbarButton(int position) const;
@@ -67,6 +71,7 @@ private:
     void layoutControls();
     void prepareLoadedGrid();
     void savePlacement();
+    void setRunning(bool running);
 
     QWidget *m_client = nullptr;
     QToolBar *m_toolbar = nullptr;

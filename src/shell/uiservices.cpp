@@ -4,10 +4,11 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPrinterInfo>
 #include <QProcess>
+
+#include <ctime>
 
 namespace {
 
@@ -99,10 +100,15 @@ std::unique_ptr<UiServices> &uiSlot()
 }
 
 int g_yieldInterval = 15;
-QElapsedTimer &yieldClock()
+qint64 g_lastYieldMs = 0;
+
+// A coarse clock: a few milliseconds of resolution for a few nanoseconds a call,
+// cheap enough to ask once per plotted point.
+qint64 coarseMilliseconds()
 {
-    static QElapsedTimer clock;
-    return clock;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 } // namespace
@@ -145,8 +151,7 @@ MsgResult msgBox(const QString &text, MsgIcon icon, MsgButtons buttons)
 
 void yieldNow()
 {
-    QElapsedTimer &clock = yieldClock();
-    if (clock.isValid() && clock.elapsed() < g_yieldInterval)
+    if (coarseMilliseconds() - g_lastYieldMs < g_yieldInterval)
         return;
     yieldAlways();
 }
@@ -154,7 +159,7 @@ void yieldNow()
 void yieldAlways()
 {
     ui().processEvents();
-    yieldClock().start();
+    g_lastYieldMs = coarseMilliseconds();
 }
 
 void setYieldInterval(int milliseconds)

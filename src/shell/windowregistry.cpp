@@ -1,16 +1,29 @@
 #include "windowregistry.h"
 
 namespace {
+
 QList<QPointer<QWidget>> &tracked()
 {
     static QList<QPointer<QWidget>> list;
     return list;
 }
+
+QList<QPointer<QWidget>> &unloadedList()
+{
+    static QList<QPointer<QWidget>> list;
+    return list;
+}
+
+void dropDeleted(QList<QPointer<QWidget>> &list)
+{
+    list.removeIf([](const QPointer<QWidget> &w) { return w.isNull(); });
+}
+
 } // namespace
 
 void WindowRegistry::track(QWidget *window)
 {
-    tracked().removeIf([](const QPointer<QWidget> &w) { return w.isNull(); });
+    dropDeleted(tracked());
     tracked().append(window);
 }
 
@@ -18,7 +31,7 @@ QList<QWidget *> WindowRegistry::loaded()
 {
     QList<QWidget *> result;
     for (const QPointer<QWidget> &w : std::as_const(tracked()))
-        if (w)
+        if (w && !isUnloaded(w))
             result.append(w.data());
     return result;
 }
@@ -30,4 +43,19 @@ void WindowRegistry::unloadAll()
     for (auto it = list.rbegin(); it != list.rend(); ++it)
         delete it->data();
     tracked().clear();
+    unloadedList().clear();
+}
+
+void WindowRegistry::markUnloaded(QWidget *window)
+{
+    dropDeleted(unloadedList());
+    unloadedList().append(window);
+}
+
+bool WindowRegistry::isUnloaded(const QWidget *window)
+{
+    for (const QPointer<QWidget> &w : std::as_const(unloadedList()))
+        if (w.data() == window)
+            return true;
+    return false;
 }

@@ -15,6 +15,11 @@ public:
     static QList<QWidget *> loaded();
     // Deletes every loaded window without running its close handling (tests).
     static void unloadAll();
+    // A window whose close was accepted counts as unloaded at once, although Qt
+    // deletes it only when the event loop next runs: the next touch creates a
+    // fresh one instead of handing out the closing one.
+    static void markUnloaded(QWidget *window);
+    static bool isUnloaded(const QWidget *window);
 };
 
 template<class T>
@@ -24,6 +29,8 @@ public:
     // The window, created (and its load handling run) when none is loaded.
     T &touch()
     {
+        if (m_window && WindowRegistry::isUnloaded(m_window))
+            m_window = nullptr;
         if (!m_window) {
             T *window = new T();
             m_window = window;
@@ -32,7 +39,7 @@ public:
         return *m_window;
     }
 
-    T *loaded() const { return m_window.data(); }
+    T *loaded() const { return m_window && !WindowRegistry::isUnloaded(m_window) ? m_window.data() : nullptr; }
 
     void unload() { delete m_window.data(); }
 

@@ -49,13 +49,19 @@ int tokenize(QStringView text, Token (&tokens)[N])
     return count;
 }
 
+// The value of a digit, the common ASCII ones without a library call.
+inline int digitOf(QChar c)
+{
+    return c.unicode() < 128 ? c.unicode() - u'0' : c.digitValue();
+}
+
 int toInt(QStringView digits)
 {
     if (digits.size() > 9)
         mismatch();
     int value = 0;
     for (QChar c : digits)
-        value = value * 10 + c.digitValue();
+        value = value * 10 + digitOf(c);
     return value;
 }
 
@@ -126,11 +132,20 @@ bool LogValueParser::isDayName(QStringView word) const
 
 int LogValueParser::meridiemOf(QStringView word) const
 {
-    const QString w = folded(word);
-    if (m_am.contains(w))
-        return 0;
-    if (m_pm.contains(w))
-        return 12;
+    // Called for every logged time: the logger's own AM and PM first, then the
+    // locale's texts, compared without building a folded copy.
+    if (word.size() == 2 && (word[1] == u'M' || word[1] == u'm')) {
+        if (word[0] == u'A' || word[0] == u'a')
+            return 0;
+        if (word[0] == u'P' || word[0] == u'p')
+            return 12;
+    }
+    for (const QString &am : m_am)
+        if (word.compare(am, Qt::CaseInsensitive) == 0)
+            return 0;
+    for (const QString &pm : m_pm)
+        if (word.compare(pm, Qt::CaseInsensitive) == 0)
+            return 12;
     return -1;
 }
 
@@ -217,7 +232,7 @@ double LogValueParser::time(QStringView text) const
                 qsizetype k = i + 1;
                 double scale = 0.1;
                 while (k < n && t[k].isDigit()) {
-                    fraction += t[k].digitValue() * scale;
+                    fraction += digitOf(t[k]) * scale;
                     scale /= 10;
                     ++k;
                 }
@@ -231,10 +246,11 @@ double LogValueParser::time(QStringView text) const
             qsizetype j = i;
             while (j < n && (t[j].isLetter() || t[j] == u'.'))
                 ++j;
-            QString word = t.mid(i, j - i).toString();
-            word.remove(u'.');
-            if (meridiem >= 0 || (meridiem = meridiemOf(word)) < 0)
+            const QStringView run = t.mid(i, j - i);
+            const int found = run.contains(u'.') ? meridiemOf(run.toString().remove(u'.')) : meridiemOf(run);
+            if (meridiem >= 0 || found < 0)
                 mismatch();
+            meridiem = found;
             i = j;
         } else {
             mismatch();
@@ -259,6 +275,20 @@ double LogValueParser::time(QStringView text) const
         mismatch();
     }
     return (hour * 3600.0 + minute * 60.0 + second + fraction) / 86400.0;
+}
+
+double LogValueParser::number(QByteArrayView ascii) const
+{
+    const bool padded = !ascii.isEmpty() && (ascii.front() == ' ' || ascii.back() == ' ' || ascii.front() == '\t' || ascii.back() == '\t');
+    const QByteArrayView t = padded ? ascii.trimmed() : ascii;
+    double value = 0;
+    const auto [end, error] = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
+    if (!t.isEmpty() && error == std::errc() && end == t.data() + t.size()) {
+        if (!std::isfinite(value))
+            mismatch();
+        return value;
+    }
+    return number(QString::fromLatin1(ascii));
 }
 
 double LogValueParser::number(QStringView text) const

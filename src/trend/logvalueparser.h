@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,8 @@ public:
     double time(QStringView text) const;
     // A finite real.
     double number(QStringView text) const;
+    // The same for the bytes of a plain ASCII text.
+    double number(QByteArrayView ascii) const;
 
 private:
     enum class Order { MonthDayYear, DayMonthYear, YearMonthDay };

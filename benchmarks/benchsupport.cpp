@@ -1,0 +1,89 @@
+#include "benchsupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace bench {
+
+namespace {
+qint64 nowNs()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.nsecsElapsed();
+}
+} // namespace
+
+MsgResult Ui::message(const QString &text, const QString &, MsgIcon, MsgButtons)
+{
+    std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    return MsgResult::Ok;
+}
+
+void Ui::processEvents()
+{
+    const qint64 now = nowNs();
+    m_longestGap = std::max(m_longestGap, now - m_lastPass);
+    QCoreApplication::processEvents();
+    m_lastPass = nowNs();
+}
+
+void Ui::startGaps()
+{
+    m_lastPass = nowNs();
+    m_longestGap = 0;
+}
+
+double Ui::longestGapMs()
+{
+    m_longestGap = std::max(m_longestGap, nowNs() - m_lastPass);
+    return double(m_longestGap) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double timed(int runs, const std::function<void()> &call)
+{
+    std::vector<double> times;
+    QElapsedTimer clock;
+    for (int i = 0; i < runs; ++i) {
+        clock.start();
+        call();
+        times.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    return median(times);
+}
+
+double peakMegabytes()
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').constFirst().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+long long argValue(const QStringList &args, const QString &name, long long fallback)
+{
+    const qsizetype at = args.indexOf(name);
+    return at >= 0 && at + 1 < args.size() ? args.at(at + 1).toLongLong() : fallback;
+}
+
+} // namespace bench

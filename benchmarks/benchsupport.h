@@ -1,0 +1,60 @@
+#pragma once
+
+#include "controls/commondialog.h"
+#include "shell/uiservices.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+// What every benchmark needs: services that answer without a user, statistics
+// and the process's peak memory.
+namespace bench {
+
+// Messages go to the terminal; a benchmark has nobody to answer them. Records the
+// longest gap between two passes of the event loop.
+class Ui final : public UiServices
+{
+public:
+    MsgResult message(const QString &text, const QString &caption, MsgIcon icon, MsgButtons buttons) override;
+    void setPointer(Pointer p) override { m_pointer = p; }
+    Pointer pointer() const override { return m_pointer; }
+    void processEvents() override;
+    bool startProgram(const QString &) override { return false; }
+    QStringList printerNames() override { return {}; }
+    void endProgram(int) override {}
+
+    // Starts measuring gaps from now; returns the longest gap since the last start,
+    // the stretch up to now included, in milliseconds.
+    void startGaps();
+    double longestGapMs();
+
+private:
+    Pointer m_pointer = Pointer::Default;
+    qint64 m_lastPass = 0;
+    qint64 m_longestGap = 0;
+};
+
+// The open dialog "chooses" the benchmark's log; every other dialog is cancelled.
+class Dialogs final : public CommonDialogBackend
+{
+public:
+    explicit Dialogs(QString path) : m_path(std::move(path)) {}
+    std::optional<QString> chooseFile(const FileDialogRequest &, QWidget *) override { return m_path; }
+    std::optional<OleColor> chooseColor(OleColor, bool, QWidget *) override { return std::nullopt; }
+    std::optional<PrintDialogResult> choosePrinter(QPrinter &, bool, bool, QWidget *) override { return std::nullopt; }
+
+private:
+    QString m_path;
+};
+
+double median(std::vector<double> values);
+// Median milliseconds of `runs` calls.
+double timed(int runs, const std::function<void()> &call);
+// The process's peak resident memory (VmHWM), MB.
+double peakMegabytes();
+// The number after `name` among the arguments, or `fallback`.
+long long argValue(const QStringList &args, const QString &name, long long fallback);
+
+} // namespace bench

@@ -1,0 +1,139 @@
+#include "support/logfixture.h"
+#include "support/scripteddialogs.h"
+#include "support/scriptedui.h"
+#include "support/testenv.h"
+#include "support/testregistry.h"
+
+#include "controls/gridcontrol.h"
+#include "controls/plotcontrol.h"
+#include "logview/datafilewindow.h"
+#include "shell/sharedstate.h"
+#include "trend/trendwindow.h"
+
+#include <QAction>
+#include <QPointer>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(QList<GridBlock>)
+
+namespace {
+
+const QString TooFew = u"you must select at least 4 cells\r\nfor historical trend!"_s;
+const QString OnlyData = u"Only data cells can be used\r\nfor historical trend!"_s;
+
+GridControl &grid() { return *frmHistory().dataGrid(); }
+
+// A trend window from an earlier plot, still on screen.
+QPointer<TrendWindow> formerTrend()
+{
+    TrendWindow &trend = frmHistoryPlot();
+    trend.show();
+    return &trend;
+}
+
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+} // namespace
+
+class PlotCommandTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        TestEnv::reset();
+        LogFixture::open(LogFixture::minutes(8, 4));
+    }
+
+    void selectionRules_data()
+    {
+        QTest::addColumn<QList<GridBlock>>("blocks");
+        QTest::addColumn<QString>("message");       // empty: the plot runs
+        QTest::addColumn<GridBlock>("failingBlock");
+        QTest::newRow("4 rows accepted") << QList<GridBlock>{{2, 1, 2, 4}} << QString() << GridBlock{};
+        QTest::newRow("3 rows refused") << QList<GridBlock>{{2, 1, 2, 3}} << TooFew << GridBlock{2, 1, 2, 3};
+        QTest::newRow("whole columns accepted") << QList<GridBlock>{{3, -1, 5, -1}} << QString() << GridBlock{};
+        QTest::newRow("date column refused") << QList<GridBlock>{{0, 1, 0, 6}} << OnlyData << GridBlock{0, 1, 0, 6};
+        QTest::newRow("time column reaching into values")
+            << QList<GridBlock>{{1, 1, 4, 6}} << OnlyData << GridBlock{1, 1, 4, 6};
+        QTest::newRow("wide block from column 2") << QList<GridBlock>{{2, 2, 5, 7}} << QString() << GridBlock{};
+        QTest::newRow("second block too short")
+            << QList<GridBlock>{{2, 1, 2, 6}, {3, 4, 4, 5}} << TooFew << GridBlock{3, 4, 4, 5};
+        QTest::newRow("rows are checked before columns")
+            << QList<GridBlock>{{1, 1, 1, 2}} << TooFew << GridBlock{1, 1, 1, 2};
+        QTest::newRow("nothing selected") << QList<GridBlock>{} << TooFew << GridBlock{};
+    }
+
+    void selectionRules()
+    {
+        QFETCH(QList<GridBlock>, blocks);
+        QFETCH(QString, message);
+        QFETCH(GridBlock, failingBlock);
+        QPointer<TrendWindow> former = formerTrend();
+        grid().setSelectionBlocks(blocks);
+        frmHistory().toolbarButtonClick(2);
+        flushDeletes();
+        QVERIFY(!former); // closed before any check
+        if (message.isEmpty()) {
+            QVERIFY(TestEnv::ui().messages.isEmpty());
+            QVERIFY(loadedTrendWindow() && loadedTrendWindow()->isVisible());
+            QVERIFY(loadedTrendWindow()->trendPlot().ChannelCount() > 0);
+        } else {
+            QCOMPARE(TestEnv::ui().texts(), QStringList{message});
+            QCOMPARE(TestEnv::ui().messages.constFirst().icon, message == OnlyData ? MsgIcon::Question : MsgIcon::None);
+            QVERIFY(!loadedTrendWindow() || !loadedTrendWindow()->isVisible());
+            if (!blocks.isEmpty())
+                QCOMPARE(grid().block(), failingBlock);
+        }
+    }
+
+    void statusTextsAndButtonsDuringTheRun()
+    {
+        grid().setSelectionBlocks({GridBlock{2, -1, 3, -1}});
+        setYieldInterval(0);
+        QString statusDuring;
+        QList<bool> enabledDuring;
+        TestEnv::ui().onPass = [&](int pass) {
+            if (pass != 3)
+                return;
+            statusDuring = frmHistory().statusPanelText();
+            for (int position = 1; position <= 4; ++position)
+                enabledDuring << frmHistory().toolbarButton(position)->isEnabled();
+            // A second Plot, Open or Print inside the run's yield changes nothing.
+            frmHistory().toolbarButtonClick(2);
+            frmHistory().toolbarButtonClick(1);
+            frmHistory().toolbarButtonClick(3);
+        };
+        frmHistory().toolbarButtonClick(2);
+        QCOMPARE(statusDuring, u"Plotting data, please wait. Large files could take some time to plot data."_s);
+        QCOMPARE(enabledDuring, (QList<bool>{false, false, false, true}));
+        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + shared().currentFileName);
+        for (int position = 1; position <= 4; ++position)
+            QVERIFY(frmHistory().toolbarButton(position)->isEnabled());
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(TestEnv::dialogs().fileRequests.size(), 1); // only the first Open
+        QCOMPARE(loadedTrendWindow()->trendPlot().ChannelCount(), 2);
+    }
+
+    void cancelPlotWhileNothingRuns()
+    {
+        frmHistory().toolbarButtonClick(4);
+        QVERIFY(!shared().plotting);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(!loadedTrendWindow());
+    }
+
+    void aRefusedPlotKeepsTheCurrentFileStatus()
+    {
+        const QString before = frmHistory().statusPanelText();
+        grid().setSelectionBlocks({GridBlock{2, 1, 2, 2}});
+        frmHistory().toolbarButtonClick(2);
+        QCOMPARE(frmHistory().statusPanelText(), before);
+    }
+};
+
+VIEWER_TEST(PlotCommandTest)
+#include "tst_plotcommand.moc"

@@ -1,0 +1,328 @@
+#include "support/logfixture.h"
+#include "support/scriptedui.h"
+#include "support/testenv.h"
+#include "support/testregistry.h"
+
+#include "controls/gridcontrol.h"
+#include "controls/plotcontrol.h"
+#include "controls/slider.h"
+#include "controls/twips.h"
+#include "logview/datafilewindow.h"
+#include "shell/mainframe.h"
+#include "shell/settingsstore.h"
+#include "shell/sharedstate.h"
+#include "shell/uiservices.h"
+#include "trend/trendbuilder.h"
+#include "trend/trendwindow.h"
+
+#include <QDate>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString ErrorText = u"Lumet data viewer encountered errors while plotting the data file!\r\n"
+                          "Please check to make sure the file was created with Lumet software."_s;
+const QString CancelText = u"Historical plot has been canceled by user."_s;
+
+// The trend time of M/D/YYYY h:mm.
+double at(int month, int day, int hour, int minute)
+{
+    return double(QDate(1899, 12, 30).daysTo(QDate(2024, month, day))) + (hour * 60 + minute) / 1440.0;
+}
+
+// Times agree to well under a millisecond (days carry about 1e-10 of rounding).
+bool sameTime(double a, double b)
+{
+    return std::abs(a - b) < 1e-9;
+}
+
+GridControl &grid() { return *frmHistory().dataGrid(); }
+PlotControl &plot() { return frmHistoryPlot().trendPlot(); }
+
+// What every end of a run leaves behind.
+void verifyRunEnded()
+{
+    QVERIFY(!shared().plotting);
+    QCOMPARE(TestEnv::ui().pointer(), Pointer::Default);
+    QVERIFY(TestEnv::ui().pointerHistory.contains(Pointer::Hourglass));
+    QVERIFY(!frmHistory().DcryLabel()->isVisible());
+    QVERIFY(!frmHistory().ProgBar()->isVisible());
+}
+
+} // namespace
+
+class TrendBuilderTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TestEnv::reset(); }
+
+    void wholeColumnsPlotEveryRow()
+    {
+        LogFixture::open(LogFixture::minutes(6, 3));
+        grid().setSelectionBlocks({GridBlock{2, -1, 3, -1}});
+        buildHistTrend();
+        verifyRunEnded();
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(plot().ChannelCount(), 2);
+        for (int ch = 0; ch < 2; ++ch) {
+            QCOMPARE(plot().Channel(ch).Count(), 6);
+            QCOMPARE(plot().Channel(ch).TitleText(), QString(QChar(u'A' + ch)));
+            QCOMPARE(plot().Channel(ch).valueAt(at(1, 31, 23, 0)), 10.0 + ch);
+            QCOMPARE(plot().Channel(ch).valueAt(at(1, 31, 23, 5)), 60.0 + ch); // row 6
+        }
+        TrendWindow &trend = frmHistoryPlot();
+        QVERIFY(trend.isVisible());
+        QVERIFY(sameTime(trend.historyXspan, 5 / 1440.0));
+        QVERIFY(sameTime(plot().XAxis(0).Span(), 5 / 1440.0));
+        QCOMPARE(trend.historyYspan, plot().YAxis(0).Span());
+        QVERIFY(trend.historyYspan > 0);
+        QCOMPARE(trend.DateSlider().Position(), 0.0);
+        QCOMPARE(trend.YSlider().Position(), 0.0);
+    }
+
+    void emptyCellIsWrittenAndPlottedAsZero()
+    {
+        LogFixture::open("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+        grid().setSelectionBlocks({GridBlock{2, 1, 2, 4}});
+        QCOMPARE(grid().cellText(2, 2), QString());
+        buildHistTrend();
+        verifyRunEnded();
+        QCOMPARE(grid().cellText(2, 2), u"0"_s);
+        QCOMPARE(plot().Channel(0).valueAt(at(1, 2, 1, 1)), 0.0);
+        QCOMPARE(plot().Channel(0).Count(), 4);
+    }
+
+    void twoBlocksNumberChannelsAcrossBlocks()
+    {
+        LogFixture::open(LogFixture::minutes(10, 5));
+        // Columns 2-4 over rows 2-5, then columns 5-6 over rows 4-8.
+        grid().setSelectionBlocks({GridBlock{2, 2, 4, 5}, GridBlock{5, 4, 6, 8}});
+        buildHistTrend();
+        verifyRunEnded();
+        QCOMPARE(plot().ChannelCount(), 5);
+        const int counts[] = {4, 4, 4, 5, 5};
+        const char *titles[] = {"A", "B", "C", "D", "E"};
+        for (int ch = 0; ch < 5; ++ch) {
+            QCOMPARE(plot().Channel(ch).Count(), counts[ch]);
+            QCOMPARE(plot().Channel(ch).TitleText(), QString::fromLatin1(titles[ch]));
+        }
+        QCOMPARE(plot().Channel(3).valueAt(at(1, 31, 23, 3)), 43.0); // row 4, column D
+        QVERIFY(sameTime(frmHistoryPlot().historyXspan, 6 / 1440.0)); // rows 2 to 8
+        QCOMPARE(grid().block(), (GridBlock{5, 4, 6, 8}));
+    }
+
+    void spanOverMidnightOfTheMonthEnd()
+    {
+        LogFixture::open("Date,Time,A\r\n1/31/2024,11:00:00 PM,1\r\n1/31/2024,11:40:00 PM,2\r\n"
+                         "2/1/2024,12:20:00 AM,3\r\n2/1/2024,1:00:00 AM,4\r\n");
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        QVERIFY(sameTime(frmHistoryPlot().historyXspan, 2.0 / 24));
+        QVERIFY(sameTime(plot().XAxis(0).Min(), at(1, 31, 23, 0)));
+    }
+
+    void textsThatAreNoValuesEndTheRun_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::newRow("value not a number")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,abc\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+        QTest::newRow("date not a date")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\nyesterday,1:01,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+        QTest::newRow("time not a time")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,noon,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+        QTest::newRow("empty date")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n,1:01,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+        QTest::newRow("empty time")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+        QTest::newRow("time past the day's end")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,24:01:00,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+    }
+
+    void textsThatAreNoValuesEndTheRun()
+    {
+        QFETCH(QByteArray, log);
+        LogFixture::open(log);
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        verifyRunEnded();
+        QCOMPARE(TestEnv::ui().texts(), QStringList{ErrorText});
+        QCOMPARE(TestEnv::ui().messages.constFirst().icon, MsgIcon::Question);
+        QVERIFY(!frmHistoryPlot().isVisible());
+        QCOMPARE(frmHistoryPlot().historyXspan, 0.0);
+    }
+
+    void cancelIsSeenBeforeTheNextColumn()
+    {
+        LogFixture::open(LogFixture::minutes(20, 3));
+        grid().setSelectionBlocks({GridBlock{2, -1, 4, -1}});
+        setYieldInterval(0);
+        TestEnv::ui().onPass = [](int pass) {
+            if (pass == 5) // the fifth point of the first column
+                frmHistory().toolbarButtonClick(4);
+        };
+        buildHistTrend();
+        verifyRunEnded();
+        QCOMPARE(TestEnv::ui().texts(), QStringList{CancelText});
+        QCOMPARE(TestEnv::ui().messages.constFirst().icon, MsgIcon::Information);
+        QCOMPARE(plot().ChannelCount(), 1);
+        QCOMPARE(plot().Channel(0).Count(), 20); // the column in hand is finished
+        QVERIFY(!frmHistoryPlot().isVisible());
+    }
+
+    void cancelDuringTheLastColumnIsNotSeen()
+    {
+        LogFixture::open(LogFixture::minutes(5, 2));
+        grid().setSelectionBlocks({GridBlock{2, -1, 3, -1}});
+        setYieldInterval(0);
+        TestEnv::ui().onPass = [](int pass) {
+            if (pass == 7)
+                frmHistory().toolbarButtonClick(4);
+        };
+        buildHistTrend();
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(plot().ChannelCount(), 2);
+        QVERIFY(frmHistoryPlot().isVisible());
+        verifyRunEnded();
+    }
+
+    void progressRunsToAHundredAndNoFurther_data()
+    {
+        QTest::addColumn<QList<GridBlock>>("blocks");
+        QTest::addColumn<QList<int>>("values");
+        // One column of rows 1-4: the divisor counts one row fewer than are plotted.
+        QTest::newRow("one column") << QList<GridBlock>{{2, 1, 2, 4}} << QList<int>{0, 33, 67, 100};
+        QTest::newRow("two columns") << QList<GridBlock>{{2, 1, 3, 4}} << QList<int>{0, 17, 33, 50, 67, 83, 100};
+        // The counter runs on into the second block, so the bar sits at 100 early.
+        QTest::newRow("two blocks") << QList<GridBlock>{{2, 1, 2, 4}, {3, 1, 3, 4}} << QList<int>{0, 33, 67, 100};
+    }
+
+    void progressRunsToAHundredAndNoFurther()
+    {
+        QFETCH(QList<GridBlock>, blocks);
+        QFETCH(QList<int>, values);
+        LogFixture::open(LogFixture::minutes(6, 2));
+        grid().setSelectionBlocks(blocks);
+        QList<int> seen;
+        connect(frmHistory().ProgBar(), &QProgressBar::valueChanged, this, [&](int v) { seen << v; });
+        buildHistTrend();
+        QCOMPARE(seen, values);
+        QCOMPARE(frmHistory().ProgBar()->maximum(), 100);
+    }
+
+    void percentArithmetic_data()
+    {
+        QTest::addColumn<qlonglong>("points");
+        QTest::addColumn<qlonglong>("columns");
+        QTest::addColumn<qlonglong>("rowSpan");
+        QTest::addColumn<int>("percent");
+        QTest::newRow("start") << 0LL << 1LL << 3LL << 0;
+        QTest::newRow("tie to even down") << 1LL << 1LL << 200LL << 0;   // 0.5
+        QTest::newRow("tie to even up") << 3LL << 1LL << 200LL << 2;     // 1.5
+        QTest::newRow("held at 100") << 4LL << 1LL << 3LL << 100;        // 133
+        QTest::newRow("99.5 rounds to 100") << 199LL << 1LL << 200LL << 100;
+        QTest::newRow("99.4 stays") << 994LL << 1LL << 1000LL << 99;
+        // 100 x 30 million overflows 32 bits.
+        QTest::newRow("a long, wide run") << 30000000LL << 30LL << 2000000LL << 50;
+        QTest::newRow("no span") << 5LL << 1LL << 0LL << 100;
+    }
+
+    void percentArithmetic()
+    {
+        QFETCH(qlonglong, points);
+        QFETCH(qlonglong, columns);
+        QFETCH(qlonglong, rowSpan);
+        QFETCH(int, percent);
+        QCOMPARE(plotProgressPercent(points, columns, rowSpan), percent);
+    }
+
+    void rowsOfOneInstantStillGiveAUsableAxis()
+    {
+        LogFixture::open("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:00,6\r\n1/2/2024,1:00,7\r\n1/2/2024,1:00,8\r\n");
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        verifyRunEnded();
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        const double span = plot().XAxis(0).Span();
+        QVERIFY(sameTime(span, 1 / 1440.0));
+        QCOMPARE(frmHistoryPlot().historyXspan, span);
+        // The instant sits in the middle of the axis.
+        QVERIFY(sameTime(plot().XAxis(0).Min() + span / 2, at(1, 2, 1, 0)));
+        QVERIFY(frmHistoryPlot().isVisible());
+    }
+
+    void rowsRunningBackwardsUseTheTimeTheyCover()
+    {
+        LogFixture::open("Date,Time,A\r\n1/2/2024,1:05,5\r\n1/2/2024,1:09,6\r\n1/2/2024,1:01,7\r\n1/2/2024,1:00,8\r\n");
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(sameTime(plot().XAxis(0).Span(), 9 / 1440.0));
+        QVERIFY(sameTime(plot().XAxis(0).Min(), at(1, 2, 1, 0)));
+    }
+
+    void trendWindowOpensAtItsStoredPlacement()
+    {
+        TrendPlacement.write(PlacementSetting::Edge::Left, 300);
+        TrendPlacement.write(PlacementSetting::Edge::Top, 150);
+        TrendPlacement.write(PlacementSetting::Edge::Width, 9000);
+        TrendPlacement.write(PlacementSetting::Edge::Height, 6000);
+        LogFixture::open(LogFixture::minutes(5, 1));
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        QCOMPARE(twips::geometryOf(frmHistoryPlot()), QRectF(300, 150, 9000, 6000));
+    }
+
+    void storedPlacementThatIsNoNumberFallsBackToItsDefault()
+    {
+        SettingsStore::writeText(u"History\\HistPlot"_s, u"MainWidth"_s, u"wide"_s);
+        LogFixture::open(LogFixture::minutes(5, 1));
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(frmHistoryPlot().isVisible());
+        QVERIFY(std::abs(twips::geometryOf(frmHistoryPlot()).width() - 8130) < 8);
+    }
+
+    void exitDuringARunEndsItQuietly()
+    {
+        LogFixture::open(LogFixture::minutes(30, 2));
+        grid().setSelectionBlocks({GridBlock{2, -1, 3, -1}});
+        setYieldInterval(0);
+        TestEnv::ui().answers = {MsgResult::Yes};
+        TestEnv::ui().onPass = [](int pass) {
+            if (pass == 10)
+                mainFrame().close();
+        };
+        buildHistTrend();
+        QCOMPARE(TestEnv::ui().endCount, 1);
+        // The exit question and the data file window's refusal, nothing from the run.
+        QCOMPARE(TestEnv::ui().texts(), (QStringList{u"Exit - are you sure?"_s,
+                                                     u"History viewer is busy with an operation, please wait!"_s}));
+        QVERIFY(!shared().plotting);
+        QCOMPARE(TestEnv::ui().pointer(), Pointer::Default);
+    }
+
+    void aVisibleTrendWindowIsRestoredNotMoved()
+    {
+        LogFixture::open(LogFixture::minutes(5, 1));
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        TrendWindow &trend = frmHistoryPlot();
+        trend.showMinimized();
+        buildHistTrend();
+        QCOMPARE(&frmHistoryPlot(), &trend);
+        QVERIFY(!trend.isMinimized());
+        QVERIFY(trend.isVisible());
+    }
+};
+
+VIEWER_TEST(TrendBuilderTest)
+#include "tst_trendbuilder.moc"
