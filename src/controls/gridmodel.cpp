@@ -26,7 +26,7 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return m_table.text(index.column() + 1, index.row() + 1);
+        return shown(m_table.text(index.column() + 1, index.row() + 1));
     case SelectedRole:
         return isSelected(index.column() + 1, index.row() + 1);
     case Qt::BackgroundRole:
@@ -39,12 +39,23 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole: {
         // Numbers to the right, as a spreadsheet shows them.
         bool number = false;
-        m_table.text(index.column() + 1, index.row() + 1).toDouble(&number);
+        shown(m_table.text(index.column() + 1, index.row() + 1)).toDouble(&number);
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
     default:
         return {};
     }
+}
+
+QString GridModel::shown(QString text)
+{
+    // No cell shows more than this; laying out a line of megabytes would hold up
+    // every repaint for seconds.
+    if (text.size() > MaxShownLength) {
+        text.truncate(MaxShownLength);
+        text += u'\u2026';
+    }
+    return text;
 }
 
 bool GridModel::isSelected(int col, int row) const
@@ -80,8 +91,8 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     if (role != Qt::DisplayRole || section < 0)
         return {};
     if (orientation == Qt::Horizontal)
-        return section < m_table.colCount() ? m_table.text(section + 1, 0) : QVariant();
-    return section < m_table.rowCount() ? m_table.text(0, section + 1) : QVariant();
+        return section < m_table.colCount() ? shown(m_table.text(section + 1, 0)) : QVariant();
+    return section < m_table.rowCount() ? shown(m_table.text(0, section + 1)) : QVariant();
 }
 
 Qt::ItemFlags GridModel::flags(const QModelIndex &index) const

@@ -18,6 +18,9 @@ public:
     // True for a cell inside one of the user's blocks; the views paint such cells
     // highlighted.
     static constexpr int SelectedRole = Qt::UserRole + 1;
+    // The longest text a cell or caption shows; longer ones end in an ellipsis.
+    static constexpr int MaxShownLength = 1000;
+    static QString shown(QString text);
 
     explicit GridModel(QObject *parent = nullptr);
 

@@ -244,6 +244,9 @@ void buildHistTrend()
         plot.XAxis(0).setSpan(xSpan);
         trend->historyXspan = xSpan;
         trend->historyYspan = plot.YAxis(0).Span();
+        // Values from near -1e308 to near 1e308 span more than a real can hold.
+        if (!std::isfinite(trend->historyYspan))
+            throw RuntimeError(RuntimeError::Overflow);
         showTrendWindow(*trend);
         ui().setPointer(Pointer::Default);
         shared().plotting = false;

@@ -68,6 +68,19 @@ private slots:
         QVERIFY(!model.headerData(3, Qt::Vertical).isValid());
     }
 
+    void aVeryLongCellShowsItsStartOnly()
+    {
+        QTemporaryDir dir;
+        GridModel model;
+        const QByteArray longValue(5000, '7');
+        QVERIFY(loadInto(model, dir, "Date,Time," + QByteArray(3000, 'N') + "\r\n1/2/2024,1:00," + longValue + "\r\n"));
+        const QString shown = model.data(model.index(0, 1)).toString();
+        QCOMPARE(shown.size(), GridModel::MaxShownLength + 1);
+        QVERIFY(shown.endsWith(u'\u2026'));
+        QCOMPARE(model.headerData(1, Qt::Horizontal).toString().size(), GridModel::MaxShownLength + 1);
+        QCOMPARE(model.table().text(2, 1).size(), 5000); // the cell itself keeps it all
+    }
+
     void numbersAlignRight_data()
     {
         QTest::addColumn<int>("row");
