@@ -87,7 +87,11 @@ LogValueParser::LogValueParser(const QLocale &locale)
     const qsizetype d = format.indexOf(u'd');
     const qsizetype m = format.indexOf(u'M');
     const qsizetype y = format.indexOf(u'y');
-    if (y >= 0 && y < m && y < d)
+    // The C locale (no regional settings at all) writes numeric dates month first,
+    // as the logger does.
+    if (locale.language() == QLocale::C)
+        m_order = Order::MonthDayYear;
+    else if (y >= 0 && y < m && y < d)
         m_order = Order::YearMonthDay;
     else if (d >= 0 && d < m)
         m_order = Order::DayMonthYear;

@@ -32,6 +32,7 @@ private slots:
         QTest::newRow("two-digit year 19xx") << u"en_US"_s << u"12/7/95"_s << days(1995, 12, 7);
         QTest::newRow("ISO") << u"en_US"_s << u"2024-02-29"_s << days(2024, 2, 29);
         QTest::newRow("ISO under a day-first locale") << u"de_DE"_s << u"2024-02-01"_s << days(2024, 2, 1);
+        QTest::newRow("no regional settings: month first") << u"C"_s << u"1/7/2024"_s << days(2024, 1, 7);
         QTest::newRow("day first where the locale says so") << u"en_GB"_s << u"1/2/2024"_s << days(2024, 2, 1);
         QTest::newRow("D.M.YYYY") << u"de_DE"_s << u"31.01.2024"_s << days(2024, 1, 31);
         QTest::newRow("month above 12 is the day") << u"en_US"_s << u"31/01/2024"_s << days(2024, 1, 31);
