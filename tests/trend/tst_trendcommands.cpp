@@ -21,7 +21,6 @@
 #include <QFileDialog>
 #include <QImageReader>
 #include <QLineEdit>
-#include <QMdiArea>
 #include <QPrinter>
 #include <QPushButton>
 #include <QStatusBar>
@@ -70,6 +69,12 @@ TrendWindow &shownTrend()
 
 QString stored(const QString &key) { return SettingsStore::readText(HistPlot, key, u"none"_s); }
 
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
 } // namespace
 
 class TrendCommandsTest : public QObject
@@ -93,25 +98,6 @@ private slots:
         button->trigger();
         QVERIFY(!w.trendPlot().DataCursor(0).Visible());
         QVERIFY(TestEnv::ui().messages.isEmpty());
-    }
-
-    void otherPositionsDoNothing_data()
-    {
-        QTest::addColumn<int>("position");
-        QTest::newRow("0") << 0;
-        QTest::newRow("5") << 5;
-        QTest::newRow("-1") << -1;
-    }
-
-    void otherPositionsDoNothing()
-    {
-        QFETCH(int, position);
-        TrendWindow &w = shownTrend();
-        w.toolbarButtonClick(position);
-        QVERIFY(!w.trendPlot().DataCursor(0).Visible());
-        QVERIFY(TestEnv::ui().messages.isEmpty());
-        QVERIFY(TestEnv::dialogs().fileRequests.isEmpty());
-        QVERIFY(TestEnv::dialogs().printRequests.isEmpty());
     }
 
     // ---- Save as Jpeg ----------------------------------------------------------
@@ -166,22 +152,7 @@ private slots:
         QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
         QCOMPARE(image.size(), w.trendPlot().size());
         // A real picture of the black plot, not an empty or white image.
-        QCOMPARE(QColor(image.pixel(2, 2)).value() < 40, true);
-    }
-
-    void anExistingFileIsReplaced()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"trend.jpg"_s);
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("not a picture");
-        old.close();
-        TrendWindow &w = shownTrend();
-        TestEnv::dialogs().files << path;
-        w.toolbarButtonClick(3);
-        QVERIFY(TestEnv::ui().messages.isEmpty());
-        QVERIFY(!QImageReader(path).read().isNull());
+        QVERIFY(QColor(image.pixel(2, 2)).value() < 40);
     }
 
     void cancelIsSilent()
@@ -389,17 +360,6 @@ private slots:
         QVERIFY(TestEnv::ui().messages.isEmpty());
     }
 
-    // Closing as the program exits goes the same way.
-    void closingAllWindowsWritesThePlacement()
-    {
-        TrendWindow &w = shownTrend();
-        w.setGeometry(0, 15, twips::toPixelsX(8130), twips::toPixelsY(5370));
-        mainFrame().mdiArea()->closeAllSubWindows();
-        flushDeletes();
-        QVERIFY(!loadedTrendWindow());
-        QCOMPARE(stored(u"MainTop"_s), u"225"_s);
-        QCOMPARE(stored(u"MainWidth"_s), u"8130"_s);
-    }
 };
 
 VIEWER_TEST(TrendCommandsTest)
@@ -462,10 +422,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"trend.jpg"_s);
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old");
-        old.close();
+        QVERIFY(writeFile(path, "old"));
         TrendWindow &w = shownTrend();
         saveInFileDialog(path);
         w.toolbarButtonClick(3);
