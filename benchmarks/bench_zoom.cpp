@@ -4,6 +4,7 @@
 // change (the handler with the plot's redraw), the same for the 100 -> 99 guard,
 // and the peak resident memory.
 
+#include "benchstats.h"
 #include "controls/oledate.h"
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
@@ -12,8 +13,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTextStream>
 
 #include <algorithm>
 #include <cmath>
@@ -22,31 +21,15 @@
 
 using namespace Qt::StringLiterals;
 
+using benchstats::median;
+using benchstats::peakMegabytes;
+
 namespace {
 
 constexpr int Channels = 12;
 constexpr int PointsPerChannel = 1'000'000;
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 double worst(const std::vector<double> &values) { return *std::max_element(values.begin(), values.end()); }
-
-double peakMegabytes()
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
-        return -1;
-    QTextStream in(&status);
-    for (QString line = in.readLine(); !line.isNull(); line = in.readLine()) {
-        if (line.startsWith(u"VmHWM:"_s))
-            return line.mid(6).trimmed().section(u' ', 0, 0).toDouble() / 1024.0;
-    }
-    return -1;
-}
 
 // Moves the slider as a drag does, from `from` to `to` in whole steps; returns the
 // time of each position change in milliseconds.
