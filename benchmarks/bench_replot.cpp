@@ -3,13 +3,12 @@
 // full redraw at 1000 x 600 pixels and a redraw after narrowing the X span to 1 %;
 // then the process's peak resident memory.
 
+#include "benchsupport.h"
 #include "controls/oledate.h"
 #include "controls/plotcontrol.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTextStream>
 
 #include <algorithm>
 #include <cmath>
@@ -18,31 +17,14 @@
 
 using namespace Qt::StringLiterals;
 
+using bench::median;
+using bench::peakMegabytes;
+
 namespace {
 
 constexpr int Channels = 12;
 constexpr int PointsPerChannel = 1'000'000;
 constexpr int Runs = 5;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// Peak resident set of this process, megabytes.
-double peakMegabytes()
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
-        return -1;
-    QTextStream in(&status);
-    for (QString line = in.readLine(); !line.isNull(); line = in.readLine()) {
-        if (line.startsWith(u"VmHWM:"_s))
-            return line.mid(6).trimmed().section(u' ', 0, 0).toDouble() / 1024.0;
-    }
-    return -1;
-}
 
 } // namespace
 

@@ -10,11 +10,14 @@
 #include "shell/sharedstate.h"
 #include "shell/steps.h"
 #include "shell/windowregistry.h"
+#include "trendsetup/trendsettings.h"
 
 #include <QAction>
-#include <QEvent>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLocale>
+#include <QResizeEvent>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -33,16 +36,20 @@ constexpr OleColor White = 0xFFFFFF;
 constexpr OleColor Aqua = 0xFFFF00;
 constexpr OleColor Yellow = 0x00FFFF;
 
-// Design size of the window, twips.
+// Design size of the window, twips (below the minimum height: the first resize
+// snaps it).
 constexpr double DesignWidth = 8130;
 constexpr double DesignHeight = 5055;
+constexpr double MinWidth = 8130;
+constexpr double MinHeight = 5370;
 
-// Provisional placement of the plot and the sliders inside the area between the
-// toolbar and the status bar, twips.
+// The toolbar and status bar take fixed strips; the plot and the sliders are
+// placed in the area between them, the plot at its design left and top.
+constexpr double ToolbarHeight = 420;
 constexpr double PlotLeft = 120;
-constexpr double PlotTop = 90;
-constexpr double SliderThickness = 360;
-constexpr double SliderGap = 40;
+constexpr double PlotTop = 180;
+constexpr double DateSliderHeight = 300;
+constexpr double YSliderWidth = 690;
 
 // A real as the default conversion writes it: up to 15 significant digits, no
 // trailing zeros, the user's decimal separator.
@@ -78,17 +85,25 @@ TrendWindow::TrendWindow()
 
     m_toolbar = new QToolBar(content);
     m_toolbar->setObjectName(u"Toolbar1"_s);
+    m_toolbar->setIconSize(QSize(20, 20));
+    m_toolbar->setFixedHeight(twips::toPixelsY(ToolbarHeight));
     buildToolbar();
     column->addWidget(m_toolbar);
 
+    // The plot and the sliders sit where the layout arithmetic puts them.
     m_plotArea = new QWidget(content);
     m_plot = new PlotControl(m_plotArea);
     m_plot->setObjectName(u"trendPlot"_s);
+    m_plot->setLeft(PlotLeft);
+    m_plot->setTop(PlotTop);
     m_dateSlider = new Slider(Qt::Horizontal, m_plotArea);
     m_dateSlider->setObjectName(u"DateSlider"_s);
+    twips::setHeight(*m_dateSlider, DateSliderHeight);
     m_ySlider = new Slider(Qt::Vertical, m_plotArea);
     m_ySlider->setObjectName(u"YSlider"_s);
-    m_plotArea->installEventFilter(this);
+    twips::setWidth(*m_ySlider, YSliderWidth);
+    connect(m_dateSlider, &Slider::positionChanged, this, &TrendWindow::dateSliderChanged);
+    connect(m_ySlider, &Slider::positionChanged, this, &TrendWindow::ySliderChanged);
     column->addWidget(m_plotArea, 1);
 
     m_statusBar = new QStatusBar(content);
@@ -99,8 +114,12 @@ TrendWindow::TrendWindow()
         m_panels[i]->setFrameShape(QFrame::Panel);
         m_panels[i]->setFrameShadow(QFrame::Sunken);
         m_panels[i]->setMinimumWidth(40);
-        m_statusBar->addWidget(m_panels[i], i == 0 ? 3 : 2);
+        m_statusBar->addWidget(m_panels[i], i == 0 ? 1 : 0);
     }
+    // The zoom panel is wide enough for both figures at their longest, so that
+    // it neither clips them nor changes width while a slider is dragged.
+    m_panels[1]->setMinimumWidth(m_panels[1]->fontMetrics().horizontalAdvance(u"XZoom = -100.00% : YZoom = -100.00%"_s)
+                                 + 2 * m_panels[1]->frameWidth() + 8);
     m_panels[0]->setText(u"Current Trend Data"_s);
     m_panels[1]->setText(u"Current Zoom%"_s);
     column->addWidget(m_statusBar);
@@ -109,6 +128,7 @@ TrendWindow::TrendWindow()
     configurePlot();
     mainFrame().adopt(this);
     resize(twips::toPixelsX(DesignWidth), twips::toPixelsY(DesignHeight));
+    layoutControls();
     load();
 }
 
@@ -140,13 +160,24 @@ void TrendWindow::buildToolbar()
 
 void TrendWindow::toolbarButtonClick(int position)
 {
-    switch (position) {
-    case 1:
-        steps::ignore([this] { setupHistTrend(); });
-        break;
-    default:
-        break;
-    }
+    steps::guarded([&] {
+        switch (position) {
+        case 1:
+            setupHistTrend();
+            break;
+        case 2:
+            toggleDataCursor();
+            break;
+        case 3:
+            saveJpeg();
+            break;
+        case 4:
+            printTrend();
+            break;
+        default:
+            break;
+        }
+    });
 }
 
 // The plot as the window is designed; a plot run then replaces the channel and
@@ -221,26 +252,57 @@ void TrendWindow::setPanelText(int panel, const QString &text)
     this->panel(panel).setText(text);
 }
 
-bool TrendWindow::eventFilter(QObject *watched, QEvent *event)
+void TrendWindow::resizeEvent(QResizeEvent *event)
 {
-    if (watched == m_plotArea && event->type() == QEvent::Resize)
-        layoutPlotArea();
-    return QMdiSubWindow::eventFilter(watched, event);
+    QMdiSubWindow::resizeEvent(event);
+    steps::guarded([&] {
+        if (isMinimized())
+            return;
+        // Both extents snap to the minimum even when only one was too small.
+        // Compared in pixels, so that rounding at any DPI cannot snap for ever.
+        // A maximised window has the frame's size and cannot be sized.
+        if (!isMaximized() && (height() < twips::toPixelsY(MinHeight) || width() < twips::toPixelsX(MinWidth))) {
+            const QSize old = size();
+            resize(twips::toPixelsX(MinWidth), twips::toPixelsY(MinHeight));
+            // As the window is being shown, Qt delivers the size it was given
+            // while hidden and drops a resize made meanwhile; deliver that here.
+            if (!isVisible()) {
+                QResizeEvent again(size(), old);
+                QCoreApplication::sendEvent(this, &again);
+            }
+            return; // that size change lays out
+        }
+        layoutControls();
+    });
 }
 
-// The plot fills the area, the Y slider stands at its right and the date slider
-// below it, both a little longer than the plot's side.
-void TrendWindow::layoutPlotArea()
+// The plot follows the window's outer size and keeps its design left and top;
+// the sliders follow the plot's width and height (not its right and bottom).
+void TrendWindow::layoutControls()
 {
-    const QSizeF area = twips::sizeOf(*m_plotArea);
-    const double width = std::max(0.0, area.width() - PlotLeft - SliderGap - SliderThickness);
-    const double height = std::max(0.0, area.height() - PlotTop - SliderGap - SliderThickness);
-    m_plot->setLeft(PlotLeft);
-    m_plot->setTop(PlotTop);
-    m_plot->setWidth(width);
-    m_plot->setHeight(height);
-    m_ySlider->setGeometry(twips::toPixelsX(PlotLeft + width + SliderGap), twips::toPixelsY(PlotTop - 75),
-                           twips::toPixelsX(SliderThickness), twips::toPixelsY(height + 75));
-    m_dateSlider->setGeometry(twips::toPixelsX(PlotLeft - 120), twips::toPixelsY(PlotTop + height + SliderGap),
-                              twips::toPixelsX(width + 220), twips::toPixelsY(SliderThickness));
+    const QSizeF outer = twips::sizeOf(*this);
+    steps::ignoring({
+        [&] { m_plot->setWidth(outer.width() - 1125); },
+        [&] { m_plot->setHeight(outer.height() - 1900); },
+        [&] { twips::setTop(*m_ySlider, m_plot->Top() - 75); },
+        [&] { twips::setHeight(*m_ySlider, m_plot->Height() + 75); },
+        [&] { twips::setLeft(*m_ySlider, m_plot->Width() + 130); },
+        [&] { twips::setTop(*m_dateSlider, m_plot->Height() + 395); },
+        [&] { twips::setLeft(*m_dateSlider, m_plot->Left() - 120); },
+        [&] { twips::setWidth(*m_dateSlider, m_plot->Width() + 220); },
+    });
+}
+
+void TrendWindow::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    steps::guarded([&] {
+        // Minimised, the window stays, whoever asked.
+        if (isMinimized())
+            return;
+        const QRectF g = twips::geometryOf(*this);
+        const TrendWindowPlacement placement{float(g.x()), float(g.y()), float(g.width()), float(g.height())};
+        steps::ignore([&] { placement.write(); });
+        event->accept();
+    });
 }

@@ -3,7 +3,9 @@
 #include <QMdiSubWindow>
 
 class PlotControl;
+class QCloseEvent;
 class QLabel;
+class QResizeEvent;
 class QStatusBar;
 class QToolBar;
 class Slider;
@@ -13,6 +15,11 @@ class Slider;
 // `DateSlider` (below the plot) and `YSlider` (right of it) and the status bar
 // `StatusBar1` with its two panels. Created hidden in the main frame on first
 // touch; closing it deletes it, so the next touch starts from the design again.
+//
+// The window keeps a minimum size of 8130 x 5370 twips and lays the plot and
+// sliders out from its outer size. A close request is refused while it is
+// minimised; otherwise its placement is stored as it closes. The sliders zoom
+// their axis about its minimum: position p shows (100 - p) % of the full span.
 class TrendWindow : public QMdiSubWindow
 {
     Q_OBJECT
@@ -44,15 +51,28 @@ public:
     double historyXspan = 0;
     double historyYspan = 0;
 
+    // The zoom sliders' position-change handlers.
+    void dateSliderChanged();
+    void ySliderChanged();
+
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildToolbar();
     void configurePlot();
-    void layoutPlotArea();
+    void layoutControls();
     void load();
     QLabel &panel(int panel) const;
+
+    // Toolbar commands 2 to 4.
+    void toggleDataCursor();
+    void saveJpeg();
+    void printTrend();
+
+    void zoomAxis(Slider &slider, bool xAxis);
+    QString zoomText() const;
 
     PlotControl *m_plot = nullptr;
     Slider *m_dateSlider = nullptr;

@@ -1,0 +1,436 @@
+#include "support/scripteddialogs.h"
+#include "support/scriptedui.h"
+#include "support/testenv.h"
+#include "support/testregistry.h"
+#include "support/widgetdriver.h"
+
+#include "controls/commondialog.h"
+#include "controls/oledate.h"
+#include "controls/plotcontrol.h"
+#include "controls/slider.h"
+#include "controls/twips.h"
+#include "shell/mainframe.h"
+#include "shell/settingsstore.h"
+#include "shell/sharedstate.h"
+#include "trend/trendwindow.h"
+
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString JpegMessage = u"Jpeg file can not be saved. Check filename or disk space"_s;
+const QString HistPlot = u"History\\HistPlot"_s;
+
+// Sizes are set in whole pixels: 15 twips each at 96 DPI.
+bool closeTo(double actual, double expected) { return std::abs(actual - expected) <= 15.0; }
+
+#define COMPARE_TWIPS(actual, expected)                                                                        \
+    QVERIFY2(closeTo((actual), (expected)),                                                                    \
+             qPrintable(u"%1 is %2 twips, expected %3"_s.arg(QString::fromLatin1(#actual)).arg(actual).arg(expected)))
+
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+// The trend window shown in the main frame with two channels of an afternoon.
+TrendWindow &shownTrend()
+{
+    shared().fileDialog = &mainFrame().cmdFile();
+    mainFrame().resize(1200, 900);
+    mainFrame().show();
+    TrendWindow &w = frmHistoryPlot();
+    PlotControl &plot = w.trendPlot();
+    plot.RemoveAllChannels();
+    plot.XAxis(0).setTrackingEnabled(true);
+    plot.YAxis(0).setTrackingEnabled(true);
+    const double start = oledate::fromFields(2024, 2, 1, 14, 0, 0);
+    for (int c = 0; c < 2; ++c) {
+        PlotChannel channel = plot.Channel(plot.AddChannel());
+        for (int i = 0; i < 300; ++i)
+            channel.AddXY(start + i / 1440.0, 40 + 20 * c + 8 * std::sin(i / 25.0));
+    }
+    w.show();
+    return w;
+}
+
+QString stored(const QString &key) { return SettingsStore::readText(HistPlot, key, u"none"_s); }
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+} // namespace
+
+class TrendCommandsTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private slots:
+    void init() { TestEnv::reset(); }
+
+    // ---- the data cursor -------------------------------------------------------
+
+    void cursorButtonTogglesTheCursor()
+    {
+        TrendWindow &w = shownTrend();
+        QAction *button = w.Toolbar1().actions().at(1);
+        QVERIFY(!w.trendPlot().DataCursor(0).Visible());
+        button->trigger();
+        QVERIFY(w.trendPlot().DataCursor(0).Visible());
+        button->trigger();
+        QVERIFY(!w.trendPlot().DataCursor(0).Visible());
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+    // ---- Save as Jpeg ----------------------------------------------------------
+
+    void saveDialogIsPreparedAsDesigned()
+    {
+        TrendWindow &w = shownTrend();
+        CommonDialog &dialog = mainFrame().cmdFile();
+        dialog.fileName = u"/logs/earlier.csv"_s; // what the open dialog left
+        w.Toolbar1().actions().at(2)->trigger();
+        QCOMPARE(TestEnv::dialogs().fileRequests.size(), 1);
+        const FileDialogRequest &r = TestEnv::dialogs().fileRequests.constFirst();
+        QVERIFY(r.save);
+        QCOMPARE(r.title, u"Save trend jpeg as?"_s);
+        QCOMPARE(r.nameFilter, u"Jpeg Files(*.jpg)"_s);
+        QCOMPARE(r.fileName, u"Historical Trend Plot.jpg"_s);
+        QCOMPARE(r.defaultSuffix, u"jpg"_s);
+        QVERIFY(r.confirmOverwrite);
+        QCOMPARE(dialog.flags, 6);
+        QCOMPARE(dialog.filter, u"Jpeg Files(*.jpg)|*.jpg"_s);
+        QCOMPARE(dialog.defaultExt, u".jpg"_s);
+        // Cancelled (the scripted dialog had no answer): silent, and the dialog
+        // keeps raising the cancel error for its next user.
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(dialog.cancelError);
+    }
+
+    void jpegIsWrittenAtTheChosenName_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("with extension") << u"trend.jpg"_s << u"trend.jpg"_s;
+        QTest::newRow("without extension") << u"night shift"_s << u"night shift.jpg"_s;
+        QTest::newRow("other extension kept") << u"trend.jpeg"_s << u"trend.jpeg"_s;
+        QTest::newRow("the proposed name") << u"Historical Trend Plot.jpg"_s << u"Historical Trend Plot.jpg"_s;
+    }
+
+    void jpegIsWrittenAtTheChosenName()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        QTemporaryDir dir;
+        TrendWindow &w = shownTrend();
+        TestEnv::dialogs().files << dir.filePath(typed);
+        w.toolbarButtonClick(3);
+
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
+        QImageReader reader(dir.filePath(written));
+        QCOMPARE(reader.format(), QByteArray("jpeg"));
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(image.size(), w.trendPlot().size());
+        // A real picture of the black plot, not an empty or white image.
+        QVERIFY(QColor(image.pixel(2, 2)).value() < 40);
+    }
+
+    void cancelIsSilent()
+    {
+        TrendWindow &w = shownTrend();
+        TestEnv::dialogs().files << std::nullopt;
+        w.toolbarButtonClick(3);
+        QCOMPARE(TestEnv::dialogs().fileRequests.size(), 1);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(w.isVisible());
+    }
+
+    void failingSaveGivesTheMessage_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("folder that does not exist") << u"missing/trend.jpg"_s;
+        QTest::newRow("name of a folder") << u"folder.jpg"_s;
+        QTest::newRow("empty name") << QString();
+    }
+
+    void failingSaveGivesTheMessage()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"folder.jpg"_s));
+        TrendWindow &w = shownTrend();
+        const double span = w.trendPlot().XAxis(0).Span();
+        TestEnv::dialogs().files << (name.isEmpty() ? name : dir.filePath(name));
+        w.toolbarButtonClick(3);
+
+        QCOMPARE(TestEnv::ui().messages.size(), 1);
+        const RecordedMessage &m = TestEnv::ui().messages.constFirst();
+        QCOMPARE(m.text, JpegMessage);
+        QCOMPARE(m.caption, appTitle());
+        QCOMPARE(m.icon, MsgIcon::Critical);
+        QCOMPARE(m.buttons, MsgButtons::Ok);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+        QCOMPARE(loadedTrendWindow(), &w);
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.trendPlot().XAxis(0).Span(), span);
+    }
+
+    // ---- Print Trend -----------------------------------------------------------
+
+    void printsTheTrendOnOnePage()
+    {
+        TrendWindow &w = shownTrend();
+        const QString pdf = m_dir.filePath(u"trend.pdf"_s);
+        TestEnv::dialogs().configurePrinter = [pdf](QPrinter &printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+        };
+        TestEnv::dialogs().prints << PrintDialogResult{};
+        w.Toolbar1().actions().at(3)->trigger();
+
+        QCOMPARE(TestEnv::dialogs().printRequests.size(), 1);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray content = file.readAll();
+        QVERIFY(content.startsWith("%PDF"));
+        QCOMPARE(content.count("/Type /Page\n") + content.count("/Type /Page "), 1);
+    }
+
+    void cancelledPrintIsSilent()
+    {
+        TrendWindow &w = shownTrend();
+        w.toolbarButtonClick(4); // the scripted print dialog answers Cancel
+        QCOMPARE(TestEnv::dialogs().printRequests.size(), 1);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+    void noPrinterIsReported()
+    {
+        TrendWindow &w = shownTrend();
+        TestEnv::ui().printers.clear();
+        w.toolbarButtonClick(4);
+        QVERIFY(TestEnv::dialogs().printRequests.isEmpty());
+        QCOMPARE(TestEnv::ui().texts(),
+                 QStringList{u"There is no default printer!\r\nPlease install or select a default printer."_s});
+        QCOMPARE(TestEnv::ui().messages.constFirst().icon, MsgIcon::Critical);
+    }
+
+    // ---- resize ----------------------------------------------------------------
+
+    void tooSmallSnapsBothToTheMinimum_data()
+    {
+        QTest::addColumn<QSizeF>("size");
+        QTest::addColumn<QSizeF>("expected");
+        QTest::newRow("8000 x 6000") << QSizeF(8000, 6000) << QSizeF(8130, 5370);
+        QTest::newRow("too low only") << QSizeF(12000, 5000) << QSizeF(8130, 5370);
+        QTest::newRow("one pixel too low") << QSizeF(8130, 5355) << QSizeF(8130, 5370);
+        QTest::newRow("exactly the minimum") << QSizeF(8130, 5370) << QSizeF(8130, 5370);
+        QTest::newRow("larger") << QSizeF(12000, 7500) << QSizeF(12000, 7500);
+    }
+
+    void tooSmallSnapsBothToTheMinimum()
+    {
+        QFETCH(QSizeF, size);
+        QFETCH(QSizeF, expected);
+        TrendWindow &w = shownTrend();
+        w.resize(twips::toPixelsX(size.width()), twips::toPixelsY(size.height()));
+        QCOMPARE(twips::sizeOf(w), expected);
+    }
+
+    void layoutFollowsTheOuterSize_data()
+    {
+        QTest::addColumn<QSizeF>("size");
+        QTest::newRow("minimum") << QSizeF(8130, 5370);
+        QTest::newRow("larger") << QSizeF(14000, 9000);
+        QTest::newRow("wide and low") << QSizeF(16500, 5400);
+    }
+
+    // The figures of the layout table, and a picture that works: the sliders
+    // beside and below the plot, all of it between the toolbar and the status bar.
+    void layoutFollowsTheOuterSize()
+    {
+        QFETCH(QSizeF, size);
+        TrendWindow &w = shownTrend();
+        w.resize(twips::toPixelsX(size.width()), twips::toPixelsY(size.height()));
+        QCoreApplication::processEvents();
+        const PlotControl &plot = w.trendPlot();
+        COMPARE_TWIPS(plot.Width(), size.width() - 1125);
+        COMPARE_TWIPS(plot.Height(), size.height() - 1900);
+        const QRectF ySlider = twips::geometryOf(w.YSlider());
+        const QRectF dateSlider = twips::geometryOf(w.DateSlider());
+        COMPARE_TWIPS(ySlider.top(), plot.Top() - 75);
+        COMPARE_TWIPS(ySlider.height(), plot.Height() + 75);
+        COMPARE_TWIPS(ySlider.left(), plot.Width() + 130);
+        COMPARE_TWIPS(dateSlider.top(), plot.Height() + 395);
+        COMPARE_TWIPS(dateSlider.left(), plot.Left() - 120);
+        COMPARE_TWIPS(dateSlider.width(), plot.Width() + 220);
+
+        const QRect p = plot.geometry(), y = w.YSlider().geometry(), d = w.DateSlider().geometry();
+        QVERIFY(!p.intersects(y) && !p.intersects(d) && !y.intersects(d));
+        const QRect area = plot.parentWidget()->rect();
+        QVERIFY(area.contains(p) && area.contains(y) && area.contains(d));
+        const QWidget &content = *w.widget();
+        const QRect areaInContent(plot.parentWidget()->mapTo(&content, QPoint()), area.size());
+        QVERIFY(w.Toolbar1().geometry().bottom() < areaInContent.top());
+        QVERIFY(w.StatusBar1().geometry().top() > areaInContent.bottom());
+        QCOMPARE(w.StatusBar1().geometry().bottom(), content.height() - 1);
+        QVERIFY(w.Toolbar1().isVisible() && w.StatusBar1().isVisible());
+    }
+
+    // The stored placement may be below the minimum (the default height is): the
+    // window snaps as it is shown and is laid out for the snapped size.
+    void tooSmallWhenShownIsLaidOutAtTheMinimum()
+    {
+        mainFrame().show();
+        TrendWindow &w = frmHistoryPlot();
+        w.setGeometry(0, 0, twips::toPixelsX(8130), twips::toPixelsY(5055));
+        w.show();
+        QCoreApplication::processEvents();
+        QCOMPARE(twips::sizeOf(w), QSizeF(8130, 5370));
+        COMPARE_TWIPS(w.trendPlot().Height(), 5370 - 1900);
+        COMPARE_TWIPS(twips::geometryOf(w.DateSlider()).top(), 5370 - 1900 + 395);
+    }
+
+    // Maximised in a small main frame, the window keeps the frame's size and its
+    // plot shrinks with it.
+    void maximisedInASmallFrameIsNotSnapped()
+    {
+        TrendWindow &w = shownTrend();
+        mainFrame().resize(500, 330);
+        w.showMaximized();
+        QCoreApplication::processEvents();
+        QVERIFY(w.isMaximized());
+        QVERIFY(w.width() < twips::toPixelsX(8130));
+        QVERIFY(w.height() < twips::toPixelsY(5370));
+        COMPARE_TWIPS(w.trendPlot().Width(), twips::sizeOf(w).width() - 1125);
+        COMPARE_TWIPS(w.trendPlot().Height(), twips::sizeOf(w).height() - 1900);
+    }
+
+    void minimisedIsNotSnapped()
+    {
+        TrendWindow &w = shownTrend();
+        w.showMinimized();
+        QVERIFY(w.isMinimized());
+        QVERIFY(w.height() < twips::toPixelsY(5370));
+    }
+
+    // ---- close -----------------------------------------------------------------
+
+    void minimisedCloseIsRefusedThenRestoredCloseWritesThePlacement()
+    {
+        TrendWindow &w = shownTrend();
+        w.setGeometry(30, 45, twips::toPixelsX(9000), twips::toPixelsY(6000));
+        w.showMinimized();
+        QVERIFY(!w.close());
+        flushDeletes();
+        QCOMPARE(loadedTrendWindow(), &w);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(stored(u"MainLeft"_s), u"none"_s);
+        QCOMPARE(stored(u"MainHeight"_s), u"none"_s);
+
+        w.showNormal();
+        QVERIFY(w.close());
+        flushDeletes();
+        QVERIFY(!loadedTrendWindow());
+        QCOMPARE(stored(u"MainLeft"_s), u"450"_s);
+        QCOMPARE(stored(u"MainTop"_s), u"675"_s);
+        QCOMPARE(stored(u"MainWidth"_s), u"9000"_s);
+        QCOMPARE(stored(u"MainHeight"_s), u"6000"_s);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+};
+
+VIEWER_TEST(TrendCommandsTest)
+
+// "Save as Jpeg" through Qt's own file dialog, answered through its widgets.
+class SaveJpegDialogTest : public QObject
+{
+    Q_OBJECT
+
+    QString m_seenTitle;
+    QStringList m_seenFilters;
+    QString m_seenName;
+    QString m_seenQuestion;
+
+    // Types `name` into the next file dialog and presses its Save button; a
+    // question that follows is answered Yes.
+    void saveInFileDialog(const QString &name)
+    {
+        WidgetDriver::whenModal([this, name](QWidget *w) {
+            auto *dialog = qobject_cast<QFileDialog *>(w);
+            auto *edit = dialog ? dialog->findChild<QLineEdit *>(u"fileNameEdit"_s) : nullptr;
+            auto *buttons = dialog ? dialog->findChild<QDialogButtonBox *>() : nullptr;
+            if (!edit || !buttons || !dialog->isVisible())
+                return false;
+            m_seenTitle = dialog->windowTitle();
+            m_seenFilters = dialog->nameFilters();
+            m_seenName = edit->text();
+            edit->setText(name);
+            WidgetDriver::answerMessageBox(QMessageBox::Yes, [this](QMessageBox *box) { m_seenQuestion = box->text(); });
+            buttons->button(QDialogButtonBox::Save)->click();
+            return true;
+        });
+    }
+
+private slots:
+    void init()
+    {
+        TestEnv::reset();
+        CommonDialog::installBackend(makeQtDialogBackend());
+        TestEnv::ui().realMessageBoxes = true;
+        m_seenQuestion.clear();
+    }
+
+    void nameWithoutExtensionGetsJpg()
+    {
+        QTemporaryDir dir;
+        TrendWindow &w = shownTrend();
+        saveInFileDialog(dir.filePath(u"night shift"_s));
+        w.Toolbar1().actions().at(2)->trigger();
+
+        QCOMPARE(m_seenTitle, u"Save trend jpeg as?"_s);
+        QCOMPARE(m_seenFilters, QStringList{u"Jpeg Files(*.jpg)"_s});
+        QCOMPARE(m_seenName, u"Historical Trend Plot.jpg"_s);
+        QVERIFY(m_seenQuestion.isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"night shift.jpg"_s});
+        QCOMPARE(QImageReader(dir.filePath(u"night shift.jpg"_s)).read().size(), w.trendPlot().size());
+    }
+
+    void existingFileIsReplacedAfterTheQuestion()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"trend.jpg"_s);
+        QVERIFY(writeFile(path, "old"));
+        TrendWindow &w = shownTrend();
+        saveInFileDialog(path);
+        w.toolbarButtonClick(3);
+
+        QVERIFY2(m_seenQuestion.contains(u"already exists"_s), qPrintable(m_seenQuestion));
+        QVERIFY(!QImageReader(path).read().isNull());
+    }
+};
+
+VIEWER_TEST(SaveJpegDialogTest)
+#include "tst_trendcommands.moc"
