@@ -76,6 +76,7 @@ private:
     // The bytes of a field of a line; false when the line has no such field.
     bool field(qsizetype line, int fieldIndex, const char *&begin, qsizetype &length) const;
     int rowLastDataColumn(int row) const;
+    bool isWritten(int col, int row) const;
     static quint64 key(int col, int row) { return (quint64(quint32(row)) << 32) | quint32(col); }
 
     QByteArray m_data;
@@ -95,5 +96,6 @@ private:
     static constexpr quint32 NoCursor = 0xFFFFFFFF;
     mutable std::vector<quint32> m_fieldCursor;
     QHash<quint64, QString> m_written;
+    std::vector<quint8> m_rowWritten;       // per row: may hold a written cell
     QList<Rect> m_cleared;
 };
