@@ -1,3 +1,4 @@
+#include "support/errorof.h"
 #include "support/testregistry.h"
 
 #include "controls/gridcontrol.h"
@@ -42,16 +43,6 @@ QByteArray logOf(int rows)
     for (int r = 1; r <= rows; ++r)
         bytes += "1/" + QByteArray::number(r) + "/2024,1:00:00 AM," + QByteArray::number(r) + ".5,2,3\r\n";
     return bytes;
-}
-
-int errorOf(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const RuntimeError &e) {
-        return e.number();
-    }
-    return 0;
 }
 
 void send(QWidget *target, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons,

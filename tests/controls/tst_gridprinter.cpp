@@ -1,4 +1,5 @@
 #include "support/pdftext.h"
+#include "support/errorof.h"
 #include "support/testregistry.h"
 
 #include "controls/gridcontrol.h"
@@ -43,16 +44,6 @@ QByteArray uniqueLog(int rows, int cols)
         bytes += "\r\n";
     }
     return bytes;
-}
-
-int errorOf(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const RuntimeError &e) {
-        return e.number();
-    }
-    return 0;
 }
 
 struct CellSeen

@@ -1,5 +1,6 @@
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
+#include "support/errorof.h"
 #include "support/testregistry.h"
 
 #include "controls/datetimeformat.h"
@@ -35,16 +36,6 @@ double at(int hour, int minute = 0, int second = 0)
 }
 
 // The error number an operation throws; 0 when it throws none.
-int errorOf(const std::function<void()> &op)
-{
-    try {
-        op();
-    } catch (const RuntimeError &e) {
-        return e.number();
-    }
-    return 0;
-}
-
 // The plotting widget inside the control, which receives the mouse.
 QWidget *canvas(PlotControl &plot)
 {
