@@ -431,22 +431,11 @@ void DataFileWindow::closeEvent(QCloseEvent *event)
         if (isMinimized())
             return;
         shared().currentFileName.clear();
-        savePlacement();
+        DataFilePlacement.store(*this);
         event->accept();
     });
 }
 
-void DataFileWindow::savePlacement()
-{
-    using Edge = PlacementSetting::Edge;
-    const QRectF g = twips::geometryOf(*this);
-    steps::ignoring({
-        [&] { DataFilePlacement.write(Edge::Left, float(g.x())); },
-        [&] { DataFilePlacement.write(Edge::Top, float(g.y())); },
-        [&] { DataFilePlacement.write(Edge::Width, float(g.width())); },
-        [&] { DataFilePlacement.write(Edge::Height, float(g.height())); },
-    });
-}
 
 void DataFileWindow::resizeEvent(QResizeEvent *event)
 {

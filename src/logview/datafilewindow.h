@@ -70,7 +70,6 @@ private:
     void layoutBars();
     void layoutControls();
     void prepareLoadedGrid();
-    void savePlacement();
     void setRunning(bool running);
 
     QWidget *m_client = nullptr;

@@ -124,18 +124,6 @@ void MainFrame::restorePlacement()
     });
 }
 
-void MainFrame::savePlacement()
-{
-    using Edge = PlacementSetting::Edge;
-    const QRectF g = twips::geometryOf(*this);
-    steps::ignoring({
-        [&] { MainFramePlacement.write(Edge::Left, float(g.x())); },
-        [&] { MainFramePlacement.write(Edge::Top, float(g.y())); },
-        [&] { MainFramePlacement.write(Edge::Width, float(g.width())); },
-        [&] { MainFramePlacement.write(Edge::Height, float(g.height())); },
-    });
-}
-
 void MainFrame::adopt(QMdiSubWindow *child)
 {
     m_mdiArea->addSubWindow(child);
@@ -162,7 +150,7 @@ void MainFrame::closeEvent(QCloseEvent *event)
     }
     shared().exitConfirmed = true;
     if (!isMinimized())
-        savePlacement();
+        MainFramePlacement.store(*this);
     for (QWidget *window : WindowRegistry::loaded()) {
         if (window != this && window->objectName() != u"frmMain"_s)
             steps::ignore([&] { window->close(); });

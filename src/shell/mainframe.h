@@ -43,7 +43,6 @@ private:
     void buildMenus();
     void buildStatusBar();
     void restorePlacement();
-    void savePlacement();
     void showHelp(int command);
     void updateClock();
 

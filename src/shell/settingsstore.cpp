@@ -1,6 +1,9 @@
 #include "settingsstore.h"
 
 #include "sharedstate.h"
+#include "steps.h"
+
+#include "controls/twips.h"
 
 #include "controls/runtimeerror.h"
 
@@ -107,6 +110,26 @@ float PlacementSetting::read(Edge edge, QSizeF frameClient) const
 {
     const QString def = SettingsStore::singleToText(defaultValue(edge, frameClient));
     return SettingsStore::textToSingle(SettingsStore::readText(section, key(edge), def));
+}
+
+float PlacementSetting::readOrDefault(Edge edge, QSizeF frameClient) const
+{
+    try {
+        return read(edge, frameClient);
+    } catch (const RuntimeError &) {
+        return defaultValue(edge, frameClient);
+    }
+}
+
+void PlacementSetting::store(const QWidget &window) const
+{
+    const QRectF g = twips::geometryOf(window);
+    steps::ignoring({
+        [&] { write(Edge::Left, float(g.x())); },
+        [&] { write(Edge::Top, float(g.y())); },
+        [&] { write(Edge::Width, float(g.width())); },
+        [&] { write(Edge::Height, float(g.height())); },
+    });
 }
 
 void PlacementSetting::write(Edge edge, float value) const

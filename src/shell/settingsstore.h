@@ -3,6 +3,8 @@
 #include <QSizeF>
 #include <QString>
 
+class QWidget;
+
 // The per-user settings store: an INI file in the user's configuration folder,
 // named after the application title. A section such as "History\chartNest" is
 // the group "History/chartNest". Numbers are kept as the locale's text of a
@@ -43,7 +45,12 @@ struct PlacementSetting
     float defaultValue(Edge edge, QSizeF frameClient) const;
     // The stored value, or the default; throws 13 when the stored text is no number.
     float read(Edge edge, QSizeF frameClient = {}) const;
+    // The stored value, or the default also when the stored text is no number.
+    float readOrDefault(Edge edge, QSizeF frameClient = {}) const;
     void write(Edge edge, float value) const;
+    // Writes the window's left, top, width and height in twips, in that order; a
+    // key that cannot be written is skipped and the others are still written.
+    void store(const QWidget &window) const;
 };
 
 // The three placements that the program keeps: main frame ("Settings"), data file

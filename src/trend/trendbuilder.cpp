@@ -77,17 +77,6 @@ private:
     std::vector<double> m_x;
 };
 
-// The trend window's placement; a stored key that is not a number gives way to
-// its default instead of failing every plot run.
-float placementValue(PlacementSetting::Edge edge, QSizeF frameClient)
-{
-    try {
-        return TrendPlacement.read(edge, frameClient);
-    } catch (const RuntimeError &) {
-        return TrendPlacement.defaultValue(edge, frameClient);
-    }
-}
-
 void showTrendWindow(TrendWindow &trend)
 {
     if (trend.isVisible()) {
@@ -98,10 +87,12 @@ void showTrendWindow(TrendWindow &trend)
     }
     using Edge = PlacementSetting::Edge;
     const QSizeF client = mainFrame().clientTwips();
-    twips::setLeft(trend, placementValue(Edge::Left, client));
-    twips::setTop(trend, placementValue(Edge::Top, client));
-    twips::setWidth(trend, placementValue(Edge::Width, client));
-    twips::setHeight(trend, placementValue(Edge::Height, client));
+    // A stored key that is no number gives way to its default instead of failing
+    // every plot run.
+    twips::setLeft(trend, TrendPlacement.readOrDefault(Edge::Left, client));
+    twips::setTop(trend, TrendPlacement.readOrDefault(Edge::Top, client));
+    twips::setWidth(trend, TrendPlacement.readOrDefault(Edge::Width, client));
+    twips::setHeight(trend, TrendPlacement.readOrDefault(Edge::Height, client));
     trend.show();
 }
 

@@ -10,7 +10,7 @@
 #include "shell/sharedstate.h"
 #include "shell/steps.h"
 #include "shell/windowregistry.h"
-#include "trendsetup/trendsettings.h"
+#include "shell/settingsstore.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -300,9 +300,7 @@ void TrendWindow::closeEvent(QCloseEvent *event)
         // Minimised, the window stays, whoever asked.
         if (isMinimized())
             return;
-        const QRectF g = twips::geometryOf(*this);
-        const TrendWindowPlacement placement{float(g.x()), float(g.y()), float(g.width()), float(g.height())};
-        steps::ignore([&] { placement.write(); });
+        TrendPlacement.store(*this);
         event->accept();
     });
 }
