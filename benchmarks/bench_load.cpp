@@ -61,9 +61,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    LogGenOptions options;
-    options.rows = argValue(args, u"--rows"_s, 1000000);
-    options.valueColumns = int(argValue(args, u"--values"_s, 12));
+    LogGenOptions options = bench::logOptions(args);
     options.intervalSeconds = int(argValue(args, u"--interval"_s, 1));
     const int runs = std::max(1, int(argValue(args, u"--runs"_s, 5)));
 
@@ -104,16 +102,8 @@ int main(int argc, char *argv[])
     const double floorMs = median(floors);
     std::printf("floor (read + count %lld lines): median %.1f ms\n", static_cast<long long>(lines), floorMs);
 
-    installUi(std::make_unique<bench::Ui>());
-    CommonDialog::installBackend(std::make_unique<bench::Dialogs>(path));
-    shared().fileDialog = &mainFrame().cmdFile();
-    shared().startDir = dir.path();
-    mainFrame().resize(1280, 900);
-    mainFrame().show();
-    DataFileWindow &window = frmHistory();
-    window.show();
-    window.resize(1200, 800);
-    QCoreApplication::processEvents();
+    bench::installServices(path);
+    DataFileWindow &window = bench::showDataFileWindow(dir.path());
     GridControl &grid = *window.dataGrid();
 
     std::vector<double> loads;

@@ -119,20 +119,10 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    LogGenOptions options;
-    options.rows = bench::argValue(args, u"--rows"_s, 1000000);
-    options.valueColumns = int(bench::argValue(args, u"--values"_s, 12));
+    const LogGenOptions options = bench::logOptions(args);
     const int runs = std::max(1, int(bench::argValue(args, u"--runs"_s, 3)));
-
     QTemporaryDir dir;
-    const QString path = dir.filePath(u"bench.csv"_s);
-    QString error;
-    if (!writeLog(path, options, &error)) {
-        std::fprintf(stderr, "cannot write the log: %s\n", qPrintable(error));
-        return 1;
-    }
-    std::printf("log: %lld rows x %d values, %.1f MB\n", static_cast<long long>(options.rows), options.valueColumns,
-                QFileInfo(path).size() / 1e6);
+    const QString path = bench::writeBenchLog(dir, options);
 
     std::vector<double> floors;
     size_t floorPoints = 0;
@@ -144,17 +134,8 @@ int main(int argc, char *argv[])
     const double floorMs = bench::median(floors);
     std::printf("floor (parse %zu cells and their rows' times): %.1f ms\n", floorPoints, floorMs);
 
-    auto *ui = new bench::Ui;
-    installUi(std::unique_ptr<UiServices>(ui));
-    CommonDialog::installBackend(std::make_unique<bench::Dialogs>(path));
-    shared().fileDialog = &mainFrame().cmdFile();
-    shared().startDir = dir.path();
-    mainFrame().resize(1280, 900);
-    mainFrame().show();
-    DataFileWindow &window = frmHistory();
-    window.show();
-    window.resize(1200, 800);
-    QCoreApplication::processEvents();
+    bench::Ui *ui = &bench::installServices(path);
+    DataFileWindow &window = bench::showDataFileWindow(dir.path());
     window.getHistFile();
     GridControl &grid = *window.dataGrid();
     if (grid.rowCount() <= 0) {

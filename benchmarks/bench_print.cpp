@@ -30,19 +30,12 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    LogGenOptions options;
-    options.rows = argValue(args, u"--rows"_s, 1000000);
-    options.valueColumns = int(argValue(args, u"--values"_s, 12));
+    const LogGenOptions options = bench::logOptions(args);
     const int runs = std::max(1, int(argValue(args, u"--runs"_s, 5)));
     const int rows = int(options.rows);
 
     QTemporaryDir dir;
-    const QString path = dir.filePath(u"bench.csv"_s);
-    QString error;
-    if (!writeLog(path, options, &error)) {
-        std::fprintf(stderr, "cannot write the log: %s\n", qPrintable(error));
-        return 1;
-    }
+    const QString path = bench::writeBenchLog(dir, options);
     GridControl grid;
     if (!grid.loadDelimited(path, QString(), u","_s, u"\r\n"_s, GridControl::HeaderRow | GridControl::HeaderColumn)) {
         std::fprintf(stderr, "the log did not load\n");

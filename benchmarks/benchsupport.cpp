@@ -1,11 +1,18 @@
 #include "benchsupport.h"
 
+#include "logview/datafilewindow.h"
+#include "shell/mainframe.h"
+#include "shell/sharedstate.h"
+
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QFile>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 
@@ -84,6 +91,48 @@ long long argValue(const QStringList &args, const QString &name, long long fallb
 {
     const qsizetype at = args.indexOf(name);
     return at >= 0 && at + 1 < args.size() ? args.at(at + 1).toLongLong() : fallback;
+}
+
+LogGenOptions logOptions(const QStringList &args)
+{
+    LogGenOptions options;
+    options.rows = argValue(args, u"--rows"_s, 1000000);
+    options.valueColumns = int(argValue(args, u"--values"_s, 12));
+    return options;
+}
+
+QString writeBenchLog(const QTemporaryDir &dir, const LogGenOptions &options)
+{
+    const QString path = dir.filePath(u"bench.csv"_s);
+    QString error;
+    if (!writeLog(path, options, &error)) {
+        std::fprintf(stderr, "cannot write the log: %s\n", qPrintable(error));
+        std::exit(1);
+    }
+    std::printf("generated log: %lld rows x %d values, %.1f MB\n", static_cast<long long>(options.rows), options.valueColumns,
+                QFileInfo(path).size() / 1e6);
+    return path;
+}
+
+Ui &installServices(const QString &log)
+{
+    auto *ui = new Ui;
+    installUi(std::unique_ptr<UiServices>(ui));
+    CommonDialog::installBackend(std::make_unique<Dialogs>(log));
+    return *ui;
+}
+
+DataFileWindow &showDataFileWindow(const QString &startDir)
+{
+    shared().fileDialog = &mainFrame().cmdFile();
+    shared().startDir = startDir;
+    mainFrame().resize(1280, 900);
+    mainFrame().show();
+    DataFileWindow &window = frmHistory();
+    window.show();
+    window.resize(1200, 800);
+    QCoreApplication::processEvents();
+    return window;
 }
 
 } // namespace bench

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "loggen.h"
+
 #include "controls/commondialog.h"
 #include "shell/uiservices.h"
 
 #include <QStringList>
+
+class DataFileWindow;
+class QTemporaryDir;
 
 #include <functional>
 #include <vector>
@@ -56,5 +61,17 @@ double timed(int runs, const std::function<void()> &call);
 double peakMegabytes();
 // The number after `name` among the arguments, or `fallback`.
 long long argValue(const QStringList &args, const QString &name, long long fallback);
+
+// The generated log the arguments ask for: --rows N (1,000,000) and --values C (12).
+LogGenOptions logOptions(const QStringList &args);
+// Writes that log into `dir` and says how large it is; ends the benchmark when it
+// cannot be written.
+QString writeBenchLog(const QTemporaryDir &dir, const LogGenOptions &options);
+
+// Services that answer without a user, the open dialog choosing `log`; the
+// returned services stay installed.
+Ui &installServices(const QString &log);
+// The main frame and a large data file window on screen, as a user works.
+DataFileWindow &showDataFileWindow(const QString &startDir);
 
 } // namespace bench
