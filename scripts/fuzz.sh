@@ -9,7 +9,11 @@ seconds="${1:-20}"
 dir="$VIEWER_ROOT/build/fuzz"
 
 CC=clang CXX=clang++ cmake -S "$VIEWER_ROOT/fuzz" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$dir" -j2 >/dev/null
+if ! cmake --build "$dir" -j2 >"$dir/build.log" 2>&1; then
+    echo "fuzz: the fuzz targets do not build; see $dir/build.log"
+    grep -E "error" "$dir/build.log" | head -5
+    exit 1
+fi
 
 mkdir -p "$dir/artifacts"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"

@@ -1,9 +1,6 @@
 #include "settingsstore.h"
 
 #include "sharedstate.h"
-#include "steps.h"
-
-#include "controls/twips.h"
 
 #include "controls/runtimeerror.h"
 
@@ -119,17 +116,6 @@ float PlacementSetting::readOrDefault(Edge edge, QSizeF frameClient) const
     } catch (const RuntimeError &) {
         return defaultValue(edge, frameClient);
     }
-}
-
-void PlacementSetting::store(const QWidget &window) const
-{
-    const QRectF g = twips::geometryOf(window);
-    steps::ignoring({
-        [&] { write(Edge::Left, float(g.x())); },
-        [&] { write(Edge::Top, float(g.y())); },
-        [&] { write(Edge::Width, float(g.width())); },
-        [&] { write(Edge::Height, float(g.height())); },
-    });
 }
 
 void PlacementSetting::write(Edge edge, float value) const
