@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang, replays each target's seed corpus and then
-# fuzzes each one for SECONDS (default 20). A crash, hang or sanitizer report
-# fails it; the input that caused it is kept under build/fuzz/artifacts.
-#   scripts/fuzz.sh [SECONDS]
+# Builds the fuzz targets with clang, replays each target's corpus (its seed files
+# and every input that once found a fault) and then fuzzes each target.
+#   scripts/fuzz.sh SECONDS    open-ended: a random seed for SECONDS per target
+#   scripts/fuzz.sh --runs N   repeatable: a fixed seed and N executions per target,
+#                              in a fixed environment, as ./test runs it
+# A crash, hang or sanitizer report fails it; the input that caused it is kept
+# under build/fuzz/artifacts. Add such an input to fuzz/corpus/TARGET/ with its fix.
 set -euo pipefail
 VIEWER_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-seconds="${1:-20}"
 dir="$VIEWER_ROOT/build/fuzz"
+
+mode=seconds
+amount="${1:-20}"
+if [ "${1:-}" = "--runs" ]; then
+    mode=runs
+    amount="${2:?scripts/fuzz.sh --runs N}"
+fi
 
 CC=clang CXX=clang++ cmake -S "$VIEWER_ROOT/fuzz" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 if ! cmake --build "$dir" -j2 >"$dir/build.log" 2>&1; then
@@ -18,21 +27,38 @@ fi
 mkdir -p "$dir/artifacts"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+run=()
+if [ "$mode" = runs ]; then
+    # Everything that could make two runs of one commit differ is pinned: the seed
+    # and the number of executions, no re-reading of the corpus folder on a clock,
+    # the address layout (comparison tracing hashes
+    # addresses), Qt's hash seed, the locale and the time zone. The time-out is far
+    # above any input's cost, so that a loaded machine cannot turn into a finding.
+    export QT_HASH_SEED=0 LC_ALL=C.UTF-8 LANG=C.UTF-8 TZ=UTC
+    run=(setarch "$(uname -m)" -R)
+    fuzz_options=(-seed=1 -runs="$amount" -timeout=300 -reload=0)
+else
+    fuzz_options=(-max_total_time="$amount" -timeout=10)
+fi
+
 status=0
 for corpus in "$VIEWER_ROOT"/fuzz/corpus/*/; do
     target="$(basename "$corpus")"
     binary="$dir/fuzz_$target"
-    if ! "$binary" -runs=0 "$corpus" >"$dir/$target.replay.log" 2>&1; then
-        echo "fuzz $target: the seed corpus fails; see $dir/$target.replay.log"
+    if ! "${run[@]}" "$binary" -runs=0 "$corpus" >"$dir/$target.replay.log" 2>&1; then
+        echo "fuzz $target: the corpus fails; see $dir/$target.replay.log"
+        grep -E "ERROR|SUMMARY|Test unit written" "$dir/$target.replay.log" | head -5 || true
         status=1
         continue
     fi
     work="$(mktemp -d)"
     cp "$corpus"* "$work"/ 2>/dev/null || true
-    if "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    if "${run[@]}" "$binary" "${fuzz_options[@]}" -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$dir/artifacts/$target-" "$work" >"$dir/$target.log" 2>&1; then
         runs="$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$dir/$target.log" | tail -1)"
-        echo "fuzz $target: ${runs:-?} executions in ${seconds} s, no findings"
+        coverage="$(grep -E '^#[0-9]+[[:space:]]+DONE' "$dir/$target.log" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || true)"
+        echo "fuzz $target: ${runs:-?} executions, ${coverage:-no coverage figures}, no findings"
     else
         echo "fuzz $target: FAILED; see $dir/$target.log and $dir/artifacts"
         grep -E "ERROR|SUMMARY" "$dir/$target.log" | head -5 || true

@@ -179,7 +179,11 @@ QList<double> fixedTicks(double lower, double upper, qint64 stepMs, qint64 origi
     for (qint64 k = qint64(first); k <= qint64(last); ++k) {
         const qint64 ms = originMs + k * stepMs;
         const qint64 day = ms >= 0 ? ms / qint64(MsecPerDay) : -((-ms + qint64(MsecPerDay) - 1) / qint64(MsecPerDay));
-        ticks.append(double(day) + double(ms - day * qint64(MsecPerDay)) / MsecPerDay);
+        const double t = double(day) + double(ms - day * qint64(MsecPerDay)) / MsecPerDay;
+        // The slack above finds a tick at a logged time; one that still falls just
+        // outside the range is not a tick of it.
+        if (t >= lower && t <= upper)
+            ticks.append(t);
     }
     return ticks;
 }
@@ -187,18 +191,20 @@ QList<double> fixedTicks(double lower, double upper, qint64 stepMs, qint64 origi
 QList<double> calendarTicks(double lower, double upper, const TimeStep &step)
 {
     QList<double> ticks;
-    if (std::trunc(lower) < oledate::MinValue || upper > oledate::MaxValue)
-        return ticks;
     const oledate::Fields start = oledate::toFields(lower);
-    // Months counted from year 0, so that a step of 3 starts quarters in January.
-    int index = step.unit == Unit::Month ? start.year * 12 + start.month - 1 : start.year;
-    index -= index % step.count;
-    for (;; index += step.count) {
-        const int year = step.unit == Unit::Month ? index / 12 : index;
-        const int month = step.unit == Unit::Month ? index % 12 + 1 : 1;
+    // Months counted from year 0, so that a step of 3 starts quarters in January;
+    // rounding down to a whole step may land before the first valid year, so the
+    // first tick is the first step at or after the range's start.
+    const qint64 perYear = step.unit == Unit::Month ? 12 : 1;
+    const qint64 first = qint64(start.year) * perYear + (step.unit == Unit::Month ? start.month - 1 : 0);
+    for (qint64 index = first - first % step.count;; index += step.count) {
+        const qint64 year = index / perYear;
+        const int month = int(index % perYear) + 1;
         if (year > 9999)
             break;
-        const double t = oledate::fromFields(year, month, 1);
+        if (year < 100)
+            continue;
+        const double t = oledate::fromFields(int(year), month, 1);
         if (t > upper || ticks.size() >= MaxTickCount)
             break;
         if (t >= lower)
@@ -233,7 +239,12 @@ TimeStep chooseTimeStep(double spanDays, int maxTicks)
 
 QList<double> timeTicks(double lower, double upper, const TimeStep &step)
 {
-    if (!std::isfinite(lower) || !std::isfinite(upper) || upper < lower || step.count <= 0)
+    if (!std::isfinite(lower) || !std::isfinite(upper) || step.count <= 0)
+        return {};
+    // Only dates that can be labelled get a tick: the range is cut to the date range.
+    lower = std::max(lower, oledate::MinValue);
+    upper = std::min(upper, oledate::MaxValue);
+    if (upper < lower)
         return {};
     if (step.unit == Unit::Month || step.unit == Unit::Year)
         return calendarTicks(lower, upper, step);

@@ -44,8 +44,9 @@ TimeStep chooseTimeStep(double spanDays, int maxTicks);
 
 // The ticks of `step` from `lower` to `upper` (OLE dates, both included): multiples
 // of the step counted from midnight for steps up to a day, Mondays for weeks, the
-// first of the month for months and 1 January for years. Empty for a range outside
-// the date range or one that would need more than 10000 ticks.
+// first of the month for months and 1 January for years. The range is cut to the
+// date range first, so every tick can be labelled. Empty for a range wholly outside
+// the date range or one that would need more than 10000 ticks. Never throws.
 QList<double> timeTicks(double lower, double upper, const TimeStep &step);
 
 } // namespace datetimeformat

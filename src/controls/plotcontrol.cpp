@@ -44,6 +44,21 @@ protected:
         return m_step.days();
     }
 
+    // A redraw never throws: a range the ticks cannot be worked out for gets none.
+    void generate(const QCPRange &range, const QLocale &locale, QChar formatChar, int precision,
+                  QVector<double> &ticks, QVector<double> *subTicks, QVector<QString> *tickLabels) override
+    {
+        try {
+            QCPAxisTicker::generate(range, locale, formatChar, precision, ticks, subTicks, tickLabels);
+        } catch (...) {
+            ticks.clear();
+            if (subTicks)
+                subTicks->clear();
+            if (tickLabels)
+                tickLabels->clear();
+        }
+    }
+
     int getSubTickCount(double) override { return m_minorCount; }
 
     QVector<double> createTickVector(double tickStep, const QCPRange &range) override

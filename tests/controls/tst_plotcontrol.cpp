@@ -431,6 +431,45 @@ private slots:
         QVERIFY(!x.tickLabels().first().contains(u'h'));
     }
 
+    void datesAtTheEndsOfTheRangeGetTicks_data()
+    {
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<bool>("atEnd");
+        QTest::newRow("whole range") << 1.0 << false;
+        QTest::newRow("1 % at the start") << 0.01 << false;
+        QTest::newRow("1 % at the end") << 0.01 << true;
+        QTest::newRow("one day at the start") << 1.0 / (oledate::MaxValue - oledate::MinValue) << false;
+        QTest::newRow("one day at the end") << 1.0 / (oledate::MaxValue - oledate::MinValue) << true;
+    }
+
+    // A log from 1/1/0100 to 12/31/9999: ticks are worked out near the ends of the
+    // date range as anywhere else, not dropped, and each one is labelled.
+    void datesAtTheEndsOfTheRangeGetTicks()
+    {
+        QFETCH(double, zoom);
+        QFETCH(bool, atEnd);
+        PlotControl plot;
+        plot.resize(800, 400);
+        const int channel = plot.AddChannel();
+        plot.Channel(channel).AddXY(oledate::MinValue, 1);
+        plot.Channel(channel).AddXY(oledate::MaxValue, 2);
+        PlotAxis x = plot.XAxis(0);
+        x.setTrackingEnabled(false);
+        x.setLabelsFormatStyle(PlotAxis::FormatDateTime);
+        const double span = (oledate::MaxValue - oledate::MinValue) * zoom;
+        x.setMin(atEnd ? oledate::MaxValue - span : oledate::MinValue);
+        x.setSpan(span);
+        const QList<double> ticks = x.tickPositions();
+        const QStringList labels = x.tickLabels();
+        QCOMPARE(labels.size(), ticks.size());
+        int shown = 0;
+        for (qsizetype i = 0; i < ticks.size(); ++i) {
+            QVERIFY2(!labels.at(i).isEmpty(), qPrintable(QString::number(ticks.at(i), 'f')));
+            shown += ticks.at(i) >= x.Min() && ticks.at(i) <= x.Max();
+        }
+        QVERIFY2(shown >= 2, qPrintable(labels.join(u" | "_s)));
+    }
+
     void geometryIsInTwips()
     {
         QWidget parent;
