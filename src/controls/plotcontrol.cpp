@@ -41,6 +41,10 @@ protected:
         if (!m_dateTime)
             return QCPAxisTicker::getTickStep(range);
         m_step = datetimeformat::chooseTimeStep(range.size(), tickCount());
+        // Room for only two or three labels could leave one tick on the axis (a
+        // 5000-year step over 9900 years): take a finer step then.
+        if (range.size() / m_step.days() < 2.0)
+            m_step = datetimeformat::chooseTimeStep(range.size(), std::max(tickCount(), 2) * 3);
         return m_step.days();
     }
 

@@ -467,10 +467,6 @@ private slots:
             QVERIFY2(!labels.at(i).isEmpty(), qPrintable(QString::number(ticks.at(i), 'f')));
             shown += ticks.at(i) >= x.Min() && ticks.at(i) <= x.Max();
         }
-        // Still open: over the whole range and near its end the plot shows a single tick
-        // although the tick list itself holds several.
-        QEXPECT_FAIL("whole range", "the plot keeps one tick of several near the end of the date range", Continue);
-        QEXPECT_FAIL("1 % at the end", "the plot keeps one tick of several near the end of the date range", Continue);
         QVERIFY2(shown >= 2, qPrintable(labels.join(u" | "_s) + u" min "_s + QString::number(x.Min(), 'f') + u" max "_s + QString::number(x.Max(), 'f')));
     }
 
