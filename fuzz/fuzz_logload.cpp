@@ -10,15 +10,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     LogTable table;
     QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    if (!table.loadBytes(bytes, ',', LogTable::HeaderRow | LogTable::HeaderColumn))
-        return 0;
+    try {
+        table.loadBytes(bytes, ',', LogTable::HeaderRow | LogTable::HeaderColumn);
+    } catch (const RuntimeError &) {
+        return 0; // refused with a reason
+    }
     const int rows = table.rowCount();
     const int cols = table.colCount();
     if (rows < 0 || cols < 0)
         __builtin_trap();
-    for (int row = 0; row <= rows && row < 64; ++row)
-        for (int col = 0; col <= cols && col < 64; ++col)
-            (void)table.text(col, row);
+    for (int row = 0; row <= rows && row < 64; ++row) {
+        for (int col = 0; col <= cols && col < 64; ++col) {
+            // The plain bytes, where given, are the text.
+            QByteArrayView raw;
+            const QString text = table.text(col, row);
+            if (table.rawText(col, row, raw) && QString::fromLatin1(raw) != text)
+                __builtin_trap();
+        }
+    }
     (void)table.text(cols, rows);
     (void)table.lastDataColumn();
     if (rows > 0) {
