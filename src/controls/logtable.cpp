@@ -242,6 +242,7 @@ void LogTable::clearContent()
     m_scanned = 0;
     std::vector<quint32>().swap(m_fieldCursor);
     m_wideCursor = WideCursor();
+    m_checkpoints.clear();
 }
 
 void LogTable::endLine(ScanState &s, qsizetype contentEnd, qsizetype next, qint32 lastField)
@@ -570,6 +571,19 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
         k = m_wideCursor.field;
         p = d + start + m_wideCursor.offset;
     }
+    // Far into a wide line, out of order (a header asks for its last sections
+    // first): start from the nearest field start noted on an earlier walk.
+    std::vector<qsizetype> *marks = nullptr;
+    if (fieldIndex >= CheckpointFields) {
+        if (m_checkpoints.size() > MaxCheckpointLines && !m_checkpoints.contains(line))
+            m_checkpoints.clear();
+        marks = &m_checkpoints[line];
+        const size_t mark = std::min(size_t(fieldIndex / CheckpointFields), marks->size());
+        if (mark > 0 && qsizetype(mark) * CheckpointFields > k) {
+            k = qsizetype(mark) * CheckpointFields;
+            p = d + start + (*marks)[mark - 1];
+        }
+    }
     const char *from = p;
     for (; k < fieldIndex; ++k) {
         p = splitField(p, stop, span);
@@ -578,6 +592,8 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
             return false;
         }
         ++p;
+        if (marks && (k + 1) % CheckpointFields == 0 && size_t((k + 1) / CheckpointFields) == marks->size() + 1)
+            marks->push_back(p - (d + start));
     }
     const char *q = splitField(p, stop, span);
     m_scanned += q - from;
@@ -588,13 +604,14 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
         const quint32 next = m_fieldCursor[ahead];
         __builtin_prefetch(d + m_lineStarts[ahead] + (next != NoCursor ? next >> 8 : 0));
     }
-    // Remember the start of the next field.
+    // Remember the start of the next field; on a wide line, of this one too, so
+    // that reading a cell again costs the cell.
     if (q < stop) {
         const qsizetype next = q - (d + start) + 1;
         if (fieldIndex < 0xFF && next < (qsizetype(1) << 24))
             m_fieldCursor[size_t(line)] = (quint32(next) << 8) | quint32(fieldIndex + 1);
-        m_wideCursor = {line, fieldIndex + 1, next};
     }
+    m_wideCursor = {line, fieldIndex, p - (d + start)};
     return true;
 }
 

@@ -158,7 +158,8 @@ private:
     // that reading the next column of a line scans one field, not the whole line.
     static constexpr quint32 NoCursor = 0xFFFFFFFF;
     mutable std::vector<quint32> m_fieldCursor;
-    // The same for one line at any field and offset: a wide line read left to right.
+    // Where the last-read field of one line starts, at any field and offset: a
+    // wide line read left to right, or a cell read again.
     struct WideCursor
     {
         qsizetype line = -1;
@@ -166,6 +167,10 @@ private:
         qsizetype offset = 0;
     };
     mutable WideCursor m_wideCursor;
+    // Of the wide lines read lately, the start of every CheckpointFields-th field.
+    static constexpr int CheckpointFields = 256;
+    static constexpr qsizetype MaxCheckpointLines = 64;
+    mutable QHash<qsizetype, std::vector<qsizetype>> m_checkpoints;
     QHash<quint64, QString> m_written;
     std::vector<quint8> m_rowWritten;       // per row: may hold a written cell
     QList<Rect> m_cleared;
