@@ -255,7 +255,6 @@ void LogTable::endLine(ScanState &s, qsizetype contentEnd, qsizetype next, qint3
     s.maxSeparators = std::max(s.maxSeparators, s.separators);
     s.maxLastField = std::max(s.maxLastField, lastField);
     s.separators = 0;
-    s.lastNonEmpty = -1;
     s.lineStart = s.fieldStart = next;
 }
 
@@ -275,14 +274,7 @@ void LogTable::scanPlain(ScanState &s)
         } else if (pos > s.lineStart && d[pos - 1] == '\r') {
             contentEnd = pos - 1;
         }
-        qsizetype p = contentEnd;
-        qsizetype trailing = 0;
-        while (p > s.lineStart && d[p - 1] == separator) {
-            --p;
-            ++trailing;
-        }
-        m_scanned += trailing;
-        endLine(s, contentEnd, next, p > s.lineStart ? qint32(s.separators - trailing) : -1);
+        endLine(s, contentEnd, next, lastFieldBefore(s.lineStart, contentEnd, s.separators));
     };
 
     qsizetype i = s.pos;
@@ -323,8 +315,35 @@ void LogTable::scanPlain(ScanState &s)
     s.pos = n;
 }
 
+// The index of a line's last non-empty field, -1 if none: looked for from its end,
+// over separators and empty quoted fields (a line end is never inside quotes, so
+// neither is what stands right before it).
+qint32 LogTable::lastFieldBefore(qsizetype lineStart, qsizetype contentEnd, qsizetype separators) const
+{
+    const char *d = m_data.constData();
+    const char separator = m_separator;
+    qsizetype p = contentEnd;
+    qsizetype trailing = 0;
+    for (;;) {
+        if (p > lineStart && d[p - 1] == separator) {
+            --p;
+            ++trailing;
+        } else if (m_quoted && p - 2 >= lineStart && d[p - 1] == '"' && d[p - 2] == '"'
+                   && (p - 2 == lineStart || d[p - 3] == separator) && p - 2 != m_unclosedQuote) {
+            p -= 2;
+            if (p == lineStart)
+                break;
+        } else {
+            break;
+        }
+    }
+    m_scanned += contentEnd - p;
+    return p > lineStart ? qint32(separators - trailing) : -1;
+}
+
 // With quotes, separators and line ends inside a quoted field belong to the field.
-void LogTable::scanQuoted(ScanState &s)
+// Byte by byte over [s.pos, to); a doubled quote or a CR LF may end past `to`.
+void LogTable::scanQuotedBytes(ScanState &s, qsizetype to)
 {
     const char *d = m_data.constData();
     const qsizetype n = m_data.size();
@@ -332,19 +351,12 @@ void LogTable::scanQuoted(ScanState &s)
     bool special[256] = {};
     special[uchar(separator)] = special[uchar('\n')] = special[uchar('\r')] = special[uchar('"')] = true;
 
-    auto endField = [&](qsizetype end) {
-        const qsizetype length = end - s.fieldStart;
-        const bool quoted = length > 0 && d[s.fieldStart] == '"';
-        if (length > (quoted ? (s.fieldStart == m_unclosedQuote ? 1 : 2) : 0))
-            s.lastNonEmpty = qint32(s.separators);
-    };
-
     qsizetype i = s.pos;
-    while (i < n) {
+    while (i < to) {
         if (s.inQuote) {
-            const void *q = std::memchr(d + i, '"', size_t(n - i));
+            const void *q = std::memchr(d + i, '"', size_t(to - i));
             if (!q) {
-                i = n;
+                i = to;
                 break;
             }
             i = static_cast<const char *>(q) - d;
@@ -356,9 +368,9 @@ void LogTable::scanQuoted(ScanState &s)
             ++i;
             continue;
         }
-        while (i < n && !special[uchar(d[i])])
+        while (i < to && !special[uchar(d[i])])
             ++i;
-        if (i >= n)
+        if (i >= to)
             break;
         const char c = d[i];
         if (c == '"') {
@@ -378,7 +390,6 @@ void LogTable::scanQuoted(ScanState &s)
             continue;
         }
         if (c == separator) {
-            endField(i);
             ++s.separators;
             s.fieldStart = ++i;
             continue;
@@ -386,12 +397,101 @@ void LogTable::scanQuoted(ScanState &s)
         qsizetype next = i + 1;
         if (c == '\r' && next < n && d[next] == '\n')
             ++next;
-        endField(i);
-        endLine(s, i, next, s.lastNonEmpty);
+        endLine(s, i, next, lastFieldBefore(s.lineStart, i, s.separators));
         i = next;
     }
-    m_scanned += n - s.pos;
-    s.pos = n;
+    m_scanned += i - s.pos;
+    s.pos = i;
+}
+
+// Quote-aware indexing 64 bytes at a time: the bytes inside quotes come from a
+// running parity of the quotes. That parity is the quoted fields exactly when
+// every quote that opens stands at a field start or right after another quote (a
+// doubled one); a block where one does not goes byte by byte.
+void LogTable::scanQuoted(ScanState &s)
+{
+    const char *d = m_data.constData();
+    const qsizetype n = m_data.size();
+    const char separator = m_separator;
+    const qsizetype dataStart = s.pos;
+#if defined(__SSE2__)
+    const auto mask = [](const char *p, char c) {
+        const __m128i v = _mm_set1_epi8(c);
+        quint64 m = 0;
+        for (int k = 0; k < 4; ++k) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
+            m |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, v)))) << (16 * k);
+        }
+        return m;
+    };
+    alignas(16) char tail[64];
+    while (s.pos < n) {
+        const qsizetype i = s.pos;
+        const char *block = d + i;
+        const qsizetype length = std::min<qsizetype>(64, n - i);
+        if (length < 64) {
+            std::memset(tail, 0, sizeof tail); // NUL is no special byte
+            std::memcpy(tail, block, size_t(length));
+            block = tail;
+        }
+        const quint64 quotes = mask(block, '"');
+        const quint64 seps = mask(block, separator);
+        const quint64 lineEnds = mask(block, '\n') | mask(block, '\r');
+        quint64 inside = quotes;
+        inside ^= inside << 1;
+        inside ^= inside << 2;
+        inside ^= inside << 4;
+        inside ^= inside << 8;
+        inside ^= inside << 16;
+        inside ^= inside << 32;
+        if (s.inQuote)
+            inside = ~inside;
+        const char before = i > dataStart ? d[i - 1] : '\n';
+        const quint64 afterBoundary = ((seps | lineEnds) << 1)
+                                      | quint64(before == separator || before == '\n' || before == '\r');
+        const quint64 afterQuote = (quotes << 1) | quint64(before == '"');
+        const quint64 opens = quotes & inside;
+        if (opens & ~(afterBoundary | afterQuote)) {
+            // A quote inside a field: an ordinary character.
+            s.fieldStart = before == separator || before == '\n' || before == '\r' ? i : -2;
+            scanQuotedBytes(s, i + length);
+            continue;
+        }
+        if (const quint64 real = opens & afterBoundary) {
+            s.openQuote = i + 63 - std::countl_zero(real);
+        }
+        unsigned long long ends = lineEnds & ~inside;
+        quint64 outsideSeps = seps & ~inside;
+        while (ends) {
+            const int bit = std::countr_zero(ends);
+            const quint64 below = (quint64(1) << bit) - 1;
+            s.separators += std::popcount(outsideSeps & below);
+            outsideSeps &= ~below;
+            const qsizetype pos = i + bit;
+            ends &= ends - 1;
+            qsizetype contentEnd = pos;
+            if (d[pos] == '\r') {
+                if (pos + 1 < n && d[pos + 1] == '\n')
+                    continue; // the LF ends the line
+            } else if (pos > s.lineStart && d[pos - 1] == '\r') {
+                contentEnd = pos - 1;
+            }
+            endLine(s, contentEnd, pos + 1, lastFieldBefore(s.lineStart, contentEnd, s.separators));
+        }
+        s.separators += std::popcount(outsideSeps);
+        s.inQuote = inside >> 63;
+        m_scanned += length;
+        s.pos = i + length;
+    }
+    if (s.inQuote) {
+        // Inside since the last quote that opened a field: no line ended since.
+        s.openQuoteLine = m_lineStarts.size();
+        s.openQuoteLineStart = s.lineStart;
+    }
+#else
+    s.fieldStart = s.pos;
+    scanQuotedBytes(s, n);
+#endif
 }
 
 // One pass over the buffer finds the line starts, each line's field count and its
@@ -413,48 +513,34 @@ void LogTable::index(char separator)
 
     // A file without a quote character takes the plain path.
     m_quoted = std::memchr(d, '"', size_t(n)) != nullptr;
+    m_ascii = true;
     if (!m_quoted) {
         scanPlain(s);
     } else {
-        m_ascii = false;
+        const ScanState start = s;
         scanQuoted(s);
         if (s.inQuote) {
             // The file ended inside a quoted field: that quote opens a field that
-            // ends with its line, and the lines from there are indexed again. What
-            // followed the quote held only doubled quotes, so the second run
-            // cannot end inside a quote.
+            // ends with its line, and the lines from there are indexed again, byte
+            // by byte. What followed the quote held only doubled quotes, so the
+            // second run cannot end inside a quote.
             m_unclosedQuote = s.openQuote;
             m_notes.unclosedQuoteLine = qsizetype(s.openQuoteLine) + 1;
             m_lineStarts.resize(s.openQuoteLine);
             m_lastField.resize(s.openQuoteLine);
-            s.pos = s.lineStart = s.fieldStart = s.openQuoteLineStart;
-            s.separators = 0;
-            s.lastNonEmpty = -1;
-            s.inQuote = false;
-            scanQuoted(s);
+            const ScanState done = s;
+            s = start;
+            s.pos = s.lineStart = s.fieldStart = done.openQuoteLineStart;
+            s.maxSeparators = done.maxSeparators;
+            s.maxLastField = done.maxLastField;
+            scanQuotedBytes(s, n);
         }
-        m_ascii = true;
-        for (qsizetype i = 0; i < n && m_ascii; ++i)
-            m_ascii = uchar(d[i]) < 0x80;
-        if (s.fieldStart < n || s.lineStart < n) {
-            const qsizetype length = n - s.fieldStart;
-            const bool quoted = length > 0 && d[s.fieldStart] == '"';
-            if (length > (quoted ? (s.fieldStart == m_unclosedQuote ? 1 : 2) : 0))
-                s.lastNonEmpty = qint32(s.separators);
-        }
+        m_ascii = !std::any_of(d, d + n, [](char c) { return uchar(c) >= 0x80; });
     }
     // The last line has no line end. It stays the last entry of the index, so that
     // appended bytes would only have to index it again.
     if (s.lineStart < n)
-        endLine(s, n, n + 1, m_quoted ? s.lastNonEmpty : [&] {
-            qsizetype p = n;
-            qsizetype trailing = 0;
-            while (p > s.lineStart && d[p - 1] == m_separator) {
-                --p;
-                ++trailing;
-            }
-            return p > s.lineStart ? qint32(s.separators - trailing) : qint32(-1);
-        }());
+        endLine(s, n, n + 1, lastFieldBefore(s.lineStart, n, s.separators));
     m_lineStarts.push_back(s.lineStart); // sentinel: one past the last line's end
 
     m_utf8 = m_ascii || QByteArrayView(m_data).isValidUtf8();

@@ -111,7 +111,6 @@ private:
         qsizetype lineStart = 0;
         qsizetype fieldStart = 0;
         qsizetype separators = 0;   // separators of the current line outside quotes
-        qint32 lastNonEmpty = -1;   // the current line's last non-empty field
         bool inQuote = false;
         qsizetype openQuote = -1;   // where the open quoted field started
         size_t openQuoteLine = 0;   // its line
@@ -124,6 +123,8 @@ private:
     void index(char separator);
     void scanPlain(ScanState &s);
     void scanQuoted(ScanState &s);
+    void scanQuotedBytes(ScanState &s, qsizetype to);
+    qint32 lastFieldBefore(qsizetype lineStart, qsizetype contentEnd, qsizetype separators) const;
     void endLine(ScanState &s, qsizetype contentEnd, qsizetype next, qint32 lastField);
     QString decode(const char *begin, qsizetype length) const;
     QString spanText(const Span &span) const;

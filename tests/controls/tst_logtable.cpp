@@ -141,6 +141,9 @@ private slots:
                                                           << QStringList{u"D|T|A\""_s, u"1|x\"y|3"_s} << qsizetype(0);
         QTest::newRow("text after the closing quote") << QByteArray("D,T,A\r\n1,\"x\"y,\"\"\r\n")
                                                       << QStringList{u"D|T|A"_s, u"1|xy|"_s} << qsizetype(0);
+        QTest::newRow("a long field across blocks")
+            << QByteArray("D,T,\"" + QByteArray(70, 'a') + ",\r\n" + QByteArray(70, 'b') + "\"\r\n1,\"x\"\"\",5\r\n")
+            << QStringList{u"D|T|"_s + QString(70, u'a') + u",\r\n"_s + QString(70, u'b'), u"1|x\"|5"_s} << qsizetype(0);
         QTest::newRow("never closed: ends with its line")
             << QByteArray("D,T,A\r\n1,x,2\r\n2,\"y,3\r\n3,z,4\r\n")
             << QStringList{u"D|T|A"_s, u"1|x|2"_s, u"2|y,3|"_s, u"3|z|4"_s} << qsizetype(3);
