@@ -208,7 +208,7 @@ void LogTable::loadBytes(QByteArray bytes, char separator, int flags)
         m_separator = separator;
         m_rowOffset = flags & HeaderRow ? 0 : 1;
         m_colOffset = flags & HeaderColumn ? 0 : 1;
-        index(separator);
+        index();
     } catch (const RuntimeError &) {
         clearContent();
         m_rows = m_cols = 0;
@@ -245,9 +245,8 @@ void LogTable::clearContent()
     m_checkpoints.clear();
 }
 
-void LogTable::endLine(ScanState &s, qsizetype contentEnd, qsizetype next, qint32 lastField)
+void LogTable::endLine(ScanState &s, qsizetype next, qint32 lastField)
 {
-    Q_UNUSED(contentEnd)
     if (qsizetype(m_lineStarts.size()) >= MaxLines || s.separators >= INT_MAX - 2)
         throw std::bad_alloc();
     m_lineStarts.push_back(s.lineStart);
@@ -274,7 +273,7 @@ void LogTable::scanPlain(ScanState &s)
         } else if (pos > s.lineStart && d[pos - 1] == '\r') {
             contentEnd = pos - 1;
         }
-        endLine(s, contentEnd, next, lastFieldBefore(s.lineStart, contentEnd, s.separators));
+        endLine(s, next, lastFieldBefore(s.lineStart, contentEnd, s.separators));
     };
 
     qsizetype i = s.pos;
@@ -397,7 +396,7 @@ void LogTable::scanQuotedBytes(ScanState &s, qsizetype to)
         qsizetype next = i + 1;
         if (c == '\r' && next < n && d[next] == '\n')
             ++next;
-        endLine(s, i, next, lastFieldBefore(s.lineStart, i, s.separators));
+        endLine(s, next, lastFieldBefore(s.lineStart, i, s.separators));
         i = next;
     }
     m_scanned += i - s.pos;
@@ -476,7 +475,7 @@ void LogTable::scanQuoted(ScanState &s)
             } else if (pos > s.lineStart && d[pos - 1] == '\r') {
                 contentEnd = pos - 1;
             }
-            endLine(s, contentEnd, pos + 1, lastFieldBefore(s.lineStart, contentEnd, s.separators));
+            endLine(s, pos + 1, lastFieldBefore(s.lineStart, contentEnd, s.separators));
         }
         s.separators += std::popcount(outsideSeps);
         s.inQuote = inside >> 63;
@@ -496,9 +495,8 @@ void LogTable::scanQuoted(ScanState &s)
 
 // One pass over the buffer finds the line starts, each line's field count and its
 // last non-empty field, and whether the text is plain ASCII.
-void LogTable::index(char separator)
+void LogTable::index()
 {
-    Q_UNUSED(separator)
     const char *d = m_data.constData();
     const qsizetype n = m_data.size();
     ScanState s;
@@ -540,7 +538,7 @@ void LogTable::index(char separator)
     // The last line has no line end. It stays the last entry of the index, so that
     // appended bytes would only have to index it again.
     if (s.lineStart < n)
-        endLine(s, n, n + 1, lastFieldBefore(s.lineStart, n, s.separators));
+        endLine(s, n + 1, lastFieldBefore(s.lineStart, n, s.separators));
     m_lineStarts.push_back(s.lineStart); // sentinel: one past the last line's end
 
     m_utf8 = m_ascii || QByteArrayView(m_data).isValidUtf8();

@@ -120,12 +120,12 @@ private:
     };
 
     void clearContent();
-    void index(char separator);
+    void index();
     void scanPlain(ScanState &s);
     void scanQuoted(ScanState &s);
     void scanQuotedBytes(ScanState &s, qsizetype to);
     qint32 lastFieldBefore(qsizetype lineStart, qsizetype contentEnd, qsizetype separators) const;
-    void endLine(ScanState &s, qsizetype contentEnd, qsizetype next, qint32 lastField);
+    void endLine(ScanState &s, qsizetype next, qint32 lastField);
     QString decode(const char *begin, qsizetype length) const;
     QString spanText(const Span &span) const;
     qsizetype contentEnd(size_t line) const;
