@@ -258,8 +258,9 @@ void LogTable::endLine(ScanState &s, qsizetype next, qint32 lastField)
 }
 
 // Without quotes a line is what lies between two line ends, and its last non-empty
-// field is found by looking back over the separators at its end.
-void LogTable::scanPlain(ScanState &s)
+// field is found by looking back over the separators at its end. Stops at the
+// first quote character and returns false: the file then takes the quoted path.
+bool LogTable::scanPlain(ScanState &s)
 {
     const char *d = m_data.constData();
     const qsizetype n = m_data.size();
@@ -282,9 +283,12 @@ void LogTable::scanPlain(ScanState &s)
     const __m128i newline = _mm_set1_epi8('\n');
     const __m128i ret = _mm_set1_epi8('\r');
     const __m128i sep = _mm_set1_epi8(separator);
+    const __m128i quote = _mm_set1_epi8('"');
     __m128i high = _mm_setzero_si128();
     for (; i + 16 <= n; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)))
+            return false;
         high = _mm_or_si128(high, v);
         unsigned ends = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, newline), _mm_cmpeq_epi8(v, ret))));
         unsigned seps = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, sep)));
@@ -306,12 +310,15 @@ void LogTable::scanPlain(ScanState &s)
             lineEndAt(i);
         else if (c == separator)
             ++s.separators;
+        else if (c == '"')
+            return false;
         if (uchar(c) >= 0x80)
             ascii = false;
     }
     m_ascii = ascii;
     m_scanned += n - s.pos;
     s.pos = n;
+    return true;
 }
 
 // The index of a line's last non-empty field, -1 if none: looked for from its end,
@@ -510,12 +517,13 @@ void LogTable::index()
     m_lastField.reserve(size_t(n / guess * 2 + 16));
 
     // A file without a quote character takes the plain path.
-    m_quoted = std::memchr(d, '"', size_t(n)) != nullptr;
     m_ascii = true;
-    if (!m_quoted) {
-        scanPlain(s);
-    } else {
-        const ScanState start = s;
+    const ScanState start = s;
+    m_quoted = !scanPlain(s);
+    if (m_quoted) {
+        s = start;
+        m_lineStarts.clear();
+        m_lastField.clear();
         scanQuoted(s);
         if (s.inQuote) {
             // The file ended inside a quoted field: that quote opens a field that

@@ -121,7 +121,7 @@ private:
 
     void clearContent();
     void index();
-    void scanPlain(ScanState &s);
+    bool scanPlain(ScanState &s);
     void scanQuoted(ScanState &s);
     void scanQuotedBytes(ScanState &s, qsizetype to);
     qint32 lastFieldBefore(qsizetype lineStart, qsizetype contentEnd, qsizetype separators) const;
