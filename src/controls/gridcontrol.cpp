@@ -86,11 +86,15 @@ GridControl::~GridControl() = default;
 bool GridControl::loadDelimited(const QString &path, const QString &quote, const QString &colDelimiter,
                                 const QString &rowDelimiter, int flags)
 {
-    if (!quote.isEmpty() || colDelimiter.size() != 1 || colDelimiter.at(0).unicode() >= 0x80
-        || (rowDelimiter != u"\r\n"_s && rowDelimiter != u"\n"_s) || (flags & ~(HeaderRow | HeaderColumn)))
+    if ((!quote.isEmpty() && quote != u"\""_s) || colDelimiter.size() != 1 || colDelimiter.at(0).unicode() >= 0x80
+        || colDelimiter == u"\""_s || (rowDelimiter != u"\r\n"_s && rowDelimiter != u"\n"_s)
+        || (flags & ~(HeaderRow | HeaderColumn)))
         throw RuntimeError(RuntimeError::InvalidCall);
-    return m_model->load(path, char(colDelimiter.at(0).unicode()), flags);
+    m_model->load(path, char(colDelimiter.at(0).unicode()), flags);
+    return true;
 }
+
+const LogTable::LoadNotes &GridControl::loadNotes() const { return m_model->table().loadNotes(); }
 
 int GridControl::rowCount() const { return m_model->table().rowCount(); }
 int GridControl::colCount() const { return m_model->table().colCount(); }

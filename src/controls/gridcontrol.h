@@ -2,6 +2,7 @@
 
 #include "blockselection.h"
 #include "gridprinter.h"
+#include "logtable.h"
 
 #include <QHash>
 #include <QPoint>
@@ -33,12 +34,15 @@ public:
     ~GridControl() override;
 
     // Replaces the whole content and the counts with the delimited text file.
-    // There is no quoting, so `quote` must be empty; `rowDelimiter` is CR LF or LF
-    // (either line end is read), `colDelimiter` one character; otherwise throws 5.
-    // Read failures throw 53, 70, 75 or 7; false when the file is not text or has
-    // no line below the header (the grid is then empty).
+    // `quote` is empty or a double quote: quoted fields are read either way (see
+    // LogTable); `rowDelimiter` is CR LF or LF (CR LF, LF and a lone CR are all
+    // read), `colDelimiter` one character; otherwise throws 5. A file that cannot
+    // be loaded throws as LogTable::load does and leaves the grid empty; true when
+    // loaded. At most LogTable::MaxColumns columns are held.
     bool loadDelimited(const QString &path, const QString &quote, const QString &colDelimiter,
                        const QString &rowDelimiter, int flags);
+    // What the last load has to say besides its cells.
+    const LogTable::LoadNotes &loadNotes() const;
 
     int rowCount() const;
     int colCount() const;

@@ -102,12 +102,11 @@ Qt::ItemFlags GridModel::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-bool GridModel::load(const QString &path, char separator, int flags)
+void GridModel::load(const QString &path, char separator, int flags)
 {
     beginResetModel();
-    bool loaded = false;
     try {
-        loaded = m_table.load(path, separator, flags);
+        m_table.load(path, separator, flags);
     } catch (...) {
         endResetModel();
         emit cornerCaptionChanged();
@@ -115,7 +114,6 @@ bool GridModel::load(const QString &path, char separator, int flags)
     }
     endResetModel();
     emit cornerCaptionChanged();
-    return loaded;
 }
 
 void GridModel::setGridRowCount(int rows)

@@ -42,7 +42,7 @@ public:
     QString cornerCaption() const { return m_table.text(0, 0); }
 
     // The LogTable operations, in grid coordinates; failures as LogTable throws them.
-    bool load(const QString &path, char separator, int flags);
+    void load(const QString &path, char separator, int flags);
     void setGridRowCount(int rows);
     void setGridColCount(int cols);
     void setText(int col, int row, const QString &text);

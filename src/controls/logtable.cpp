@@ -4,6 +4,8 @@
 
 #include <QByteArrayView>
 #include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
 #include <QSet>
 
 #include <algorithm>
@@ -23,6 +25,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -48,10 +52,24 @@ int errorNumberFor(int err)
     }
 }
 
-QByteArray readWholeFile(const QString &path)
+// What was read from the file, and what the reading found.
+struct FileBytes
+{
+    QByteArray data;
+    bool shrank = false;
+};
+
+FileBytes readWholeFile(const QString &path, qint64 &size)
 {
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    // Looked at before opening: opening a pipe for reading waits for a writer, and
+    // a device such as /dev/zero never ends.
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0)
+        throw RuntimeError(errorNumberFor(errno));
+    if (!S_ISREG(st.st_mode))
+        throw RuntimeError(RuntimeError::NotRegularFile);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         throw RuntimeError(errorNumberFor(errno));
     struct Closer
@@ -60,9 +78,10 @@ QByteArray readWholeFile(const QString &path)
         ~Closer() { ::close(fd); }
     } closer{fd};
 
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
-        throw RuntimeError(RuntimeError::PathFileAccess);
+    // Swapped for something else between the look and the opening.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        throw RuntimeError(RuntimeError::NotRegularFile);
+    size = st.st_size;
 
     auto readSome = [fd](char *into, qsizetype wanted) -> qsizetype {
         for (;;) {
@@ -74,12 +93,13 @@ QByteArray readWholeFile(const QString &path)
         }
     };
 
-    QByteArray data;
-    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+    FileBytes file;
+    QByteArray &data = file.data;
+    if (st.st_size > 0) {
         // The size at opening is what is read: a logger that appends meanwhile
         // cannot change the loaded table.
         if (quint64(st.st_size) >= quint64(std::numeric_limits<qsizetype>::max() / 2))
-            throw RuntimeError(RuntimeError::OutOfMemory);
+            throw std::bad_alloc();
         data = QByteArray(qsizetype(st.st_size), Qt::Uninitialized);
         qsizetype have = 0;
         while (have < data.size()) {
@@ -88,9 +108,10 @@ QByteArray readWholeFile(const QString &path)
                 break;
             have += got;
         }
+        file.shrank = have < data.size();
         data.truncate(have);
     } else {
-        // Pipes and files of the proc kind report no size.
+        // Files of the proc kind report no size.
         constexpr qsizetype Chunk = 1 << 16;
         for (;;) {
             const qsizetype have = data.size();
@@ -100,71 +121,107 @@ QByteArray readWholeFile(const QString &path)
             if (got == 0)
                 break;
         }
+        size = data.size();
     }
-    return data;
+    return file;
 }
 #else
-QByteArray readWholeFile(const QString &path)
+FileBytes readWholeFile(const QString &path, qint64 &size)
 {
     QFile file(path);
     if (!file.exists())
         throw RuntimeError(RuntimeError::FileNotFound);
+    if (!QFileInfo(path).isFile())
+        throw RuntimeError(RuntimeError::NotRegularFile);
     if (!file.open(QIODevice::ReadOnly))
         throw RuntimeError(file.permissions() & QFileDevice::ReadUser ? RuntimeError::PathFileAccess
                                                                       : RuntimeError::PermissionDenied);
-    QByteArray data = file.readAll();
+    size = file.size();
+    FileBytes bytes{file.readAll()};
     if (file.error() != QFileDevice::NoError)
         throw RuntimeError(RuntimeError::PathFileAccess);
-    return data;
+    bytes.shrank = bytes.data.size() < size;
+    return bytes;
 }
 #endif
 
+RuntimeError outOfMemory(qint64 size)
+{
+    const qint64 megabytes = std::max<qint64>(1, (size + 999999) / 1000000);
+    return RuntimeError(RuntimeError::OutOfMemory,
+                        u"Not enough memory to load this file (%1 MB)."_s.arg(megabytes));
+}
+
+// UTF-16 text with its byte order mark, as UTF-8; other bytes as they are.
+QByteArray fromUtf16(QByteArray bytes)
+{
+    const bool little = bytes.startsWith("\xFF\xFE");
+    if (!little && !bytes.startsWith("\xFE\xFF"))
+        return bytes;
+    QStringDecoder decoder(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    QString text = decoder.decode(QByteArrayView(bytes).sliced(2));
+    bytes = QByteArray();
+    return text.toUtf8();
+}
+
 } // namespace
 
-bool LogTable::load(const QString &path, char separator, int flags)
+void LogTable::load(const QString &path, char separator, int flags)
 {
     // The former content goes first, so that a reload never holds two files.
     clearContent();
     m_rows = m_cols = 0;
-    QByteArray bytes;
+    qint64 size = 0;
+    FileBytes file;
     try {
-        bytes = readWholeFile(path);
+        file = readWholeFile(path, size);
     } catch (const std::bad_alloc &) {
-        throw RuntimeError(RuntimeError::OutOfMemory);
+        throw outOfMemory(size);
     }
-    return loadBytes(std::move(bytes), separator, flags);
+    loadBytes(std::move(file.data), separator, flags);
+    m_notes.changedWhileRead = file.shrank;
 }
 
-bool LogTable::loadBytes(QByteArray bytes, char separator, int flags)
+void LogTable::loadBytes(QByteArray bytes, char separator, int flags)
 {
-    if (separator == '\n' || separator == '\r' || separator == '\0')
+    if (separator == '\n' || separator == '\r' || separator == '\0' || separator == '"')
         throw RuntimeError(RuntimeError::InvalidCall);
     clearContent();
     m_rows = m_cols = 0;
+    if (bytes.isEmpty())
+        throw RuntimeError(RuntimeError::EmptyFile);
+    const qint64 fileSize = bytes.size();
 
-    qsizetype size = bytes.size();
-    while (size > 0 && bytes.at(size - 1) == '\0')
-        --size;
-    bytes.truncate(size);
-    if (std::memchr(bytes.constData(), 0, size_t(std::min(size, TextProbeBytes))))
-        return false;
-
-    m_data = std::move(bytes);
-    m_separator = separator;
-    m_rowOffset = flags & HeaderRow ? 0 : 1;
-    m_colOffset = flags & HeaderColumn ? 0 : 1;
     try {
-        if (!index(separator)) {
-            clearContent();
-            m_rows = m_cols = 0;
-            return false;
-        }
+        bytes = fromUtf16(std::move(bytes));
+        qsizetype size = bytes.size();
+        while (size > 0 && bytes.at(size - 1) == '\0')
+            --size;
+        // Nothing but padding is no text either.
+        if (size == 0 && !bytes.isEmpty())
+            throw RuntimeError(RuntimeError::NotTextFile);
+        bytes.truncate(size);
+        if (std::memchr(bytes.constData(), 0, size_t(std::min(size, TextProbeBytes))))
+            throw RuntimeError(RuntimeError::NotTextFile);
+
+        m_data = std::move(bytes);
+        m_separator = separator;
+        m_rowOffset = flags & HeaderRow ? 0 : 1;
+        m_colOffset = flags & HeaderColumn ? 0 : 1;
+        index();
+    } catch (const RuntimeError &) {
+        clearContent();
+        m_rows = m_cols = 0;
+        throw;
     } catch (...) {
         clearContent();
         m_rows = m_cols = 0;
-        throw RuntimeError(RuntimeError::OutOfMemory);
+        throw outOfMemory(fileSize);
     }
-    return true;
+    if (m_lastField.empty()) {
+        clearContent(); // a byte order mark and nothing else
+        throw RuntimeError(RuntimeError::EmptyFile);
+    }
 }
 
 void LogTable::clearContent()
@@ -179,18 +236,279 @@ void LogTable::clearContent()
     m_cleared.clear();
     m_utf8 = true;
     m_ascii = true;
+    m_quoted = false;
+    m_unclosedQuote = -1;
+    m_notes = LoadNotes();
+    m_scanned = 0;
     std::vector<quint32>().swap(m_fieldCursor);
+    m_wideCursor = WideCursor();
+    m_checkpoints.clear();
+}
+
+void LogTable::endLine(ScanState &s, qsizetype next, qint32 lastField)
+{
+    if (qsizetype(m_lineStarts.size()) >= MaxLines || s.separators >= INT_MAX - 2)
+        throw std::bad_alloc();
+    m_lineStarts.push_back(s.lineStart);
+    m_lastField.push_back(lastField);
+    s.maxSeparators = std::max(s.maxSeparators, s.separators);
+    s.maxLastField = std::max(s.maxLastField, lastField);
+    s.separators = 0;
+    s.lineStart = s.fieldStart = next;
+}
+
+// Without quotes a line is what lies between two line ends, and its last non-empty
+// field is found by looking back over the separators at its end. Stops at the
+// first quote character and returns false: the file then takes the quoted path.
+bool LogTable::scanPlain(ScanState &s)
+{
+    const char *d = m_data.constData();
+    const qsizetype n = m_data.size();
+    const char separator = m_separator;
+    auto lineEndAt = [&](qsizetype pos) {
+        qsizetype contentEnd = pos;
+        qsizetype next = pos + 1;
+        if (d[pos] == '\r') {
+            if (pos + 1 < n && d[pos + 1] == '\n')
+                return; // the LF ends the line
+        } else if (pos > s.lineStart && d[pos - 1] == '\r') {
+            contentEnd = pos - 1;
+        }
+        endLine(s, next, lastFieldBefore(s.lineStart, contentEnd, s.separators));
+    };
+
+    qsizetype i = s.pos;
+    bool ascii = m_ascii;
+#if defined(__SSE2__)
+    const __m128i newline = _mm_set1_epi8('\n');
+    const __m128i ret = _mm_set1_epi8('\r');
+    const __m128i sep = _mm_set1_epi8(separator);
+    const __m128i quote = _mm_set1_epi8('"');
+    __m128i high = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)))
+            return false;
+        high = _mm_or_si128(high, v);
+        unsigned ends = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, newline), _mm_cmpeq_epi8(v, ret))));
+        unsigned seps = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, sep)));
+        while (ends) {
+            const int bit = std::countr_zero(ends);
+            const unsigned before = (1u << bit) - 1;
+            s.separators += std::popcount(seps & before);
+            seps &= ~before;
+            lineEndAt(i + bit);
+            ends &= ends - 1;
+        }
+        s.separators += std::popcount(seps);
+    }
+    ascii = ascii && _mm_movemask_epi8(high) == 0;
+#endif
+    for (; i < n; ++i) {
+        const char c = d[i];
+        if (c == '\n' || c == '\r')
+            lineEndAt(i);
+        else if (c == separator)
+            ++s.separators;
+        else if (c == '"')
+            return false;
+        if (uchar(c) >= 0x80)
+            ascii = false;
+    }
+    m_ascii = ascii;
+    m_scanned += n - s.pos;
+    s.pos = n;
+    return true;
+}
+
+// The index of a line's last non-empty field, -1 if none: looked for from its end,
+// over separators and empty quoted fields (a line end is never inside quotes, so
+// neither is what stands right before it).
+qint32 LogTable::lastFieldBefore(qsizetype lineStart, qsizetype contentEnd, qsizetype separators) const
+{
+    const char *d = m_data.constData();
+    const char separator = m_separator;
+    qsizetype p = contentEnd;
+    qsizetype trailing = 0;
+    for (;;) {
+        if (p > lineStart && d[p - 1] == separator) {
+            --p;
+            ++trailing;
+        } else if (m_quoted && p - 2 >= lineStart && d[p - 1] == '"' && d[p - 2] == '"'
+                   && (p - 2 == lineStart || d[p - 3] == separator) && p - 2 != m_unclosedQuote) {
+            p -= 2;
+            if (p == lineStart)
+                break;
+        } else {
+            break;
+        }
+    }
+    m_scanned += contentEnd - p;
+    return p > lineStart ? qint32(separators - trailing) : -1;
+}
+
+// With quotes, separators and line ends inside a quoted field belong to the field.
+// Byte by byte over [s.pos, to); a doubled quote or a CR LF may end past `to`.
+void LogTable::scanQuotedBytes(ScanState &s, qsizetype to)
+{
+    const char *d = m_data.constData();
+    const qsizetype n = m_data.size();
+    const char separator = m_separator;
+    bool special[256] = {};
+    special[uchar(separator)] = special[uchar('\n')] = special[uchar('\r')] = special[uchar('"')] = true;
+
+    qsizetype i = s.pos;
+    while (i < to) {
+        if (s.inQuote) {
+            const void *q = std::memchr(d + i, '"', size_t(to - i));
+            if (!q) {
+                i = to;
+                break;
+            }
+            i = static_cast<const char *>(q) - d;
+            if (i + 1 < n && d[i + 1] == '"') {
+                i += 2; // a doubled quote is one quote of the text
+                continue;
+            }
+            s.inQuote = false;
+            ++i;
+            continue;
+        }
+        while (i < to && !special[uchar(d[i])])
+            ++i;
+        if (i >= to)
+            break;
+        const char c = d[i];
+        if (c == '"') {
+            if (i == s.fieldStart) {
+                if (i == m_unclosedQuote) {
+                    // Never closed: the field ends with its line.
+                    while (i < n && d[i] != '\n' && d[i] != '\r')
+                        ++i;
+                    continue;
+                }
+                s.inQuote = true;
+                s.openQuote = i;
+                s.openQuoteLine = m_lineStarts.size();
+                s.openQuoteLineStart = s.lineStart;
+            }
+            ++i;
+            continue;
+        }
+        if (c == separator) {
+            ++s.separators;
+            s.fieldStart = ++i;
+            continue;
+        }
+        qsizetype next = i + 1;
+        if (c == '\r' && next < n && d[next] == '\n')
+            ++next;
+        endLine(s, next, lastFieldBefore(s.lineStart, i, s.separators));
+        i = next;
+    }
+    m_scanned += i - s.pos;
+    s.pos = i;
+}
+
+// Quote-aware indexing 64 bytes at a time: the bytes inside quotes come from a
+// running parity of the quotes. That parity is the quoted fields exactly when
+// every quote that opens stands at a field start or right after another quote (a
+// doubled one); a block where one does not goes byte by byte.
+void LogTable::scanQuoted(ScanState &s)
+{
+    const char *d = m_data.constData();
+    const qsizetype n = m_data.size();
+    const char separator = m_separator;
+    const qsizetype dataStart = s.pos;
+#if defined(__SSE2__)
+    const auto mask = [](const char *p, char c) {
+        const __m128i v = _mm_set1_epi8(c);
+        quint64 m = 0;
+        for (int k = 0; k < 4; ++k) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
+            m |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, v)))) << (16 * k);
+        }
+        return m;
+    };
+    alignas(16) char tail[64];
+    while (s.pos < n) {
+        const qsizetype i = s.pos;
+        const char *block = d + i;
+        const qsizetype length = std::min<qsizetype>(64, n - i);
+        if (length < 64) {
+            std::memset(tail, 0, sizeof tail); // NUL is no special byte
+            std::memcpy(tail, block, size_t(length));
+            block = tail;
+        }
+        const quint64 quotes = mask(block, '"');
+        const quint64 seps = mask(block, separator);
+        const quint64 lineEnds = mask(block, '\n') | mask(block, '\r');
+        quint64 inside = quotes;
+        inside ^= inside << 1;
+        inside ^= inside << 2;
+        inside ^= inside << 4;
+        inside ^= inside << 8;
+        inside ^= inside << 16;
+        inside ^= inside << 32;
+        if (s.inQuote)
+            inside = ~inside;
+        const char before = i > dataStart ? d[i - 1] : '\n';
+        const quint64 afterBoundary = ((seps | lineEnds) << 1)
+                                      | quint64(before == separator || before == '\n' || before == '\r');
+        const quint64 afterQuote = (quotes << 1) | quint64(before == '"');
+        const quint64 opens = quotes & inside;
+        if (opens & ~(afterBoundary | afterQuote)) {
+            // A quote inside a field: an ordinary character.
+            s.fieldStart = before == separator || before == '\n' || before == '\r' ? i : -2;
+            scanQuotedBytes(s, i + length);
+            continue;
+        }
+        if (const quint64 real = opens & afterBoundary) {
+            s.openQuote = i + 63 - std::countl_zero(real);
+        }
+        unsigned long long ends = lineEnds & ~inside;
+        quint64 outsideSeps = seps & ~inside;
+        while (ends) {
+            const int bit = std::countr_zero(ends);
+            const quint64 below = (quint64(1) << bit) - 1;
+            s.separators += std::popcount(outsideSeps & below);
+            outsideSeps &= ~below;
+            const qsizetype pos = i + bit;
+            ends &= ends - 1;
+            qsizetype contentEnd = pos;
+            if (d[pos] == '\r') {
+                if (pos + 1 < n && d[pos + 1] == '\n')
+                    continue; // the LF ends the line
+            } else if (pos > s.lineStart && d[pos - 1] == '\r') {
+                contentEnd = pos - 1;
+            }
+            endLine(s, pos + 1, lastFieldBefore(s.lineStart, contentEnd, s.separators));
+        }
+        s.separators += std::popcount(outsideSeps);
+        s.inQuote = inside >> 63;
+        m_scanned += length;
+        s.pos = i + length;
+    }
+    if (s.inQuote) {
+        // Inside since the last quote that opened a field: no line ended since.
+        s.openQuoteLine = m_lineStarts.size();
+        s.openQuoteLineStart = s.lineStart;
+    }
+#else
+    s.fieldStart = s.pos;
+    scanQuotedBytes(s, n);
+#endif
 }
 
 // One pass over the buffer finds the line starts, each line's field count and its
 // last non-empty field, and whether the text is plain ASCII.
-bool LogTable::index(char separator)
+void LogTable::index()
 {
     const char *d = m_data.constData();
     const qsizetype n = m_data.size();
-    qsizetype lineStart = 0;
+    ScanState s;
     if (n >= 3 && std::memcmp(d, "\xEF\xBB\xBF", 3) == 0)
-        lineStart = 3; // a UTF-8 byte order mark is no part of the first caption
+        s.pos = s.lineStart = s.fieldStart = 3; // a UTF-8 byte order mark is no part of the first caption
 
     // Reserve by the first lines' length; untouched reserve costs no memory.
     const void *firstEnd = std::memchr(d, '\n', size_t(std::min<qsizetype>(n, 1 << 16)));
@@ -198,71 +516,47 @@ bool LogTable::index(char separator)
     m_lineStarts.reserve(size_t(n / guess * 2 + 16));
     m_lastField.reserve(size_t(n / guess * 2 + 16));
 
-    qsizetype separators = 0;
-    qsizetype maxSeparators = 0;
-    auto endLine = [&](qsizetype end) {
-        qsizetype e = end;
-        if (e > lineStart && d[e - 1] == '\r')
-            --e;
-        qsizetype p = e;
-        qsizetype trailing = 0;
-        while (p > lineStart && d[p - 1] == separator) {
-            --p;
-            ++trailing;
+    // A file without a quote character takes the plain path.
+    m_ascii = true;
+    const ScanState start = s;
+    m_quoted = !scanPlain(s);
+    if (m_quoted) {
+        s = start;
+        m_lineStarts.clear();
+        m_lastField.clear();
+        scanQuoted(s);
+        if (s.inQuote) {
+            // The file ended inside a quoted field: that quote opens a field that
+            // ends with its line, and the lines from there are indexed again, byte
+            // by byte. What followed the quote held only doubled quotes, so the
+            // second run cannot end inside a quote.
+            m_unclosedQuote = s.openQuote;
+            m_notes.unclosedQuoteLine = qsizetype(s.openQuoteLine) + 1;
+            m_lineStarts.resize(s.openQuoteLine);
+            m_lastField.resize(s.openQuoteLine);
+            const ScanState done = s;
+            s = start;
+            s.pos = s.lineStart = s.fieldStart = done.openQuoteLineStart;
+            s.maxSeparators = done.maxSeparators;
+            s.maxLastField = done.maxLastField;
+            scanQuotedBytes(s, n);
         }
-        if (qsizetype(m_lineStarts.size()) >= MaxLines || separators >= INT_MAX - 2)
-            throw std::bad_alloc();
-        m_lineStarts.push_back(lineStart);
-        m_lastField.push_back(p > lineStart ? qint32(separators - trailing) : -1);
-        maxSeparators = std::max(maxSeparators, separators);
-        separators = 0;
-        lineStart = end + 1;
-    };
-
-    qsizetype i = lineStart;
-    bool ascii = true;
-#if defined(__SSE2__)
-    const __m128i newline = _mm_set1_epi8('\n');
-    const __m128i sep = _mm_set1_epi8(separator);
-    __m128i high = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
-        high = _mm_or_si128(high, v);
-        unsigned lines = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, newline)));
-        unsigned seps = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, sep)));
-        while (lines) {
-            const int bit = std::countr_zero(lines);
-            const unsigned before = (1u << bit) - 1;
-            separators += std::popcount(seps & before);
-            seps &= ~before;
-            endLine(i + bit);
-            lines &= lines - 1;
-        }
-        separators += std::popcount(seps);
+        m_ascii = !std::any_of(d, d + n, [](char c) { return uchar(c) >= 0x80; });
     }
-    ascii = _mm_movemask_epi8(high) == 0;
-#endif
-    for (; i < n; ++i) {
-        const char c = d[i];
-        if (c == '\n')
-            endLine(i);
-        else if (c == separator)
-            ++separators;
-        if (uchar(c) >= 0x80)
-            ascii = false;
-    }
-    if (lineStart < n)
-        endLine(n); // the last line has no line end
-    m_lineStarts.push_back(lineStart); // sentinel: one past the last line's end
+    // The last line has no line end. It stays the last entry of the index, so that
+    // appended bytes would only have to index it again.
+    if (s.lineStart < n)
+        endLine(s, n + 1, lastFieldBefore(s.lineStart, n, s.separators));
+    m_lineStarts.push_back(s.lineStart); // sentinel: one past the last line's end
 
-    m_ascii = ascii;
-    m_utf8 = ascii || QByteArrayView(m_data).isValidUtf8();
+    m_utf8 = m_ascii || QByteArrayView(m_data).isValidUtf8();
     const qsizetype lines = qsizetype(m_lastField.size());
     m_lineLimit = lines;
-    m_fieldLimit = lines > 0 ? int(maxSeparators + 1) : 0;
+    const int fields = lines > 0 ? int(s.maxSeparators + 1) : 0;
+    m_fieldLimit = std::min(fields, MaxColumns + 1 - m_colOffset);
     m_rows = int(std::max<qsizetype>(0, lines - 1 + m_rowOffset));
     m_cols = std::max(0, m_fieldLimit - 1 + m_colOffset);
-    return m_rows > 0;
+    m_notes.fileColumns = std::max(0, int(s.maxLastField) + m_colOffset);
 }
 
 QString LogTable::decode(const char *begin, qsizetype length) const
@@ -270,16 +564,92 @@ QString LogTable::decode(const char *begin, qsizetype length) const
     return m_utf8 && !m_ascii ? QString::fromUtf8(begin, length) : QString::fromLatin1(begin, length);
 }
 
-bool LogTable::field(qsizetype line, int fieldIndex, const char *&begin, qsizetype &length) const
+QString LogTable::spanText(const Span &span) const
+{
+    if (span.plain)
+        return decode(span.begin, span.length);
+    // A quoted field with doubled quotes, or text after its closing quote.
+    QByteArray bytes;
+    bytes.reserve(span.fieldEnd - span.fieldBegin);
+    const char *p = span.begin;
+    const char *close = span.begin + span.length;
+    while (p < close) {
+        bytes += *p;
+        p += (*p == '"' && p + 1 < close && p[1] == '"') ? 2 : 1;
+    }
+    if (close < span.fieldEnd)
+        bytes.append(close + 1, span.fieldEnd - close - 1);
+    return decode(bytes.constData(), bytes.size());
+}
+
+qsizetype LogTable::contentEnd(size_t line) const
+{
+    const char *d = m_data.constData();
+    const qsizetype n = m_data.size();
+    const qsizetype start = m_lineStarts[line];
+    const qsizetype last = m_lineStarts[line + 1] - 1; // the line end's last byte
+    if (last >= n)
+        return n;
+    if (d[last] == '\n' && last > start && d[last - 1] == '\r')
+        return last - 1;
+    return last;
+}
+
+const char *LogTable::splitField(const char *p, const char *stop, Span &span) const
+{
+    const char separator = m_separator;
+    span.fieldBegin = p;
+    if (m_quoted && p < stop && *p == '"') {
+        if (p - m_data.constData() == m_unclosedQuote) {
+            span.begin = p + 1;
+            span.length = stop - span.begin;
+            span.plain = true;
+            span.fieldEnd = stop;
+            return stop;
+        }
+        const char *q = p + 1;
+        bool doubled = false;
+        for (;;) {
+            const void *found = std::memchr(q, '"', size_t(stop - q));
+            if (!found) {
+                q = stop;
+                break;
+            }
+            q = static_cast<const char *>(found);
+            if (q + 1 < stop && q[1] == '"') {
+                doubled = true;
+                q += 2;
+                continue;
+            }
+            break;
+        }
+        const char *after = q < stop ? q + 1 : stop;
+        const char *e = after;
+        while (e < stop && *e != separator)
+            ++e;
+        span.begin = p + 1;
+        span.length = q - span.begin;
+        span.plain = !doubled && e == after;
+        span.fieldEnd = e;
+        return e;
+    }
+    const char *e = p;
+    while (e < stop && *e != separator)
+        ++e;
+    span.begin = p;
+    span.length = e - p;
+    span.plain = true;
+    span.fieldEnd = e;
+    return e;
+}
+
+bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
 {
     const char *d = m_data.constData();
     const qsizetype start = m_lineStarts[size_t(line)];
-    qsizetype end = m_lineStarts[size_t(line) + 1] - 1;
-    if (end > start && d[end - 1] == '\r')
-        --end;
     const char *p = d + start;
-    const char *stop = d + end;
-    int k = 0;
+    const char *stop = d + contentEnd(size_t(line));
+    qsizetype k = 0;
     // Resume where the last read on this line left off: a plot run reads a line
     // column after column, so the next field usually starts right there.
     if (m_fieldCursor.empty())
@@ -287,22 +657,38 @@ bool LogTable::field(qsizetype line, int fieldIndex, const char *&begin, qsizety
     const quint32 cursor = m_fieldCursor[size_t(line)];
     if (cursor != NoCursor && int(cursor & 0xFF) <= fieldIndex) {
         k = int(cursor & 0xFF);
-        p += cursor >> 8;
+        p = d + start + (cursor >> 8);
     }
-    const char separator = m_separator;
-    // Fields are short: a plain scan beats a library call per field.
+    if (m_wideCursor.line == line && m_wideCursor.field <= fieldIndex && m_wideCursor.field > k) {
+        k = m_wideCursor.field;
+        p = d + start + m_wideCursor.offset;
+    }
+    // Far into a wide line, out of order (a header asks for its last sections
+    // first): start from the nearest field start noted on an earlier walk.
+    std::vector<qsizetype> *marks = nullptr;
+    if (fieldIndex >= CheckpointFields) {
+        if (m_checkpoints.size() > MaxCheckpointLines && !m_checkpoints.contains(line))
+            m_checkpoints.clear();
+        marks = &m_checkpoints[line];
+        const size_t mark = std::min(size_t(fieldIndex / CheckpointFields), marks->size());
+        if (mark > 0 && qsizetype(mark) * CheckpointFields > k) {
+            k = qsizetype(mark) * CheckpointFields;
+            p = d + start + (*marks)[mark - 1];
+        }
+    }
+    const char *from = p;
     for (; k < fieldIndex; ++k) {
-        while (p < stop && *p != separator)
-            ++p;
-        if (p == stop)
+        p = splitField(p, stop, span);
+        if (p == stop) {
+            m_scanned += p - from;
             return false;
+        }
         ++p;
+        if (marks && (k + 1) % CheckpointFields == 0 && size_t((k + 1) / CheckpointFields) == marks->size() + 1)
+            marks->push_back(p - (d + start));
     }
-    const char *q = p;
-    while (q < stop && *q != separator)
-        ++q;
-    begin = p;
-    length = q - p;
+    const char *q = splitField(p, stop, span);
+    m_scanned += q - from;
     // A plot run goes down the lines: fetch the same field a few lines ahead now,
     // so that the big buffer's cache misses overlap with this line's work.
     const size_t ahead = size_t(line) + 8;
@@ -310,11 +696,35 @@ bool LogTable::field(qsizetype line, int fieldIndex, const char *&begin, qsizety
         const quint32 next = m_fieldCursor[ahead];
         __builtin_prefetch(d + m_lineStarts[ahead] + (next != NoCursor ? next >> 8 : 0));
     }
-    // Remember the start of the next field.
-    const qsizetype next = q - (d + start) + 1;
-    if (q < stop && fieldIndex < 0xFF && next < (qsizetype(1) << 24))
-        m_fieldCursor[size_t(line)] = (quint32(next) << 8) | quint32(fieldIndex + 1);
+    // Remember the start of the next field; on a wide line, of this one too, so
+    // that reading a cell again costs the cell.
+    if (q < stop) {
+        const qsizetype next = q - (d + start) + 1;
+        if (fieldIndex < 0xFF && next < (qsizetype(1) << 24))
+            m_fieldCursor[size_t(line)] = (quint32(next) << 8) | quint32(fieldIndex + 1);
+    }
+    m_wideCursor = {line, fieldIndex, p - (d + start)};
     return true;
+}
+
+int LogTable::lineLastField(qsizetype line, int limit) const
+{
+    const char *d = m_data.constData();
+    const char *p = d + m_lineStarts[size_t(line)];
+    const char *stop = d + contentEnd(size_t(line));
+    const char *from = p;
+    int last = -1;
+    Span span;
+    for (int k = 0; k < limit; ++k) {
+        p = splitField(p, stop, span);
+        if (span.length > 0 || !span.plain)
+            last = k;
+        if (p == stop)
+            break;
+        ++p;
+    }
+    m_scanned += p - from;
+    return last;
 }
 
 bool LogTable::isWritten(int col, int row) const
@@ -333,11 +743,10 @@ bool LogTable::rawText(int col, int row, QByteArrayView &bytes) const
     const int fieldIndex = col - m_colOffset;
     if (line < 0 || line >= m_lineLimit || fieldIndex < 0 || fieldIndex >= m_fieldLimit)
         return false;
-    const char *begin = nullptr;
-    qsizetype length = 0;
-    if (!field(line, fieldIndex, begin, length))
+    Span span;
+    if (!field(line, fieldIndex, span) || !span.plain)
         return false;
-    bytes = QByteArrayView(begin, length);
+    bytes = QByteArrayView(span.begin, span.length);
     return true;
 }
 
@@ -358,11 +767,10 @@ QString LogTable::text(int col, int row) const
     const int fieldIndex = col - m_colOffset;
     if (line < 0 || line >= m_lineLimit || fieldIndex < 0 || fieldIndex >= m_fieldLimit)
         return {};
-    const char *begin = nullptr;
-    qsizetype length = 0;
-    if (!field(line, fieldIndex, begin, length))
+    Span span;
+    if (!field(line, fieldIndex, span))
         return {};
-    return decode(begin, length);
+    return spanText(span);
 }
 
 void LogTable::setText(int col, int row, const QString &text)
@@ -457,10 +865,18 @@ int LogTable::lastDataColumn(int firstRow, int lastRow) const
     for (qsizetype line = firstLine; line < lines; ++line) {
         const int row = int(line) + m_rowOffset;
         const qint32 last = m_lastField[size_t(line)];
-        if (last >= m_fieldLimit)
-            exactRows.insert(row);
-        else if (last >= 0 && !(anyWritten && exactRows.contains(row)))
+        if (anyWritten && exactRows.contains(row))
+            continue;
+        if (last >= m_fieldLimit) {
+            // Data in dropped columns: the line is walked once up to the limit.
+            if (best < m_cols) {
+                const int kept = lineLastField(line, m_fieldLimit);
+                if (kept >= 0)
+                    best = std::max(best, kept + m_colOffset);
+            }
+        } else if (last >= 0) {
             best = std::max(best, int(last) + m_colOffset);
+        }
     }
     for (const int row : std::as_const(exactRows))
         best = std::max(best, rowLastDataColumn(row));

@@ -19,22 +19,41 @@
 // and field 1 of each line is column 0; without them the file starts at row 1 or
 // column 1 and the header stays empty.
 //
-// Lines end in LF, with or without a CR before it; a missing final line end is
-// accepted. There is no quoting: a field is the text between two separators.
-// Text is UTF-8 when the whole file is valid UTF-8, else Latin-1.
+// Lines end in CR LF, LF or a lone CR; a missing final line end is accepted. A
+// double quote at the start of a field opens a quoted field, which may hold
+// separators, line ends and doubled quotes (one quote each); the quotes are no part
+// of the cell. A quote elsewhere is an ordinary character. A quoted field that the
+// file never closes ends at the end of its own line. Text is UTF-8 when the whole
+// file is valid UTF-8, else Latin-1; UTF-16 with a byte order mark is converted
+// once at load. At most MaxColumns columns are held; fields beyond are not.
+//
+// Every step is linear in the file's size: reading the cells of a line from left
+// to right walks the line once, whatever its field count. bytesScanned() counts
+// the bytes walked, so that this can be checked.
 class LogTable
 {
 public:
     enum Flag { HeaderRow = 1, HeaderColumn = 2 };
+    static constexpr int MaxColumns = 16384;
+
+    // What a successful load has to say besides its cells.
+    struct LoadNotes
+    {
+        qsizetype unclosedQuoteLine = 0; // file line (from 1) of a quoted field never closed; 0: none
+        bool changedWhileRead = false;   // the file shrank while it was read: what was read is kept
+        int fileColumns = 0;             // the last column holding data in the file, held or not
+    };
 
     // Replaces the whole content with the file's. Throws RuntimeError 53 (no such
-    // file), 70 (no permission), 75 (cannot be read: a folder, a read error) or 7
-    // (too big to hold). Returns false, leaving the table empty, for a file that is
-    // not text (NUL bytes among its first 4 KiB) or holds no line below the header.
-    // NUL padding at the end, as a logger leaves it after a power cut, is dropped.
-    bool load(const QString &path, char separator = ',', int flags = HeaderRow | HeaderColumn);
+    // file), 70 (no permission), 75 (cannot be read), 31003 (not a regular file:
+    // refused before it is opened for reading, so a pipe cannot block), 31001 (no
+    // text at all), 31002 (NUL bytes among the first 4 KiB) or 7 (too big to hold);
+    // the table is then empty. A header line alone loads, with no rows. NUL
+    // padding at the end, as a logger leaves it after a power cut, is dropped.
+    void load(const QString &path, char separator = ',', int flags = HeaderRow | HeaderColumn);
     // The same for bytes already in memory.
-    bool loadBytes(QByteArray bytes, char separator = ',', int flags = HeaderRow | HeaderColumn);
+    void loadBytes(QByteArray bytes, char separator = ',', int flags = HeaderRow | HeaderColumn);
+    const LoadNotes &loadNotes() const { return m_notes; }
 
     int rowCount() const { return m_rows; }
     int colCount() const { return m_cols; }
@@ -45,9 +64,10 @@ public:
 
     // Empty outside the table.
     QString text(int col, int row) const;
-    // The cell's bytes as the file holds them, without a copy: only for a file of
-    // plain ASCII and a cell the program has not written or cleared; false
-    // otherwise (read text() then). Valid until the table changes.
+    // The cell's bytes as the file holds them, without a copy and without its
+    // quotes: only for a file of plain ASCII, a cell the program has not written or
+    // cleared and a quoted cell without doubled quotes; false otherwise (read
+    // text() then). Valid until the table changes.
     bool rawText(int col, int row, QByteArrayView &bytes) const;
     // Throws RuntimeError 9 outside the table.
     void setText(int col, int row, const QString &text);
@@ -62,6 +82,8 @@ public:
 
     bool isUtf8() const { return m_utf8; }
     qsizetype byteSize() const { return m_data.size(); }
+    // Bytes walked by the load and by every cell read since the last load.
+    qint64 bytesScanned() const { return m_scanned; }
 
 private:
     struct Rect
@@ -70,31 +92,86 @@ private:
         bool contains(int col, int row) const { return col >= col1 && col <= col2 && row >= row1 && row <= row2; }
     };
 
+    // Where a field's text lies: `plain` when it is the bytes begin..begin+length
+    // as they are; otherwise a quoted field with doubled quotes or text after its
+    // closing quote, whose text unquoted() builds.
+    struct Span
+    {
+        const char *begin = nullptr;
+        qsizetype length = 0;
+        bool plain = true;
+        const char *fieldBegin = nullptr; // the field as the file holds it, quotes included
+        const char *fieldEnd = nullptr;
+    };
+    // The indexer's state between two runs over the buffer, so that appended bytes
+    // could be indexed from where the last run stopped.
+    struct ScanState
+    {
+        qsizetype pos = 0;          // next byte to look at
+        qsizetype lineStart = 0;
+        qsizetype fieldStart = 0;
+        qsizetype separators = 0;   // separators of the current line outside quotes
+        bool inQuote = false;
+        qsizetype openQuote = -1;   // where the open quoted field started
+        size_t openQuoteLine = 0;   // its line
+        qsizetype openQuoteLineStart = 0;
+        qsizetype maxSeparators = 0;
+        qint32 maxLastField = -1;
+    };
+
     void clearContent();
-    bool index(char separator);
+    void index();
+    bool scanPlain(ScanState &s);
+    void scanQuoted(ScanState &s);
+    void scanQuotedBytes(ScanState &s, qsizetype to);
+    qint32 lastFieldBefore(qsizetype lineStart, qsizetype contentEnd, qsizetype separators) const;
+    void endLine(ScanState &s, qsizetype next, qint32 lastField);
     QString decode(const char *begin, qsizetype length) const;
-    // The bytes of a field of a line; false when the line has no such field.
-    bool field(qsizetype line, int fieldIndex, const char *&begin, qsizetype &length) const;
+    QString spanText(const Span &span) const;
+    qsizetype contentEnd(size_t line) const;
+    // Splits the field that starts at p; returns where it ends (its separator or stop).
+    const char *splitField(const char *p, const char *stop, Span &span) const;
+    // The field of a line; false when the line has no such field.
+    bool field(qsizetype line, int fieldIndex, Span &span) const;
+    // The line's last non-empty field below `limit`, -1 if none: one pass over the line.
+    int lineLastField(qsizetype line, int limit) const;
     int rowLastDataColumn(int row) const;
     bool isWritten(int col, int row) const;
     static quint64 key(int col, int row) { return (quint64(quint32(row)) << 32) | quint32(col); }
 
     QByteArray m_data;
-    std::vector<qsizetype> m_lineStarts;   // one per line, then the end sentinel
+    std::vector<qsizetype> m_lineStarts;   // one per line, then the end sentinel (size + 1 after an unended line)
     std::vector<qint32> m_lastField;       // per line: index of its last non-empty field, -1 if none
     char m_separator = ',';
     bool m_utf8 = true;
     bool m_ascii = true;
+    bool m_quoted = false;                  // the buffer holds a quote character
+    qsizetype m_unclosedQuote = -1;         // the quote that opens a field never closed
     int m_rowOffset = 0;                    // grid row of line 0
     int m_colOffset = 0;                    // grid column of field 0
     int m_rows = 0;
     int m_cols = 0;
     qsizetype m_lineLimit = 0;              // lines from here on read as empty (dropped rows)
     int m_fieldLimit = 0;                   // fields from here on read as empty (dropped columns)
+    LoadNotes m_notes;
+    mutable qint64 m_scanned = 0;
     // Per line, where its last-read field starts: (offset << 8) | field index, so
     // that reading the next column of a line scans one field, not the whole line.
     static constexpr quint32 NoCursor = 0xFFFFFFFF;
     mutable std::vector<quint32> m_fieldCursor;
+    // Where the last-read field of one line starts, at any field and offset: a
+    // wide line read left to right, or a cell read again.
+    struct WideCursor
+    {
+        qsizetype line = -1;
+        qsizetype field = 0;
+        qsizetype offset = 0;
+    };
+    mutable WideCursor m_wideCursor;
+    // Of the wide lines read lately, the start of every CheckpointFields-th field.
+    static constexpr int CheckpointFields = 256;
+    static constexpr qsizetype MaxCheckpointLines = 64;
+    mutable QHash<qsizetype, std::vector<qsizetype>> m_checkpoints;
     QHash<quint64, QString> m_written;
     std::vector<quint8> m_rowWritten;       // per row: may hold a written cell
     QList<Rect> m_cleared;

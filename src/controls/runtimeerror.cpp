@@ -35,6 +35,9 @@ QString RuntimeError::standardDescription(int number)
     case PathNotFound: return u"Path not found"_s;
     case InvalidPropertyValue: return u"Invalid property value"_s;
     case PrinterError: return u"Printer error"_s;
+    case EmptyFile: return u"The file is empty."_s;
+    case NotTextFile: return u"The file is not a text log: it holds NUL bytes near the start."_s;
+    case NotRegularFile: return u"The file is not a regular file (a folder, a device or a pipe)."_s;
     case CancelSelected: return u"Cancel was selected."_s;
     default: return QString();
     }

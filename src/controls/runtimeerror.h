@@ -29,6 +29,10 @@ public:
         PathNotFound = 76,
         InvalidPropertyValue = 380,
         PrinterError = 482,
+        // The log loader's refusals, each with a reason a user can act on.
+        EmptyFile = 31001,
+        NotTextFile = 31002,
+        NotRegularFile = 31003,
         CancelSelected = 32755,
     };
 

@@ -261,13 +261,18 @@ void DataFileWindow::prepareLoadedGrid()
     grid.setBlockSelectionOptions(BlockSelection::WholeColumns | BlockSelection::Blocks);
     ui().setPointer(Pointer::Default);
 
+    // A last row cut short by a power cut goes: it lacks a cell up to the last
+    // column holding data anywhere, not merely the separators a logger may end
+    // its lines with. A header alone keeps its headings.
     const int lastRow = grid.rowCount();
-    const int lastCol = grid.colCount();
-    for (int col = 0; col <= lastCol; ++col) {
-        grid.setActiveCell(col, lastRow);
-        if (grid.activeText().isEmpty()) {
-            grid.setRowCount(grid.rowCount() - 1);
-            break;
+    if (lastRow > 0) {
+        const int lastCol = grid.lastDataColumn();
+        for (int col = 0; col <= lastCol; ++col) {
+            grid.setActiveCell(col, lastRow);
+            if (grid.activeText().isEmpty()) {
+                grid.setRowCount(grid.rowCount() - 1);
+                break;
+            }
         }
     }
 
@@ -276,7 +281,23 @@ void DataFileWindow::prepareLoadedGrid()
     grid.setSheetProtected(true);
     grid.setMultipleBlocks(true);
     ui().setPointer(Pointer::Default);
-    setStatusPanelText(u"Current File is "_s + shared().currentFileName);
+    setStatusPanelText(u"Current File is "_s + shared().currentFileName + loadRemarks());
+}
+
+// What the user should know about a file that loaded: each remark in brackets.
+QString DataFileWindow::loadRemarks() const
+{
+    const LogTable::LoadNotes &notes = m_dataGrid->loadNotes();
+    QString remarks;
+    if (notes.changedWhileRead)
+        remarks += u" (the file changed while it was read)"_s;
+    if (notes.unclosedQuoteLine > 0)
+        remarks += u" (a quoted field at line %1 has no closing quote)"_s.arg(notes.unclosedQuoteLine);
+    if (notes.fileColumns > LogTable::MaxColumns)
+        remarks += u" (only the first %1 of %2 columns are shown)"_s.arg(LogTable::MaxColumns).arg(notes.fileColumns);
+    if (m_dataGrid->rowCount() == 0)
+        remarks += u" (no rows yet)"_s;
+    return remarks;
 }
 
 void DataFileWindow::plotSelection()

@@ -70,6 +70,7 @@ private:
     void layoutBars();
     void layoutControls();
     void prepareLoadedGrid();
+    QString loadRemarks() const;
     void setRunning(bool running);
 
     QWidget *m_client = nullptr;

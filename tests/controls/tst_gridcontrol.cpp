@@ -263,7 +263,8 @@ private slots:
         QTest::addColumn<int>("error");
         QTest::newRow("as the viewer loads") << QString() << u","_s << u"\r\n"_s << 3 << 0;
         QTest::newRow("LF rows") << QString() << u","_s << u"\n"_s << 3 << 0;
-        QTest::newRow("quoting") << u"\""_s << u","_s << u"\r\n"_s << 3 << 5;
+        QTest::newRow("double quote") << u"\""_s << u","_s << u"\r\n"_s << 3 << 0;
+        QTest::newRow("single quote") << u"'"_s << u","_s << u"\r\n"_s << 3 << 5;
         QTest::newRow("two-character column delimiter") << QString() << u",,"_s << u"\r\n"_s << 3 << 5;
         QTest::newRow("CR rows") << QString() << u","_s << u"\r"_s << 3 << 5;
         QTest::newRow("unknown flag") << QString() << u","_s << u"\r\n"_s << 4 << 5;

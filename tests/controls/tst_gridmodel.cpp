@@ -24,7 +24,12 @@ bool loadInto(GridModel &model, const QTemporaryDir &dir, const QByteArray &byte
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         return false;
     file.close();
-    return model.load(path, ',', LogTable::HeaderRow | LogTable::HeaderColumn);
+    try {
+        model.load(path, ',', LogTable::HeaderRow | LogTable::HeaderColumn);
+    } catch (const RuntimeError &) {
+        return false;
+    }
+    return true;
 }
 } // namespace
 

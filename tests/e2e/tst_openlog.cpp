@@ -94,7 +94,8 @@ private slots:
         WidgetDriver::answerMessageBox(QMessageBox::Ok, [&](QMessageBox *box) { reportText = box->text(); });
         frmHistory().toolbarButton(1)->trigger();
 
-        QCOMPARE(reportText, u"Error 0 =  in function getHistFile occurred.\r\nPlease contact Halvard with this error."_s);
+        QCOMPARE(reportText, u"Error 31002 = The file is not a text log: it holds NUL bytes near the start. in function "
+                              "getHistFile occurred.\r\nPlease contact Halvard with this error."_s);
         QCOMPARE(shared().currentFileName, QString());
         QCOMPARE(frmHistory().statusPanelText(), QString());
     }

@@ -7,6 +7,8 @@
 
 #include "controls/blockselection.h"
 #include "controls/gridcontrol.h"
+#include "controls/gridmodel.h"
+#include "controls/logtable.h"
 #include "logview/datafilewindow.h"
 #include "shell/sharedstate.h"
 
@@ -18,6 +20,8 @@
 #include <QTest>
 
 #include <optional>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -162,6 +166,16 @@ private slots:
         QTest::newRow("empty line at the end") << head + "\r\n" << 2 << u"1/2/2024"_s;
         QTest::newRow("only one row goes") << head + "1/3/2024,1:00:02 AM,,6\r\n1/4/2024,,7,8\r\n" << 3
                                            << u"1/3/2024"_s;
+        // A logger that ends its lines in separators: the last complete sample stays.
+        const QByteArray trailing("Date,Time,A,B,,\r\n1/1/2024,1:00:00 AM,1,2,,\r\n1/2/2024,1:00:01 AM,3,4,,\r\n");
+        QTest::newRow("separators at the end: complete") << trailing + "1/3/2024,1:00:02 AM,5,6,,\r\n" << 3
+                                                         << u"1/3/2024"_s;
+        QTest::newRow("separators at the end: cut short") << trailing + "1/3/2024,1:00:02 AM,5" << 2
+                                                          << u"1/2/2024"_s;
+        QTest::newRow("separators at the end: last value empty") << trailing + "1/3/2024,1:00:02 AM,5,,,\r\n" << 2
+                                                                 << u"1/2/2024"_s;
+        QTest::newRow("a wider row above") << head + "1/3/2024,1:00:02 AM,5,6,,,\r\n1/4/2024,1:00:03 AM,7,8\r\n"
+                                           << 4 << u"1/4/2024"_s;
     }
 
     void incompleteLastRowIsDropped()
@@ -196,16 +210,71 @@ private slots:
         QTEST(grid().colCount(), "cols");
     }
 
+    // A file that loads with something to say: the status text says it. The whole
+    // open (index, last data column twice, last row) walks the file a few times at
+    // most, whatever its shape.
+    void loadRemarks_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("cols");
+        QTest::addColumn<QString>("remarks");
+        QByteArray wide = "Date,Time";
+        QByteArray wideRow = "1/2/2024,1:00:00 AM";
+        for (int c = 0; c < 20000; ++c) {
+            wide += ",V" + QByteArray::number(c);
+            wideRow += ",7";
+        }
+        QTest::newRow("plain") << GoodLog << QString() << 3 << 4 << QString();
+        QTest::newRow("header only") << QByteArray("Date,Time,Flow\r\n") << QString() << 0 << 2 << u" (no rows yet)"_s;
+        QTest::newRow("quote never closed")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00:00 AM,1\r\n1/2/2024,\"1:00:01 AM,2\r\n1/2/2024,1:00:02 AM,3\r\n")
+            << QString() << 3 << 2 << u" (a quoted field at line 3 has no closing quote)"_s;
+        QTest::newRow("more columns than shown")
+            << wide + "\r\n" + wideRow + "\r\n" + wideRow + "\r\n" << QString() << 2 << LogTable::MaxColumns
+            << u" (only the first 16384 of 20001 columns are shown)"_s;
+        QTest::newRow("one line of many fields, CR only")
+            << "Date,Time\r" + wideRow + "\r" << QString() << 1 << LogTable::MaxColumns
+            << u" (only the first 16384 of 20001 columns are shown)"_s;
+        // A kernel file reports a page and holds a line, as a file cut short while read.
+        QTest::newRow("shrank while read") << QByteArray() << u"/sys/devices/system/cpu/online"_s << 0 << 0
+                                           << u" (the file changed while it was read) (no rows yet)"_s;
+    }
+
+    void loadRemarks()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QString, path);
+        QFETCH(int, rows);
+        QFETCH(int, cols);
+        QFETCH(QString, remarks);
+        if (path.isEmpty())
+            path = logFile(log);
+        else if (!QFile::exists(path))
+            QSKIP("no such kernel file here");
+        open(path);
+        QVERIFY2(TestEnv::ui().messages.isEmpty(), qPrintable(TestEnv::ui().texts().join(u'|')));
+        QCOMPARE(grid().rowCount(), rows);
+        QCOMPARE(grid().colCount(), cols);
+        QCOMPARE(window().statusPanelText(), u"Current File is "_s + path + remarks);
+        const LogTable &table = grid().model()->table();
+        QVERIFY2(table.bytesScanned() <= 6 * table.byteSize(),
+                 qPrintable(u"%1 bytes scanned of %2"_s.arg(table.bytesScanned()).arg(table.byteSize())));
+    }
+
     void failuresReportAndReset_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
-        const QString noError = reportText(0, QString());
-        QTest::newRow("binary file") << u"binary"_s << noError;
-        QTest::newRow("empty file") << u"empty"_s << noError;
-        QTest::newRow("header only") << u"header"_s << noError;
+        const QString notRegular = reportText(31003, u"The file is not a regular file (a folder, a device or a pipe)."_s);
+        QTest::newRow("binary file") << u"binary"_s
+                                     << reportText(31002, u"The file is not a text log: it holds NUL bytes near the start."_s);
+        QTest::newRow("empty file") << u"empty"_s << reportText(31001, u"The file is empty."_s);
         QTest::newRow("missing file") << u"missing"_s << reportText(53, u"File not found"_s);
-        QTest::newRow("a folder") << u"folder"_s << reportText(75, u"Path/File access error"_s);
+        QTest::newRow("a folder") << u"folder"_s << notRegular;
+        QTest::newRow("a pipe") << u"fifo"_s << notRegular;
+        QTest::newRow("an endless device") << u"device"_s << notRegular;
         QTest::newRow("unreadable file") << u"unreadable"_s << reportText(70, u"Permission denied"_s);
     }
 
@@ -225,8 +294,11 @@ private slots:
             path = logFile(QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) + QByteArray(2000, '\x11'), u"picture.csv"_s);
         } else if (kind == u"empty"_s) {
             path = logFile(QByteArray(), u"empty.csv"_s);
-        } else if (kind == u"header"_s) {
-            path = logFile("Date,Time,Flow\r\n", u"header.csv"_s);
+        } else if (kind == u"fifo"_s) {
+            path = m_dir->filePath(u"pipe.csv"_s);
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == u"device"_s) {
+            path = u"/dev/zero"_s;
         } else if (kind == u"missing"_s) {
             path = m_dir->filePath(u"gone.csv"_s);
         } else if (kind == u"folder"_s) {
