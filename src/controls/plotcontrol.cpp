@@ -1,6 +1,7 @@
 #include "plotcontrol.h"
 
 #include "plotcontrol_p.h"
+#include "tracepainter.h"
 #include "datetimeformat.h"
 
 #include "commondialog.h"
@@ -114,23 +115,12 @@ protected:
         m_points.clear();
         d->data->trace(m_channel, range.lower, range.upper, columns, m_points);
         m_pixels.clear();
-        painter->setPen(pen());
-        painter->setBrush(Qt::NoBrush);
-        auto flush = [&] {
-            if (m_pixels.size() == 1)
-                painter->drawPoint(m_pixels.front());
-            else if (m_pixels.size() > 1)
-                painter->drawPolyline(m_pixels.data(), int(m_pixels.size()));
-            m_pixels.clear();
-        };
+        m_pixels.reserve(m_points.size());
         for (const QPointF &p : m_points) {
-            if (std::isnan(p.y())) {
-                flush();
-                continue;
-            }
-            m_pixels.emplace_back(key->coordToPixel(p.x()), value->coordToPixel(p.y()));
+            m_pixels.emplace_back(key->coordToPixel(p.x()),
+                                  std::isnan(p.y()) ? p.y() : value->coordToPixel(p.y()));
         }
-        flush();
+        paintTrace(*painter, m_pixels, pen().color(), pen().width());
     }
 
     void drawLegendIcon(QCPPainter *painter, const QRectF &rect) const override

@@ -119,18 +119,21 @@ void TrendData::valuesChanged(int channel, qsizetype from)
 void TrendData::appendPoint(int channel, double time, double value)
 {
     Channel &c = m_channels[size_t(channel)];
+    qsizetype at = -1;
     if (m_ordered && c.cursor < rowCount()) {
         const auto begin = m_time.begin() + c.cursor;
-        const qsizetype at = qsizetype(std::lower_bound(begin, m_time.end(), time) - m_time.begin());
-        if (at < rowCount() && m_time[size_t(at)] == time && isAbsent(c.values[size_t(at)])) {
-            setValue(channel, at, value);
-            c.cursor = at + 1;
-            return;
-        }
+        const qsizetype found = qsizetype(std::lower_bound(begin, m_time.end(), time) - m_time.begin());
+        if (found < rowCount() && m_time[size_t(found)] == time && isAbsent(c.values[size_t(found)]))
+            at = found;
     }
-    const qsizetype at = appendRow(time);
+    if (at < 0)
+        at = appendRow(time);
     setValue(channel, at, value);
     c.cursor = at + 1;
+    // Each block is summarised as it fills, so that the first drawing finds the
+    // summaries ready.
+    if (m_ordered && (at + 1) % BaseBlock == 0)
+        summarize(c, at + 1);
 }
 
 // ---- summaries -------------------------------------------------------------------

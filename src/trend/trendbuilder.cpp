@@ -18,6 +18,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <functional>
@@ -83,6 +84,15 @@ public:
     }
 
 private:
+    // A number in the logger's form whose magnitude no real can hold.
+    static bool overflows(QStringView text)
+    {
+        const QByteArray ascii = text.trimmed().toLatin1();
+        double value = 0;
+        const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+        return error == std::errc::result_out_of_range && end == ascii.data() + ascii.size();
+    }
+
     double missingOr(const LogValueParser &parser, int col, int row)
     {
         const QStringView t = text(col, row);
@@ -91,7 +101,7 @@ private:
         try {
             return parser.number(t);
         } catch (const RuntimeError &) {
-            throw BadCell{row, col, t.toString(), u"is not a number."_s};
+            throw BadCell{row, col, t.toString(), overflows(t) ? u"is too large to plot."_s : u"is not a number."_s};
         }
     }
 
@@ -224,8 +234,10 @@ void fillTimeColumn(TrendData &data, const std::vector<RunBlock> &blocks, int ro
 QString badCellText(const GridControl &grid, const BadCell &bad)
 {
     // Grid row 0 is the file's header line, line 1.
-    return u"Line %1, column \"%2\": \"%3\" %4"_s.arg(qint64(bad.row) + 1)
-        .arg(grid.cellText(bad.col, 0), bad.text, bad.what);
+    // A text too long for a message box is cut short.
+    constexpr qsizetype Longest = 40;
+    const QString text = bad.text.size() > Longest ? bad.text.left(Longest) + u"..."_s : bad.text;
+    return u"Line %1, column \"%2\": \"%3\" %4"_s.arg(qint64(bad.row) + 1).arg(grid.cellText(bad.col, 0), text, bad.what);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "support/testregistry.h"
 
+#include "controls/tracepainter.h"
 #include "controls/trenddata.h"
 
 #include <QImage>
@@ -35,13 +36,23 @@ TrendData noisyData(int samples, double missingShare, bool longGap, unsigned see
     return data;
 }
 
-// Draws a polyline of data points (NaN y breaks it) into an image.
-QImage draw(const std::vector<QPointF> &points, double x0, double x1, double y0, double y1, int width)
+// Draws data points (a NaN y breaks the line) into an image: every point as Qt
+// strokes it with the plot's round pen, or as the plot draws its traces.
+QImage draw(const std::vector<QPointF> &points, double x0, double x1, double y0, double y1, int width, bool asThePlot)
 {
     QImage image(400, 200, QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter painter(&image);
-    painter.setPen(QPen(Qt::white, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin)); // as the plot's traces
+    std::vector<QPointF> pixels;
+    for (const QPointF &p : points) {
+        pixels.emplace_back((p.x() - x0) / (x1 - x0) * image.width(),
+                            std::isnan(p.y()) ? p.y() : (y1 - p.y()) / (y1 - y0) * image.height());
+    }
+    if (asThePlot) {
+        paintTrace(painter, pixels, Qt::white, width);
+        return image;
+    }
+    painter.setPen(QPen(Qt::white, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     std::vector<QPointF> run;
     auto flush = [&] {
         if (run.size() == 1)
@@ -50,12 +61,11 @@ QImage draw(const std::vector<QPointF> &points, double x0, double x1, double y0,
             painter.drawPolyline(run.data(), int(run.size()));
         run.clear();
     };
-    for (const QPointF &p : points) {
-        if (std::isnan(p.y())) {
+    for (const QPointF &p : pixels) {
+        if (std::isnan(p.y()))
             flush();
-            continue;
-        }
-        run.emplace_back((p.x() - x0) / (x1 - x0) * image.width(), (y1 - p.y()) / (y1 - y0) * image.height());
+        else
+            run.push_back(p);
     }
     flush();
     return image;
@@ -129,8 +139,8 @@ private slots:
         data.trace(0, x0, x1, 400, reduced);
         QVERIFY2(reduced.size() <= 400 * 6 + 8, qPrintable(QString::number(reduced.size())));
 
-        const QImage expected = draw(every, x0, x1, all.min, all.max, width);
-        const QImage actual = draw(reduced, x0, x1, all.min, all.max, width);
+        const QImage expected = draw(every, x0, x1, all.min, all.max, width, false);
+        const QImage actual = draw(reduced, x0, x1, all.min, all.max, width, true);
         // The rasteriser may put a line's end in the column beside the point's own,
         // so each column is held against its neighbours too: at most one pixel off.
         for (const auto &[one, other, name] : {std::tuple{&expected, &actual, "every point"},
