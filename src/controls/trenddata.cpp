@@ -61,6 +61,21 @@ qsizetype TrendData::appendRow(double time, int gridRow)
     return rowCount() - 1;
 }
 
+qsizetype TrendData::appendRows(qsizetype count)
+{
+    const qsizetype first = rowCount();
+    m_time.resize(size_t(first + count), 0);
+    m_gridRow.resize(size_t(first + count), -1);
+    for (Channel &c : m_channels)
+        c.values.resize(size_t(first + count), Absent);
+    return first;
+}
+
+void TrendData::rowsChanged()
+{
+    m_ordered = std::is_sorted(m_time.begin(), m_time.end());
+}
+
 void TrendData::sortByTime()
 {
     if (m_ordered)

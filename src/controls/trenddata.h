@@ -57,6 +57,16 @@ public:
     void reserve(qsizetype rows);
     // A new row at `time` (finite), Absent in every channel. Returns its index.
     qsizetype appendRow(double time, int gridRow = -1);
+    // `count` new rows at once, to be given their times with setRow() (which may
+    // run on several threads, each on its own rows) and then rowsChanged().
+    // Returns the first one's index.
+    qsizetype appendRows(qsizetype count);
+    void setRow(qsizetype index, double time, int gridRow)
+    {
+        m_time[size_t(index)] = time;
+        m_gridRow[size_t(index)] = gridRow;
+    }
+    void rowsChanged();
     double time(qsizetype index) const { return m_time[size_t(index)]; }
     int gridRow(qsizetype index) const { return m_gridRow[size_t(index)]; }
     bool inTimeOrder() const { return m_ordered; }

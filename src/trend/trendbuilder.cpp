@@ -18,12 +18,15 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <functional>
 #include <memory>
 #include <new>
+#include <thread>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -110,20 +113,91 @@ private:
     const GridControl &m_grid;
 };
 
-// The X value of a grid row.
-double rowTime(CellReader &cells, const LogValueParser &parser, int row)
+// The X value of a grid row. Rows of one day share their date text, so the last
+// date read is kept.
+class RowTimes
 {
-    double date = 0;
-    try {
-        date = parser.date(cells.text(0, row));
-    } catch (const RuntimeError &) {
-        throw BadCell{row, 0, cells.text(0, row).toString(), u"is not a date."_s};
+public:
+    RowTimes(const GridControl &grid, const LogValueParser &parser) : m_cells(grid), m_parser(parser) {}
+
+    double at(int row)
+    {
+        const QStringView dateText = m_cells.text(0, row);
+        if (dateText != m_lastDateText) {
+            try {
+                m_lastDate = m_parser.date(dateText);
+            } catch (const RuntimeError &) {
+                throw BadCell{row, 0, dateText.toString(), u"is not a date."_s};
+            }
+            m_lastDateText = dateText.toString();
+        }
+        const QStringView timeText = m_cells.text(1, row);
+        try {
+            return m_lastDate + m_parser.time(timeText);
+        } catch (const RuntimeError &) {
+            throw BadCell{row, 1, timeText.toString(), u"is not a time."_s};
+        }
     }
-    try {
-        return date + parser.time(cells.text(1, row));
-    } catch (const RuntimeError &) {
-        throw BadCell{row, 1, cells.text(1, row).toString(), u"is not a time."_s};
+
+private:
+    CellReader m_cells;
+    const LogValueParser &m_parser;
+    QString m_lastDateText = u"\n"_s; // no date text holds a line end
+    double m_lastDate = 0;
+};
+
+// Half of a long stretch of rows, read on a thread of its own while the interface
+// thread reads the other half with its yields. The table is only read; each half
+// touches its own rows.
+class RowsOnTheSide
+{
+public:
+    // Runs `work(stop)` on the thread; `stop` asks it to end early.
+    void start(std::function<void(const std::atomic<bool> &stop)> work)
+    {
+        m_thread = std::thread([this, work = std::move(work)] {
+            try {
+                work(m_stop);
+            } catch (...) {
+                m_error = std::current_exception();
+            }
+            m_done = true;
+        });
     }
+    bool running() const { return m_thread.joinable(); }
+    bool done() const { return m_done; }
+    // Waits for the thread, then rethrows what it threw.
+    void finish()
+    {
+        m_thread.join();
+        if (m_error)
+            std::rethrow_exception(m_error);
+    }
+    ~RowsOnTheSide()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_done{false};
+    std::exception_ptr m_error;
+};
+
+// Blocks of at least this many rows are read in two halves at once.
+constexpr int SplitRows = 20000;
+
+// Waits for the other half, letting the interface work meanwhile.
+void awaitOtherHalf(RowsOnTheSide &side, const std::function<void()> &yieldToUser)
+{
+    while (!side.done()) {
+        yieldToUser();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    side.finish();
 }
 
 void showTrendWindow(TrendWindow &trend)
@@ -200,7 +274,7 @@ struct RowIndex
 
 // The time column of the run: every row that some block selects, in grid order,
 // with its time.
-void fillTimeColumn(TrendData &data, const std::vector<RunBlock> &blocks, int rows, CellReader &cells,
+void fillTimeColumn(TrendData &data, const std::vector<RunBlock> &blocks, int rows, const GridControl &grid,
                     const LogValueParser &parser, RowIndex &index, const std::function<void()> &yieldToUser)
 {
     std::vector<bool> wanted(size_t(rows) + 1, false);
@@ -215,19 +289,43 @@ void fillTimeColumn(TrendData &data, const std::vector<RunBlock> &blocks, int ro
     const qsizetype count = std::count(wanted.begin(), wanted.end(), true);
     data.reserve(count);
     index.offset = lowest;
-    if (count != qsizetype(highest) - lowest + 1)
-        index.table.assign(size_t(rows) + 1, -1);
+    RowTimes times(grid, parser);
+    if (count == qsizetype(highest) - lowest + 1) {
+        // No holes: the second half of the rows is read on the side.
+        const qsizetype first = data.appendRows(count);
+        const int middle = count >= SplitRows ? lowest + int(count / 2) : highest + 1;
+        RowsOnTheSide side;
+        if (middle <= highest) {
+            side.start([&, middle](const std::atomic<bool> &stop) {
+                const LogValueParser ownParser;
+                RowTimes ownTimes(grid, ownParser);
+                for (int r = middle; r <= highest; ++r) {
+                    if ((r & 1023) == 0 && stop)
+                        return;
+                    data.setRow(first + r - lowest, ownTimes.at(r), r);
+                }
+            });
+        }
+        for (int r = lowest; r < middle; ++r) {
+            // The values that follow yield once per point; their times, read
+            // first, only now and then, well within what keeps the interface alive.
+            if (((r - lowest + 1) & 1023) == 0)
+                yieldToUser();
+            data.setRow(first + r - lowest, times.at(r), r);
+        }
+        if (side.running())
+            awaitOtherHalf(side, yieldToUser);
+        data.rowsChanged();
+        return;
+    }
+    index.table.assign(size_t(rows) + 1, -1);
     qsizetype done = 0;
     for (int r = 0; r <= rows; ++r) {
         if (!wanted[size_t(r)])
             continue;
-        // The values that follow yield once per point; their times, read first,
-        // only now and then, well within what keeps the interface alive.
         if ((++done & 1023) == 0)
             yieldToUser();
-        const qsizetype at = data.appendRow(rowTime(cells, parser, r), r);
-        if (!index.table.empty())
-            index.table[size_t(r)] = qint32(at);
+        index.table[size_t(r)] = qint32(data.appendRow(times.at(r), r));
     }
 }
 
@@ -305,7 +403,7 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
         data = std::make_shared<TrendData>();
         data->setSourcePath(shared().currentFileName);
         RowIndex indexOfRow;
-        fillTimeColumn(*data, blocks, gridRows, cells, parser, indexOfRow, yieldToUser);
+        fillTimeColumn(*data, blocks, gridRows, grid, parser, indexOfRow, yieldToUser);
 
         int channel = 0;
         qint64 points = 0;
@@ -330,10 +428,28 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
                     throw RunStopped{true};
                 data->addChannel(grid.cellText(col, 0));
                 double *values = data->values(channel);
-                for (int row = block.firstRow; row <= block.lastRow; ++row) {
+                // A long block's second half is read on the side; each row read here
+                // then stands for two in the progress.
+                const qint64 blockRows = qint64(block.lastRow) - block.firstRow + 1;
+                const bool split = blockRows >= SplitRows && indexOfRow.table.empty();
+                const int middle = split ? block.firstRow + int(blockRows / 2) : block.lastRow + 1;
+                const qint64 pointsBefore = points;
+                RowsOnTheSide side;
+                if (split) {
+                    side.start([&, col, middle, values](const std::atomic<bool> &stop) {
+                        const LogValueParser ownParser;
+                        CellReader ownCells(grid);
+                        for (int row = middle; row <= block.lastRow; ++row) {
+                            if ((row & 1023) == 0 && stop)
+                                return;
+                            values[indexOfRow(row)] = ownCells.value(ownParser, col, row);
+                        }
+                    });
+                }
+                for (int row = block.firstRow; row < middle; ++row) {
                     yieldToUser();
                     const int percent = plotProgressPercent(points, columns, rowSpan);
-                    ++points;
+                    points += split ? 2 : 1;
                     if (percent != shownPercent) {
                         progress.plotRunProgress(percent);
                         shownPercent = percent;
@@ -344,6 +460,9 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
                     if ((row & 0xFFFF) == 0)
                         data->summarize(channel, indexOfRow(row));
                 }
+                if (split)
+                    awaitOtherHalf(side, yieldToUser);
+                points = pointsBefore + blockRows;
                 data->summarize(channel);
                 ++channel;
             }

@@ -16,6 +16,7 @@
 #include "trend/trendwindow.h"
 
 #include <QDate>
+#include <QTime>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
@@ -117,6 +118,50 @@ private slots:
         // The fit takes in 5 to 8 only.
         QCOMPARE(plot().YAxis(0).Min(), 5.0);
         QCOMPARE(frmHistoryPlot().historyYspan, 3.0);
+    }
+
+    void aLongBlockReadsBothHalvesAndNamesTheFirstBadCell_data()
+    {
+        QTest::addColumn<QList<int>>("badRows");
+        QTest::addColumn<int>("line"); // 0: the run completes
+        QTest::newRow("all good") << QList<int>{} << 0;
+        QTest::newRow("bad in the first half") << QList<int>{100} << 101;
+        QTest::newRow("bad in the second half") << QList<int>{39000} << 39001;
+        QTest::newRow("bad in both: the earlier") << QList<int>{30000, 5000} << 5001;
+    }
+
+    void aLongBlockReadsBothHalvesAndNamesTheFirstBadCell()
+    {
+        QFETCH(QList<int>, badRows);
+        QFETCH(int, line);
+        // Long enough to be read in two halves at once; every 50th cell empty.
+        constexpr int Rows = 40001;
+        QByteArray log = "Date,Time,A\r\n";
+        for (int r = 1; r <= Rows; ++r) {
+            const QTime t = QTime(0, 0).addSecs(r);
+            log += "1/2/2024," + t.toString(u"h:mm:ss"_s).toLatin1() + ',';
+            if (badRows.contains(r))
+                log += "x" + QByteArray::number(r);
+            else if (r % 50)
+                log += QByteArray::number(r);
+            log += "\r\n";
+        }
+        LogFixture::open(log);
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        verifyRunEnded();
+        if (line) {
+            const QString where = u"Line %1, column \"A\": \"x%2\" is not a number."_s.arg(line).arg(line - 1);
+            QCOMPARE(TestEnv::ui().texts(), QStringList{ErrorText + u"\r\n"_s + where});
+            return;
+        }
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(plot().Channel(0).Count(), Rows - Rows / 50);
+        const double day = at(1, 2, 0, 0);
+        for (int r : {1, 19999, 20001, 39999})
+            QCOMPARE(plot().Channel(0).valueAt(day + r / 86400.0), double(r));
+        QVERIFY(std::isnan(plot().Channel(0).valueAt(day + 30000 / 86400.0)));
+        QVERIFY2(sameTime(frmHistoryPlot().historyXspan, (Rows - 1) / 86400.0), qPrintable(QString::number(frmHistoryPlot().historyXspan * 86400, 'g', 12)));
     }
 
     void theTrendNamesTheFileItsDataCameFrom()
