@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <thread>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -183,6 +185,17 @@ void requireIndexZero(int index)
 QPen tracePen(OleColor color, int width)
 {
     return QPen(toQColor(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// Gives back the memory of trend data that is no longer drawn. Tens of millions of
+// values take longer to hand back than a frame lasts, so a large set goes on a
+// thread of its own and the interface does not wait for it.
+void releaseData(std::shared_ptr<TrendData> &&data)
+{
+    constexpr qint64 LargeBytes = 64 << 20;
+    if (data && data.use_count() == 1 && data->bytesUsed() > LargeBytes)
+        std::thread([old = std::move(data)]() mutable { old.reset(); }).detach();
+    data.reset();
 }
 
 QPen gridPen(int grey, Qt::PenStyle style)
@@ -525,7 +538,10 @@ PlotControl::PlotControl(QWidget *parent)
     connect(plot, &QCustomPlot::mouseRelease, this, [this](QMouseEvent *e) { d->cursorRelease(e); });
 }
 
-PlotControl::~PlotControl() = default;
+PlotControl::~PlotControl()
+{
+    releaseData(std::exchange(d->data, std::make_shared<TrendData>()));
+}
 
 PlotAxis PlotControl::XAxis(int index)
 {
@@ -587,7 +603,7 @@ int PlotControl::ChannelCount() const
 void PlotControl::RemoveAllChannels()
 {
     d->removeTraces();
-    d->data = std::make_shared<TrendData>();
+    releaseData(std::exchange(d->data, std::make_shared<TrendData>()));
     d->forgetData();
     d->redrawSoon();
 }
@@ -598,7 +614,7 @@ void PlotControl::ClearAllData()
     auto fresh = std::make_shared<TrendData>();
     for (int ch = 0; ch < d->data->channelCount(); ++ch)
         fresh->addChannel(d->data->title(ch));
-    d->data = std::move(fresh);
+    releaseData(std::exchange(d->data, std::move(fresh)));
     d->forgetData();
     d->redrawSoon();
 }
@@ -613,7 +629,7 @@ void PlotControl::setTrendData(std::shared_ptr<TrendData> data)
     if (!data)
         data = std::make_shared<TrendData>();
     d->removeTraces();
-    d->data = std::move(data);
+    releaseData(std::exchange(d->data, std::move(data)));
     for (int ch = 0; ch < d->data->channelCount(); ++ch) {
         ChannelState c;
         c.title = d->data->title(ch);
