@@ -446,14 +446,20 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
                         }
                     });
                 }
+                // In a long block the yield and the progress are looked at every
+                // sixteenth row: far more often than either can change.
+                const int every = split ? 16 : 1;
                 for (int row = block.firstRow; row < middle; ++row) {
-                    yieldToUser();
-                    const int percent = plotProgressPercent(points, columns, rowSpan);
-                    points += split ? 2 : 1;
-                    if (percent != shownPercent) {
-                        progress.plotRunProgress(percent);
-                        shownPercent = percent;
+                    const qint64 step = split ? 2 : 1;
+                    if ((row - block.firstRow) % every == 0) {
+                        yieldToUser();
+                        const int percent = plotProgressPercent(points, columns, rowSpan);
+                        if (percent != shownPercent) {
+                            progress.plotRunProgress(percent);
+                            shownPercent = percent;
+                        }
                     }
+                    points += step;
                     values[indexOfRow(row)] = cells.value(parser, col, row);
                     // Summaries follow in slices, so that the end of the run has none
                     // left to build.
