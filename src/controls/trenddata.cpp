@@ -64,8 +64,8 @@ qsizetype TrendData::appendRow(double time, int gridRow)
 qsizetype TrendData::appendRows(qsizetype count)
 {
     const qsizetype first = rowCount();
-    m_time.resize(size_t(first + count), 0);
-    m_gridRow.resize(size_t(first + count), -1);
+    m_time.resize(size_t(first + count));
+    m_gridRow.resize(size_t(first + count));
     for (Channel &c : m_channels)
         c.values.resize(size_t(first + count), Absent);
     return first;
@@ -110,6 +110,15 @@ int TrendData::addChannel(const QString &title)
     Channel c;
     c.title = title;
     c.values.assign(m_time.size(), Absent);
+    m_channels.push_back(std::move(c));
+    return channelCount() - 1;
+}
+
+int TrendData::addUnfilledChannel(const QString &title)
+{
+    Channel c;
+    c.title = title;
+    c.values.resize(m_time.size());
     m_channels.push_back(std::move(c));
     return channelCount() - 1;
 }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <utility>
 #include <vector>
 
 // Count, sum, smallest and largest of a channel's values over a range of samples;
@@ -38,6 +40,28 @@ struct TrendStats
 // it calls it first.
 class TrendData
 {
+    // Columns are sized without writing every element first: filling tens of
+    // millions of values twice would hold up the interface.
+    template<class T>
+    struct Uninitialised : std::allocator<T>
+    {
+        template<class U>
+        struct rebind
+        {
+            using other = Uninitialised<U>;
+        };
+        template<class U, class... Args>
+        void construct(U *p, Args &&...args)
+        {
+            if constexpr (sizeof...(Args) == 0)
+                ::new (static_cast<void *>(p)) U;
+            else
+                ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+    template<class T>
+    using Column = std::vector<T, Uninitialised<T>>;
+
 public:
     static constexpr qsizetype BaseBlock = 64;
     static constexpr qsizetype LevelFactor = 8;
@@ -58,8 +82,8 @@ public:
     // A new row at `time` (finite), Absent in every channel. Returns its index.
     qsizetype appendRow(double time, int gridRow = -1);
     // `count` new rows at once, to be given their times with setRow() (which may
-    // run on several threads, each on its own rows) and then rowsChanged().
-    // Returns the first one's index.
+    // run on several threads, each on its own rows) and then rowsChanged(); until
+    // then their times are undefined. Returns the first one's index.
     qsizetype appendRows(qsizetype count);
     void setRow(qsizetype index, double time, int gridRow)
     {
@@ -78,6 +102,9 @@ public:
     // ---- channels
     int channelCount() const { return int(m_channels.size()); }
     int addChannel(const QString &title = QString());
+    // A channel whose every value the caller writes through values() before any
+    // reading; until then its values are undefined.
+    int addUnfilledChannel(const QString &title);
     void removeAllChannels();
     QString title(int channel) const { return m_channels[size_t(channel)].title; }
     void setTitle(int channel, const QString &title) { m_channels[size_t(channel)].title = title; }
@@ -123,7 +150,7 @@ private:
     struct Channel
     {
         QString title;
-        std::vector<double> values;
+        Column<double> values;
         qsizetype cursor = 0;
         // Summaries are valid for samples below `clean`.
         mutable qsizetype clean = 0;
@@ -139,8 +166,8 @@ private:
     qsizetype lastPresent(const Channel &c, qsizetype from, qsizetype to) const;
 
     QString m_sourcePath;
-    std::vector<double> m_time;
-    std::vector<int> m_gridRow;
+    Column<double> m_time;
+    Column<int> m_gridRow;
     std::vector<Channel> m_channels;
     bool m_ordered = true;
 };

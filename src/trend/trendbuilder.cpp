@@ -359,8 +359,16 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
         if (!table || !trend || programEnded())
             throw RunStopped{false};
     };
-    // What the plot shows after a cancel or a failure: the channels built so far.
+    // A channel being written when the run failed, whose unwritten values are
+    // undefined.
+    int unfinished = -1;
+    // What the plot shows after a cancel or a failure: the channels built so far,
+    // the one that failed without values.
     auto handOver = [&] {
+        if (data && unfinished >= 0) {
+            std::fill_n(data->values(unfinished), data->rowCount(), TrendData::Absent);
+            data->valuesChanged(unfinished, 0);
+        }
         if (trend && data)
             steps::ignore([&] { trend->trendPlot().setTrendData(data); });
     };
@@ -426,7 +434,14 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
             for (int col = corners.firstCol; col <= corners.lastCol; ++col) {
                 if (!shared().plotting)
                     throw RunStopped{true};
-                data->addChannel(grid.cellText(col, 0));
+                // A block that covers every row of the run writes every value itself.
+                const bool everyRow = indexOfRow.table.empty() && block.firstRow == indexOfRow.offset
+                                      && qsizetype(block.lastRow) - block.firstRow + 1 == data->rowCount();
+                if (everyRow)
+                    data->addUnfilledChannel(grid.cellText(col, 0));
+                else
+                    data->addChannel(grid.cellText(col, 0));
+                unfinished = everyRow ? channel : -1;
                 double *values = data->values(channel);
                 // A long block's second half is read on the side; each row read here
                 // then stands for two in the progress.
@@ -469,6 +484,7 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
                 if (split)
                     awaitOtherHalf(side, yieldToUser);
                 points = pointsBefore + blockRows;
+                unfinished = -1;
                 data->summarize(channel);
                 ++channel;
             }
