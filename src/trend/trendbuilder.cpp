@@ -277,20 +277,23 @@ struct RowIndex
 void fillTimeColumn(TrendData &data, const std::vector<RunBlock> &blocks, int rows, const GridControl &grid,
                     const LogValueParser &parser, RowIndex &index, const std::function<void()> &yieldToUser)
 {
-    std::vector<bool> wanted(size_t(rows) + 1, false);
-    int lowest = rows + 1;
-    int highest = -1;
-    for (const RunBlock &b : blocks) {
-        for (int r = std::max(0, b.firstRow); r <= std::min(rows, b.lastRow); ++r)
-            wanted[size_t(r)] = true;
-        lowest = std::min(lowest, b.firstRow);
-        highest = std::max(highest, b.lastRow);
+    // Whether the blocks' rows run without a hole, from their ranges alone.
+    std::vector<std::pair<int, int>> ranges;
+    for (const RunBlock &b : blocks)
+        ranges.emplace_back(std::max(0, b.firstRow), std::min(rows, b.lastRow));
+    std::sort(ranges.begin(), ranges.end());
+    const int lowest = ranges.front().first;
+    int highest = ranges.front().second;
+    bool holes = false;
+    for (const auto &[first, last] : ranges) {
+        holes = holes || first > highest + 1;
+        highest = std::max(highest, last);
     }
-    const qsizetype count = std::count(wanted.begin(), wanted.end(), true);
-    data.reserve(count);
     index.offset = lowest;
     RowTimes times(grid, parser);
-    if (count == qsizetype(highest) - lowest + 1) {
+    if (!holes && highest >= lowest) {
+        const qsizetype count = qsizetype(highest) - lowest + 1;
+        data.reserve(count);
         // No holes: the second half of the rows is read on the side.
         const qsizetype first = data.appendRows(count);
         const int middle = count >= SplitRows ? lowest + int(count / 2) : highest + 1;
@@ -318,6 +321,12 @@ void fillTimeColumn(TrendData &data, const std::vector<RunBlock> &blocks, int ro
         data.rowsChanged();
         return;
     }
+    std::vector<bool> wanted(size_t(rows) + 1, false);
+    for (const auto &[first, last] : ranges) {
+        for (int r = first; r <= last; ++r)
+            wanted[size_t(r)] = true;
+    }
+    data.reserve(std::count(wanted.begin(), wanted.end(), true));
     index.table.assign(size_t(rows) + 1, -1);
     qsizetype done = 0;
     for (int r = 0; r <= rows; ++r) {
@@ -412,6 +421,8 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
         data->setSourcePath(shared().currentFileName);
         RowIndex indexOfRow;
         fillTimeColumn(*data, blocks, gridRows, grid, parser, indexOfRow, yieldToUser);
+        if (data->rowCount() == 0)
+            throw RuntimeError(RuntimeError::InvalidCall);
 
         int channel = 0;
         qint64 points = 0;
@@ -485,6 +496,12 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
                     awaitOtherHalf(side, yieldToUser);
                 points = pointsBefore + blockRows;
                 unfinished = -1;
+                // The half read on the side is summarised in slices, with yields.
+                for (qsizetype upTo = 0; upTo < data->rowCount(); upTo += qsizetype(1) << 18) {
+                    data->summarize(channel, upTo);
+                    if (split)
+                        yieldToUser();
+                }
                 data->summarize(channel);
                 ++channel;
             }
