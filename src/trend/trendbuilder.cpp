@@ -519,6 +519,8 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
         trend->historyXspan = xSpan;
         trend->historyYspan = plot.YAxis(0).Span();
         trend->setPanelText(1, u"Current trend data from "_s + stripPath(data->sourcePath()));
+        // Showing the window draws the whole trend: the interface gets a turn first.
+        yieldToUser();
         showTrendWindow(*trend);
         ui().setPointer(Pointer::Default);
         shared().plotting = false;
