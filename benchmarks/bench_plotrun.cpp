@@ -2,14 +2,15 @@
 //   Plots every value column of a generated log, selected as whole columns, with
 //   the real plot run (yields, progress, the trend window shown at the end) and
 //   prints the run's time (median), the longest stretch without an event-loop pass,
-//   the same run with one column, the peak memory, and the floor: a minimal loop
-//   that parses the same cells into plain arrays.
+//   the same run with one column, the peak memory from the loading of the log on,
+//   and the floor: a minimal loop that parses the same cells into plain arrays.
 
 #include "benchsupport.h"
 #include "loggen.h"
 
 #include "controls/gridcontrol.h"
 #include "controls/plotcontrol.h"
+#include "controls/trenddata.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "shell/sharedstate.h"
@@ -134,6 +135,9 @@ int main(int argc, char *argv[])
     const double floorMs = bench::median(floors);
     std::printf("floor (parse %zu cells and their rows' times): %.1f ms\n", floorPoints, floorMs);
 
+    // The floor's own arrays do not count towards the viewer's peak.
+    std::printf("peak while measuring the floor: %.0f MB\n", bench::peakMegabytes());
+    bench::resetPeakMemory();
     bench::Ui *ui = &bench::installServices(path);
     DataFileWindow &window = bench::showDataFileWindow(dir.path());
     window.getHistFile();
@@ -167,9 +171,10 @@ int main(int argc, char *argv[])
     }
     TrendWindow *trend = loadedTrendWindow();
     const int channels = trend ? trend->trendPlot().ChannelCount() : 0;
-    const int points = trend && channels ? trend->trendPlot().Channel(0).Count() : 0;
-    if (!trend || !trend->isVisible() || channels != lastColumn - 1 || points != grid.rowCount()) {
-        std::fprintf(stderr, "the plot run did not complete: %d channels of %d points\n", channels, points);
+    // Every row is in the trend's time column; empty cells are gaps, not points.
+    const qsizetype rows = trend ? trend->trendPlot().trendData()->rowCount() : 0;
+    if (!trend || !trend->isVisible() || channels != lastColumn - 1 || rows != grid.rowCount()) {
+        std::fprintf(stderr, "the plot run did not complete: %d channels of %lld rows\n", channels, qint64(rows));
         return 1;
     }
     std::vector<double> oneColumn;
@@ -178,7 +183,7 @@ int main(int argc, char *argv[])
 
     const double runMs = bench::median(times);
     const double maxGap = *std::max_element(gaps.begin(), gaps.end());
-    std::printf("targets: ratio <= 4, run < 1000 ms, no gap over 50 ms\n");
+    std::printf("targets: ratio <= 1.5, no gap over 50 ms, peak at 10,000,000 rows <= 2600 MB\n");
     std::printf("plotrun: rows=%d columns=%d run_ms=%.1f floor_ms=%.1f ratio=%.2f max_gap_ms=%.1f one_column_ms=%.1f "
                 "peak_mb=%.0f\n",
                 grid.rowCount(), channels, runMs, floorMs, runMs / floorMs, maxGap, bench::median(oneColumn),

@@ -87,6 +87,14 @@ double peakMegabytes()
     return -1;
 }
 
+void resetPeakMemory()
+{
+    // "5" asks the kernel to start the peak resident size afresh from now.
+    QFile refs(u"/proc/self/clear_refs"_s);
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
 long long argValue(const QStringList &args, const QString &name, long long fallback)
 {
     const qsizetype at = args.indexOf(name);

@@ -59,6 +59,9 @@ double median(std::vector<double> values);
 double timed(int runs, const std::function<void()> &call);
 // The process's peak resident memory (VmHWM), MB.
 double peakMegabytes();
+// Starts the peak over from the present size, so that what a benchmark did before
+// (a floor measurement) does not count.
+void resetPeakMemory();
 // The number after `name` among the arguments, or `fallback`.
 long long argValue(const QStringList &args, const QString &name, long long fallback);
 

@@ -1,6 +1,7 @@
 #include "plotcontrol.h"
 
 #include "plotcontrol_p.h"
+#include "tracepainter.h"
 #include "datetimeformat.h"
 
 #include "commondialog.h"
@@ -19,6 +20,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <thread>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -91,6 +94,82 @@ private:
     datetimeformat::TimeStep m_step;
 };
 
+// One channel's trace, drawn from the trend data at about one summary block per
+// pixel column, so that a redraw costs the same for a thousand points as for
+// millions, and the same at every line width.
+class TrendTrace : public QCPAbstractPlottable
+{
+public:
+    TrendTrace(QCPAxis *key, QCPAxis *value, const PlotControlPrivate *d, int channel)
+        : QCPAbstractPlottable(key, value)
+        , d(d)
+        , m_channel(channel)
+    {
+        setAntialiased(false);
+    }
+
+    double selectTest(const QPointF &, bool, QVariant *) const override { return -1; }
+
+    QCPRange getKeyRange(bool &found, QCP::SignDomain) const override
+    {
+        const TrendData &data = *d->data;
+        found = data.rowCount() > 0;
+        return found ? QCPRange(data.time(0), data.time(data.rowCount() - 1)) : QCPRange();
+    }
+
+    QCPRange getValueRange(bool &found, QCP::SignDomain, const QCPRange &) const override
+    {
+        const TrendStats s = d->data->stats(m_channel);
+        found = s.count > 0;
+        return found ? QCPRange(s.min, s.max) : QCPRange();
+    }
+
+protected:
+    void draw(QCPPainter *painter) override
+    {
+        QCPAxis *key = keyAxis();
+        QCPAxis *value = valueAxis();
+        if (!key || !value)
+            return;
+        const QCPRange range = key->range();
+        const int columns = std::max(1, key->axisRect()->width());
+        m_points.clear();
+        d->data->trace(m_channel, range.lower, range.upper, columns, m_points);
+        m_pixels.clear();
+        m_pixels.reserve(m_points.size());
+        for (const QPointF &p : m_points) {
+            m_pixels.emplace_back(key->coordToPixel(p.x()),
+                                  std::isnan(p.y()) ? p.y() : value->coordToPixel(p.y()));
+        }
+        paintTrace(*painter, m_pixels, pen().color(), pen().width());
+    }
+
+    void drawLegendIcon(QCPPainter *painter, const QRectF &rect) const override
+    {
+        painter->setPen(pen());
+        painter->drawLine(QLineF(rect.left(), rect.center().y(), rect.right(), rect.center().y()));
+    }
+
+private:
+    const PlotControlPrivate *d;
+    int m_channel;
+    std::vector<QPointF> m_points;
+    std::vector<QPointF> m_pixels;
+};
+
+// The legend column beside the data view. It counts its layout passes (each one
+// walks every entry), which adding and removing channels keep to a few.
+class LegendColumn : public QCPLegend
+{
+public:
+    void simplify() override
+    {
+        ++passes;
+        QCPLegend::simplify();
+    }
+    int passes = 0;
+};
+
 namespace {
 
 constexpr int MaxMinorCount = 100;
@@ -120,6 +199,24 @@ void requireIndexZero(int index)
         throw RuntimeError(RuntimeError::SubscriptOutOfRange);
 }
 
+// Round ends and corners: a thick trace drawn from the summaries then covers what
+// the same trace drawn through every point would.
+QPen tracePen(OleColor color, int width)
+{
+    return QPen(toQColor(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// Gives back the memory of trend data that is no longer drawn. Tens of millions of
+// values take longer to hand back than a frame lasts, so a large set goes on a
+// thread of its own and the interface does not wait for it.
+void releaseData(std::shared_ptr<TrendData> &&data)
+{
+    constexpr qint64 LargeBytes = 64 << 20;
+    if (data && data.use_count() == 1 && data->bytesUsed() > LargeBytes)
+        std::thread([old = std::move(data)]() mutable { old.reset(); }).detach();
+    data.reset();
+}
+
 QPen gridPen(int grey, Qt::PenStyle style)
 {
     return QPen(QColor(grey, grey, grey), 0, style);
@@ -136,18 +233,52 @@ ChannelState &PlotControlPrivate::channel(int index)
     return channels[size_t(index)];
 }
 
-void PlotControlPrivate::flushPending(ChannelState &c)
+void PlotControlPrivate::addTrace(int index)
 {
-    if (c.pending.empty())
+    ChannelState &c = channels[size_t(index)];
+    c.trace = new TrendTrace(plot->xAxis, plot->yAxis, this, index);
+    c.trace->setPen(tracePen(c.color, c.width));
+    c.trace->setName(c.title);
+    // Straight into the next row: the legend's own way of adding looks for a free
+    // row from the top each time.
+    legend->addElement(legend->rowCount(), 0, new QCPPlottableLegendItem(legend, c.trace));
+    createChannelHint(c);
+}
+
+void PlotControlPrivate::removeTraces()
+{
+    // The legend's entries go first, all at once and with one layout pass:
+    // removed one by one, each would lay the whole legend out again.
+    for (int i = legend->elementCount() - 1; i >= 0; --i)
+        delete legend->takeAt(i);
+    legend->simplify();
+    for (auto c = channels.rbegin(); c != channels.rend(); ++c) {
+        removeChannelHint(*c);
+        plot->removePlottable(c->trace);
+    }
+    channels.clear();
+}
+
+void PlotControlPrivate::dataReplaced()
+{
+    data->sortByTime();
+    forgetData();
+    const qsizetype rows = data->rowCount();
+    if (rows == 0)
         return;
-    QVector<QCPGraphData> points;
-    points.reserve(qsizetype(c.pending.size()));
-    for (const auto &[x, y] : c.pending)
-        points.append(QCPGraphData(x, y));
-    c.pending.clear();
-    c.pending.shrink_to_fit();
-    c.data->add(points, false);
-    c.lastKey = (c.data->constEnd() - 1)->key;
+    TrendStats values;
+    for (int ch = 0; ch < data->channelCount(); ++ch)
+        values.take(data->stats(ch));
+    if (values.count == 0)
+        return;
+    hasData = true;
+    lo[AxisX] = first[AxisX] = data->time(0);
+    hi[AxisX] = data->time(rows - 1);
+    lo[AxisY] = values.min;
+    hi[AxisY] = values.max;
+    first[AxisY] = values.min;
+    axes[AxisX].fitPending = true;
+    axes[AxisY].fitPending = true;
 }
 
 void PlotControlPrivate::fitAxis(int which)
@@ -165,8 +296,12 @@ void PlotControlPrivate::fitAxis(int which)
             a.min = low;
             a.span = high - low;
         } else {
-            // Data without extent keeps the span and sits in its middle.
-            const double span = a.span > 0 ? a.span : 1.0;
+            // Data without extent keeps the span and sits in its middle; far from
+            // zero the span grows with the value, or the axis could not tell its
+            // two ends apart.
+            double span = a.span > 0 ? a.span : 1.0;
+            if (which == AxisY)
+                span = std::max(span, std::abs(low) * 0.01);
             a.min = low - span / 2;
             a.span = span;
         }
@@ -239,8 +374,7 @@ void PlotControlPrivate::settle()
         plot->setGeometry(q->rect());
     if (plot->viewport() != q->rect())
         plot->setViewport(q->rect());
-    for (ChannelState &c : channels)
-        flushPending(c);
+    data->sortByTime();
     for (int which : {AxisX, AxisY}) {
         fitAxis(which);
         applyRange(which);
@@ -294,20 +428,10 @@ void PlotControlPrivate::forgetData()
     }
 }
 
-double PlotControlPrivate::valueAt(ChannelState &c, double x)
+double PlotControlPrivate::valueAt(const ChannelState &c, double x)
 {
-    flushPending(c);
-    const auto begin = c.data->constBegin();
-    const auto end = c.data->constEnd();
-    if (begin == end || x < begin->key || x > (end - 1)->key)
-        return std::numeric_limits<double>::quiet_NaN();
-    auto after = std::lower_bound(begin, end, x,
-                                  [](const QCPGraphData &p, double key) { return p.key < key; });
-    if (after->key == x)
-        return after->value;
-    const auto before = after - 1;
-    const double t = (x - before->key) / (after->key - before->key);
-    return before->value + t * (after->value - before->value);
+    data->sortByTime();
+    return data->valueAt(int(&c - channels.data()), x);
 }
 
 QString PlotControlPrivate::axisValueText(int which, double value) const
@@ -400,14 +524,19 @@ PlotControl::PlotControl(QWidget *parent)
     d->styleAxis(AxisX);
 
     // The legend stands in a column right of the data view, its title above it.
-    d->legend = plot->legend;
-    plot->axisRect()->insetLayout()->take(d->legend);
+    // Channels are entered in it by the control itself.
+    plot->setAutoAddPlottableToLegend(false);
+    plot->axisRect()->insetLayout()->take(plot->legend);
+    delete plot->legend;
+    d->legend = new LegendColumn;
+    plot->legend = d->legend;
     auto *side = new QCPLayoutGrid;
     plot->plotLayout()->addElement(0, 1, side);
     plot->plotLayout()->setColumnStretchFactor(1, 0.001);
     d->legendTitle = new QCPTextElement(plot, u"Channel"_s);
     side->addElement(0, 0, d->legendTitle);
     side->addElement(1, 0, d->legend);
+    d->legend->setLayer(u"legend"_s);
     side->addElement(2, 0, new QCPLayoutElement(plot));
     side->setRowStretchFactor(0, 0.001);
     side->setRowStretchFactor(1, 0.001);
@@ -428,7 +557,10 @@ PlotControl::PlotControl(QWidget *parent)
     connect(plot, &QCustomPlot::mouseRelease, this, [this](QMouseEvent *e) { d->cursorRelease(e); });
 }
 
-PlotControl::~PlotControl() = default;
+PlotControl::~PlotControl()
+{
+    releaseData(std::exchange(d->data, std::make_shared<TrendData>()));
+}
 
 PlotAxis PlotControl::XAxis(int index)
 {
@@ -473,15 +605,11 @@ OleColor PlotControl::defaultChannelColor(int index)
 
 int PlotControl::AddChannel()
 {
-    const int index = int(d->channels.size());
+    const int index = d->data->addChannel();
     ChannelState c;
-    c.graph = d->plot->addGraph(d->plot->xAxis, d->plot->yAxis);
-    c.data = c.graph->data().data();
     c.color = defaultChannelColor(index);
-    c.graph->setPen(QPen(toQColor(c.color), c.width));
-    c.graph->setAdaptiveSampling(true);
-    d->createChannelHint(c);
     d->channels.push_back(std::move(c));
+    d->addTrace(index);
     d->redrawSoon();
     return index;
 }
@@ -493,24 +621,48 @@ int PlotControl::ChannelCount() const
 
 void PlotControl::RemoveAllChannels()
 {
-    for (ChannelState &c : d->channels) {
-        d->removeChannelHint(c);
-        d->plot->removeGraph(c.graph);
-    }
-    d->channels.clear();
+    d->removeTraces();
+    releaseData(std::exchange(d->data, std::make_shared<TrendData>()));
     d->forgetData();
     d->redrawSoon();
 }
 
 void PlotControl::ClearAllData()
 {
-    for (ChannelState &c : d->channels) {
-        c.data->clear();
-        c.pending.clear();
-        c.lastKey = -std::numeric_limits<double>::infinity();
-    }
+    // The channels stay, with their titles; the samples go.
+    auto fresh = std::make_shared<TrendData>();
+    for (int ch = 0; ch < d->data->channelCount(); ++ch)
+        fresh->addChannel(d->data->title(ch));
+    releaseData(std::exchange(d->data, std::move(fresh)));
     d->forgetData();
     d->redrawSoon();
+}
+
+std::shared_ptr<TrendData> PlotControl::trendData() const
+{
+    return d->data;
+}
+
+void PlotControl::setTrendData(std::shared_ptr<TrendData> data)
+{
+    if (!data)
+        data = std::make_shared<TrendData>();
+    d->removeTraces();
+    releaseData(std::exchange(d->data, std::move(data)));
+    for (int ch = 0; ch < d->data->channelCount(); ++ch) {
+        ChannelState c;
+        c.title = d->data->title(ch);
+        c.color = defaultChannelColor(ch);
+        d->channels.push_back(std::move(c));
+        d->addTrace(ch);
+    }
+    d->dataReplaced();
+    d->redrawSoon();
+}
+
+int PlotControl::legendLayoutPasses() const
+{
+    return d->legend->passes;
 }
 
 OleColor PlotControl::BackGroundColor() const
@@ -838,7 +990,8 @@ void PlotChannel::setTitleText(const QString &text)
 {
     ChannelState &c = d->channel(m_index);
     c.title = text;
-    c.graph->setName(text);
+    d->data->setTitle(m_index, text);
+    c.trace->setName(text);
     d->redrawSoon();
 }
 
@@ -850,7 +1003,7 @@ void PlotChannel::setTraceLineWidth(int width)
     if (width < 1 || width > MaxTraceWidth)
         invalidValue();
     c.width = width;
-    c.graph->setPen(QPen(toQColor(c.color), width));
+    c.trace->setPen(tracePen(c.color, width));
     d->redrawSoon();
 }
 
@@ -861,28 +1014,26 @@ void PlotChannel::setColor(OleColor color)
     ChannelState &c = d->channel(m_index);
     requireColor(color);
     c.color = color;
-    c.graph->setPen(QPen(toQColor(color), c.width));
+    c.trace->setPen(tracePen(color, c.width));
     d->redrawSoon();
 }
 
 void PlotChannel::AddXY(double x, double y)
 {
-    ChannelState &c = d->channel(m_index);
-    if (!std::isfinite(x) || !std::isfinite(y))
+    d->channel(m_index);
+    if (!std::isfinite(x) || std::isinf(y) || TrendData::isAbsent(y))
         invalidValue();
-    if (x >= c.lastKey) {
-        c.data->add(QCPGraphData(x, y));
-        c.lastKey = x;
-    } else {
-        c.pending.emplace_back(x, y);
-    }
-    d->dataAppended(x, y);
+    d->data->appendPoint(m_index, x, y);
+    if (std::isnan(y))
+        d->redrawSoon();
+    else
+        d->dataAppended(x, y);
 }
 
 int PlotChannel::Count() const
 {
-    const ChannelState &c = d->channel(m_index);
-    return c.data->size() + int(c.pending.size());
+    d->channel(m_index);
+    return int(d->data->stats(m_index).count);
 }
 
 double PlotChannel::valueAt(double x) const

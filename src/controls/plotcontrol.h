@@ -10,6 +10,7 @@
 #include <memory>
 
 class PlotControl;
+class TrendData;
 struct PlotControlPrivate;
 
 // Handles to the parts of a plot control, reached through PlotControl::XAxis(0),
@@ -91,7 +92,8 @@ private:
     int m_which;
 };
 
-// One trace. Points are appended in any order; the plot keeps them sorted by X.
+// One trace: a channel of the plot's trend data. Points are appended in any order;
+// they are drawn in X order.
 class PlotChannel
 {
 public:
@@ -103,12 +105,14 @@ public:
     OleColor Color() const;
     void setColor(OleColor color);
 
-    // Appends one point; both values must be finite. Cheap: the plot is redrawn at
-    // most a few times a second while points arrive, and only when it is visible.
+    // Appends one point; X must be finite, Y finite or NaN for a missing sample
+    // (the trace is broken there). Cheap: the plot is redrawn at most a few times a
+    // second while points arrive, and only when it is visible.
     void AddXY(double x, double y);
+    // The channel's points with a value (missing samples not counted).
     int Count() const;
     // The value at `x`, interpolated linearly between the neighbouring points; NaN
-    // outside the channel's X range.
+    // outside the channel's X range and inside a gap.
     double valueAt(double x) const;
 
 private:
@@ -169,8 +173,10 @@ private:
 };
 
 // The trend's plot: channels of (X, Y) points over one X axis of OLE dates and one
-// Y axis, a legend and a data cursor, on a dark background. Adaptive sampling keeps
-// a redraw of millions of points fast. Every failing operation throws RuntimeError.
+// Y axis, a legend and a data cursor, on a dark background. The channels are those
+// of its trend data, which a redraw reads through the data's min/max summaries, so
+// that millions of points at any trace width redraw in about the time of the pixel
+// columns. Every failing operation throws RuntimeError.
 class PlotControl : public QWidget
 {
     Q_OBJECT
@@ -195,6 +201,14 @@ public:
     // Empties every channel (channels and their settings stay) and forgets the data
     // range that tracking had fitted to.
     void ClearAllData();
+
+    // The trend data drawn. Whoever fills it directly calls setTrendData() again,
+    // which takes in its channels (default colours, width 1) and, with tracking on,
+    // fits the axes to it as if its points had been appended.
+    std::shared_ptr<TrendData> trendData() const;
+    void setTrendData(std::shared_ptr<TrendData> data);
+    // How often the legend has been laid out afresh since the control was made.
+    int legendLayoutPasses() const;
 
     OleColor BackGroundColor() const;
     void setBackGroundColor(OleColor color);

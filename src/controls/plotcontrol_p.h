@@ -4,6 +4,7 @@
 // library is only forward-declared here; its header stays in the .cpp files.
 
 #include "olecolor.h"
+#include "trenddata.h"
 
 #include <QString>
 
@@ -14,8 +15,6 @@
 
 class PlotControl;
 class QCPAxis;
-class QCPGraph;
-class QCPGraphData;
 class QCPItemStraightLine;
 class QCPItemText;
 class QCPItemTracer;
@@ -25,8 +24,8 @@ class QCustomPlot;
 class QMouseEvent;
 class QPrinter;
 class TrendTicker;
-template<class T>
-class QCPDataContainer;
+class TrendTrace;
+class LegendColumn;
 
 enum : int { AxisX = 0, AxisY = 1 };
 
@@ -52,11 +51,7 @@ struct AxisState
 
 struct ChannelState
 {
-    QCPGraph *graph = nullptr;
-    QCPDataContainer<QCPGraphData> *data = nullptr; // owned by the graph
-    // Points that arrived out of X order, merged in before the next draw or read.
-    std::vector<std::pair<double, double>> pending;
-    double lastKey = -std::numeric_limits<double>::infinity();
+    TrendTrace *trace = nullptr; // owned by the plot
     QString title;
     OleColor color = 0;
     int width = 1;
@@ -83,7 +78,9 @@ struct PlotControlPrivate
     QCustomPlot *plot = nullptr;
     AxisState axes[2];
     std::vector<ChannelState> channels;
-    QCPLegend *legend = nullptr;
+    // The data drawn; channel i of the plot is channel i of the data.
+    std::shared_ptr<TrendData> data = std::make_shared<TrendData>();
+    LegendColumn *legend = nullptr;
     QCPTextElement *legendTitle = nullptr;
     OleColor legendFontColor = 0xFFFFFF;
     OleColor legendTitleColor = 0xFFFF00; // aqua
@@ -107,7 +104,10 @@ struct PlotControlPrivate
     // Before every drawing: merges out-of-order points, applies pending fits, sets
     // the axes' ranges and tick counts and places the data cursor.
     void settle();
-    void flushPending(ChannelState &c);
+    void addTrace(int index);
+    void removeTraces();
+    // Takes in the extent of the whole data, as after appending all of it.
+    void dataReplaced();
     void fitAxis(int which);
     void applyRange(int which);
     void updateTickCount(int which);
@@ -119,7 +119,7 @@ struct PlotControlPrivate
     void redrawSoon();
     void dataAppended(double x, double y);
     void forgetData();
-    double valueAt(ChannelState &c, double x);
+    double valueAt(const ChannelState &c, double x);
     QString axisValueText(int which, double value) const;
 
     // The data cursor (plotcursor.cpp).

@@ -7,7 +7,6 @@
 #include "shell/steps.h"
 #include "shell/uiservices.h"
 #include "shell/windowregistry.h"
-#include "trend/trendbuilder.h"
 #include "trend/trendwindow.h"
 
 #include "controls/commondialog.h"
@@ -507,4 +506,28 @@ bool DataFileWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_client && event->type() == QEvent::Resize)
         steps::guarded([&] { layoutBars(); });
     return QMdiSubWindow::eventFilter(watched, event);
+}
+
+void DataFileWindow::plotRunStarted()
+{
+    m_progressLabel->show();
+    m_progressBar->show();
+    m_progressBar->setMaximum(100);
+}
+
+void DataFileWindow::plotRunProgress(int percent)
+{
+    m_progressBar->setValue(percent);
+}
+
+void DataFileWindow::plotRunEnded()
+{
+    m_progressLabel->hide();
+    m_progressBar->hide();
+}
+
+void buildHistTrend()
+{
+    DataFileWindow &history = frmHistory();
+    buildHistTrend(*history.dataGrid(), history);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "trend/trendbuilder.h"
+
 #include <QMdiSubWindow>
 
 class GridControl;
@@ -18,7 +20,7 @@ class QToolBar;
 // cancels a plot run; a progress label
 // and bar at the toolbar's right end show a plot run's progress, and panel 1 of
 // the status bar says what the viewer is doing.
-class DataFileWindow : public QMdiSubWindow
+class DataFileWindow : public QMdiSubWindow, public PlotRunProgress
 {
     Q_OBJECT
 
@@ -60,6 +62,11 @@ public:
     QString statusPanelText() const;
     void setStatusPanelText(const QString &text);
 
+    // A plot run's progress: the label and the bar.
+    void plotRunStarted() override;
+    void plotRunProgress(int percent) override;
+    void plotRunEnded() override;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -84,6 +91,9 @@ private:
     QLabel *m_statusPanel = nullptr;
     bool m_loading = false;
 };
+
+// Plots the blocks selected in the data file window's grid (see the trend builder).
+void buildHistTrend();
 
 // The data file window, created in the main frame (hidden) on first touch.
 DataFileWindow &frmHistory();

@@ -63,10 +63,15 @@ float textToSingle(const QString &text)
 {
     bool ok = false;
     const QString trimmed = text.trimmed();
-    float value = QLocale().toFloat(trimmed, &ok);
-    // A store written under another locale still reads back.
+    // Stored numbers carry no group separators: a separator is a decimal mark, so
+    // that a store written under another locale still reads back as written.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::RejectGroupSeparator);
+    float value = locale.toFloat(trimmed, &ok);
     if (!ok)
         value = QLocale::c().toFloat(trimmed, &ok);
+    if (!ok && trimmed.count(u',') == 1 && !trimmed.contains(u'.'))
+        value = QLocale::c().toFloat(QString(trimmed).replace(u',', u'.'), &ok);
     if (!ok)
         throw RuntimeError(RuntimeError::TypeMismatch);
     return value;

@@ -11,6 +11,8 @@
 #include "shell/steps.h"
 #include "shell/windowregistry.h"
 #include "shell/settingsstore.h"
+#include "trendsetup/trendsettings.h"
+#include "trendsetup/trendsetupdialog.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -70,6 +72,11 @@ QFont axisTitleFont()
 } // namespace
 
 TrendWindow &frmHistoryPlot() { return slot().touch(); }
+
+namespace {
+// The trend setup dialog edits this window's plot.
+const bool SetupTargetsThePlot = (TrendSetupDialog::setTargetPlot([] { return &frmHistoryPlot().trendPlot(); }), true);
+} // namespace
 TrendWindow *loadedTrendWindow() { return slot().loaded(); }
 
 TrendWindow::TrendWindow()
@@ -300,7 +307,7 @@ void TrendWindow::closeEvent(QCloseEvent *event)
         // Minimised, the window stays, whoever asked.
         if (isMinimized())
             return;
-        TrendPlacement.store(*this);
+        TrendWindowPlacement::store(*this);
         event->accept();
     });
 }

@@ -1,5 +1,6 @@
 #include "trendsettings.h"
 
+#include "controls/twips.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
 
@@ -7,11 +8,6 @@
 
 using namespace Qt::StringLiterals;
 using Edge = PlacementSetting::Edge;
-
-double SettingBounds::clamp(double value) const
-{
-    return std::clamp(value, min, max);
-}
 
 QStringList TrendSettings::xScaleFormats()
 {
@@ -46,4 +42,33 @@ void TrendWindowPlacement::write() const
     TrendPlacement.write(Edge::Top, top);
     TrendPlacement.write(Edge::Width, width);
     TrendPlacement.write(Edge::Height, height);
+}
+
+TrendWindowPlacement TrendWindowPlacement::readOrDefault(QSizeF frameClient)
+{
+    TrendWindowPlacement p;
+    p.left = TrendPlacement.readOrDefault(Edge::Left, frameClient);
+    p.top = TrendPlacement.readOrDefault(Edge::Top, frameClient);
+    p.width = TrendPlacement.readOrDefault(Edge::Width, frameClient);
+    p.height = TrendPlacement.readOrDefault(Edge::Height, frameClient);
+    return p;
+}
+
+TrendWindowPlacement TrendWindowPlacement::of(const QWidget &window)
+{
+    const QRectF r = twips::geometryOf(window);
+    return {float(r.left()), float(r.top()), float(r.width()), float(r.height())};
+}
+
+void TrendWindowPlacement::applyTo(QWidget &window) const
+{
+    twips::setLeft(window, left);
+    twips::setTop(window, top);
+    twips::setWidth(window, width);
+    twips::setHeight(window, height);
+}
+
+void TrendWindowPlacement::store(const QWidget &window)
+{
+    TrendPlacement.store(window);
 }

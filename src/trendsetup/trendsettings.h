@@ -3,20 +3,20 @@
 #include "controls/olecolor.h"
 
 #include <QSizeF>
+
+class QWidget;
 #include <QStringList>
 #include <QtGlobal>
 
 #include <array>
 
-// The bounds of one numeric setting, which the setup dialog clamps to.
+// The bounds of one numeric setting, which the setup dialog's fields keep to.
 struct SettingBounds
 {
     double min;
     double max;
     int decimals;
     double step;
-
-    double clamp(double value) const;
 };
 
 // One trace pen of the trend setup. Only the width applies to a history trend;
@@ -82,7 +82,16 @@ struct TrendWindowPlacement
     static TrendWindowPlacement read(QSizeF frameClient);
     // The same, centred in the main frame of the running program.
     static TrendWindowPlacement read();
+    // The same, but a stored text that is no number gives way to its default.
+    static TrendWindowPlacement readOrDefault(QSizeF frameClient);
     // Writes left, top, width, height in that order; throws RuntimeError 75 when
     // the store cannot be written (the keys before the failing one are written).
     void write() const;
+
+    // The window's place now, and the window put there.
+    static TrendWindowPlacement of(const QWidget &window);
+    void applyTo(QWidget &window) const;
+    // Stores the window's place as it closes: a key that cannot be written is
+    // skipped and the others are still written.
+    static void store(const QWidget &window);
 };

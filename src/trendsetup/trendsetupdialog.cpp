@@ -11,7 +11,6 @@
 #include "shell/steps.h"
 #include "shell/uiservices.h"
 #include "shell/windowregistry.h"
-#include "trend/trendwindow.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -134,7 +133,20 @@ TrendSetupDialog::TrendSetupDialog()
 
     setSettings(TrendSettings{});
     // No trap of its own: a failure reaches the routine that opened the dialog.
-    histPlotobj = &frmHistoryPlot().trendPlot();
+    if (!targetPlot())
+        throw RuntimeError(RuntimeError::ObjectNotSet);
+    histPlotobj = targetPlot()();
+}
+
+PlotControl *(*&TrendSetupDialog::targetPlot())()
+{
+    static PlotControl *(*target)() = nullptr;
+    return target;
+}
+
+void TrendSetupDialog::setTargetPlot(PlotControl *(*target)())
+{
+    targetPlot() = target;
 }
 
 TrendSetupDialog::~TrendSetupDialog()

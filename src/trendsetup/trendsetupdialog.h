@@ -27,6 +27,10 @@ public:
     // The load handling: fills the controls with a new record's values and takes
     // the trend window's plot as the target (creating the trend window if needed).
     TrendSetupDialog();
+
+    // Where a new dialog finds the trend window's plot. The trend window, which
+    // lives above this folder, sets it.
+    static void setTargetPlot(PlotControl *(*target)());
     ~TrendSetupDialog() override;
 
     // The plot that OK writes to; empty once the trend window has gone.
@@ -72,6 +76,7 @@ public:
     void pickColor(ColorSwatch &swatch);
 
 private:
+    static PlotControl *(*&targetPlot())();
     struct PenRow
     {
         QComboBox *assign = nullptr;

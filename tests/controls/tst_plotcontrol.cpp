@@ -290,17 +290,83 @@ private slots:
         QTEST(x.Span(), "span2");
     }
 
-    void dataWithoutExtentKeepsTheSpan()
+    void dataWithoutExtentKeepsASpanItCanShow_data()
     {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("span");
+        QTest::newRow("ordinary value") << 42.0 << 100.0;
+        // Far from zero the set span would vanish in the value's rounding.
+        QTest::newRow("a constant 1e18") << 1e18 << 1e16;
+        QTest::newRow("a large negative constant") << -3e200 << 3e198;
+    }
+
+    void dataWithoutExtentKeepsASpanItCanShow()
+    {
+        QFETCH(double, value);
+        QFETCH(double, span);
         PlotControl plot;
+        plot.resize(600, 400);
         plot.YAxis(0).setMin(0);
         plot.YAxis(0).setSpan(100);
         plot.YAxis(0).setTrackingEnabled(true);
         PlotChannel c = plot.Channel(plot.AddChannel());
-        c.AddXY(at(8), 42);
-        c.AddXY(at(9), 42);
-        QCOMPARE(plot.YAxis(0).Span(), 100.0);
-        QCOMPARE(plot.YAxis(0).Min(), -8.0);
+        c.AddXY(at(8), value);
+        c.AddXY(at(9), value);
+        QCOMPARE(plot.YAxis(0).Span(), span);
+        QCOMPARE(plot.YAxis(0).Min(), value - span / 2);
+        const QList<double> ticks = plot.YAxis(0).tickPositions();
+        QVERIFY(ticks.size() >= 2);
+        QVERIFY(ticks.first() >= value - span && ticks.last() <= value + span);
+    }
+
+    void aZeroSpanShowsTicksInsideItsStandIn_data()
+    {
+        QTest::addColumn<bool>("xAxis");
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("standIn");
+        QTest::newRow("X: a second") << true << at(8) << 1.0 / 86400;
+        QTest::newRow("Y: one unit") << false << 250.0 << 1.0;
+    }
+
+    void aZeroSpanShowsTicksInsideItsStandIn()
+    {
+        QFETCH(bool, xAxis);
+        QFETCH(double, min);
+        QFETCH(double, standIn);
+        PlotControl plot;
+        plot.resize(600, 400);
+        PlotAxis axis = xAxis ? plot.XAxis(0) : plot.YAxis(0);
+        axis.setMin(min);
+        axis.setSpan(0);
+        const QList<double> ticks = axis.tickPositions();
+        QVERIFY(!ticks.isEmpty());
+        const double slack = standIn * 1e-6;
+        for (double t : ticks)
+            QVERIFY2(t >= min - slack && t <= min + standIn + slack, qPrintable(QString::number(t - min, 'g', 17)));
+        QCOMPARE(axis.Span(), 0.0);
+    }
+
+    void channelsComeAndGoWithFewLegendLayouts_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::newRow("ten") << 10;
+        QTest::newRow("four hundred") << 400;
+    }
+
+    void channelsComeAndGoWithFewLegendLayouts()
+    {
+        QFETCH(int, channels);
+        PlotControl plot;
+        const int before = plot.legendLayoutPasses();
+        for (int i = 0; i < channels; ++i)
+            plot.Channel(plot.AddChannel()).setTitleText(QString::number(i));
+        QVERIFY(plot.legendLayoutPasses() - before <= 1);
+        plot.RemoveAllChannels();
+        QCOMPARE(plot.ChannelCount(), 0);
+        QVERIFY2(plot.legendLayoutPasses() - before <= 2, qPrintable(QString::number(plot.legendLayoutPasses() - before)));
+        plot.Channel(plot.AddChannel()).AddXY(at(8), 1);
+        plot.replot();
+        QCOMPARE(plot.ChannelCount(), 1);
     }
 
     void pointsOutOfOrderAreSortedByX()

@@ -30,6 +30,9 @@ private slots:
         QTest::newRow("logger M/D/YYYY") << u"en_US"_s << u"1/31/2024"_s << days(2024, 1, 31);
         QTest::newRow("two-digit year 20xx") << u"en_US"_s << u"12/7/26"_s << days(2026, 12, 7);
         QTest::newRow("two-digit year 19xx") << u"en_US"_s << u"12/7/95"_s << days(1995, 12, 7);
+        // The century turns between 29 and 30.
+        QTest::newRow("two-digit year 29") << u"en_US"_s << u"1/1/29"_s << days(2029, 1, 1);
+        QTest::newRow("two-digit year 30") << u"en_US"_s << u"1/1/30"_s << days(1930, 1, 1);
         QTest::newRow("ISO") << u"en_US"_s << u"2024-02-29"_s << days(2024, 2, 29);
         QTest::newRow("ISO under a day-first locale") << u"de_DE"_s << u"2024-02-01"_s << days(2024, 2, 1);
         QTest::newRow("no regional settings: month first") << u"C"_s << u"1/7/2024"_s << days(2024, 1, 7);

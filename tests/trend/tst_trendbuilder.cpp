@@ -16,6 +16,7 @@
 #include "trend/trendwindow.h"
 
 #include <QDate>
+#include <QTime>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
@@ -88,16 +89,123 @@ private slots:
         QCOMPARE(trend.YSlider().Position(), 0.0);
     }
 
-    void emptyCellIsWrittenAndPlottedAsZero()
+    void missingSamplesAreGapsNotZeros_data()
     {
-        LogFixture::open("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+        QTest::addColumn<QByteArray>("cell");
+        QTest::newRow("empty") << QByteArray("");
+        QTest::newRow("blanks") << QByteArray("   ");
+        QTest::newRow("NaN") << QByteArray("NaN");
+        QTest::newRow("n/a") << QByteArray("n/a");
+        QTest::newRow("#N/A") << QByteArray("#N/A");
+        QTest::newRow("dash") << QByteArray(" - ");
+    }
+
+    void missingSamplesAreGapsNotZeros()
+    {
+        QFETCH(QByteArray, cell);
+        LogFixture::open("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01," + cell
+                         + "\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
         grid().setSelectionBlocks({GridBlock{2, 1, 2, 4}});
-        QCOMPARE(grid().cellText(2, 2), QString());
+        const QString before = grid().cellText(2, 2);
         buildHistTrend();
         verifyRunEnded();
-        QCOMPARE(grid().cellText(2, 2), u"0"_s);
-        QCOMPARE(plot().Channel(0).valueAt(at(1, 2, 1, 1)), 0.0);
-        QCOMPARE(plot().Channel(0).Count(), 4);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(grid().cellText(2, 2), before);
+        QCOMPARE(plot().Channel(0).Count(), 3);
+        QVERIFY(std::isnan(plot().Channel(0).valueAt(at(1, 2, 1, 1))));
+        QVERIFY(std::isnan(plot().Channel(0).valueAt(at(1, 2, 1, 0) + 0.5 / 1440)));
+        QCOMPARE(plot().Channel(0).valueAt(at(1, 2, 1, 2)), 7.0);
+        // The fit takes in 5 to 8 only.
+        QCOMPARE(plot().YAxis(0).Min(), 5.0);
+        QCOMPARE(frmHistoryPlot().historyYspan, 3.0);
+    }
+
+    void aLongBlockReadsBothHalvesAndNamesTheFirstBadCell_data()
+    {
+        QTest::addColumn<QList<int>>("badRows");
+        QTest::addColumn<int>("line"); // 0: the run completes
+        QTest::newRow("all good") << QList<int>{} << 0;
+        QTest::newRow("bad in the first half") << QList<int>{100} << 101;
+        QTest::newRow("bad in the second half") << QList<int>{39000} << 39001;
+        QTest::newRow("bad in both: the earlier") << QList<int>{30000, 5000} << 5001;
+    }
+
+    void aLongBlockReadsBothHalvesAndNamesTheFirstBadCell()
+    {
+        QFETCH(QList<int>, badRows);
+        QFETCH(int, line);
+        // Long enough to be read in two halves at once; every 50th cell empty.
+        constexpr int Rows = 40001;
+        QByteArray log = "Date,Time,A\r\n";
+        for (int r = 1; r <= Rows; ++r) {
+            const QTime t = QTime(0, 0).addSecs(r);
+            log += "1/2/2024," + t.toString(u"h:mm:ss"_s).toLatin1() + ',';
+            if (badRows.contains(r))
+                log += "x" + QByteArray::number(r);
+            else if (r % 50)
+                log += QByteArray::number(r);
+            log += "\r\n";
+        }
+        LogFixture::open(log);
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        verifyRunEnded();
+        if (line) {
+            const QString where = u"Line %1, column \"A\": \"x%2\" is not a number."_s.arg(line).arg(line - 1);
+            QCOMPARE(TestEnv::ui().texts(), QStringList{ErrorText + u"\r\n"_s + where});
+            return;
+        }
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(plot().Channel(0).Count(), Rows - Rows / 50);
+        const double day = at(1, 2, 0, 0);
+        for (int r : {1, 19999, 20001, 39999})
+            QCOMPARE(plot().Channel(0).valueAt(day + r / 86400.0), double(r));
+        QVERIFY(std::isnan(plot().Channel(0).valueAt(day + 30000 / 86400.0)));
+        QVERIFY2(sameTime(frmHistoryPlot().historyXspan, (Rows - 1) / 86400.0), qPrintable(QString::number(frmHistoryPlot().historyXspan * 86400, 'g', 12)));
+    }
+
+    void theTrendNamesTheFileItsDataCameFrom()
+    {
+        // A failed plot of another file leaves the trend window loaded, named after it.
+        LogFixture::open("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,x\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n",
+                         u"bad.csv"_s);
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        QVERIFY(!frmHistoryPlot().isVisible());
+        LogFixture::open(LogFixture::minutes(5, 1), u"good.csv"_s);
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        QVERIFY(frmHistoryPlot().isVisible());
+        QCOMPARE(frmHistoryPlot().panelText(1), u"Current trend data from good.csv"_s);
+    }
+
+    void valuesAsLargeAsTheAxisHoldsAreDrawn_data()
+    {
+        QTest::addColumn<QByteArray>("a");
+        QTest::addColumn<QByteArray>("b");
+        QTest::newRow("a constant 1e18") << QByteArray("1e18") << QByteArray("1e18");
+        QTest::newRow("0 to 1e249") << QByteArray("0") << QByteArray("1e249");
+        QTest::newRow("-4e249 to 4e249") << QByteArray("-4e249") << QByteArray("4e249");
+    }
+
+    void valuesAsLargeAsTheAxisHoldsAreDrawn()
+    {
+        QFETCH(QByteArray, a);
+        QFETCH(QByteArray, b);
+        LogFixture::open("Date,Time,A\r\n1/2/2024,1:00," + a + "\r\n1/2/2024,1:01," + b + "\r\n1/2/2024,1:02," + a
+                         + "\r\n1/2/2024,1:03," + b + "\r\n");
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        const double low = std::min(a.toDouble(), b.toDouble());
+        const double high = std::max(a.toDouble(), b.toDouble());
+        PlotAxis y = plot().YAxis(0);
+        QVERIFY(y.Min() <= low && y.Min() + y.Span() >= high);
+        QVERIFY(y.Span() > 0 && std::isfinite(y.Span()));
+        // Shown: the axis's ticks lie around the values, not on the old 0 to 100.
+        const QList<double> ticks = y.tickPositions();
+        QVERIFY(ticks.size() >= 2);
+        QVERIFY(ticks.last() >= std::max(low, 101.0) && ticks.first() <= high);
     }
 
     void twoBlocksNumberChannelsAcrossBlocks()
@@ -119,6 +227,20 @@ private slots:
         QCOMPARE(grid().block(), (GridBlock{5, 4, 6, 8}));
     }
 
+    void aLaterBlockStartingEarlierWidensTheSpan()
+    {
+        LogFixture::open(LogFixture::minutes(10, 3));
+        grid().setSelectionBlocks({GridBlock{2, 5, 2, 8}, GridBlock{3, 2, 4, 6}});
+        buildHistTrend();
+        verifyRunEnded();
+        QVERIFY(sameTime(frmHistoryPlot().historyXspan, 6 / 1440.0)); // rows 2 to 8
+        QVERIFY(sameTime(plot().XAxis(0).Min(), at(1, 31, 23, 1)));
+        QCOMPARE(plot().Channel(0).Count(), 4);
+        QCOMPARE(plot().Channel(1).Count(), 5);
+        // Channel 0 has no samples in rows 2 to 4: nothing to show there.
+        QVERIFY(std::isnan(plot().Channel(0).valueAt(at(1, 31, 23, 2))));
+    }
+
     void spanOverMidnightOfTheMonthEnd()
     {
         LogFixture::open("Date,Time,A\r\n1/31/2024,11:00:00 PM,1\r\n1/31/2024,11:40:00 PM,2\r\n"
@@ -132,28 +254,42 @@ private slots:
     void textsThatAreNoValuesEndTheRun_data()
     {
         QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QString>("where");
         QTest::newRow("value not a number")
-            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,abc\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,12.3x\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
+            << u"Line 3, column \"A\": \"12.3x\" is not a number."_s;
+        QTest::newRow("value with letters")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8abc\r\n")
+            << u"Line 5, column \"A\": \"8abc\" is not a number."_s;
         QTest::newRow("date not a date")
-            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\nyesterday,1:01,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\nyesterday,1:01,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
+            << u"Line 3, column \"Date\": \"yesterday\" is not a date."_s;
         QTest::newRow("time not a time")
-            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,noon,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,noon,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
+            << u"Line 3, column \"Time\": \"noon\" is not a time."_s;
         QTest::newRow("empty date")
-            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n,1:01,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n,1:01,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
+            << u"Line 3, column \"Date\": \"\" is not a date."_s;
         QTest::newRow("empty time")
-            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
+            << u"Line 3, column \"Time\": \"\" is not a time."_s;
         QTest::newRow("time past the day's end")
-            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,24:01:00,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n");
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,24:01:00,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
+            << u"Line 3, column \"Time\": \"24:01:00\" is not a time."_s;
+        QTest::newRow("beyond what the axis holds")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,0\r\n1/2/2024,1:01,5e250\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
+            << u"Line 3, column \"A\": \"5e250\" is too large to plot."_s;
     }
 
     void textsThatAreNoValuesEndTheRun()
     {
         QFETCH(QByteArray, log);
+        QFETCH(QString, where);
         LogFixture::open(log);
         grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
         buildHistTrend();
         verifyRunEnded();
-        QCOMPARE(TestEnv::ui().texts(), QStringList{ErrorText});
+        QCOMPARE(TestEnv::ui().texts(), QStringList{ErrorText + u"\r\n"_s + where});
         QCOMPARE(TestEnv::ui().messages.constFirst().icon, MsgIcon::Question);
         QVERIFY(!frmHistoryPlot().isVisible());
         QCOMPARE(frmHistoryPlot().historyXspan, 0.0);

@@ -51,32 +51,29 @@ private slots:
                               u"m/d/yy h:nn:ss am/pm"_s, u"m/d/yyy h:nn:ss am/pm"_s}));
     }
 
-    void valuesAreClampedToTheirBounds_data()
+    void aPlacementReadsBackUnderAnotherLocale_data()
     {
-        QTest::addColumn<SettingBounds>("bounds");
-        QTest::addColumn<double>("value");
-        QTest::addColumn<double>("clamped");
-        QTest::newRow("zero below") << TrendSettings::TrendZeroBounds << -20000.0 << -10000.0;
-        QTest::newRow("zero above") << TrendSettings::TrendZeroBounds << 10000.5 << 10000.0;
-        QTest::newRow("zero inside") << TrendSettings::TrendZeroBounds << -12.5 << -12.5;
-        QTest::newRow("span takes large values") << TrendSettings::TrendSpanBounds << 250000.0 << 250000.0;
-        QTest::newRow("span not below the lowest zero") << TrendSettings::TrendSpanBounds << -20000.0 << -10000.0;
-        QTest::newRow("days up to 7") << TrendSettings::SpanDaysBounds << 9.0 << 7.0;
-        QTest::newRow("hours up to 23") << TrendSettings::SpanHoursBounds << 24.0 << 23.0;
-        QTest::newRow("minutes from 1") << TrendSettings::SpanMinutesBounds << 0.0 << 1.0;
-        QTest::newRow("minutes up to 59") << TrendSettings::SpanMinutesBounds << 60.0 << 59.0;
-        QTest::newRow("minor ticks from 1") << TrendSettings::MinorTicksBounds << 0.0 << 1.0;
-        QTest::newRow("minor ticks up to 30") << TrendSettings::MinorTicksBounds << 31.0 << 30.0;
-        QTest::newRow("pen width from 1") << TrendPen::WidthBounds << 0.0 << 1.0;
-        QTest::newRow("pen width up to 5") << TrendPen::WidthBounds << 6.0 << 5.0;
+        QTest::addColumn<QString>("writer");
+        QTest::addColumn<QString>("reader");
+        QTest::newRow("English, then German") << u"en_US"_s << u"de_DE"_s;
+        QTest::newRow("German, then English") << u"de_DE"_s << u"en_US"_s;
+        QTest::newRow("French, then English") << u"fr_FR"_s << u"en_US"_s;
     }
 
-    void valuesAreClampedToTheirBounds()
+    void aPlacementReadsBackUnderAnotherLocale()
     {
-        QFETCH(SettingBounds, bounds);
-        QFETCH(double, value);
-        QFETCH(double, clamped);
-        QCOMPARE(bounds.clamp(value), clamped);
+        QFETCH(QString, writer);
+        QFETCH(QString, reader);
+        const TrendWindowPlacement written{-112.5f, 1234.75f, 9000.25f, 5370};
+        QLocale::setDefault(QLocale(writer));
+        written.write();
+        QLocale::setDefault(QLocale(reader));
+        const TrendWindowPlacement read = TrendWindowPlacement::read(QSizeF(20000, 20000));
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(read.left, written.left);
+        QCOMPARE(read.top, written.top);
+        QCOMPARE(read.width, written.width);
+        QCOMPARE(read.height, written.height);
     }
 
     void whatTheFirstRunOnAMachineReads_data()

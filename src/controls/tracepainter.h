@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QPointF>
+
+#include <vector>
+
+class QColor;
+class QPainter;
+
+// Draws a trace given in device pixels; a point with a NaN y breaks the line. A
+// trace of few points is a polyline. One of many points is drawn column by column:
+// each pixel column's vertical extent, widened by a round pen of `width`, filled.
+// That looks like the polyline drawn with round caps and joins but costs about the
+// number of columns, whatever the width.
+void paintTrace(QPainter &painter, const std::vector<QPointF> &pixels, const QColor &color, int width);

@@ -1,0 +1,241 @@
+#include "support/testregistry.h"
+
+#include "controls/tracepainter.h"
+#include "controls/trenddata.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+#include <climits>
+#include <cmath>
+#include <tuple>
+#include <random>
+
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+// A log-like channel: random steps, a share of missing samples, and optionally one
+// long stretch without values. One sample a second from day 45000.
+TrendData noisyData(int samples, double missingShare, bool longGap, unsigned seed = 7)
+{
+    TrendData data;
+    data.addChannel();
+    data.reserve(samples);
+    std::mt19937 random(seed);
+    std::normal_distribution<double> step(0, 1);
+    std::uniform_real_distribution<double> chance(0, 1);
+    double y = 50;
+    for (int i = 0; i < samples; ++i) {
+        const qsizetype at = data.appendRow(45000 + i / 86400.0, i + 1);
+        y += step(random);
+        const bool gap = chance(random) < missingShare || (longGap && i > samples / 3 && i < samples / 3 + samples / 20);
+        data.setValue(0, at, gap ? NaN : y);
+    }
+    return data;
+}
+
+// Draws data points (a NaN y breaks the line) into an image: every point as Qt
+// strokes it with the plot's round pen, or as the plot draws its traces.
+QImage draw(const std::vector<QPointF> &points, double x0, double x1, double y0, double y1, int width, bool asThePlot)
+{
+    QImage image(400, 200, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    std::vector<QPointF> pixels;
+    for (const QPointF &p : points) {
+        pixels.emplace_back((p.x() - x0) / (x1 - x0) * image.width(),
+                            std::isnan(p.y()) ? p.y() : (y1 - p.y()) / (y1 - y0) * image.height());
+    }
+    if (asThePlot) {
+        paintTrace(painter, pixels, Qt::white, width);
+        return image;
+    }
+    painter.setPen(QPen(Qt::white, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    std::vector<QPointF> run;
+    auto flush = [&] {
+        if (run.size() == 1)
+            painter.drawPoint(run.front());
+        else if (run.size() > 1)
+            painter.drawPolyline(run.data(), int(run.size()));
+        run.clear();
+    };
+    for (const QPointF &p : pixels) {
+        if (std::isnan(p.y()))
+            flush();
+        else
+            run.push_back(p);
+    }
+    flush();
+    return image;
+}
+
+// Top and bottom lit row of a column, -1 when none.
+std::pair<int, int> litExtent(const QImage &image, int x)
+{
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        if (qRed(image.pixel(x, y)) > 0) {
+            if (top < 0)
+                top = y;
+            bottom = y;
+        }
+    }
+    return {top, bottom};
+}
+
+// Statistics by walking every sample.
+TrendStats walk(const TrendData &data, qsizetype from, qsizetype to)
+{
+    TrendStats s;
+    for (qsizetype i = from; i < to; ++i)
+        s.take(data.value(0, i));
+    return s;
+}
+
+} // namespace
+
+class TrendDataTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void traceLooksLikeEveryPointDrawn_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<double>("missing");
+        QTest::addColumn<bool>("longGap");
+        QTest::addColumn<double>("shown"); // share of the span in view, from its middle
+        QTest::addColumn<int>("width");
+        QTest::newRow("whole span, thin") << 200000 << 0.04 << false << 1.0 << 1;
+        QTest::newRow("whole span, thick") << 200000 << 0.04 << false << 1.0 << 5;
+        QTest::newRow("long gap, width 20") << 200000 << 0.04 << true << 1.0 << 20;
+        QTest::newRow("narrowed to 1%") << 200000 << 0.04 << false << 0.01 << 3;
+        QTest::newRow("a few samples a column") << 20000 << 0.2 << true << 0.1 << 1;
+        QTest::newRow("fewer samples than columns") << 300 << 0.1 << false << 1.0 << 2;
+    }
+
+    void traceLooksLikeEveryPointDrawn()
+    {
+        QFETCH(int, samples);
+        QFETCH(double, missing);
+        QFETCH(bool, longGap);
+        QFETCH(double, shown);
+        QFETCH(int, width);
+        const TrendData data = noisyData(samples, missing, longGap);
+        const double first = data.time(0);
+        const double last = data.time(data.rowCount() - 1);
+        const double middle = (first + last) / 2;
+        const double x0 = middle - (last - first) * shown / 2;
+        const double x1 = middle + (last - first) * shown / 2;
+        const TrendStats all = data.stats(0);
+
+        std::vector<QPointF> every;
+        for (qsizetype i = 0; i < data.rowCount(); ++i)
+            every.emplace_back(data.time(i), data.value(0, i));
+        std::vector<QPointF> reduced;
+        data.trace(0, x0, x1, 400, reduced);
+        QVERIFY2(reduced.size() <= 400 * 6 + 8, qPrintable(QString::number(reduced.size())));
+
+        const QImage expected = draw(every, x0, x1, all.min, all.max, width, false);
+        const QImage actual = draw(reduced, x0, x1, all.min, all.max, width, true);
+        // The rasteriser may put a line's end in the column beside the point's own,
+        // so each column is held against its neighbours too: at most one pixel off.
+        for (const auto &[one, other, name] : {std::tuple{&expected, &actual, "every point"},
+                                               std::tuple{&actual, &expected, "the summary"}}) {
+            for (int x = 0; x < one->width(); ++x) {
+                const auto [top, bottom] = litExtent(*one, x);
+                if (top < 0)
+                    continue;
+                int nearTop = INT_MAX;
+                int nearBottom = -1;
+                for (int n = std::max(0, x - 1); n <= std::min(one->width() - 1, x + 1); ++n) {
+                    const auto [t, b] = litExtent(*other, n);
+                    if (t >= 0) {
+                        nearTop = std::min(nearTop, t);
+                        nearBottom = std::max(nearBottom, b);
+                    }
+                }
+                if (top < nearTop - 1 || bottom > nearBottom + 1)
+                    QFAIL(qPrintable(QStringLiteral("column %1 drawn from %2: rows %3..%4, near it the other way %5..%6")
+                                         .arg(x).arg(QLatin1String(name)).arg(top).arg(bottom).arg(nearTop).arg(nearBottom)));
+            }
+        }
+    }
+
+    void statisticsOfAnyRange_data()
+    {
+        QTest::addColumn<qsizetype>("from");
+        QTest::addColumn<qsizetype>("to");
+        QTest::addColumn<int>("appended"); // rows appended after a first reading
+        QTest::newRow("everything") << qsizetype(0) << qsizetype(-1) << 0;
+        QTest::newRow("inside one block") << qsizetype(70) << qsizetype(100) << 0;
+        QTest::newRow("unaligned, over several levels") << qsizetype(61) << qsizetype(40001) << 0;
+        QTest::newRow("aligned start, to the end") << qsizetype(4096) << qsizetype(-1) << 0;
+        QTest::newRow("empty") << qsizetype(500) << qsizetype(500) << 0;
+        QTest::newRow("rows appended later") << qsizetype(3) << qsizetype(-1) << 5000;
+        QTest::newRow("appended rows only") << qsizetype(50000) << qsizetype(-1) << 777;
+    }
+
+    void statisticsOfAnyRange()
+    {
+        QFETCH(qsizetype, from);
+        QFETCH(qsizetype, to);
+        QFETCH(int, appended);
+        TrendData data = noisyData(50000, 0.04, true);
+        data.stats(0); // summaries built before the rows below arrive
+        for (int i = 0; i < appended; ++i)
+            data.setValue(0, data.appendRow(46000 + i, -1), i % 7 ? 1000.0 + i : NaN);
+        if (to < 0)
+            to = data.rowCount();
+        const TrendStats expected = walk(data, from, to);
+        const TrendStats actual = data.stats(0, from, to);
+        QCOMPARE(actual.count, expected.count);
+        QCOMPARE(actual.min, expected.min);
+        QCOMPARE(actual.max, expected.max);
+        QVERIFY(std::abs(actual.sum - expected.sum) <= 1e-9 * std::max(1.0, std::abs(expected.sum)));
+    }
+
+    void valueAtGapsAndOtherChannelsRows_data()
+    {
+        QTest::addColumn<double>("time");
+        QTest::addColumn<double>("value");
+        // Channel 0 at times 1, 2, (gap) 3, 4 and 6; channel 1 alone at 5.
+        QTest::newRow("a sample") << 2.0 << 20.0;
+        QTest::newRow("between samples") << 1.5 << 15.0;
+        QTest::newRow("the gap itself") << 3.0 << NaN;
+        QTest::newRow("next to the gap") << 2.5 << NaN;
+        QTest::newRow("over the other channel's row") << 5.0 << 50.0;
+        QTest::newRow("before the first") << 0.5 << NaN;
+        QTest::newRow("after the last") << 6.5 << NaN;
+    }
+
+    void valueAtGapsAndOtherChannelsRows()
+    {
+        QFETCH(double, time);
+        QFETCH(double, value);
+        TrendData data;
+        data.addChannel();
+        data.addChannel();
+        // Appended out of time order: the rows are put in order before reading.
+        data.appendPoint(0, 6, 60);
+        data.appendPoint(0, 1, 10);
+        data.appendPoint(0, 2, 20);
+        data.appendPoint(0, 3, NaN);
+        data.appendPoint(0, 4, 40);
+        data.appendPoint(1, 5, 1);
+        data.sortByTime();
+        QCOMPARE(data.time(data.rowCount() - 1), 6.0);
+        QCOMPARE(data.gridRow(0), -1);
+        const double actual = data.valueAt(0, time);
+        if (std::isnan(value))
+            QVERIFY2(std::isnan(actual), qPrintable(QString::number(actual)));
+        else
+            QCOMPARE(actual, value);
+    }
+};
+
+VIEWER_TEST(TrendDataTest)
+#include "tst_trenddata.moc"
