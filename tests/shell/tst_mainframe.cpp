@@ -68,10 +68,11 @@ private slots:
     void menuBarAndStatusBar()
     {
         const QList<QAction *> top = mainFrame().menuBar()->actions();
-        QCOMPARE(top.size(), 2);
+        QCOMPARE(top.size(), 3);
         QCOMPARE(top.at(0)->text(), u"&File"_s);
-        QCOMPARE(top.at(1)->text(), u"&Help"_s);
-        const QList<QAction *> help = top.at(1)->menu()->actions();
+        QCOMPARE(top.at(1)->text(), u"&Window"_s);
+        QCOMPARE(top.at(2)->text(), u"&Help"_s);
+        const QList<QAction *> help = top.at(2)->menu()->actions();
         QCOMPARE(help.size(), 4);
         QVERIFY(help.at(2)->isSeparator());
         QCOMPARE(mainFrame().statusBar()->objectName(), u"sbStatusBar"_s);
