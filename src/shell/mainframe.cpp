@@ -70,9 +70,8 @@ MainFrame::MainFrame()
     bool writable = true;
     steps::ignore([&] { writable = SettingsStore::isWritable(); });
     if (!writable)
-        m_statusText->setText(u"Window places will not be kept: "_s
-                              + QDir::toNativeSeparators(QFileInfo(SettingsStore::fileName()).absolutePath())
-                              + u" cannot be written."_s);
+        m_statusText->setText(u"Window places will not be kept: the settings file "_s
+                              + QDir::toNativeSeparators(SettingsStore::fileName()) + u" cannot be written."_s);
 }
 
 MainFrame::~MainFrame() = default;
@@ -351,8 +350,10 @@ QSize MainFrame::chromeSize()
 void MainFrame::fitChild(QWidget &child, bool makeRoom)
 {
     const QSize chrome = chromeSize();
-    if (makeRoom && (child.width() > width() - chrome.width() || child.height() > height() - chrome.height())) {
-        resize(size().expandedTo(child.size() + chrome));
+    const QRect wanted = child.geometry();
+    const QSize reach(std::max(0, wanted.x()) + wanted.width(), std::max(0, wanted.y()) + wanted.height());
+    if (makeRoom && (reach.width() > width() - chrome.width() || reach.height() > height() - chrome.height())) {
+        resize(size().expandedTo(reach + chrome));
         fitOnScreen();
     }
     child.setGeometry(fitWithin(child.geometry(), QRect(QPoint(0, 0), size() - chrome)));

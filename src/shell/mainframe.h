@@ -39,7 +39,8 @@ public:
     // The client area that child windows are placed in, in twips.
     QSizeF clientTwips();
     // Brings a placed child window wholly into the client area; with `makeRoom` the
-    // frame first grows, as far as the screen allows, to hold the child's size.
+    // frame first grows, as far as the screen allows, to hold the child where it
+    // was placed.
     void fitChild(QWidget &child, bool makeRoom);
 
     // `window` carries out `command` while it is the current child window; the

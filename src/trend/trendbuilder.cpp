@@ -93,7 +93,7 @@ void showTrendWindow(TrendWindow &trend)
     twips::setTop(trend, TrendPlacement.readOrDefault(Edge::Top, client));
     twips::setWidth(trend, TrendPlacement.readOrDefault(Edge::Width, client));
     twips::setHeight(trend, TrendPlacement.readOrDefault(Edge::Height, client));
-    mainFrame().fitChild(trend, false);
+    mainFrame().fitChild(trend, true);
     trend.show();
 }
 

@@ -12,6 +12,7 @@
 #include "shell/uiservices.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -79,6 +80,33 @@ private slots:
         QCOMPARE(mainFrame().findChild<QLabel *>(u"sbStatusPanel1"_s)->text(), u"Status"_s);
         QVERIFY(!mainFrame().findChild<QLabel *>(u"sbStatusPanel2"_s)->text().isEmpty());
         QVERIFY(!mainFrame().findChild<QLabel *>(u"sbStatusPanel3"_s)->text().isEmpty());
+    }
+
+    // A settings file that cannot be written does not keep the program from
+    // starting; the status bar says what is lost.
+    void settingsThatCannotBeKept_data()
+    {
+        QTest::addColumn<bool>("blocked");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("writable") << false << u"Status"_s;
+        QTest::newRow("settings file is a folder")
+            << true << u"Window places will not be kept: the settings file "_s + TestEnv::settingsFile()
+                           + u" cannot be written."_s;
+    }
+
+    void settingsThatCannotBeKept()
+    {
+        QFETCH(bool, blocked);
+        QFETCH(QString, status);
+        if (blocked)
+            QVERIFY(QDir().mkpath(TestEnv::settingsFile()));
+        TestStartup::run();
+        const QString shown = mainFrame().statusText();
+        const bool visible = frmHistory().isVisible();
+        QDir(TestEnv::settingsFile()).removeRecursively();
+        QCOMPARE(shown, status);
+        QVERIFY(visible);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
     }
 
     void exitAnsweredNoKeepsEverything()
