@@ -176,6 +176,7 @@ void MainFrame::rebuildWindowList()
 
 void MainFrame::handleCommand(QWidget *window, FrameCommand command, std::function<void()> run)
 {
+    m_handlers.removeIf([](const CommandHandler &handler) { return !handler.window; });
     m_handlers.append({window, command, std::move(run)});
 }
 

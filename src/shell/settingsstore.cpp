@@ -142,7 +142,7 @@ const PlacementSetting TrendPlacement{u"History\\HistPlot"_s, 8130, 5055, true};
 namespace RecentLogs {
 
 namespace {
-const QString Section = u"Recent Files"_s;
+const QString Section = u"Recent"_s;
 
 QString keyOf(int index) { return u"File"_s + QString::number(index + 1); }
 

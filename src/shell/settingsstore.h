@@ -71,7 +71,7 @@ extern const PlacementSetting TrendPlacement;
 QRect fitWithin(const QRect &rect, const QRect &area);
 
 // The logs opened last, newest first, at most eight, kept in the section
-// "Recent Files" under the keys "File1" to "File8".
+// "Recent" under the keys "File1" to "File8".
 namespace RecentLogs {
 
 constexpr int MaxCount = 8;

@@ -93,8 +93,9 @@ void showTrendWindow(TrendWindow &trend)
     twips::setTop(trend, TrendPlacement.readOrDefault(Edge::Top, client));
     twips::setWidth(trend, TrendPlacement.readOrDefault(Edge::Width, client));
     twips::setHeight(trend, TrendPlacement.readOrDefault(Edge::Height, client));
-    mainFrame().fitChild(trend, true);
     trend.show();
+    // After showing: the window's own minimum size has been applied by then.
+    mainFrame().fitChild(trend, true);
 }
 
 // An X span the axis can show: the span from the first to the last plotted row,

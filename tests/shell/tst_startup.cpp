@@ -76,6 +76,30 @@ private slots:
         QCOMPARE(shared().helpFilePath, u"//KRN740 DATA VIEWER HELP.HLP"_s);
     }
 
+    // The help file is looked for beside the program first, whatever folder the
+    // program starts in; only without it there does the start folder count.
+    void helpFileIsFound_data()
+    {
+        QTest::addColumn<bool>("besideProgram");
+        QTest::newRow("beside the program, started elsewhere") << true;
+        QTest::newRow("nowhere: the start folder") << false;
+    }
+
+    void helpFileIsFound()
+    {
+        QFETCH(bool, besideProgram);
+        const QString beside = QCoreApplication::applicationDirPath() + u"/KRN740 DATA VIEWER HELP.HLP"_s;
+        QFile::remove(beside);
+        if (besideProgram)
+            QVERIFY(QFile::copy(QStringLiteral(VIEWER_SOURCE_DIR) + u"/resources/help.html"_s, beside));
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(TestEnv::tempDir()));
+        TestStartup::begin();
+        QDir::setCurrent(before);
+        QFile::remove(beside);
+        QCOMPARE(shared().helpFilePath, besideProgram ? beside : shared().startDir + u"/KRN740 DATA VIEWER HELP.HLP"_s);
+    }
+
     void tenthTickOpensTheDataFileWindow()
     {
         QPointer<Splash> splash = TestStartup::begin();
