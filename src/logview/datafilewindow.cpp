@@ -99,8 +99,10 @@ DataFileWindow::DataFileWindow()
     mainFrame().handleCommand(this, FrameCommand::Open, [this] { toolbarButtonClick(1); });
     mainFrame().handleCommand(this, FrameCommand::Print, [this] { toolbarButtonClick(3); });
     mainFrame().setLogOpener(this, [this](const QString &log) {
-        if (!shared().plotting)
-            getHistFile(log);
+        if (shared().plotting || m_loading)
+            return false;
+        getHistFile(log);
+        return true;
     });
     // Design size; start-up then applies the stored placement.
     resize(twips::toPixelsX(MinWidth), twips::toPixelsY(MinHeight));

@@ -39,6 +39,9 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// How soon a log that waits for a busy data file window is tried again.
+constexpr int RetryMs = 250;
+
 WindowSlot<MainFrame> &slot()
 {
     static WindowSlot<MainFrame> s;
@@ -101,20 +104,26 @@ void MainFrame::buildFileMenu()
 {
     QMenu *file = menuBar()->addMenu(u"&File"_s);
     file->setObjectName(u"mnuFile"_s);
-    auto add = [&](const QString &name, const QString &caption, const QKeySequence &keys, auto slot) {
+    auto add = [&](const QString &name, const QString &caption, const QKeySequence &keys) {
         QAction *action = file->addAction(caption);
         action->setObjectName(name);
         action->setShortcut(keys);
-        connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    add(u"mnuFileOpen"_s, u"&Open..."_s, QKeySequence(Qt::CTRL | Qt::Key_O), &MainFrame::mnuFileOpenClick);
+    // A command that a child window carries out: a FrameCommand, one line here,
+    // and handleCommand() in the window.
+    auto addCommand = [&](const QString &name, const QString &caption, const QKeySequence &keys,
+                          FrameCommand command) {
+        connect(add(name, caption, keys), &QAction::triggered, this, [this, command] { runCommand(command); });
+    };
+    addCommand(u"mnuFileOpen"_s, u"&Open..."_s, QKeySequence(Qt::CTRL | Qt::Key_O), FrameCommand::Open);
     m_recentMenu = file->addMenu(u"Open &Recent"_s);
     m_recentMenu->setObjectName(u"mnuFileRecent"_s);
     file->addSeparator();
-    add(u"mnuFilePrint"_s, u"&Print..."_s, QKeySequence(Qt::CTRL | Qt::Key_P), &MainFrame::mnuFilePrintClick);
+    addCommand(u"mnuFilePrint"_s, u"&Print..."_s, QKeySequence(Qt::CTRL | Qt::Key_P), FrameCommand::Print);
     file->addSeparator();
-    add(u"mnuFileExit"_s, u"E&xit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q), &MainFrame::mnuFileExitClick);
+    connect(add(u"mnuFileExit"_s, u"E&xit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q)), &QAction::triggered, this,
+            &MainFrame::mnuFileExitClick);
     // The list lives in the settings file; read it whenever the menu opens.
     connect(file, &QMenu::aboutToShow, this, &MainFrame::rebuildRecentMenu);
     rebuildRecentMenu();
@@ -180,7 +189,7 @@ void MainFrame::handleCommand(QWidget *window, FrameCommand command, std::functi
     m_handlers.append({window, command, std::move(run)});
 }
 
-void MainFrame::setLogOpener(QWidget *window, std::function<void(const QString &)> open)
+void MainFrame::setLogOpener(QWidget *window, std::function<bool(const QString &)> open)
 {
     m_openerWindow = window;
     m_opener = std::move(open);
@@ -208,8 +217,6 @@ void MainFrame::runCommand(FrameCommand command)
     });
 }
 
-void MainFrame::mnuFileOpenClick() { runCommand(FrameCommand::Open); }
-void MainFrame::mnuFilePrintClick() { runCommand(FrameCommand::Print); }
 
 void MainFrame::openRecent(const QString &path)
 {
@@ -228,12 +235,25 @@ void MainFrame::openRecent(const QString &path)
 
 void MainFrame::openLog(const QString &path)
 {
-    if (!m_documentShown || !m_openerWindow || !m_opener) {
-        m_waitingLog = path;
-        return;
+    bool taken = false;
+    if (m_documentShown && m_openerWindow && m_opener) {
+        const std::function<bool(const QString &)> open = m_opener;
+        steps::guarded([&] { taken = open(path); });
     }
-    const std::function<void(const QString &)> open = m_opener;
-    steps::guarded([&] { open(path); });
+    if (taken)
+        return;
+    // Not yet on screen, or busy with a load or a plot run: the log waits (the
+    // last one given wins) and is tried again shortly.
+    m_waitingLog = path;
+    if (m_documentShown)
+        QTimer::singleShot(RetryMs, this, &MainFrame::openWaitingLog);
+}
+
+void MainFrame::openWaitingLog()
+{
+    const QString path = std::exchange(m_waitingLog, QString());
+    if (!path.isEmpty())
+        openLog(path);
 }
 
 void MainFrame::receiveLog(const QString &path)
@@ -249,13 +269,8 @@ void MainFrame::receiveLog(const QString &path)
 void MainFrame::documentShown()
 {
     m_documentShown = true;
-    if (m_waitingLog.isEmpty())
-        return;
-    QTimer::singleShot(0, this, [this] {
-        const QString path = std::exchange(m_waitingLog, QString());
-        if (!path.isEmpty())
-            openLog(path);
-    });
+    if (!m_waitingLog.isEmpty())
+        QTimer::singleShot(0, this, &MainFrame::openWaitingLog);
 }
 
 QString MainFrame::statusText() const { return m_statusText->text(); }

@@ -48,10 +48,11 @@ public:
     // registration ends with the window.
     void handleCommand(QWidget *window, FrameCommand command, std::function<void()> run);
     // `window` opens a log named by its path (recent list, command line, a later
-    // start of the program, a drop), as its Open command would.
-    void setLogOpener(QWidget *window, std::function<void(const QString &)> open);
-    // Opens the log at `path`; before start-up has shown the data file window the
-    // path waits for it (the last one given wins).
+    // start of the program, a drop), as its Open command would; `open` returns
+    // false when the window is busy and cannot take the log now.
+    void setLogOpener(QWidget *window, std::function<bool(const QString &)> open);
+    // Opens the log at `path`. Before start-up has shown the data file window, or
+    // while that window is busy, the path waits (the last one given wins).
     void openLog(const QString &path);
     // A log handed over by a later start: the frame comes to the front and opens it.
     void receiveLog(const QString &path);
@@ -60,8 +61,8 @@ public:
     void documentShown();
     QString statusText() const;
 
-    void mnuFileOpenClick();
-    void mnuFilePrintClick();
+    // A File menu command, carried out by the window that registered it.
+    void runCommand(FrameCommand command);
     // An entry of File, Open Recent: opens the log, or takes a vanished one off the list.
     void openRecent(const QString &path);
     void mnuFileExitClick();
@@ -88,9 +89,9 @@ private:
     void buildWindowMenu();
     void rebuildRecentMenu();
     void rebuildWindowList();
-    void runCommand(FrameCommand command);
     void fitOnScreen();
     QSize chromeSize();
+    void openWaitingLog();
     void buildStatusBar();
     void restorePlacement();
     void showHelp(int command);
@@ -107,7 +108,7 @@ private:
     QList<QAction *> m_windowList;
     QList<CommandHandler> m_handlers;
     QPointer<QWidget> m_openerWindow;
-    std::function<void(const QString &)> m_opener;
+    std::function<bool(const QString &)> m_opener;
     QString m_waitingLog;
     bool m_documentShown = false;
     bool m_shownOnce = false;

@@ -180,6 +180,7 @@ private slots:
         QTest::newRow("named on the command line") << u"command line"_s;
         QTest::newRow("handed over by a later start") << u"later start"_s;
         QTest::newRow("dropped on the frame") << u"drop"_s;
+        QTest::newRow("handed over during a plot run") << u"while plotting"_s;
     }
 
     void logFromOutsideOpens()
@@ -203,6 +204,13 @@ private slots:
             QTRY_COMPARE(shared().currentFileName, path);
             second.join();
             QVERIFY(confirmed);
+        } else if (way == u"while plotting"_s) {
+            TestStartup::run();
+            shared().plotting = true;
+            mainFrame().receiveLog(path);
+            QTest::qWait(600); // several retries while the run goes on
+            QVERIFY(shared().currentFileName.isEmpty());
+            shared().plotting = false; // the run ends
         } else {
             TestStartup::run();
             QMimeData data;
