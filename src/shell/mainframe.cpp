@@ -273,8 +273,6 @@ void MainFrame::documentShown()
         QTimer::singleShot(0, this, &MainFrame::openWaitingLog);
 }
 
-QString MainFrame::statusText() const { return m_statusText->text(); }
-
 void MainFrame::dragEnterEvent(QDragEnterEvent *event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();

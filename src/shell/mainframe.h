@@ -59,7 +59,6 @@ public:
     // Start-up has shown the data file window: a waiting log opens once the event
     // loop has painted it.
     void documentShown();
-    QString statusText() const;
 
     // A File menu command, carried out by the window that registered it.
     void runCommand(FrameCommand command);

@@ -39,10 +39,10 @@ public:
     static bool handOver(const QString &lockPath, const QString &logPath);
 
     static QString defaultLockPath();
-    // The socket beside the lock.
-    static QString socketPath(const QString &lockPath);
 
 private:
+    // The socket beside the lock.
+    static QString socketPath(const QString &lockPath);
     bool holderIsAlive() const;
 
     QString m_path;

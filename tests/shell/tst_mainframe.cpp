@@ -101,7 +101,7 @@ private slots:
         if (blocked)
             QVERIFY(QDir().mkpath(TestEnv::settingsFile()));
         TestStartup::run();
-        const QString shown = mainFrame().statusText();
+        const QString shown = mainFrame().findChild<QLabel *>(u"sbStatusPanel1"_s)->text();
         const bool visible = frmHistory().isVisible();
         QDir(TestEnv::settingsFile()).removeRecursively();
         QCOMPARE(shown, status);
