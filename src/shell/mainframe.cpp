@@ -217,7 +217,6 @@ void MainFrame::runCommand(FrameCommand command)
     });
 }
 
-
 void MainFrame::openRecent(const QString &path)
 {
     steps::guarded([&] {
@@ -235,18 +234,20 @@ void MainFrame::openRecent(const QString &path)
 
 void MainFrame::openLog(const QString &path)
 {
-    bool taken = false;
-    if (m_documentShown && m_openerWindow && m_opener) {
-        const std::function<bool(const QString &)> open = m_opener;
-        steps::guarded([&] { taken = open(path); });
-    }
-    if (taken)
-        return;
-    // Not yet on screen, or busy with a load or a plot run: the log waits (the
-    // last one given wins) and is tried again shortly.
+    // Before the data file window is on screen the log waits for it (the last
+    // one given wins).
     m_waitingLog = path;
-    if (m_documentShown)
-        QTimer::singleShot(RetryMs, this, &MainFrame::openWaitingLog);
+    if (!m_documentShown || !m_openerWindow || !m_opener)
+        return;
+    m_waitingLog.clear();
+    bool busy = false;
+    const std::function<bool(const QString &)> open = m_opener;
+    steps::guarded([&] { busy = !open(path); });
+    if (!busy)
+        return;
+    // Busy with a load or a plot run: tried again shortly.
+    m_waitingLog = path;
+    QTimer::singleShot(RetryMs, this, &MainFrame::openWaitingLog);
 }
 
 void MainFrame::openWaitingLog()
