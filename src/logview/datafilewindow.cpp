@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -93,6 +94,15 @@ DataFileWindow::DataFileWindow()
     m_statusBar->addWidget(m_statusPanel, 1);
 
     mainFrame().adopt(this);
+    // The File menu runs the toolbar's own commands here.
+    mainFrame().handleCommand(this, FrameCommand::Open, [this] { toolbarButtonClick(1); });
+    mainFrame().handleCommand(this, FrameCommand::Print, [this] { toolbarButtonClick(3); });
+    mainFrame().setLogOpener(this, [this](const QString &log) {
+        if (shared().plotting || m_loading)
+            return false;
+        getHistFile(log);
+        return true;
+    });
     // Design size; start-up then applies the stored placement.
     resize(twips::toPixelsX(MinWidth), twips::toPixelsY(MinHeight));
     layoutBars();
@@ -195,7 +205,7 @@ void DataFileWindow::toolbarButtonClick(int position)
     });
 }
 
-void DataFileWindow::getHistFile()
+void DataFileWindow::getHistFile(const QString &path)
 {
     // The yield before the load lets a second Open through; it must not start a
     // load inside the first.
@@ -223,7 +233,10 @@ void DataFileWindow::getHistFile()
         dialog.dialogTitle = u"Open Log file (.csv)"_s;
         dialog.initDir = shared().startDir + QDir::separator();
         try {
-            dialog.showOpen();
+            if (path.isEmpty())
+                dialog.showOpen();
+            else
+                dialog.fileName = path;
         } catch (const RuntimeError &e) {
             if (e.number() == RuntimeError::CancelSelected)
                 return; // the former file, grid and status stay as they were
@@ -241,6 +254,9 @@ void DataFileWindow::getHistFile()
                                        GridControl::HeaderRow | GridControl::HeaderColumn))
             throw RuntimeError(RuntimeError::NoError, QString()); // failure without an error
         prepareLoadedGrid();
+        // Kept for File, Open Recent; a store that cannot be written only loses the entry.
+        if (self && !shared().currentFileName.isEmpty())
+            steps::ignore([&] { RecentLogs::add(QFileInfo(shared().currentFileName).absoluteFilePath()); });
     } catch (...) {
         const RuntimeError error = RuntimeError::fromCurrentException();
         if (!self)

@@ -33,8 +33,9 @@ public:
 
     // Asks for a log file and loads it into the grid, trimmed and locked; a
     // failure is reported and leaves the window without a file. Does nothing
-    // while a load is already in progress.
-    void getHistFile();
+    // while a load is already in progress. Given a `path`, loads that file
+    // without asking (the dialog then holds it as if it had been chosen).
+    void getHistFile(const QString &path = QString());
     // Back to the no-file state: empty grid, no current file, empty status text.
     void resetHistView();
     // Prints the loaded log through the print dialog: the selected block when it

@@ -13,20 +13,35 @@
 #include "controls/twips.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QDate>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTime>
 #include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+// How soon a log that waits for a busy data file window is tried again.
+constexpr int RetryMs = 250;
+
 WindowSlot<MainFrame> &slot()
 {
     static WindowSlot<MainFrame> s;
@@ -52,22 +67,28 @@ MainFrame::MainFrame()
     buildStatusBar();
     m_cmdFile.setParentWidget(this);
     restorePlacement();
+    setAcceptDrops(true);
+
+    // Said once: every later write of a placement fails quietly.
+    bool writable = true;
+    steps::ignore([&] { writable = SettingsStore::isWritable(); });
+    if (!writable)
+        m_statusText->setText(u"Window places will not be kept: the settings file "_s
+                              + QDir::toNativeSeparators(SettingsStore::fileName()) + u" cannot be written."_s);
 }
 
 MainFrame::~MainFrame() = default;
 
 void MainFrame::buildMenus()
 {
-    QMenu *file = menuBar()->addMenu(u"&File"_s);
-    file->setObjectName(u"mnuFile"_s);
-    QAction *exit = file->addAction(u"E&xit"_s);
-    exit->setObjectName(u"mnuFileExit"_s);
-    connect(exit, &QAction::triggered, this, &MainFrame::mnuFileExitClick);
+    buildFileMenu();
+    buildWindowMenu();
 
     QMenu *help = menuBar()->addMenu(u"&Help"_s);
     help->setObjectName(u"mnuHelp"_s);
     QAction *contents = help->addAction(u"&Contents"_s);
     contents->setObjectName(u"mnuHelpContents"_s);
+    contents->setShortcut(QKeySequence(Qt::Key_F1));
     connect(contents, &QAction::triggered, this, &MainFrame::mnuHelpContentsClick);
     QAction *search = help->addAction(u"&Search For Help On..."_s);
     search->setObjectName(u"mnuHelpSearchForHelpOn"_s);
@@ -77,6 +98,198 @@ void MainFrame::buildMenus()
     QAction *about = help->addAction(u"&About "_s);
     about->setObjectName(u"mnuHelpAbout"_s);
     connect(about, &QAction::triggered, this, &MainFrame::mnuHelpAboutClick);
+}
+
+void MainFrame::buildFileMenu()
+{
+    QMenu *file = menuBar()->addMenu(u"&File"_s);
+    file->setObjectName(u"mnuFile"_s);
+    auto add = [&](const QString &name, const QString &caption, const QKeySequence &keys) {
+        QAction *action = file->addAction(caption);
+        action->setObjectName(name);
+        action->setShortcut(keys);
+        return action;
+    };
+    // A command that a child window carries out: a FrameCommand, one line here,
+    // and handleCommand() in the window.
+    auto addCommand = [&](const QString &name, const QString &caption, const QKeySequence &keys,
+                          FrameCommand command) {
+        connect(add(name, caption, keys), &QAction::triggered, this, [this, command] { runCommand(command); });
+    };
+    addCommand(u"mnuFileOpen"_s, u"&Open..."_s, QKeySequence(Qt::CTRL | Qt::Key_O), FrameCommand::Open);
+    m_recentMenu = file->addMenu(u"Open &Recent"_s);
+    m_recentMenu->setObjectName(u"mnuFileRecent"_s);
+    file->addSeparator();
+    addCommand(u"mnuFilePrint"_s, u"&Print..."_s, QKeySequence(Qt::CTRL | Qt::Key_P), FrameCommand::Print);
+    file->addSeparator();
+    connect(add(u"mnuFileExit"_s, u"E&xit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q)), &QAction::triggered, this,
+            &MainFrame::mnuFileExitClick);
+    // The list lives in the settings file; read it whenever the menu opens.
+    connect(file, &QMenu::aboutToShow, this, &MainFrame::rebuildRecentMenu);
+    rebuildRecentMenu();
+}
+
+void MainFrame::rebuildRecentMenu()
+{
+    m_recentMenu->clear();
+    QStringList paths;
+    steps::ignore([&] { paths = RecentLogs::list(); });
+    int number = 0;
+    for (const QString &path : std::as_const(paths)) {
+        ++number;
+        QAction *entry = m_recentMenu->addAction(u"&%1 %2"_s.arg(number).arg(QDir::toNativeSeparators(path)));
+        entry->setObjectName(u"mnuFileRecent%1"_s.arg(number));
+        connect(entry, &QAction::triggered, this, [this, path] { openRecent(path); });
+    }
+    m_recentMenu->setEnabled(!paths.isEmpty());
+}
+
+void MainFrame::buildWindowMenu()
+{
+    m_windowMenu = menuBar()->addMenu(u"&Window"_s);
+    m_windowMenu->setObjectName(u"mnuWindow"_s);
+    QAction *tile = m_windowMenu->addAction(u"&Tile"_s);
+    tile->setObjectName(u"mnuWindowTile"_s);
+    connect(tile, &QAction::triggered, m_mdiArea, &QMdiArea::tileSubWindows);
+    QAction *cascade = m_windowMenu->addAction(u"&Cascade"_s);
+    cascade->setObjectName(u"mnuWindowCascade"_s);
+    connect(cascade, &QAction::triggered, m_mdiArea, &QMdiArea::cascadeSubWindows);
+    m_windowMenu->addSeparator();
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &MainFrame::rebuildWindowList);
+}
+
+void MainFrame::rebuildWindowList()
+{
+    qDeleteAll(m_windowList);
+    m_windowList.clear();
+    const QMdiSubWindow *current = m_mdiArea->currentSubWindow();
+    int number = 0;
+    for (QMdiSubWindow *child : m_mdiArea->subWindowList()) {
+        if (!child->isVisible())
+            continue;
+        QAction *entry = m_windowMenu->addAction(u"&%1 %2"_s.arg(++number).arg(child->windowTitle()));
+        entry->setObjectName(u"mnuWindowList%1"_s.arg(number));
+        entry->setCheckable(true);
+        entry->setChecked(child == current);
+        QPointer<QMdiSubWindow> target(child);
+        connect(entry, &QAction::triggered, this, [this, target] {
+            if (target) {
+                if (target->isMinimized())
+                    target->showNormal();
+                m_mdiArea->setActiveSubWindow(target);
+            }
+        });
+        m_windowList.append(entry);
+    }
+}
+
+void MainFrame::handleCommand(QWidget *window, FrameCommand command, std::function<void()> run)
+{
+    m_handlers.removeIf([](const CommandHandler &handler) { return !handler.window; });
+    m_handlers.append({window, command, std::move(run)});
+}
+
+void MainFrame::setLogOpener(QWidget *window, std::function<bool(const QString &)> open)
+{
+    m_openerWindow = window;
+    m_opener = std::move(open);
+}
+
+void MainFrame::runCommand(FrameCommand command)
+{
+    steps::guarded([&] {
+        const QWidget *current = m_mdiArea->currentSubWindow();
+        const CommandHandler *chosen = nullptr;
+        for (const CommandHandler &handler : std::as_const(m_handlers)) {
+            if (!handler.window || handler.command != command)
+                continue;
+            if (handler.window == current) {
+                chosen = &handler;
+                break;
+            }
+            if (!chosen)
+                chosen = &handler;
+        }
+        if (chosen) {
+            const std::function<void()> run = chosen->run; // the list may change while it runs
+            run();
+        }
+    });
+}
+
+void MainFrame::openRecent(const QString &path)
+{
+    steps::guarded([&] {
+        if (QFileInfo(path).isFile()) {
+            openLog(path);
+            return;
+        }
+        steps::ignore([&] { RecentLogs::remove(path); });
+        rebuildRecentMenu();
+        msgBox(u"The log file "_s + QDir::toNativeSeparators(path) + u" can no longer be found."_s + u"\r\n"_s
+                   + u"It has been removed from the list of recent files."_s,
+               MsgIcon::Exclamation, MsgButtons::Ok);
+    });
+}
+
+void MainFrame::openLog(const QString &path)
+{
+    // Before the data file window is on screen the log waits for it (the last
+    // one given wins).
+    m_waitingLog = path;
+    if (!m_documentShown || !m_openerWindow || !m_opener)
+        return;
+    m_waitingLog.clear();
+    bool busy = false;
+    const std::function<bool(const QString &)> open = m_opener;
+    steps::guarded([&] { busy = !open(path); });
+    if (!busy)
+        return;
+    // Busy with a load or a plot run: tried again shortly.
+    m_waitingLog = path;
+    QTimer::singleShot(RetryMs, this, &MainFrame::openWaitingLog);
+}
+
+void MainFrame::openWaitingLog()
+{
+    const QString path = std::exchange(m_waitingLog, QString());
+    if (!path.isEmpty())
+        openLog(path);
+}
+
+void MainFrame::receiveLog(const QString &path)
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    // Not inside the socket's handler: the load yields to the event loop.
+    QTimer::singleShot(0, this, [this, path] { openLog(path); });
+}
+
+void MainFrame::documentShown()
+{
+    m_documentShown = true;
+    if (!m_waitingLog.isEmpty())
+        QTimer::singleShot(0, this, &MainFrame::openWaitingLog);
+}
+
+void MainFrame::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.constFirst().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void MainFrame::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.constFirst().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    // The grid holds one log: the first file dropped is the one opened.
+    const QString path = urls.constFirst().toLocalFile();
+    QTimer::singleShot(0, this, [this, path] { openLog(path); });
 }
 
 void MainFrame::buildStatusBar()
@@ -122,6 +335,57 @@ void MainFrame::restorePlacement()
         [&] { twips::setWidth(*this, MainFramePlacement.read(Edge::Width)); },
         [&] { twips::setHeight(*this, MainFramePlacement.read(Edge::Height)); },
     });
+    fitOnScreen();
+}
+
+void MainFrame::fitOnScreen()
+{
+    // The outer frame counts, where the window system has told it already.
+    const QSize border = frameGeometry().size() - size();
+    const QRect placed(pos(), size() + border);
+    const QScreen *screen = QGuiApplication::screenAt(placed.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect fitted = fitWithin(placed, screen->availableGeometry());
+    resize(fitted.size() - border);
+    move(fitted.topLeft());
+}
+
+QSize MainFrame::chromeSize()
+{
+    // Menus, status bar and borders. Measured before a resize: a hidden frame
+    // does not lay itself out again when it is resized.
+    if (layout())
+        layout()->activate();
+    return size() - m_mdiArea->contentsRect().size();
+}
+
+void MainFrame::fitChild(QWidget &child, bool makeRoom)
+{
+    const QSize chrome = chromeSize();
+    const QRect wanted = child.geometry();
+    const QSize reach(std::max(0, wanted.x()) + wanted.width(), std::max(0, wanted.y()) + wanted.height());
+    if (makeRoom && (reach.width() > width() - chrome.width() || reach.height() > height() - chrome.height())) {
+        resize(size().expandedTo(reach + chrome));
+        fitOnScreen();
+    }
+    child.setGeometry(fitWithin(child.geometry(), QRect(QPoint(0, 0), size() - chrome)));
+}
+
+void MainFrame::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (std::exchange(m_shownOnce, true))
+        return;
+    // Now that the window system may have told the frame's border, fit once more,
+    // and the child windows with it.
+    const QSize chrome = chromeSize();
+    fitOnScreen();
+    const QRect client(QPoint(0, 0), size() - chrome);
+    for (QMdiSubWindow *child : m_mdiArea->subWindowList())
+        child->setGeometry(fitWithin(child->geometry(), client));
 }
 
 void MainFrame::adopt(QMdiSubWindow *child)

@@ -2,8 +2,12 @@
 
 #include "controls/commondialog.h"
 
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSizeF>
+
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -12,9 +16,13 @@ class QMdiSubWindow;
 class QMenu;
 class QTimer;
 
+// File menu commands that child windows carry out.
+enum class FrameCommand { Open, Print };
+
 // The program's multiple-document frame `frmMain`: menus, status bar, the shared
 // common dialog `cmdFile`, and the orderly exit. It opens no child window itself;
-// child windows adopt() themselves into its document area when they load.
+// child windows adopt() themselves into its document area when they load, and
+// register the File menu commands they carry out.
 class MainFrame : public QMainWindow
 {
     Q_OBJECT
@@ -30,7 +38,32 @@ public:
     void adopt(QMdiSubWindow *child);
     // The client area that child windows are placed in, in twips.
     QSizeF clientTwips();
+    // Brings a placed child window wholly into the client area; with `makeRoom` the
+    // frame first grows, as far as the screen allows, to hold the child where it
+    // was placed.
+    void fitChild(QWidget &child, bool makeRoom);
 
+    // `window` carries out `command` while it is the current child window; the
+    // first window that registered the command carries it out otherwise. The
+    // registration ends with the window.
+    void handleCommand(QWidget *window, FrameCommand command, std::function<void()> run);
+    // `window` opens a log named by its path (recent list, command line, a later
+    // start of the program, a drop), as its Open command would; `open` returns
+    // false when the window is busy and cannot take the log now.
+    void setLogOpener(QWidget *window, std::function<bool(const QString &)> open);
+    // Opens the log at `path`. Before start-up has shown the data file window, or
+    // while that window is busy, the path waits (the last one given wins).
+    void openLog(const QString &path);
+    // A log handed over by a later start: the frame comes to the front and opens it.
+    void receiveLog(const QString &path);
+    // Start-up has shown the data file window: a waiting log opens once the event
+    // loop has painted it.
+    void documentShown();
+
+    // A File menu command, carried out by the window that registered it.
+    void runCommand(FrameCommand command);
+    // An entry of File, Open Recent: opens the log, or takes a vanished one off the list.
+    void openRecent(const QString &path);
     void mnuFileExitClick();
     void mnuHelpContentsClick();
     void mnuHelpSearchForHelpOnClick();
@@ -38,9 +71,26 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
+    struct CommandHandler
+    {
+        QPointer<QWidget> window;
+        FrameCommand command;
+        std::function<void()> run;
+    };
+
     void buildMenus();
+    void buildFileMenu();
+    void buildWindowMenu();
+    void rebuildRecentMenu();
+    void rebuildWindowList();
+    void fitOnScreen();
+    QSize chromeSize();
+    void openWaitingLog();
     void buildStatusBar();
     void restorePlacement();
     void showHelp(int command);
@@ -52,6 +102,15 @@ private:
     QLabel *m_dateText = nullptr;
     QLabel *m_timeText = nullptr;
     QTimer *m_clock = nullptr;
+    QMenu *m_recentMenu = nullptr;
+    QMenu *m_windowMenu = nullptr;
+    QList<QAction *> m_windowList;
+    QList<CommandHandler> m_handlers;
+    QPointer<QWidget> m_openerWindow;
+    std::function<bool(const QString &)> m_opener;
+    QString m_waitingLog;
+    bool m_documentShown = false;
+    bool m_shownOnce = false;
 };
 
 // The main frame, created hidden (its placement restored) on first touch.

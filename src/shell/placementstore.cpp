@@ -8,6 +8,8 @@
 
 #include <QWidget>
 
+#include <algorithm>
+
 void PlacementSetting::store(const QWidget &window) const
 {
     const QRectF g = twips::geometryOf(window);
@@ -17,4 +19,15 @@ void PlacementSetting::store(const QWidget &window) const
         [&] { write(Edge::Width, float(g.width())); },
         [&] { write(Edge::Height, float(g.height())); },
     });
+}
+
+QRect fitWithin(const QRect &rect, const QRect &area)
+{
+    if (area.isEmpty())
+        return rect; // nothing laid out yet to fit into
+    const int width = std::min(rect.width(), area.width());
+    const int height = std::min(rect.height(), area.height());
+    const int left = std::clamp(rect.x(), area.left(), area.left() + area.width() - width);
+    const int top = std::clamp(rect.y(), area.top(), area.top() + area.height() - height);
+    return {left, top, width, height};
 }

@@ -7,6 +7,9 @@
 #include <QLocale>
 #include <QSettings>
 
+#include <algorithm>
+#include <cmath>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -82,6 +85,11 @@ QString fileName()
     return openStore().fileName();
 }
 
+bool isWritable()
+{
+    return openStore().isWritable();
+}
+
 } // namespace SettingsStore
 
 QString PlacementSetting::key(Edge edge)
@@ -111,7 +119,11 @@ float PlacementSetting::defaultValue(Edge edge, QSizeF frameClient) const
 float PlacementSetting::read(Edge edge, QSizeF frameClient) const
 {
     const QString def = SettingsStore::singleToText(defaultValue(edge, frameClient));
-    return SettingsStore::textToSingle(SettingsStore::readText(section, key(edge), def));
+    const float value = SettingsStore::textToSingle(SettingsStore::readText(section, key(edge), def));
+    if (!std::isfinite(value))
+        throw RuntimeError(RuntimeError::TypeMismatch);
+    constexpr float Beyond = 1.0e6f;
+    return std::clamp(value, -Beyond, Beyond);
 }
 
 float PlacementSetting::readOrDefault(Edge edge, QSizeF frameClient) const
@@ -131,3 +143,54 @@ void PlacementSetting::write(Edge edge, float value) const
 const PlacementSetting MainFramePlacement{u"Settings"_s, 6500, 6500, false, 1000, 1000};
 const PlacementSetting DataFilePlacement{u"History\\chartNest"_s, 6765, 5295, true};
 const PlacementSetting TrendPlacement{u"History\\HistPlot"_s, 8130, 5055, true};
+
+namespace RecentLogs {
+
+namespace {
+const QString Section = u"Recent"_s;
+
+QString keyOf(int index) { return u"File"_s + QString::number(index + 1); }
+
+void store(const QStringList &paths)
+{
+    QSettings settings = openStore();
+    settings.beginGroup(Section);
+    settings.remove(QString()); // the whole section: a shorter list leaves no stale key
+    for (int i = 0; i < paths.size() && i < MaxCount; ++i)
+        settings.setValue(keyOf(i), paths.at(i));
+    settings.endGroup();
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw RuntimeError(RuntimeError::PathFileAccess);
+}
+} // namespace
+
+QStringList list()
+{
+    QSettings settings = openStore();
+    settings.beginGroup(Section);
+    QStringList paths;
+    for (int i = 0; i < MaxCount; ++i) {
+        const QString path = settings.value(keyOf(i)).toString();
+        if (!path.isEmpty() && !paths.contains(path))
+            paths.append(path);
+    }
+    return paths;
+}
+
+void add(const QString &path)
+{
+    QStringList paths = list();
+    paths.removeAll(path);
+    paths.prepend(path);
+    store(paths);
+}
+
+void remove(const QString &path)
+{
+    QStringList paths = list();
+    if (paths.removeAll(path) > 0)
+        store(paths);
+}
+
+} // namespace RecentLogs

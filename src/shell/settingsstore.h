@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QRect>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -22,6 +24,8 @@ float textToSingle(const QString &text);
 
 // Where the store lives (for the README and tests).
 QString fileName();
+// False when the store cannot be created or written (a read-only folder or file).
+bool isWritable();
 
 } // namespace SettingsStore
 
@@ -43,7 +47,9 @@ struct PlacementSetting
     // The default for one key; `frameClient` is the main frame's client area in
     // twips, used by the centred defaults (which may be fractional or negative).
     float defaultValue(Edge edge, QSizeF frameClient) const;
-    // The stored value, or the default; throws 13 when the stored text is no number.
+    // The stored value, or the default; throws 13 when the stored text is no finite
+    // number. A value beyond any screen is cut to +-1,000,000 twips, so that it
+    // converts to pixels safely; fitWithin() then brings the window on screen.
     float read(Edge edge, QSizeF frameClient = {}) const;
     // The stored value, or the default also when the stored text is no number.
     float readOrDefault(Edge edge, QSizeF frameClient = {}) const;
@@ -58,3 +64,21 @@ struct PlacementSetting
 extern const PlacementSetting MainFramePlacement;
 extern const PlacementSetting DataFilePlacement;
 extern const PlacementSetting TrendPlacement;
+
+// `rect` made to lie within `area`: no wider or taller than the area, then moved
+// (not shrunk) so that no edge is outside it. Placements are fitted this way when
+// they are applied, whatever the settings file holds.
+QRect fitWithin(const QRect &rect, const QRect &area);
+
+// The logs opened last, newest first, at most eight, kept in the section
+// "Recent" under the keys "File1" to "File8".
+namespace RecentLogs {
+
+constexpr int MaxCount = 8;
+
+QStringList list();
+// Puts `path` at the front (once); throws RuntimeError 75 when it cannot be stored.
+void add(const QString &path);
+void remove(const QString &path);
+
+} // namespace RecentLogs

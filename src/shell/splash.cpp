@@ -10,7 +10,9 @@
 #include "controls/runtimeerror.h"
 #include "controls/twips.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -26,6 +28,21 @@ using namespace Qt::StringLiterals;
 
 namespace {
 QPointer<Splash> g_splash;
+
+// The help file beside the program, else in the installed data folder, else in
+// the start directory (the path the Help menu then reports as missing).
+QString locateHelpFile(const QString &startDir)
+{
+    const QString name = u"KRN740 DATA VIEWER HELP.HLP"_s;
+    const QString candidates[] = {
+        QCoreApplication::applicationDirPath() + u'/' + name,
+        QStringLiteral(VIEWER_DATA_DIR) + u'/' + name,
+    };
+    for (const QString &path : candidates)
+        if (QFileInfo(path).isFile())
+            return QDir::toNativeSeparators(path);
+    return startDir + QDir::separator() + name;
+}
 } // namespace
 
 Splash *Splash::current() { return g_splash.data(); }
@@ -84,7 +101,7 @@ void Splash::load()
     try {
         m_theCount = 1;
         shared().startDir = QDir::toNativeSeparators(QDir::currentPath());
-        shared().helpFilePath = shared().startDir + QDir::separator() + u"KRN740 DATA VIEWER HELP.HLP"_s;
+        shared().helpFilePath = locateHelpFile(shared().startDir);
         checkPrevInstance();
         if (programEnded())
             return;
@@ -144,9 +161,11 @@ void Splash::timerTick()
         [&] { twips::setTop(need(), DataFilePlacement.read(Edge::Top, mainFrame().clientTwips())); },
         [&] { twips::setWidth(need(), DataFilePlacement.read(Edge::Width, mainFrame().clientTwips())); },
         [&] { twips::setHeight(need(), DataFilePlacement.read(Edge::Height, mainFrame().clientTwips())); },
+        [&] { mainFrame().fitChild(need(), true); },
         [&] {
             mainFrame().show();
             need().show();
+            mainFrame().documentShown();
         },
         [&] { close(); },
     });

@@ -212,6 +212,8 @@ void showTrendWindow(TrendWindow &trend)
     // every plot run.
     TrendWindowPlacement::readOrDefault(mainFrame().clientTwips()).applyTo(trend);
     trend.show();
+    // After showing: the window's own minimum size has been applied by then.
+    mainFrame().fitChild(trend, true);
 }
 
 // An X span the axis can show: the span from the first to the last plotted row,

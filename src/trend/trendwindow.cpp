@@ -134,6 +134,7 @@ TrendWindow::TrendWindow()
     setWidget(content);
     configurePlot();
     mainFrame().adopt(this);
+    mainFrame().handleCommand(this, FrameCommand::Print, [this] { toolbarButtonClick(4); });
     resize(twips::toPixelsX(DesignWidth), twips::toPixelsY(DesignHeight));
     layoutControls();
     load();

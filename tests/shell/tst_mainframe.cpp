@@ -12,6 +12,7 @@
 #include "shell/uiservices.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -68,16 +69,44 @@ private slots:
     void menuBarAndStatusBar()
     {
         const QList<QAction *> top = mainFrame().menuBar()->actions();
-        QCOMPARE(top.size(), 2);
+        QCOMPARE(top.size(), 3);
         QCOMPARE(top.at(0)->text(), u"&File"_s);
-        QCOMPARE(top.at(1)->text(), u"&Help"_s);
-        const QList<QAction *> help = top.at(1)->menu()->actions();
+        QCOMPARE(top.at(1)->text(), u"&Window"_s);
+        QCOMPARE(top.at(2)->text(), u"&Help"_s);
+        const QList<QAction *> help = top.at(2)->menu()->actions();
         QCOMPARE(help.size(), 4);
         QVERIFY(help.at(2)->isSeparator());
         QCOMPARE(mainFrame().statusBar()->objectName(), u"sbStatusBar"_s);
         QCOMPARE(mainFrame().findChild<QLabel *>(u"sbStatusPanel1"_s)->text(), u"Status"_s);
         QVERIFY(!mainFrame().findChild<QLabel *>(u"sbStatusPanel2"_s)->text().isEmpty());
         QVERIFY(!mainFrame().findChild<QLabel *>(u"sbStatusPanel3"_s)->text().isEmpty());
+    }
+
+    // A settings file that cannot be written does not keep the program from
+    // starting; the status bar says what is lost.
+    void settingsThatCannotBeKept_data()
+    {
+        QTest::addColumn<bool>("blocked");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("writable") << false << u"Status"_s;
+        QTest::newRow("settings file is a folder")
+            << true << u"Window places will not be kept: the settings file "_s + TestEnv::settingsFile()
+                           + u" cannot be written."_s;
+    }
+
+    void settingsThatCannotBeKept()
+    {
+        QFETCH(bool, blocked);
+        QFETCH(QString, status);
+        if (blocked)
+            QVERIFY(QDir().mkpath(TestEnv::settingsFile()));
+        TestStartup::run();
+        const QString shown = mainFrame().findChild<QLabel *>(u"sbStatusPanel1"_s)->text();
+        const bool visible = frmHistory().isVisible();
+        QDir(TestEnv::settingsFile()).removeRecursively();
+        QCOMPARE(shown, status);
+        QVERIFY(visible);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
     }
 
     void exitAnsweredNoKeepsEverything()

@@ -54,8 +54,9 @@ private slots:
         QVERIFY(mainFrame().close());
         QVERIFY(shared().exitConfirmed);
         QCOMPARE(TestEnv::ui().endCount, 1);
-        // Stored as whole pixels: 6500 twips are 433 pixels at 96 DPI, 6495 twips.
-        QCOMPARE(SettingsStore::readText(u"Settings"_s, u"MainWidth"_s, {}), u"6495"_s);
+        // Stored as whole pixels: the first-run frame grew to hold the data file
+        // window's 6765 twips (451 pixels at 96 DPI).
+        QCOMPARE(SettingsStore::readText(u"Settings"_s, u"MainWidth"_s, {}), u"6765"_s);
         QCOMPARE(SettingsStore::readText(u"History\\chartNest"_s, u"MainHeight"_s, {}), u"5295"_s);
     }
 

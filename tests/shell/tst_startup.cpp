@@ -19,9 +19,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
+#include <QProcess>
+#include <QScreen>
+#include <QSysInfo>
+#include <QTemporaryDir>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using Edge = PlacementSetting::Edge;
@@ -70,6 +76,30 @@ private slots:
         QCOMPARE(shared().helpFilePath, u"//KRN740 DATA VIEWER HELP.HLP"_s);
     }
 
+    // The help file is looked for beside the program first, whatever folder the
+    // program starts in; only without it there does the start folder count.
+    void helpFileIsFound_data()
+    {
+        QTest::addColumn<bool>("besideProgram");
+        QTest::newRow("beside the program, started elsewhere") << true;
+        QTest::newRow("nowhere: the start folder") << false;
+    }
+
+    void helpFileIsFound()
+    {
+        QFETCH(bool, besideProgram);
+        const QString beside = QCoreApplication::applicationDirPath() + u"/KRN740 DATA VIEWER HELP.HLP"_s;
+        QFile::remove(beside);
+        if (besideProgram)
+            QVERIFY(QFile::copy(QStringLiteral(VIEWER_SOURCE_DIR) + u"/resources/help.html"_s, beside));
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(TestEnv::tempDir()));
+        TestStartup::begin();
+        QDir::setCurrent(before);
+        QFile::remove(beside);
+        QCOMPARE(shared().helpFilePath, besideProgram ? beside : shared().startDir + u"/KRN740 DATA VIEWER HELP.HLP"_s);
+    }
+
     void tenthTickOpensTheDataFileWindow()
     {
         QPointer<Splash> splash = TestStartup::begin();
@@ -105,18 +135,18 @@ private slots:
     void firstRunPlacesWindowsAtTheirDefaults()
     {
         TestStartup::run();
+        // The frame starts at its default corner and grows to hold the data
+        // file window at its design size.
         const QRectF frame = twips::geometryOf(mainFrame());
         compareTwips(frame.x(), 1000);
         compareTwips(frame.y(), 1000);
-        compareTwips(frame.width(), 6500);
-        compareTwips(frame.height(), 6500);
-
-        const QSizeF client = mainFrame().clientTwips();
+        QVERIFY(frame.width() >= 6500 - PixelTwips);
+        QVERIFY(frame.height() >= 6500 - PixelTwips);
         const QRectF data = twips::geometryOf(frmHistory());
         compareTwips(data.width(), 6765);
         compareTwips(data.height(), 5295);
-        compareTwips(data.x(), (client.width() - 6765) / 2);
-        compareTwips(data.y(), (client.height() - 5295) / 2);
+        QVERIFY(QRect(QPoint(), mainFrame().mdiArea()->contentsRect().size()).contains(frmHistory().geometry()));
+        QVERIFY(mainFrame().screen()->availableGeometry().contains(mainFrame().frameGeometry()));
         QVERIFY(TestEnv::ui().messages.isEmpty());
     }
 
@@ -124,15 +154,54 @@ private slots:
     {
         MainFramePlacement.write(Edge::Left, 1500);
         MainFramePlacement.write(Edge::Top, 600);
-        MainFramePlacement.write(Edge::Width, 12000);
-        MainFramePlacement.write(Edge::Height, 9000);
+        MainFramePlacement.write(Edge::Width, 9000);
+        MainFramePlacement.write(Edge::Height, 7500);
         DataFilePlacement.write(Edge::Left, 300);
         DataFilePlacement.write(Edge::Top, 150);
-        DataFilePlacement.write(Edge::Width, 9000);
-        DataFilePlacement.write(Edge::Height, 6000);
+        DataFilePlacement.write(Edge::Width, 6990);
+        DataFilePlacement.write(Edge::Height, 5400);
         TestStartup::run();
-        QCOMPARE(twips::geometryOf(mainFrame()), QRectF(1500, 600, 12000, 9000));
-        QCOMPARE(twips::geometryOf(frmHistory()), QRectF(300, 150, 9000, 6000));
+        QCOMPARE(twips::geometryOf(mainFrame()), QRectF(1500, 600, 9000, 7500));
+        QCOMPARE(twips::geometryOf(frmHistory()), QRectF(300, 150, 6990, 5400));
+    }
+
+    // Whatever the settings file holds, every window starts wholly on the screen
+    // and the data file window wholly inside the frame.
+    void hostilePlacementsAreFitted_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+
+        QTest::newRow("data window left of the frame") << u"History\\chartNest"_s << u"MainLeft"_s << u"-135"_s;
+        QTest::newRow("data window far below") << u"History\\chartNest"_s << u"MainTop"_s << u"480000"_s;
+        QTest::newRow("data window wider than the screen") << u"History\\chartNest"_s << u"MainWidth"_s << u"480000"_s;
+        QTest::newRow("data window height not a number") << u"History\\chartNest"_s << u"MainHeight"_s << u"NaN"_s;
+        QTest::newRow("data window infinitely high") << u"History\\chartNest"_s << u"MainHeight"_s << u"inf"_s;
+        QTest::newRow("frame off the left") << u"Settings"_s << u"MainLeft"_s << u"-90000"_s;
+        QTest::newRow("frame 32,000 pixels wide") << u"Settings"_s << u"MainWidth"_s << u"480000"_s;
+        QTest::newRow("frame beyond any number") << u"Settings"_s << u"MainHeight"_s << u"1e38"_s;
+        QTest::newRow("frame top not a number") << u"Settings"_s << u"MainTop"_s << u"nan"_s;
+        QTest::newRow("frame width as text") << u"Settings"_s << u"MainWidth"_s << u"garbage"_s;
+    }
+
+    void hostilePlacementsAreFitted()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        SettingsStore::writeText(section, key, stored);
+        TestStartup::run();
+        QVERIFY(frmHistory().isVisible());
+        const QRect screen = mainFrame().screen()->availableGeometry();
+        QVERIFY2(screen.contains(mainFrame().frameGeometry()),
+                 qPrintable(u"frame %1,%2 %3x%4"_s.arg(mainFrame().x()).arg(mainFrame().y())
+                                .arg(mainFrame().width()).arg(mainFrame().height())));
+        const QRect client(QPoint(), mainFrame().mdiArea()->contentsRect().size());
+        const QRect data = frmHistory().geometry();
+        QVERIFY2(client.contains(data), qPrintable(u"data window %1,%2 %3x%4 in %5x%6"_s.arg(data.x()).arg(data.y())
+                                                       .arg(data.width()).arg(data.height())
+                                                       .arg(client.width()).arg(client.height())));
     }
 
     void storedTextThatIsNoNumber()
@@ -159,20 +228,6 @@ private slots:
         compareTwips(data.width(), 6765); // the window's design width, kept
         QVERIFY(frmHistory().isVisible());
         QVERIFY(!Splash::current());
-    }
-
-    void smallFrameGivesNegativeDefaultEdges()
-    {
-        MainFramePlacement.write(Edge::Width, 4500);
-        MainFramePlacement.write(Edge::Height, 4000);
-        TestStartup::run();
-        const QSizeF client = mainFrame().clientTwips();
-        QVERIFY(client.width() < 6765);
-        const QRectF data = twips::geometryOf(frmHistory());
-        QVERIFY(data.x() < 0);
-        QVERIFY(data.y() < 0);
-        compareTwips(data.x(), (client.width() - 6765) / 2);
-        compareTwips(data.y(), (client.height() - 5295) / 2);
     }
 
     void secondInstanceEndsWithoutWindowsOrSettings()
@@ -216,30 +271,77 @@ private slots:
         QCOMPARE(TestEnv::ui().messages.size(), 1);
     }
 
-    void lockFileTellsOfAnotherInstance()
+    // Only a viewer that runs keeps a second one out; any other lock is taken
+    // over, and a lock that cannot be made at all lets the program start.
+    void lockTellsTheTruth_data()
     {
-        const QString path = TestEnv::tempDir() + u"/instance.lock"_s;
-        {
-            SingleInstance first(path);
-            QVERIFY(first.tryAcquire());
-            QVERIFY(first.tryAcquire()); // asking again is no second instance
-            SingleInstance second(path);
-            QVERIFY(!second.tryAcquire());
-        }
-        SingleInstance afterExit(path);
-        QVERIFY(afterExit.tryAcquire());
+        QTest::addColumn<QString>("holder");
+        QTest::addColumn<int>("expected");
+        using State = SingleInstance::State;
+        QTest::newRow("held by this viewer") << u"this viewer"_s << int(State::HeldByLiveCopy);
+        QTest::newRow("held by another running viewer") << u"running viewer"_s << int(State::HeldByLiveCopy);
+        QTest::newRow("left by a crashed viewer") << u"crashed"_s << int(State::Acquired);
+        QTest::newRow("process number now of another program") << u"other program"_s << int(State::Acquired);
+        QTest::newRow("our process number, left by an earlier run") << u"own number"_s << int(State::Acquired);
+        QTest::newRow("garbage") << u"garbage"_s << int(State::Acquired);
+        QTest::newRow("empty file") << u"empty"_s << int(State::Acquired);
+        QTest::newRow("free after the viewer ended") << u"ended"_s << int(State::Acquired);
+        QTest::newRow("runtime folder missing") << u"no folder"_s << int(State::Unusable);
+        QTest::newRow("runtime folder is a file") << u"file as folder"_s << int(State::Unusable);
     }
 
-    void lockOfACrashedInstanceIsTakenOver()
+    void lockTellsTheTruth()
     {
-        const QString path = TestEnv::tempDir() + u"/crashed.lock"_s;
-        QFile lock(path);
-        QVERIFY(lock.open(QIODevice::WriteOnly));
-        // A process number that cannot be running (above the kernel's limit).
-        lock.write("99999999\nkrn740-viewer\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-        lock.close();
+        QFETCH(QString, holder);
+        QFETCH(int, expected);
+        QTemporaryDir dir(TestEnv::tempDir() + u"/lock-XXXXXX"_s);
+        QString path = dir.path() + u"/viewer.lock"_s;
+        const QByteArray host = QSysInfo::machineHostName().toUtf8();
+        auto writeLock = [&](const QByteArray &bytes) {
+            QFile lock(path);
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            lock.write(bytes);
+        };
+        QProcess process;
+        auto startProgram = [&](const QString &program) {
+            process.start(program, {u"30"_s});
+            QVERIFY(process.waitForStarted());
+            writeLock(QByteArray::number(process.processId()) + "\nsome name\n" + host + "\n");
+        };
+        std::optional<SingleInstance> first;
+        if (holder == u"this viewer"_s || holder == u"ended"_s) {
+            first.emplace(path);
+            QCOMPARE(first->acquire(), SingleInstance::State::Acquired);
+            if (holder == u"ended"_s)
+                first.reset();
+        } else if (holder == u"running viewer"_s) {
+            // A program file named as this one is, so the process counts as a viewer.
+            const QString copy = dir.path() + u'/' + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+            QVERIFY(QFile::copy(u"/bin/sleep"_s, copy));
+            startProgram(copy);
+        } else if (holder == u"other program"_s) {
+            startProgram(u"/bin/sleep"_s);
+        } else if (holder == u"crashed"_s) {
+            // A process number above the kernel's limit cannot be running.
+            writeLock("99999999\nkrn740-viewer\n" + host + "\n");
+        } else if (holder == u"own number"_s) {
+            writeLock(QByteArray::number(QCoreApplication::applicationPid()) + "\nkrn740-viewer\n" + host + "\n");
+        } else if (holder == u"garbage"_s) {
+            writeLock("\x01\x02 not a lock at all\n");
+        } else if (holder == u"empty"_s) {
+            writeLock({});
+        } else if (holder == u"no folder"_s) {
+            path = dir.path() + u"/missing/viewer.lock"_s;
+        } else if (holder == u"file as folder"_s) {
+            writeLock("x");
+            path += u"/viewer.lock"_s;
+        }
         SingleInstance next(path);
-        QVERIFY(next.tryAcquire());
+        QCOMPARE(int(next.acquire()), expected);
+        if (expected == int(SingleInstance::State::Unusable))
+            QVERIFY(next.problem().contains(QDir::toNativeSeparators(path)));
+        process.kill();
+        process.waitForFinished();
     }
 };
 

@@ -18,6 +18,8 @@
 #include <QDate>
 #include <QTime>
 #include <QLabel>
+#include <QMdiArea>
+#include <QScreen>
 #include <QProgressBar>
 #include <QTest>
 
@@ -425,6 +427,32 @@ private slots:
         QVERIFY(TestEnv::ui().messages.isEmpty());
         QVERIFY(frmHistoryPlot().isVisible());
         QVERIFY(std::abs(twips::geometryOf(frmHistoryPlot()).width() - 8130) < 8);
+    }
+
+    // The trend window opens wholly inside the frame (and on the screen),
+    // whatever its stored placement holds.
+    void hostileTrendPlacementIsFitted_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("left of the frame") << u"MainLeft"_s << u"-135"_s;
+        QTest::newRow("far below") << u"MainTop"_s << u"480000"_s;
+        QTest::newRow("wider than any screen") << u"MainWidth"_s << u"480000"_s;
+        QTest::newRow("height not a number") << u"MainHeight"_s << u"NaN"_s;
+    }
+
+    void hostileTrendPlacementIsFitted()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        SettingsStore::writeText(u"History\\HistPlot"_s, key, stored);
+        LogFixture::open(LogFixture::minutes(5, 1));
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        QVERIFY(frmHistoryPlot().isVisible());
+        const QRect client(QPoint(), mainFrame().mdiArea()->contentsRect().size());
+        QVERIFY(client.contains(frmHistoryPlot().geometry()));
+        QVERIFY(mainFrame().screen()->availableGeometry().contains(mainFrame().frameGeometry()));
     }
 
     void exitDuringARunEndsItQuietly()
