@@ -42,7 +42,7 @@ int main(int argc, char *argv[])
     const auto copied = [&](const char *what) {
         const double ms = timed(runs, [&] { grid.copySelection(); });
         const qsizetype chars = QGuiApplication::clipboard()->text().size();
-        std::printf("%s: %.1f ms, %.1f M characters\n", what, ms, chars / 1e6);
+        std::printf("%s: %.1f ms, %lld characters\n", what, ms, static_cast<long long>(chars));
         return ms;
     };
     grid.setSelectionBlocks({GridBlock{3, -1, 3, -1}});

@@ -241,7 +241,7 @@ PagePlan PagePlan::make(const PrintArea &area, const std::function<double(int)> 
     plan.rowsPerPage = std::max(1, rowsPerPage);
     if (area.isEmpty())
         return plan;
-    double repeatedWidth = 0;
+    double &repeatedWidth = plan.repeatedWidth;
     if (area.firstCol == 1 && repeatedCols > 0) {
         plan.repeatedLastCol = std::min(repeatedCols, area.lastCol);
         for (int col = 1; col <= plan.repeatedLastCol; ++col)
@@ -319,15 +319,18 @@ int GridPrinter::print(QPrinter &printer, const GridPrintSettings &settings, con
         // The page's columns: the repeated ones on a later band, then the band's.
         // Their edges follow the date column's.
         QList<int> columns;
-        if (page.firstCol > plan.repeatedLastCol) {
+        const bool repeats = page.firstCol > plan.repeatedLastCol && plan.repeatedLastCol > 0;
+        if (repeats) {
             for (int col = 1; col <= plan.repeatedLastCol; ++col)
                 columns.append(col);
         }
         for (int col = page.firstCol; col <= page.lastCol; ++col)
             columns.append(col);
+        // A band column as wide as the page gives way to the repeated ones.
+        const double room = repeats ? bandWidth - plan.repeatedWidth : bandWidth;
         QList<double> edges{0, dateWidth};
         for (const int col : std::as_const(columns))
-            edges.append(edges.constLast() + widthOf(col));
+            edges.append(edges.constLast() + (col > plan.repeatedLastCol ? std::min(widthOf(col), room) : widthOf(col)));
         const double top = m.gridTop();
         const int rows = page.lastRow - page.firstRow + 1;
         const double bottom = top + (rows + 1) * m.rowHeight;

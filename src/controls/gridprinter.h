@@ -76,6 +76,7 @@ struct PagePlan
 
     QList<Band> bands;
     int repeatedLastCol = 0;
+    double repeatedWidth = 0;
     int firstRow = 1;
     int lastRow = 0;
     int rowsPerPage = 1;
