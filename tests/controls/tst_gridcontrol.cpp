@@ -358,7 +358,6 @@ private slots:
         QTest::addColumn<int>("dx");
         QTest::addColumn<int>("grown"); // pixels; a large negative number: down to one character
         QTest::newRow("wider") << 40 << 40;
-        QTest::newRow("narrower") << -15 << -15;
         QTest::newRow("never narrower than a character") << -500 << -1000;
     }
 
@@ -417,7 +416,6 @@ private slots:
         QTest::addColumn<double>("scrolled"); // part of the way to the right end
         QTest::addColumn<bool>("timeThere");
         QTest::newRow("not scrolled") << 1 << 0.0 << true;
-        QTest::newRow("halfway") << 1 << 0.5 << true;
         QTest::newRow("to the right end") << 1 << 1.0 << true;
         QTest::newRow("not frozen, to the right end") << 0 << 1.0 << false;
     }
