@@ -5,7 +5,10 @@
 #include "twips.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyleOptionHeader>
@@ -22,6 +25,8 @@ namespace {
 constexpr double DesignColumnWidth = 9.0;
 // Room for the cell's margins and grid line, in pixels.
 constexpr int CellPadding = 6;
+// The narrowest a dragged column gets, in characters.
+constexpr double NarrowestColumn = 1.0;
 } // namespace
 
 GridControl::GridControl(QWidget *parent)
@@ -41,6 +46,10 @@ GridControl::GridControl(QWidget *parent)
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setWordWrap(false);
     m_view->setTextElideMode(Qt::ElideRight);
+    // By the item, a scrolled view would hide a whole column under the frozen ones.
+    m_view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_corner = m_view->findChild<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly);
+    setUpFrozenView();
 
     // Fixed section sizes: a million rows cost nothing to lay out.
     QHeaderView *rows = m_view->verticalHeader();
@@ -55,12 +64,15 @@ GridControl::GridControl(QWidget *parent)
     // Selected columns show bold captions through the model: the header's own
     // highlighting asks the selection model, which walks every row of a column.
     cols->setHighlightSections(false);
+    cols->viewport()->setMouseTracking(true); // the resize pointer over a caption's border
     m_model->setSelection(&m_selection);
     setColumnWidth(-1, DesignColumnWidth);
 
-    m_corner = m_view->findChild<QAbstractButton *>();
-    for (QObject *watched : {static_cast<QObject *>(m_view->viewport()), static_cast<QObject *>(cols->viewport()),
-                             static_cast<QObject *>(rows->viewport()), static_cast<QObject *>(m_corner)}) {
+    for (QObject *watched :
+         {static_cast<QObject *>(m_view), static_cast<QObject *>(m_view->viewport()),
+          static_cast<QObject *>(cols->viewport()), static_cast<QObject *>(rows->viewport()),
+          static_cast<QObject *>(m_corner), static_cast<QObject *>(m_frozen->viewport()),
+          static_cast<QObject *>(m_frozen->horizontalHeader()->viewport())}) {
         if (watched)
             watched->installEventFilter(this);
     }
@@ -68,13 +80,20 @@ GridControl::GridControl(QWidget *parent)
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         m_selection.clear();
         m_widths.clear(); // the sections are back at the default width
+        m_resizing = -1;
         showSelection();
+        placeFrozenView();
         emit selectionBlocksChanged();
     });
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &GridControl::showSelection);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &GridControl::showSelection);
     connect(m_model, &QAbstractItemModel::columnsRemoved, this, &GridControl::showSelection);
     connect(m_model, &QAbstractItemModel::columnsInserted, this, &GridControl::showSelection);
+    connect(m_model, &QAbstractItemModel::columnsRemoved, this, &GridControl::placeFrozenView);
+    connect(m_model, &QAbstractItemModel::columnsInserted, this, &GridControl::placeFrozenView);
+    connect(cols, &QHeaderView::sectionResized, this, &GridControl::placeFrozenView);
+    connect(cols, &QHeaderView::geometriesChanged, this, &GridControl::placeFrozenView);
+    connect(rows, &QHeaderView::geometriesChanged, this, &GridControl::placeFrozenView);
     connect(m_model, &GridModel::cornerCaptionChanged, this, [this] {
         if (m_corner)
             m_corner->update();
@@ -82,6 +101,106 @@ GridControl::GridControl(QWidget *parent)
 }
 
 GridControl::~GridControl() = default;
+
+// The frozen columns are a second view of the same model laid over the left of the
+// cells, its rows kept in step with the grid's; it never scrolls sideways.
+void GridControl::setUpFrozenView()
+{
+    m_frozen = new QTableView(m_view);
+    m_frozen->setObjectName(u"frozenView"_s);
+    m_frozen->setModel(m_model);
+    m_frozen->setSelectionModel(m_view->selectionModel());
+    m_frozen->setSelectionMode(QAbstractItemView::NoSelection);
+    m_frozen->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_frozen->setFocusPolicy(Qt::NoFocus);
+    m_frozen->setFrameShape(QFrame::NoFrame);
+    m_frozen->setWordWrap(false);
+    m_frozen->setTextElideMode(Qt::ElideRight);
+    m_frozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->verticalHeader()->hide();
+    m_frozen->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozen->verticalHeader()->setMinimumSectionSize(1);
+    QHeaderView *cols = m_frozen->horizontalHeader();
+    cols->setSectionResizeMode(QHeaderView::Fixed);
+    cols->setMinimumSectionSize(1);
+    cols->setHighlightSections(false);
+    cols->viewport()->setMouseTracking(true);
+    m_view->viewport()->stackUnder(m_frozen);
+    m_frozen->hide();
+    connect(m_view->verticalScrollBar(), &QAbstractSlider::valueChanged, m_frozen->verticalScrollBar(),
+            &QAbstractSlider::setValue);
+    connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged, m_view->verticalScrollBar(),
+            &QAbstractSlider::setValue);
+}
+
+void GridControl::placeFrozenView()
+{
+    const int count = std::min(m_frozenColumns, colCount());
+    QHeaderView *cols = m_view->horizontalHeader();
+    int width = 0;
+    for (int col = 0; col < count; ++col)
+        width += cols->sectionSize(col);
+    width = std::min(width, m_view->viewport()->width());
+    if (width <= 0) {
+        m_frozen->hide();
+        return;
+    }
+    const QRect cells = m_view->viewport()->geometry();
+    const QRect captions = cols->geometry();
+    m_frozen->horizontalHeader()->setFixedHeight(captions.height());
+    m_frozen->setGeometry(cells.left(), captions.top(), width, cells.bottom() - captions.top() + 1);
+    m_frozen->verticalScrollBar()->setValue(m_view->verticalScrollBar()->value());
+    m_frozen->show();
+}
+
+void GridControl::setFrozenColumns(int count)
+{
+    if (count < 0)
+        throw RuntimeError(RuntimeError::InvalidPropertyValue);
+    m_frozenColumns = count;
+    placeFrozenView();
+}
+
+int GridControl::frozenRight() const { return m_frozen->isHidden() ? 0 : m_frozen->width(); }
+
+// The model column shown at x of the cells' viewport (the captions' viewport has
+// the same x), the frozen columns included; -1 where there is none.
+int GridControl::columnAtX(int x) const
+{
+    if (x < frozenRight())
+        return m_frozen->columnAt(x);
+    return m_view->columnAt(x);
+}
+
+// Where the column's right border shows, in the same coordinates.
+int GridControl::columnRight(int column) const
+{
+    const QTableView *view = column < m_frozenColumns && frozenRight() > 0 ? m_frozen : m_view;
+    return view->horizontalHeader()->sectionViewportPosition(column) + view->horizontalHeader()->sectionSize(column);
+}
+
+// The column whose right border is within the grip margin of x, or -1.
+int GridControl::borderAt(int x) const
+{
+    const int column = columnAtX(x);
+    if (column < 0)
+        return -1;
+    QHeaderView *cols = m_view->horizontalHeader();
+    const int margin = cols->style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, cols);
+    const int right = columnRight(column);
+    if (right - x <= margin)
+        return column;
+    // A column partly under the frozen ones starts where they end.
+    int left = right - cols->sectionSize(column);
+    if (column >= m_frozenColumns)
+        left = std::max(left, frozenRight());
+    if (x - left <= margin && left > 0) {
+        const int before = columnAtX(left - 1);
+        return before == column ? -1 : before;
+    }
+    return -1;
+}
 
 bool GridControl::loadDelimited(const QString &path, const QString &quote, const QString &colDelimiter,
                                 const QString &rowDelimiter, int flags)
@@ -148,9 +267,16 @@ int GridControl::pixelsForWidth(double width) const
     return int(std::lround(width * m_view->fontMetrics().horizontalAdvance(u'0'))) + CellPadding;
 }
 
+double GridControl::widthForPixels(int pixels) const
+{
+    return std::max(0, pixels - CellPadding) / double(m_view->fontMetrics().horizontalAdvance(u'0'));
+}
+
 void GridControl::applyRowHeight()
 {
-    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + CellPadding);
+    const int height = m_view->fontMetrics().height() + CellPadding;
+    m_view->verticalHeader()->setDefaultSectionSize(height);
+    m_frozen->verticalHeader()->setDefaultSectionSize(height);
 }
 
 void GridControl::setColumnWidth(int col, double width)
@@ -158,7 +284,6 @@ void GridControl::setColumnWidth(int col, double width)
     if (col < -1 || !(width >= 0))
         throw RuntimeError(RuntimeError::InvalidPropertyValue);
     const int pixels = pixelsForWidth(width);
-    QHeaderView *header = m_view->horizontalHeader();
     if (col <= 0) {
         m_headerWidth = width;
         m_view->verticalHeader()->setFixedWidth(pixels);
@@ -166,14 +291,40 @@ void GridControl::setColumnWidth(int col, double width)
     if (col == -1) {
         m_defaultWidth = width;
         m_widths.clear();
-        header->setDefaultSectionSize(pixels);
-        for (int section = 0; section < header->count(); ++section)
-            header->resizeSection(section, pixels);
     } else if (col >= 1) {
         m_widths.insert(col, width);
-        if (col <= colCount())
-            header->resizeSection(col - 1, pixels);
     }
+    for (QHeaderView *header : {m_frozen->horizontalHeader(), m_view->horizontalHeader()}) {
+        if (col == -1) {
+            header->setDefaultSectionSize(pixels);
+            for (int section = 0; section < header->count(); ++section)
+                header->resizeSection(section, pixels);
+        } else if (col >= 1 && col <= colCount()) {
+            header->resizeSection(col - 1, pixels);
+        }
+    }
+}
+
+void GridControl::fitColumnWidth(int col)
+{
+    if (col < 1 || col > colCount())
+        return;
+    QHeaderView *cols = m_view->horizontalHeader();
+    // The caption needs its own margins on both sides, in its own font.
+    QFont captionFont = cols->font();
+    if (const QVariant bold = m_model->headerData(col - 1, Qt::Horizontal, Qt::FontRole); bold.isValid())
+        captionFont = bold.value<QFont>();
+    const int margin = cols->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, cols);
+    int widest = QFontMetrics(captionFont).horizontalAdvance(m_model->headerData(col - 1, Qt::Horizontal).toString())
+                 + 2 * margin - CellPadding;
+    const int top = std::max(0, m_view->rowAt(0));
+    int bottom = m_view->rowAt(m_view->viewport()->height() - 1);
+    if (bottom < 0)
+        bottom = rowCount() - 1;
+    const QFontMetrics metrics = m_view->fontMetrics();
+    for (int row = top; row <= bottom; ++row)
+        widest = std::max(widest, metrics.horizontalAdvance(m_model->data(m_model->index(row, col - 1)).toString()));
+    setColumnWidth(col, widthForPixels(widest + CellPadding));
 }
 
 double GridControl::columnWidth(int col) const
@@ -204,8 +355,8 @@ void GridControl::clearRange(int col1, int row1, int col2, int row2, bool dataOn
 
 int GridControl::print(QPrinter &printer)
 {
-    const int pages =
-        GridPrinter(*m_model, [this](int col) { return columnWidth(col); }).print(printer, m_print, m_block);
+    const int pages = GridPrinter(*m_model, [this](int col) { return columnWidth(col); }, m_frozenColumns)
+                          .print(printer, m_print, m_block);
     if (pages > 0)
         emit printed(pages);
     return pages;
@@ -227,12 +378,30 @@ void GridControl::showSelection()
 {
     m_view->viewport()->update();
     m_view->horizontalHeader()->viewport()->update();
+    m_frozen->viewport()->update();
+    m_frozen->horizontalHeader()->viewport()->update();
+}
+
+void GridControl::copySelection()
+{
+    if (m_selection.blocks().isEmpty())
+        return;
+    if (QClipboard *clipboard = QGuiApplication::clipboard())
+        clipboard->setText(m_model->blocksText(m_selection.blocks()));
+}
+
+void GridControl::selectValueColumns()
+{
+    const int first = m_frozenColumns + 1;
+    if (!(m_selection.options() & BlockSelection::WholeColumns) || first > colCount())
+        return;
+    setSelectionBlocks({GridBlock{first, -1, colCount(), -1}});
 }
 
 int GridControl::clampedColumnAt(int x) const
 {
     const int viewportX = std::clamp(x, 0, std::max(0, m_view->viewport()->width() - 1));
-    const int col = m_view->columnAt(viewportX);
+    const int col = columnAtX(viewportX);
     return col >= 0 ? col : colCount() - 1;
 }
 
@@ -243,17 +412,105 @@ int GridControl::clampedRowAt(int y) const
     return row >= 0 ? row : rowCount() - 1;
 }
 
+namespace {
+bool isMouseEvent(const QEvent *event);
+}
+
 bool GridControl::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_corner)
-        return cornerEvent(event);
-    if (watched == m_view->viewport())
-        return selectionMouse(event, BlockSelection::Target::Cell);
-    if (watched == m_view->horizontalHeader()->viewport())
-        return selectionMouse(event, BlockSelection::Target::ColumnHeader);
-    if (watched == m_view->verticalHeader()->viewport())
-        return selectionMouse(event, BlockSelection::Target::RowHeader);
+    try {
+        if (watched == m_view)
+            return keyEvent(event);
+        if (watched == m_corner)
+            return cornerEvent(event);
+        if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+            placeFrozenView();
+        if (watched == m_frozen->viewport() && event->type() == QEvent::Wheel) {
+            QCoreApplication::sendEvent(m_view->viewport(), event);
+            return true;
+        }
+        // Positions over the frozen columns are taken in the grid's coordinates.
+        const auto posIn = [event, watched](QWidget *target) {
+            const QPoint pos = static_cast<QMouseEvent *>(event)->position().toPoint();
+            return watched == target ? pos
+                                     : target->mapFromGlobal(static_cast<QWidget *>(watched)->mapToGlobal(pos));
+        };
+        if (watched == m_view->viewport() || watched == m_frozen->viewport())
+            return isMouseEvent(event)
+                   && selectionMouse(event, BlockSelection::Target::Cell, posIn(m_view->viewport()));
+        if (watched == m_view->horizontalHeader()->viewport() || watched == m_frozen->horizontalHeader()->viewport())
+            return isMouseEvent(event)
+                   && captionMouse(event, static_cast<QWidget *>(watched), posIn(m_view->horizontalHeader()->viewport()));
+        if (watched == m_view->verticalHeader()->viewport())
+            return isMouseEvent(event)
+                   && selectionMouse(event, BlockSelection::Target::RowHeader, static_cast<QMouseEvent *>(event)->position().toPoint());
+    } catch (...) {
+        return true; // nothing escapes into the event loop; the event is dropped
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+bool GridControl::keyEvent(QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (!key->matches(QKeySequence::Copy) && !key->matches(QKeySequence::SelectAll))
+        return false;
+    if (event->type() == QEvent::ShortcutOverride) {
+        event->accept(); // the grid's own keys, before any window's shortcut
+        return true;
+    }
+    if (key->matches(QKeySequence::Copy))
+        copySelection();
+    else
+        selectValueColumns();
+    return true;
+}
+
+// The captions: a border resizes its column (drag) or fits it (double-click);
+// elsewhere a caption selects as ever.
+bool GridControl::captionMouse(QEvent *event, QWidget *source, QPoint pos)
+{
+    auto *mouse = static_cast<QMouseEvent *>(event);
+    const bool left = mouse->button() == Qt::LeftButton;
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        if (m_resizing >= 0) {
+            const int pixels = m_resizeFromPixels + pos.x() - m_resizeFromX;
+            setColumnWidth(m_resizing + 1, std::max(NarrowestColumn, widthForPixels(pixels)));
+            return true;
+        }
+        if (!(mouse->buttons() & Qt::LeftButton)) {
+            if (borderAt(pos.x()) >= 0)
+                source->setCursor(Qt::SplitHCursor);
+            else
+                source->unsetCursor();
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (const int column = borderAt(pos.x()); left && column >= 0) {
+            if (event->type() == QEvent::MouseButtonDblClick) {
+                fitColumnWidth(column + 1);
+            } else {
+                m_resizing = column;
+                m_resizeFromX = pos.x();
+                m_resizeFromPixels = m_view->horizontalHeader()->sectionSize(column);
+            }
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        if (m_resizing >= 0) {
+            m_resizing = -1;
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return selectionMouse(event, BlockSelection::Target::ColumnHeader, pos);
 }
 
 namespace {
@@ -270,10 +527,10 @@ bool isMouseEvent(const QEvent *event)
     }
 }
 
-// Dragging past the edge of the cells scrolls them a step.
-void scrollTowards(QTableView *view, QPoint pos)
+// Dragging past the edge of the cells, or onto the frozen columns, scrolls them a step.
+void scrollTowards(QTableView *view, QPoint pos, int frozenRight)
 {
-    const QRect area = view->viewport()->rect();
+    const QRect area = view->viewport()->rect().adjusted(frozenRight, 0, 0, 0);
     QScrollBar *v = view->verticalScrollBar();
     QScrollBar *h = view->horizontalScrollBar();
     if (pos.y() < area.top())
@@ -292,13 +549,14 @@ std::optional<QPoint> GridControl::pressedAt(BlockSelection::Target target, QPoi
     int section = -1;
     switch (target) {
     case BlockSelection::Target::Cell: {
-        const QModelIndex index = m_view->indexAt(pos);
-        if (!index.isValid())
+        const int col = columnAtX(pos.x());
+        const int row = m_view->rowAt(pos.y());
+        if (col < 0 || row < 0)
             return std::nullopt;
-        return QPoint(index.column() + 1, index.row() + 1);
+        return QPoint(col + 1, row + 1);
     }
     case BlockSelection::Target::ColumnHeader:
-        section = m_view->horizontalHeader()->logicalIndexAt(pos.x());
+        section = columnAtX(pos.x());
         return section < 0 ? std::nullopt : std::optional<QPoint>(QPoint(section + 1, -1));
     case BlockSelection::Target::RowHeader:
         section = m_view->verticalHeader()->logicalIndexAt(pos.y());
@@ -310,12 +568,9 @@ std::optional<QPoint> GridControl::pressedAt(BlockSelection::Target target, QPoi
 
 // Presses and drags on the cells and the headers make the blocks. The headers'
 // viewports share the cells' coordinates along their own axis.
-bool GridControl::selectionMouse(QEvent *event, BlockSelection::Target target)
+bool GridControl::selectionMouse(QEvent *event, BlockSelection::Target target, QPoint pos)
 {
-    if (!isMouseEvent(event))
-        return false;
     auto *mouse = static_cast<QMouseEvent *>(event);
-    const QPoint pos = mouse->position().toPoint();
     bool changed = false;
     if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
         const std::optional<QPoint> at = pressedAt(target, pos);
@@ -323,8 +578,10 @@ bool GridControl::selectionMouse(QEvent *event, BlockSelection::Target target)
             return true;
         if (target == BlockSelection::Target::Cell) {
             m_view->setFocus(Qt::MouseFocusReason);
-            m_view->selectionModel()->setCurrentIndex(m_model->index(at->y() - 1, at->x() - 1),
-                                                      QItemSelectionModel::NoUpdate);
+            // The current cell scrolls into view: not for the frozen columns, which are in view.
+            if (pos.x() >= frozenRight())
+                m_view->selectionModel()->setCurrentIndex(m_model->index(at->y() - 1, at->x() - 1),
+                                                          QItemSelectionModel::NoUpdate);
         }
         changed = m_selection.press(target, at->x(), at->y(), mouse->modifiers());
     } else if (event->type() == QEvent::MouseMove) {
@@ -332,7 +589,7 @@ bool GridControl::selectionMouse(QEvent *event, BlockSelection::Target target)
             return false; // hovering
         if (rowCount() == 0 || colCount() == 0)
             return true;
-        scrollTowards(m_view, pos);
+        scrollTowards(m_view, pos, frozenRight());
         changed = m_selection.dragTo(clampedColumnAt(pos.x()) + 1, clampedRowAt(pos.y()) + 1);
     } else if (event->type() == QEvent::MouseButtonRelease) {
         m_selection.release();

@@ -23,6 +23,10 @@ class QTableView;
 //
 // The active cell and the block are the program's pointers into the grid: moving
 // them neither scrolls the view nor changes what the user has selected.
+//
+// Ctrl+C copies the selected blocks as text, Ctrl+A selects every column after the
+// frozen ones. Dragging a column caption's border sets the column's width, a
+// double-click on it fits the column to the rows in view.
 class GridControl : public QWidget
 {
     Q_OBJECT
@@ -90,6 +94,22 @@ public:
     void setColumnWidth(int col, double width);
     double columnWidth(int col) const;
 
+    // Fits the column to the widest of its caption and its cells in the rows in view.
+    void fitColumnWidth(int col);
+
+    // The first `count` columns (a log's time of day) stay beside the header
+    // column when the view scrolls sideways, are printed again beside it on every
+    // later band of columns, and are left out by Ctrl+A. Negative throws 380.
+    void setFrozenColumns(int count);
+    int frozenColumns() const { return m_frozenColumns; }
+
+    // The selected blocks as GridModel::blocksText gives them, put on the
+    // clipboard; with nothing selected the clipboard keeps what it had.
+    void copySelection();
+    // One block of whole columns from the first after the frozen ones to the last,
+    // where whole columns may be selected.
+    void selectValueColumns();
+
     // Bits of BlockSelection::Option; throws 380 for other bits.
     void setBlockSelectionOptions(int options);
     int blockSelectionOptions() const;
@@ -136,18 +156,34 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool selectionMouse(QEvent *event, BlockSelection::Target target);
+    void setUpFrozenView();
+    void placeFrozenView();
+    int frozenRight() const;
+    int columnAtX(int x) const;
+    int columnRight(int column) const;
+    int borderAt(int x) const;
+    bool keyEvent(QEvent *event);
+    bool captionMouse(QEvent *event, QWidget *source, QPoint pos);
+    bool selectionMouse(QEvent *event, BlockSelection::Target target, QPoint pos);
     std::optional<QPoint> pressedAt(BlockSelection::Target target, QPoint pos) const;
     bool cornerEvent(QEvent *event);
     int clampedColumnAt(int x) const;
     int clampedRowAt(int y) const;
     void showSelection();
     int pixelsForWidth(double width) const;
+    double widthForPixels(int pixels) const;
     void applyRowHeight();
 
     GridModel *m_model = nullptr;
     QTableView *m_view = nullptr;
+    // Drawn over the left of the cells: the frozen columns, unscrolled sideways.
+    QTableView *m_frozen = nullptr;
     QAbstractButton *m_corner = nullptr;
+    int m_frozenColumns = 0;
+    // The model column whose border is being dragged, where it was taken and its width then.
+    int m_resizing = -1;
+    int m_resizeFromX = 0;
+    int m_resizeFromPixels = 0;
     BlockSelection m_selection;
     GridBlock m_block;
     GridPrintSettings m_print;

@@ -102,6 +102,45 @@ Qt::ItemFlags GridModel::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
+QString GridModel::blocksText(const QList<GridBlock> &blocks) const
+{
+    QByteArray out;
+    const auto appendCell = [&](int col, int row) {
+        QByteArrayView raw;
+        if (m_table.rawText(col, row, raw))
+            out.append(raw);
+        else
+            out.append(m_table.text(col, row).toUtf8());
+    };
+    const auto appendLine = [&](int row, int firstCol, int lastCol) {
+        for (int col = firstCol; col <= lastCol; ++col) {
+            if (col > firstCol)
+                out.append('\t');
+            appendCell(col, row);
+        }
+        out.append('\n');
+    };
+    bool first = true;
+    for (const GridBlock &b : blocks) {
+        const bool allCols = b.firstCol == -1 || b.lastCol == -1;
+        const bool allRows = b.firstRow == -1 || b.lastRow == -1;
+        const int firstCol = allCols ? 1 : std::max(1, std::min(b.firstCol, b.lastCol));
+        const int lastCol = allCols ? m_table.colCount() : std::min(m_table.colCount(), std::max(b.firstCol, b.lastCol));
+        const int firstRow = allRows ? 1 : std::max(1, std::min(b.firstRow, b.lastRow));
+        const int lastRow = allRows ? m_table.rowCount() : std::min(m_table.rowCount(), std::max(b.firstRow, b.lastRow));
+        if (firstCol > lastCol || (firstRow > lastRow && !allRows))
+            continue; // nothing of it is left in the grid
+        if (!first)
+            out.append('\n');
+        first = false;
+        if (allRows)
+            appendLine(0, firstCol, lastCol);
+        for (int row = firstRow; row <= lastRow; ++row)
+            appendLine(row, firstCol, lastCol);
+    }
+    return QString::fromUtf8(out);
+}
+
 void GridModel::load(const QString &path, char separator, int flags)
 {
     beginResetModel();

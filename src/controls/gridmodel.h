@@ -41,6 +41,13 @@ public:
 
     QString cornerCaption() const { return m_table.text(0, 0); }
 
+    // The blocks as text, in their order: each row of a block a line of its cells
+    // separated by tabs, a block of whole columns led by a line of their captions,
+    // an empty line between blocks. Blocks are clipped to the grid; cells keep
+    // their whole text. One pass over each block's rows, straight from the file's
+    // bytes where the table can give them.
+    QString blocksText(const QList<GridBlock> &blocks) const;
+
     // The LogTable operations, in grid coordinates; failures as LogTable throws them.
     void load(const QString &path, char separator, int flags);
     void setGridRowCount(int rows);

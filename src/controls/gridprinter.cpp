@@ -233,7 +233,7 @@ PagePlan::Page PagePlan::page(int number) const
 }
 
 PagePlan PagePlan::make(const PrintArea &area, const std::function<double(int)> &columnWidth, double bandWidth,
-                        int rowsPerPage)
+                        int rowsPerPage, int repeatedCols)
 {
     PagePlan plan;
     plan.firstRow = area.firstRow;
@@ -241,12 +241,23 @@ PagePlan PagePlan::make(const PrintArea &area, const std::function<double(int)> 
     plan.rowsPerPage = std::max(1, rowsPerPage);
     if (area.isEmpty())
         return plan;
+    double &repeatedWidth = plan.repeatedWidth;
+    if (area.firstCol == 1 && repeatedCols > 0) {
+        plan.repeatedLastCol = std::min(repeatedCols, area.lastCol);
+        for (int col = 1; col <= plan.repeatedLastCol; ++col)
+            repeatedWidth += columnWidth(col);
+        if (repeatedWidth > bandWidth / 2) {
+            plan.repeatedLastCol = 0;
+            repeatedWidth = 0;
+        }
+    }
     double used = 0;
     for (int col = area.firstCol; col <= area.lastCol; ++col) {
         const double width = columnWidth(col);
         if (plan.bands.isEmpty() || used + width > bandWidth) {
             plan.bands.append({col, col});
-            used = width;
+            // A later band starts beside the repeated columns.
+            used = (plan.bands.size() > 1 ? repeatedWidth : 0) + width;
         } else {
             plan.bands.last().lastCol = col;
             used += width;
@@ -257,9 +268,10 @@ PagePlan PagePlan::make(const PrintArea &area, const std::function<double(int)> 
 
 // ---- GridPrinter ----
 
-GridPrinter::GridPrinter(const GridModel &model, std::function<double(int)> columnChars)
+GridPrinter::GridPrinter(const GridModel &model, std::function<double(int)> columnChars, int repeatedCols)
     : m_model(model)
     , m_columnChars(std::move(columnChars))
+    , m_repeatedCols(repeatedCols)
 {
 }
 
@@ -284,7 +296,7 @@ int GridPrinter::print(QPrinter &printer, const GridPrintSettings &settings, con
     const double bandWidth = m.page.width() - dateWidth;
     const auto widthOf = [&](int col) { return std::min(m.columnWidth(m_columnChars(col)), bandWidth); };
     const int rowsPerPage = int((m.gridHeight() - m.rowHeight) / m.rowHeight);
-    const PagePlan plan = PagePlan::make(area, widthOf, bandWidth, rowsPerPage);
+    const PagePlan plan = PagePlan::make(area, widthOf, bandWidth, rowsPerPage, m_repeatedCols);
 
     const int first = std::max(1, settings.firstPage);
     const int last = settings.lastPage == 0 ? plan.pageCount() : std::min(settings.lastPage, plan.pageCount());
@@ -304,10 +316,21 @@ int GridPrinter::print(QPrinter &printer, const GridPrintSettings &settings, con
         drawPageText(painter, m, PageText::parse(settings.header, number), 0);
         drawPageText(painter, m, PageText::parse(settings.footer, number), m.page.height() - m.pageTextHeight);
 
-        // Column edges: the date column, then the page's band.
-        QList<double> edges{0, dateWidth};
+        // The page's columns: the repeated ones on a later band, then the band's.
+        // Their edges follow the date column's.
+        QList<int> columns;
+        const bool repeats = page.firstCol > plan.repeatedLastCol && plan.repeatedLastCol > 0;
+        if (repeats) {
+            for (int col = 1; col <= plan.repeatedLastCol; ++col)
+                columns.append(col);
+        }
         for (int col = page.firstCol; col <= page.lastCol; ++col)
-            edges.append(edges.constLast() + widthOf(col));
+            columns.append(col);
+        // A band column as wide as the page gives way to the repeated ones.
+        const double room = repeats ? bandWidth - plan.repeatedWidth : bandWidth;
+        QList<double> edges{0, dateWidth};
+        for (const int col : std::as_const(columns))
+            edges.append(edges.constLast() + (col > plan.repeatedLastCol ? std::min(widthOf(col), room) : widthOf(col)));
         const double top = m.gridTop();
         const int rows = page.lastRow - page.firstRow + 1;
         const double bottom = top + (rows + 1) * m.rowHeight;
@@ -322,20 +345,20 @@ int GridPrinter::print(QPrinter &printer, const GridPrintSettings &settings, con
         painter.setPen(Qt::black);
         painter.setFont(m.captionFont);
         drawCellText(painter, m, cellRect(0, 0), m_model.cornerCaption(), Qt::AlignLeft);
-        for (int col = page.firstCol; col <= page.lastCol; ++col) {
-            drawCellText(painter, m, cellRect(col - page.firstCol + 1, 0),
-                         m_model.headerData(col - 1, Qt::Horizontal).toString(), Qt::AlignHCenter);
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            drawCellText(painter, m, cellRect(int(i) + 1, 0),
+                         m_model.headerData(columns.at(i) - 1, Qt::Horizontal).toString(), Qt::AlignHCenter);
         }
         painter.setFont(m.cellFont);
         for (int row = page.firstRow; row <= page.lastRow; ++row) {
             const int line = row - page.firstRow + 1;
             drawCellText(painter, m, cellRect(0, line), m_model.headerData(row - 1, Qt::Vertical).toString(),
                          Qt::AlignLeft);
-            for (int col = page.firstCol; col <= page.lastCol; ++col) {
-                const QModelIndex index = m_model.index(row - 1, col - 1);
+            for (qsizetype i = 0; i < columns.size(); ++i) {
+                const QModelIndex index = m_model.index(row - 1, columns.at(i) - 1);
                 const auto alignment = m_model.data(index, Qt::TextAlignmentRole).value<Qt::Alignment>();
-                drawCellText(painter, m, cellRect(col - page.firstCol + 1, line),
-                             m_model.data(index).toString(), alignment & Qt::AlignHorizontal_Mask);
+                drawCellText(painter, m, cellRect(int(i) + 1, line), m_model.data(index).toString(),
+                             alignment & Qt::AlignHorizontal_Mask);
             }
         }
 

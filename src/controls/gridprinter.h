@@ -59,7 +59,9 @@ struct PrintArea
 
 // A printout cut into pages. Columns that don't fit beside the date column go on
 // to further pages in bands; the pages run down all the rows of the first band,
-// then down the rows of the next band, and so on. Pages count from 1.
+// then down the rows of the next band, and so on. Pages count from 1. Columns 1 to
+// `repeatedLastCol` (a log's time of day) print again beside the date column on
+// every band after the first.
 struct PagePlan
 {
     struct Band
@@ -73,6 +75,8 @@ struct PagePlan
     };
 
     QList<Band> bands;
+    int repeatedLastCol = 0;
+    double repeatedWidth = 0;
     int firstRow = 1;
     int lastRow = 0;
     int rowsPerPage = 1;
@@ -83,8 +87,10 @@ struct PagePlan
 
     // `columnWidth(col)` gives a column's width in the units of `bandWidth`, the
     // room beside the date column; a column wider than that has a band of its own.
+    // The first `repeatedCols` columns repeat when the area starts with them and
+    // they take at most half the room; the later bands have what they leave.
     static PagePlan make(const PrintArea &area, const std::function<double(int)> &columnWidth,
-                         double bandWidth, int rowsPerPage);
+                         double bandWidth, int rowsPerPage, int repeatedCols = 0);
 };
 
 // Paints the grid's model onto a printer, page by page: each page has the header,
@@ -93,7 +99,8 @@ struct PagePlan
 class GridPrinter
 {
 public:
-    GridPrinter(const GridModel &model, std::function<double(int)> columnChars);
+    // The first `repeatedCols` columns print again beside the date on later bands.
+    GridPrinter(const GridModel &model, std::function<double(int)> columnChars, int repeatedCols = 0);
 
     // One print job on `printer` (its name, orientation and margins are set here)
     // with the pages of the settings' range. Returns the number of pages printed;
@@ -104,4 +111,5 @@ public:
 private:
     const GridModel &m_model;
     std::function<double(int)> m_columnChars;
+    int m_repeatedCols = 0;
 };

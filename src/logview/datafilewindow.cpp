@@ -22,6 +22,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
 #include <QPointer>
 #include <QPrinter>
 #include <QProgressBar>
@@ -60,6 +61,15 @@ constexpr ToolbarButton Buttons[] = {
     {u"Print", u"Print history grid", IconKind::Print},
     {u"Cancel Plot", u"Cancel historical Plotting", IconKind::CancelPlot},
 };
+// The size of the loaded log, its date column counted among the columns as the
+// grid shows it: "1,440 rows, 6 columns, 98.3 kB".
+QString countsText(int rows, int cols, qint64 bytes)
+{
+    const QLocale locale;
+    return (rows == 1 ? u"1 row"_s : locale.toString(rows) + u" rows"_s) + u", "_s
+           + (cols == 1 ? u"1 column"_s : locale.toString(cols) + u" columns"_s) + u", "_s
+           + locale.formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
 } // namespace
 
 DataFileWindow &frmHistory() { return slot().touch(); }
@@ -92,6 +102,9 @@ DataFileWindow::DataFileWindow()
     m_statusPanel = new QLabel(u"Status"_s);
     m_statusPanel->setObjectName(u"StatusBar1Panel1"_s);
     m_statusBar->addWidget(m_statusPanel, 1);
+    m_countsPanel = new QLabel;
+    m_countsPanel->setObjectName(u"StatusBar1Counts"_s);
+    m_statusBar->addPermanentWidget(m_countsPanel);
 
     mainFrame().adopt(this);
     // The File menu runs the toolbar's own commands here.
@@ -113,6 +126,7 @@ DataFileWindow::DataFileWindow()
         [&] { m_dataGrid->setCellsLocked(true); },
         [&] { m_dataGrid->setSheetProtected(true); },
         [&] { m_dataGrid->setNumericOption(500); },
+        [&] { m_dataGrid->setFrozenColumns(1); }, // the time of day stays beside the date
     });
 }
 
@@ -297,6 +311,8 @@ void DataFileWindow::prepareLoadedGrid()
     grid.setMultipleBlocks(true);
     ui().setPointer(Pointer::Default);
     setStatusPanelText(u"Current File is "_s + shared().currentFileName + loadRemarks());
+    m_countsPanel->setText(
+        countsText(grid.rowCount(), grid.colCount() + 1, QFileInfo(shared().currentFileName).size()));
 }
 
 // What the user should know about a file that loaded: each remark in brackets.
@@ -447,6 +463,7 @@ void DataFileWindow::resetHistView()
     m_dataGrid->clearRange(0, 0, m_dataGrid->colCount(), m_dataGrid->rowCount(), false);
     shared().currentFileName.clear();
     setStatusPanelText(shared().currentFileName);
+    m_countsPanel->clear();
     ui().setPointer(Pointer::Default);
     m_progressLabel->hide();
     m_progressBar->hide();

@@ -90,6 +90,7 @@ private:
     GridControl *m_dataGrid = nullptr;
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_statusPanel = nullptr;
+    QLabel *m_countsPanel = nullptr; // rows, columns and size of the loaded log
     bool m_loading = false;
 };
 

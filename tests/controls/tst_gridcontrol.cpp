@@ -6,9 +6,12 @@
 #include "controls/runtimeerror.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,6 +48,32 @@ QByteArray logOf(int rows)
     return bytes;
 }
 
+// The time of row r is "tR", its value in column c (from 2) "rRcC"; the value
+// columns are named "VC".
+QByteArray wideLog(int rows, int valueCols)
+{
+    QByteArray bytes("Date,Time");
+    for (int c = 2; c < valueCols + 2; ++c)
+        bytes += ",V" + QByteArray::number(c);
+    bytes += "\r\n";
+    for (int r = 1; r <= rows; ++r) {
+        bytes += "1/" + QByteArray::number(r % 28 + 1) + "/2024,t" + QByteArray::number(r);
+        for (int c = 2; c < valueCols + 2; ++c)
+            bytes += ",r" + QByteArray::number(r) + "c" + QByteArray::number(c);
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+// Blocks given as their corners, four numbers each.
+QList<GridBlock> blocksOf(const QList<int> &corners)
+{
+    QList<GridBlock> blocks;
+    for (qsizetype i = 0; i + 3 < corners.size(); i += 4)
+        blocks.append({corners.at(i), corners.at(i + 1), corners.at(i + 2), corners.at(i + 3)});
+    return blocks;
+}
+
 void send(QWidget *target, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons,
           Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
@@ -68,13 +97,15 @@ class GridControlTest : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<GridControl> m_grid;
 
-    GridControl &loadedGrid(int rows = 12)
+    GridControl &loadedGrid(int rows = 12) { return loadedLog(logOf(rows)); }
+
+    GridControl &loadedLog(const QByteArray &bytes)
     {
         const QString path = m_dir.filePath(u"grid.csv"_s);
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             qFatal("cannot write the log");
-        file.write(logOf(rows));
+        file.write(bytes);
         file.close();
         m_grid = std::make_unique<GridControl>();
         m_grid->resize(640, 400);
@@ -104,6 +135,24 @@ class GridControlTest : public QObject
         return {v->width() / 2, v->sectionViewportPosition(row - 1) + v->sectionSize(row - 1) / 2};
     }
     QWidget *cells() const { return m_grid->view()->viewport(); }
+    // A click at a point of the grid, on whatever widget the user finds there.
+    QWidget *clickAt(QPoint inGrid)
+    {
+        QWidget *under = m_grid->childAt(inGrid);
+        if (under)
+            click(under, under->mapFrom(m_grid.get(), inGrid));
+        return under;
+    }
+    // Presses on the right border of a column's caption, moves by dx and lets go.
+    void dragBorder(int col, int dx)
+    {
+        QHeaderView *h = m_grid->view()->horizontalHeader();
+        const QPoint from(h->sectionViewportPosition(col - 1) + h->sectionSize(col - 1) - 1, h->height() / 2);
+        send(columnHeaders(), QEvent::MouseMove, from, Qt::NoButton);
+        send(columnHeaders(), QEvent::MouseButtonPress, from, Qt::LeftButton);
+        send(columnHeaders(), QEvent::MouseMove, from + QPoint(dx, 0), Qt::LeftButton);
+        send(columnHeaders(), QEvent::MouseButtonRelease, from + QPoint(dx, 0), Qt::NoButton);
+    }
     QWidget *columnHeaders() const { return m_grid->view()->horizontalHeader()->viewport(); }
     QWidget *rowHeaders() const { return m_grid->view()->verticalHeader()->viewport(); }
     QAbstractButton *corner() const { return m_grid->view()->findChild<QAbstractButton *>(); }
@@ -252,6 +301,158 @@ private slots:
         QVERIFY(columns->sectionSize(2) > columns->sectionSize(1));
         QCOMPARE(errorOf([&] { grid.setColumnWidth(1, -1); }), 380);
         QCOMPARE(errorOf([&] { grid.setColumnWidth(-2, 10); }), 380);
+    }
+
+    void ctrlCCopiesTheBlocks_data()
+    {
+        QTest::addColumn<QList<int>>("blocks"); // corners, four a block
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("two blocks in the order made")
+            << QList<int>{4, 2, 5, 3, 2, 3, 2, 4} << u"r2c4\tr2c5\nr3c4\tr3c5\n\nr3c2\nr4c2\n"_s;
+        QTest::newRow("whole columns start with their captions")
+            << QList<int>{3, -1, 4, -1} << u"V3\tV4\nr1c3\tr1c4\nr2c3\tr2c4\nr3c3\tr3c4\nr4c3\tr4c4\n"_s;
+        QTest::newRow("the time column, then a block dragged upwards")
+            << QList<int>{1, -1, 1, -1, 5, 4, 4, 3} << u"Time\nt1\nt2\nt3\nt4\n\nr3c4\tr3c5\nr4c4\tr4c5\n"_s;
+        QTest::newRow("a block reaching past the grid is cut at its edge")
+            << QList<int>{5, 3, 9, 20} << u"r3c5\nr4c5\n"_s;
+        QTest::newRow("nothing selected leaves the clipboard") << QList<int>{} << u"before"_s;
+    }
+
+    void ctrlCCopiesTheBlocks()
+    {
+        QFETCH(QList<int>, blocks);
+        GridControl &grid = loadedLog(wideLog(4, 4));
+        QGuiApplication::clipboard()->setText(u"before"_s);
+        grid.setSelectionBlocks(blocksOf(blocks));
+        QTest::keyClick(grid.view(), Qt::Key_C, Qt::ControlModifier);
+        QTEST(QGuiApplication::clipboard()->text(), "copied");
+    }
+
+    void ctrlASelectsTheValueColumns_data()
+    {
+        QTest::addColumn<int>("frozen");
+        QTest::addColumn<int>("options");
+        QTest::addColumn<QList<int>>("selected");
+        const int usual = BlockSelection::WholeColumns | BlockSelection::Blocks;
+        QTest::newRow("after the time") << 1 << usual << QList<int>{2, -1, 5, -1};
+        QTest::newRow("nothing frozen") << 0 << usual << QList<int>{1, -1, 5, -1};
+        QTest::newRow("whole columns not allowed") << 1 << int(BlockSelection::Blocks) << QList<int>{3, 2, 3, 2};
+    }
+
+    void ctrlASelectsTheValueColumns()
+    {
+        QFETCH(int, frozen);
+        QFETCH(int, options);
+        QFETCH(QList<int>, selected);
+        GridControl &grid = loadedLog(wideLog(4, 4));
+        grid.setFrozenColumns(frozen);
+        grid.setBlockSelectionOptions(options);
+        grid.setSelectionBlocks({GridBlock{3, 2, 3, 2}});
+        QTest::keyClick(grid.view(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(grid.selectionBlockCount(), 1);
+        QCOMPARE(grid.selectionBlock(0), blocksOf(selected).constFirst());
+    }
+
+    void draggingACaptionBorderSetsTheWidth_data()
+    {
+        QTest::addColumn<int>("dx");
+        QTest::addColumn<int>("grown"); // pixels; a large negative number: down to one character
+        QTest::newRow("wider") << 40 << 40;
+        QTest::newRow("never narrower than a character") << -500 << -1000;
+    }
+
+    void draggingACaptionBorderSetsTheWidth()
+    {
+        QFETCH(int, dx);
+        QFETCH(int, grown);
+        GridControl &grid = loadedGrid();
+        grid.setColumnWidth(-1, 14);
+        QHeaderView *h = grid.view()->horizontalHeader();
+        const int before = h->sectionSize(2);
+        const int zero = grid.view()->fontMetrics().horizontalAdvance(u'0');
+        dragBorder(3, dx);
+        const int expected = grown < -before ? zero + 6 : before + grown;
+        QCOMPARE(h->sectionSize(2), expected);
+        QCOMPARE(grid.columnWidth(3), (expected - 6) / double(zero)); // the printout follows
+        QCOMPARE(h->sectionSize(1), before);
+        QVERIFY(!grid.hasSelectedBlock()); // the border is no caption to select
+    }
+
+    void doubleClickOnABorderFits_data()
+    {
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("widest");
+        QTest::newRow("the widest cell in view") << 2 << u"12345.6789 (estimated)"_s;
+        QTest::newRow("a long caption") << 3 << u"Contact Phone Number"_s;
+    }
+
+    void doubleClickOnABorderFits()
+    {
+        QFETCH(int, col);
+        QFETCH(QString, widest);
+        // Row 2 holds the widest value in view; row 300, out of view, a wider one.
+        QByteArray log("Date,Time,Flow,Contact Phone Number\r\n");
+        for (int r = 1; r <= 300; ++r) {
+            const QByteArray flow = r == 2 ? "12345.6789 (estimated)" : r == 300 ? QByteArray(60, 'W') : "1.5";
+            log += "1/1/2024,1:00:00 AM," + flow + ",5\r\n";
+        }
+        GridControl &grid = loadedLog(log);
+        QHeaderView *h = grid.view()->horizontalHeader();
+        const QPoint border(h->sectionViewportPosition(col - 1) + h->sectionSize(col - 1) - 1, h->height() / 2);
+        send(columnHeaders(), QEvent::MouseButtonDblClick, border, Qt::LeftButton);
+        const QFont font = col == 3 ? h->font() : grid.view()->font();
+        const int text = QFontMetrics(font).horizontalAdvance(widest);
+        const int margin = col == 3 ? 2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h) : 6;
+        QVERIFY2(h->sectionSize(col - 1) >= text + margin, "the text is still cut");
+        QVERIFY2(h->sectionSize(col - 1) <= text + margin + 2, "wider than the text in view needs");
+        QVERIFY(!grid.hasSelectedBlock());
+    }
+
+    // After a scroll to the right the time of day is still beside the dates: a
+    // click there selects it, and the view does not jump back.
+    void timeStaysBesideTheDates_data()
+    {
+        QTest::addColumn<int>("frozen");
+        QTest::addColumn<double>("scrolled"); // part of the way to the right end
+        QTest::addColumn<bool>("timeThere");
+        QTest::newRow("not scrolled") << 1 << 0.0 << true;
+        QTest::newRow("to the right end") << 1 << 1.0 << true;
+        QTest::newRow("not frozen, to the right end") << 0 << 1.0 << false;
+    }
+
+    void timeStaysBesideTheDates()
+    {
+        QFETCH(int, frozen);
+        QFETCH(double, scrolled);
+        QFETCH(bool, timeThere);
+        GridControl &grid = loadedLog(wideLog(40, 20));
+        grid.setFrozenColumns(frozen);
+        QScrollBar *bar = grid.view()->horizontalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        bar->setValue(int(bar->maximum() * scrolled));
+        QCoreApplication::processEvents();
+        const int value = bar->value();
+
+        // Just right of the dates, on row 3 and on the captions.
+        const QPoint cell = cells()->mapTo(m_grid.get(), QPoint(2, rowHeaderPos(3).y()));
+        QWidget *under = clickAt(cell);
+        QVERIFY(under);
+        auto *view = qobject_cast<QTableView *>(under->parentWidget());
+        QVERIFY(view);
+        const QString shown = view->indexAt(under->mapFrom(m_grid.get(), cell)).data().toString();
+        const GridBlock picked = grid.selectedBlock();
+        if (timeThere) {
+            QCOMPARE(shown, u"t3"_s);
+            QCOMPARE(picked, (GridBlock{1, 3, 1, 3}));
+        } else {
+            QVERIFY2(shown != u"t3"_s && picked.firstCol > 1, qPrintable(shown));
+        }
+        QCOMPARE(bar->value(), value);
+
+        clickAt(columnHeaders()->mapTo(m_grid.get(), QPoint(2, columnHeaders()->height() / 2)));
+        QCOMPARE(grid.selectedBlock().firstCol == 1, timeThere);
+        QCOMPARE(grid.selectedBlock().firstRow, -1);
+        QCOMPARE(bar->value(), value);
     }
 
     void loadArguments_data()

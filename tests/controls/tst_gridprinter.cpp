@@ -248,6 +248,20 @@ private slots:
         QCOMPARE(fourth.lastRow, 18);
         QCOMPARE(plan.page(12).firstCol, 5);
         QCOMPARE(plan.page(12).lastRow, 30);
+
+        // Column 1 printed again on later bands leaves them its width less; a
+        // column wider than half the room is not repeated.
+        const auto bandsOf = [](const QList<double> &widths, int repeated) {
+            const PagePlan p = PagePlan::make({1, int(widths.size()) - 1, 1, 1}, [&](int col) { return widths.at(col); },
+                                              8, 8, repeated);
+            QList<int> firstCols{p.repeatedLastCol};
+            for (const PagePlan::Band &band : p.bands)
+                firstCols.append(band.firstCol);
+            return firstCols; // the last repeated column, then where each band starts
+        };
+        QCOMPARE(bandsOf({0, 3, 5, 2, 2, 2}, 0), (QList<int>{0, 1, 3}));
+        QCOMPARE(bandsOf({0, 3, 5, 2, 2, 2}, 1), (QList<int>{1, 1, 3, 5}));
+        QCOMPARE(bandsOf({0, 5, 3, 2, 2, 2}, 1), (QList<int>{0, 1, 3}));
     }
 
     // A sheet too big for one page in both directions: every cell once, on the

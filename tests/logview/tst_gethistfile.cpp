@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -261,6 +262,35 @@ private slots:
         const LogTable &table = grid().model()->table();
         QVERIFY2(table.bytesScanned() <= 6 * table.byteSize(),
                  qPrintable(u"%1 bytes scanned of %2"_s.arg(table.bytesScanned()).arg(table.byteSize())));
+    }
+
+    // The status bar tells the log's size beside the current-file text, after the
+    // load has trimmed it; a failed load leaves none.
+    void countsBesideTheFile_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QString>("counts");
+        QByteArray big("Date,Time,A,B,C\r\n"); // 17 + 2,000 x 30 bytes
+        for (int r = 0; r < 2000; ++r)
+            big += "12/31/2024,11:59:59 PM,1,2,3\r\n";
+        QTest::newRow("as loaded") << GoodLog << u"3 rows, 5 columns, %1 bytes"_s.arg(GoodLog.size());
+        QTest::newRow("incomplete last row dropped")
+            << QByteArray("Date,Time,A\r\n1/1/2024,1:00:00 AM,1\r\n1/2/2024,1:00:01 AM,\r\n") << u"1 row, 3 columns, 58 bytes"_s;
+        QTest::newRow("kilobytes") << big << u"2,000 rows, 5 columns, 58.6 kB"_s;
+        QTest::newRow("failed load") << QByteArray() << QString();
+    }
+
+    void countsBesideTheFile()
+    {
+        QFETCH(QByteArray, log);
+        open(logFile(GoodLog, u"before.csv"_s));
+        const QString path = logFile(log);
+        open(path);
+        auto *counts = window().StatusBar1()->findChild<QLabel *>(u"StatusBar1Counts"_s);
+        QVERIFY(counts);
+        QTEST(counts->text(), "counts");
+        if (!counts->text().isEmpty())
+            QCOMPARE(window().statusPanelText(), u"Current File is "_s + path);
     }
 
     void failuresReportAndReset_data()

@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -225,6 +226,45 @@ private slots:
         // The whole sheet: every cell once.
         QCOMPARE(printedCells(pages).size(), 120 * 11);
         QCOMPARE(grid().printSettings().footer, u"/c/rPage #/p"_s);
+    }
+
+    // Pages of a later band of columns print the time beside the date again when
+    // the printout has the time at all; every value cell still prints once.
+    void laterBandsRepeatTheTime_data()
+    {
+        QTest::addColumn<QList<int>>("selection"); // corners col1, row1, col2, row2; empty: none
+        QTest::addColumn<bool>("timeRepeated");
+        QTest::newRow("whole sheet") << QList<int>{} << true;
+        QTest::newRow("block with the time") << QList<int>{1, 2, 13, 5} << true;
+        QTest::newRow("block of values only") << QList<int>{4, 2, 13, 5} << false;
+    }
+
+    void laterBandsRepeatTheTime()
+    {
+        QFETCH(QList<int>, selection);
+        QFETCH(bool, timeRepeated);
+        QByteArray log = uniqueLog(6, 12);
+        log.replace(",1:00:00 AM", ",7:30:15 PM");
+        load(log);
+        if (!selection.isEmpty())
+            grid().setSelectionBlocks({GridBlock{selection.at(0), selection.at(1), selection.at(2), selection.at(3)}});
+        confirmPrint();
+        press();
+        const QStringList pages = printedPages();
+        QVERIFY2(pages.size() >= 2, "the test needs a second band of columns");
+        const bool timeFirst = selection.isEmpty() || selection.at(0) == 1;
+        QCOMPARE(pages.constFirst().contains(u"7:30:15 PM"_s), timeFirst);
+        for (qsizetype p = 1; p < pages.size(); ++p) {
+            const QString &page = pages.at(p);
+            // The time sits between the date and the band's first value.
+            QCOMPARE(page.contains(QRegularExpression(u"\\b2002 +7:30:15 PM +r2c\\d+\\b"_s)), timeRepeated);
+        }
+        QList<std::pair<int, int>> cells = printedCells(pages);
+        std::sort(cells.begin(), cells.end());
+        const int firstValue = selection.isEmpty() ? 2 : std::max(2, selection.at(0));
+        const int firstRow = selection.isEmpty() ? 1 : selection.at(1);
+        const int lastRow = selection.isEmpty() ? 6 : selection.at(3);
+        QCOMPARE(cells, cellsOfBlock(firstValue, firstRow, 13, lastRow));
     }
 
     void selectionDecidesWhatIsPrinted_data()
