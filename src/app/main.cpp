@@ -1,3 +1,5 @@
+#include "commandline.h"
+
 #include "controls/icons.h"
 #include "logview/datafilewindow.h"
 #include "shell/singleinstance.h"
@@ -9,6 +11,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> answered = answerInfoOptions(argc, argv))
+        return *answered;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KRN-740 Data Viewer"));
     QApplication::setWindowIcon(drawnIcon(IconKind::App));

@@ -2,6 +2,7 @@
 
 #include "aboutbox.h"
 #include "helpviewer.h"
+#include "printablewindow.h"
 #include "settingsstore.h"
 #include "sharedstate.h"
 #include "steps.h"
@@ -60,6 +61,13 @@ void MainFrame::buildMenus()
 {
     QMenu *file = menuBar()->addMenu(u"&File"_s);
     file->setObjectName(u"mnuFile"_s);
+    QAction *preview = file->addAction(drawnIcon(IconKind::PrintPreview), u"Print Pre&view"_s);
+    preview->setObjectName(u"mnuFilePrintPreview"_s);
+    connect(preview, &QAction::triggered, this, [this] { withPrintable(&PrintableWindow::printPreview); });
+    QAction *pdf = file->addAction(drawnIcon(IconKind::ExportPdf), u"Export P&DF..."_s);
+    pdf->setObjectName(u"mnuFileExportPdf"_s);
+    connect(pdf, &QAction::triggered, this, [this] { withPrintable(&PrintableWindow::exportPdf); });
+    file->addSeparator();
     QAction *exit = file->addAction(u"E&xit"_s);
     exit->setObjectName(u"mnuFileExit"_s);
     connect(exit, &QAction::triggered, this, &MainFrame::mnuFileExitClick);
@@ -157,6 +165,14 @@ void MainFrame::closeEvent(QCloseEvent *event)
     }
     event->accept();
     ui().endProgram(0);
+}
+
+void MainFrame::withPrintable(void (PrintableWindow::*command)())
+{
+    // The active child, or the one last active while a menu has the focus.
+    auto *window = dynamic_cast<PrintableWindow *>(m_mdiArea->currentSubWindow());
+    if (window)
+        steps::guarded([&] { (window->*command)(); });
 }
 
 void MainFrame::mnuFileExitClick()

@@ -10,6 +10,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class PrintableWindow;
 class QTimer;
 
 // The program's multiple-document frame `frmMain`: menus, status bar, the shared
@@ -45,6 +46,8 @@ private:
     void restorePlacement();
     void showHelp(int command);
     void updateClock();
+    // File, Print Preview and Export PDF...: the command of the active child window.
+    void withPrintable(void (PrintableWindow::*command)());
 
     CommonDialog m_cmdFile;
     QMdiArea *m_mdiArea = nullptr;
