@@ -542,15 +542,36 @@ private slots:
         QCOMPARE(QImageReader(dir.filePath(u"night shift.jpg"_s)).read().size(), w.trendPlot().size());
     }
 
+    // The type picked in the dialog's list: a bare name takes its extension; an
+    // extension the user typed stays and decides.
+    void chosenTypeGivesTheExtension_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("filterSteps");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QByteArray>("format");
+        QTest::newRow("bare name, PNG") << u"night shift"_s << 1 << u"night shift.png"_s << QByteArray("png");
+        QTest::newRow("typed JPEG, PNG listed") << u"trend.jpg"_s << 1 << u"trend.jpg"_s << QByteArray("jpeg");
+    }
+
     void chosenTypeGivesTheExtension()
     {
+        QFETCH(QString, typed);
+        QFETCH(int, filterSteps);
+        QFETCH(QString, written);
+        QFETCH(QByteArray, format);
         QTemporaryDir dir;
         TrendWindow &w = shownTrend();
-        saveInFileDialog(dir.filePath(u"night shift"_s), 1);
+        saveInFileDialog(dir.filePath(typed), filterSteps);
         w.toolbarButtonClick(3);
 
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"night shift.png"_s});
-        QCOMPARE(QImageReader(dir.filePath(u"night shift.png"_s)).format(), QByteArray("png"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
+        QFile file(dir.filePath(written));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray head = file.read(200);
+        const QByteArray found = head.startsWith("\x89PNG") ? "png" : head.startsWith("\xff\xd8") ? "jpeg"
+                                 : head.contains("<svg")     ? "svg" : "other";
+        QCOMPARE(found, format);
     }
 
     void existingFileIsReplacedAfterTheQuestion()
