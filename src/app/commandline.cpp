@@ -19,7 +19,8 @@ std::optional<int> answerInfoOptions(int argc, char *argv[])
     bool asked = false;
     for (int i = 1; i < argc && !asked; ++i) {
         const QByteArray arg(argv[i]);
-        asked = arg == "--help" || arg == "--help-all" || arg == "-h" || arg == "-?" || arg == "--version" || arg == "-v";
+        asked = arg == "--help" || arg == "--help-all" || arg == "-h" || arg == "-?" || arg == "--version"
+                || arg == "-v";
     }
     if (!asked)
         return std::nullopt;

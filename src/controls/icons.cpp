@@ -122,7 +122,8 @@ void paint(QPainter &p, IconKind kind)
         p.drawRect(QRectF(3, 15, 22, 9));
         p.setPen(QPen(Qt::white, 1.6));
         // "P", "D", "F" in strokes, so that no font is needed.
-        p.drawPolyline(QPolygonF({QPointF(6, 23), QPointF(6, 16.5), QPointF(9, 16.5), QPointF(9, 19.5), QPointF(6, 19.5)}));
+        p.drawPolyline(
+            QPolygonF({QPointF(6, 23), QPointF(6, 16.5), QPointF(9, 16.5), QPointF(9, 19.5), QPointF(6, 19.5)}));
         p.drawPolygon(QPolygonF({QPointF(12, 16.5), QPointF(15, 16.5), QPointF(16.5, 18), QPointF(16.5, 21.5),
                                  QPointF(15, 23), QPointF(12, 23)}));
         p.drawPolyline(QPolygonF({QPointF(23, 16.5), QPointF(19.5, 16.5), QPointF(19.5, 23)}));
