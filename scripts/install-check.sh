@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what a user's machine would
 # get: every file in its place, the desktop entry and the AppStream metadata valid,
-# and the installed program answering --version without a display.
+# and the installed program answering --version and --help without a display.
 #   scripts/install-check.sh BUILD_DIR
 set -euo pipefail
 build="$1"
@@ -41,4 +41,9 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml" >/dev/
 version="$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$prefix/bin/krn740-viewer" --version)" ||
     fail "the installed program does not answer --version"
 [[ "$version" =~ ^krn740-viewer\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "unexpected --version answer: $version"
+env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$prefix/bin/krn740-viewer" --help | grep -q -- '--version' ||
+    fail "the installed program does not answer --help"
+if env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/krn740-viewer" --help --no-such-option >/dev/null 2>&1; then
+    fail "an unknown option does not fail"
+fi
 echo "install check: $version, ${#expected[@]} files in place"
