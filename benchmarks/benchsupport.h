@@ -46,9 +46,10 @@ class Dialogs final : public CommonDialogBackend
 {
 public:
     explicit Dialogs(QString path) : m_path(std::move(path)) {}
-    std::optional<QString> chooseFile(const FileDialogRequest &, QWidget *) override { return m_path; }
+    std::optional<FileChoice> chooseFile(const FileDialogRequest &, QWidget *) override { return m_path; }
     std::optional<OleColor> chooseColor(OleColor, bool, QWidget *) override { return std::nullopt; }
     std::optional<PrintDialogResult> choosePrinter(QPrinter &, bool, bool, QWidget *) override { return std::nullopt; }
+    void previewPrint(QPrinter &, const std::function<void(QPrinter &)> &, QWidget *) override {}
 
 private:
     QString m_path;

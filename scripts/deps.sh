@@ -1,8 +1,8 @@
 # Sourced by ./run, ./test and ./bench: installs the Debian packages that the
 # build, the tests and the benchmarks need, when any is missing.
 
-VIEWER_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libqcustomplot-dev libgl-dev fonts-dejavu-core"
-VIEWER_TEST_PACKAGES="xauth xvfb poppler-utils"
+VIEWER_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqcustomplot-dev libgl-dev fonts-dejavu-core"
+VIEWER_TEST_PACKAGES="xauth xvfb poppler-utils file desktop-file-utils appstream"
 VIEWER_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 
 viewer_install_packages() {

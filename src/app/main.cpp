@@ -1,3 +1,5 @@
+#include "commandline.h"
+
 #include "controls/icons.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
@@ -23,6 +25,8 @@ void warn(const QString &text)
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> answered = answerInfoOptions(argc, argv))
+        return *answered;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KRN-740 Data Viewer"));
     QApplication::setWindowIcon(drawnIcon(IconKind::App));

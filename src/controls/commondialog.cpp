@@ -6,12 +6,22 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// "*.png" -> "png"; empty for anything but one plain "*.ext" pattern.
+QString singleExt(const QString &pattern)
+{
+    const QString p = pattern.trimmed();
+    if (!p.startsWith(u"*."_s) || p.size() < 3 || p.contains(u' ') || p.contains(u';') || p.indexOf(u'*', 1) >= 0)
+        return QString();
+    return p.mid(2);
+}
 
 std::unique_ptr<CommonDialogBackend> &backendSlot()
 {
@@ -22,20 +32,32 @@ std::unique_ptr<CommonDialogBackend> &backendSlot()
 class QtDialogBackend final : public CommonDialogBackend
 {
 public:
-    std::optional<QString> chooseFile(const FileDialogRequest &r, QWidget *parent) override
+    std::optional<FileChoice> chooseFile(const FileDialogRequest &r, QWidget *parent) override
     {
         QFileDialog dlg(parent, r.title, r.initialDir, r.nameFilter);
+        const QStringList filters = dlg.nameFilters();
         dlg.setOption(QFileDialog::DontUseNativeDialog);
         dlg.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dlg.setFileMode(r.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
         dlg.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
         if (!r.defaultSuffix.isEmpty())
             dlg.setDefaultSuffix(r.defaultSuffix);
+        if (r.filterIndex >= 1 && r.filterIndex <= filters.size())
+            dlg.selectNameFilter(filters.at(r.filterIndex - 1));
+        // A name typed without extension takes the chosen type's, so that the
+        // overwrite question asks about the file that will be written.
+        if (r.save && filters.size() > 1) {
+            QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString &filter) {
+                const QString ext = patternExt(filter);
+                if (!ext.isEmpty())
+                    dlg.setDefaultSuffix(ext);
+            });
+        }
         if (!r.fileName.isEmpty())
             dlg.selectFile(r.fileName);
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
             return std::nullopt;
-        return dlg.selectedFiles().constFirst();
+        return FileChoice(dlg.selectedFiles().constFirst(), int(filters.indexOf(dlg.selectedNameFilter())) + 1);
     }
 
     std::optional<OleColor> chooseColor(OleColor initial, bool allowCustom, QWidget *parent) override
@@ -62,6 +84,21 @@ public:
         result.copies = printer.copyCount();
         result.orientation = printer.pageLayout().orientation() == QPageLayout::Landscape ? 2 : 1;
         return result;
+    }
+
+    void previewPrint(QPrinter &printer, const std::function<void(QPrinter &)> &paint, QWidget *parent) override
+    {
+        QPrintPreviewDialog dlg(&printer, parent);
+        QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&paint](QPrinter *p) { paint(*p); });
+        dlg.exec();
+    }
+
+private:
+    // "PNG Files (*.png)" -> "png"; empty unless the filter has one plain "*.ext".
+    static QString patternExt(const QString &qtFilter)
+    {
+        const qsizetype open = qtFilter.lastIndexOf(u'(');
+        return singleExt(qtFilter.mid(open + 1).chopped(qtFilter.endsWith(u')') ? 1 : 0));
     }
 };
 
@@ -106,6 +143,15 @@ QString CommonDialog::toQtFilter(const QString &filter)
     return result.join(u";;"_s);
 }
 
+QString CommonDialog::filterExt(const QString &filter, int index)
+{
+    const QStringList parts = filter.split(u'|');
+    const qsizetype at = 2 * qsizetype(index) - 1;
+    if (index < 1 || at >= parts.size())
+        return QString();
+    return singleExt(parts.at(at));
+}
+
 QString CommonDialog::withDefaultExt(const QString &name, const QString &defaultExt)
 {
     QString ext = defaultExt;
@@ -130,13 +176,24 @@ void CommonDialog::showFile(bool save)
     r.defaultSuffix = defaultExt.startsWith(u'.') ? defaultExt.mid(1) : defaultExt;
     r.mustExist = !save && (flags & FileMustExist);
     r.confirmOverwrite = save && (flags & OverwritePrompt);
-    const std::optional<QString> chosen = backend().chooseFile(r, m_parent);
+    r.filterIndex = filterIndex;
+    const std::optional<FileChoice> chosen = backend().chooseFile(r, m_parent);
     if (!chosen)
         return cancelled();
+    if (chosen->filterIndex > 0)
+        filterIndex = chosen->filterIndex;
+    // A name saved without extension takes the chosen filter's, else the default.
+    const QString chosenExt = save ? filterExt(filter, filterIndex) : QString();
+    const QString name = chosen->fileName;
     // An existing file chosen to open is taken as it is; only a name that exists
     // with the default extension, or a name to save, gets it appended.
-    const QString extended = withDefaultExt(*chosen, defaultExt);
-    fileName = save || (!QFileInfo::exists(*chosen) && QFileInfo::exists(extended)) ? extended : *chosen;
+    const QString extended = withDefaultExt(name, chosenExt.isEmpty() ? defaultExt : chosenExt);
+    fileName = save || (!QFileInfo::exists(name) && QFileInfo::exists(extended)) ? extended : name;
+}
+
+void CommonDialog::showPreview(QPrinter &printer, const std::function<void(QPrinter &)> &paint)
+{
+    backend().previewPrint(printer, paint, m_parent);
 }
 
 void CommonDialog::showColor()

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,8 +20,18 @@ struct FileDialogRequest
     QString initialDir;
     QString fileName;       // proposed name, possibly with a folder
     QString defaultSuffix;  // without the dot
+    int filterIndex = 1;    // the filter shown first, from 1
     bool mustExist = false;
     bool confirmOverwrite = false;
+};
+
+// The file a file dialog's user chose, and the filter chosen with it (from 1;
+// 0 when the dialog does not say).
+struct FileChoice
+{
+    FileChoice(QString name, int filter = 0) : fileName(std::move(name)), filterIndex(filter) {}
+    QString fileName;
+    int filterIndex;
 };
 
 // The page range and copies read back from a print dialog.
@@ -38,12 +49,16 @@ class CommonDialogBackend
 {
 public:
     virtual ~CommonDialogBackend() = default;
-    virtual std::optional<QString> chooseFile(const FileDialogRequest &request, QWidget *parent) = 0;
+    virtual std::optional<FileChoice> chooseFile(const FileDialogRequest &request, QWidget *parent) = 0;
     virtual std::optional<OleColor> chooseColor(OleColor initial, bool allowCustom, QWidget *parent) = 0;
     // Lets the user pick the printer and its options; the chosen printer is left
     // configured in `printer`.
     virtual std::optional<PrintDialogResult> choosePrinter(QPrinter &printer, bool allowSelection,
                                                            bool allowPageRange, QWidget *parent) = 0;
+    // Shows the pages that `paint` draws on `printer` in a preview window, from
+    // which the user may also print them; returns when the preview has closed.
+    virtual void previewPrint(QPrinter &printer, const std::function<void(QPrinter &)> &paint,
+                              QWidget *parent) = 0;
 };
 
 // The program's one common dialog (the main frame's `cmdFile`, shared as
@@ -77,6 +92,7 @@ public:
     QString initDir;
     QString fileName;
     QString defaultExt;  // with or without the leading dot
+    int filterIndex = 1; // the filter shown first; after a choice, the one chosen
     OleColor color = 0;
     int fromPage = 0;
     int toPage = 0;
@@ -96,10 +112,15 @@ public:
     // The backend every common dialog uses; tests install a scripted one.
     static CommonDialogBackend &backend();
     static void installBackend(std::unique_ptr<CommonDialogBackend> backend);
+    // The preview of a printout, through the backend.
+    void showPreview(QPrinter &printer, const std::function<void(QPrinter &)> &paint);
 
     // "Log Files(*.csv)|*.csv" -> "Log Files(*.csv)"; a description without its
     // pattern in brackets gets " (pattern)" appended.
     static QString toQtFilter(const QString &filter);
+    // The extension of the filter's `index`th entry (from 1) when its pattern is a
+    // single "*.ext", else empty.
+    static QString filterExt(const QString &filter, int index);
     // The name with the default extension appended when it has none.
     static QString withDefaultExt(const QString &name, const QString &defaultExt);
 

@@ -100,6 +100,35 @@ void paint(QPainter &p, IconKind kind)
         p.setPen(QPen(QColor(40, 160, 80), 1.6));
         p.drawPolyline(QPolygonF({QPointF(10, 26), QPointF(14, 21), QPointF(18, 24), QPointF(22, 19)}));
         break;
+    case IconKind::PrintPreview:
+        p.setPen(QPen(QColor(50, 50, 50), 1.2));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(5, 3, 18, 24));
+        p.setPen(QPen(QColor(150, 150, 150), 1));
+        for (int y = 8; y <= 20; y += 4)
+            p.drawLine(QPointF(8, y), QPointF(20, y));
+        p.setPen(QPen(QColor(30, 50, 110), 2.2));
+        p.setBrush(QColor(200, 225, 255, 200));
+        p.drawEllipse(QPointF(19, 18), 6, 6);
+        p.setPen(QPen(QColor(30, 50, 110), 3.5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(23.5, 22.5), QPointF(28, 27));
+        break;
+    case IconKind::ExportPdf:
+        p.setPen(QPen(QColor(50, 50, 50), 1.2));
+        p.setBrush(Qt::white);
+        p.drawPolygon(QPolygonF({QPointF(6, 3), QPointF(20, 3), QPointF(26, 9), QPointF(26, 29), QPointF(6, 29)}));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(200, 30, 30));
+        p.drawRect(QRectF(3, 15, 22, 9));
+        p.setPen(QPen(Qt::white, 1.6));
+        // "P", "D", "F" in strokes, so that no font is needed.
+        p.drawPolyline(
+            QPolygonF({QPointF(6, 23), QPointF(6, 16.5), QPointF(9, 16.5), QPointF(9, 19.5), QPointF(6, 19.5)}));
+        p.drawPolygon(QPolygonF({QPointF(12, 16.5), QPointF(15, 16.5), QPointF(16.5, 18), QPointF(16.5, 21.5),
+                                 QPointF(15, 23), QPointF(12, 23)}));
+        p.drawPolyline(QPolygonF({QPointF(23, 16.5), QPointF(19.5, 16.5), QPointF(19.5, 23)}));
+        p.drawLine(QPointF(19.5, 19.5), QPointF(22, 19.5));
+        break;
     }
 }
 

@@ -13,6 +13,8 @@ enum class IconKind {
     Cursor,
     SaveJpeg,
     PrintTrend,
+    PrintPreview, // both windows' toolbars
+    ExportPdf,
 };
 
 QIcon drawnIcon(IconKind kind);

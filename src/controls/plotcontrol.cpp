@@ -10,11 +10,14 @@
 
 #include <qcustomplot.h>
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QStorageInfo>
+#include <QSvgGenerator>
 #include <QTimer>
 
 #include <algorithm>
@@ -745,26 +748,38 @@ void PlotControl::SaveJPEG(const QString &fileName, int quality, bool progressiv
 {
     if (quality < 0 || quality > 100)
         invalidValue();
-    if (fileName.trimmed().isEmpty())
-        throw RuntimeError(RuntimeError::BadFileName);
-    const QFileInfo info(fileName);
-    if (info.isDir())
-        throw RuntimeError(RuntimeError::PathFileAccess);
-    const QFileInfo folder(info.absolutePath());
-    if (!folder.isDir())
-        throw RuntimeError(RuntimeError::PathNotFound);
-    if (!folder.isWritable() || (info.exists() && !info.isWritable()))
-        throw RuntimeError(RuntimeError::PermissionDenied);
+    writeRaster(fileName, "jpeg", quality, progressive, renderSize(*this));
+}
 
+void PlotControl::SaveImage(const QString &fileName, outputfile::ImageType type, QSize size)
+{
+    if (size.isEmpty())
+        size = renderSize(*this);
+    switch (type) {
+    case outputfile::ImageType::Jpeg:
+        return writeRaster(fileName, "jpeg", 100, true, size);
+    case outputfile::ImageType::Png:
+        return writeRaster(fileName, "png", -1, false, size);
+    case outputfile::ImageType::Svg:
+    case outputfile::ImageType::Pdf:
+        return writeVector(fileName, type, size);
+    }
+    invalidValue();
+}
+
+void PlotControl::writeRaster(const QString &fileName, const char *format, int quality, bool progressive,
+                              QSize size)
+{
+    outputfile::checkWritable(fileName);
     d->settle();
-    const QSize size = renderSize(*this);
     const QImage image = d->plot->toPixmap(size.width(), size.height()).toImage();
+    const QFileInfo folder(QFileInfo(fileName).absolutePath());
 
     // Written beside the target and renamed over it only when complete.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         throw RuntimeError(RuntimeError::PathFileAccess);
-    QImageWriter writer(&file, "jpeg");
+    QImageWriter writer(&file, format);
     writer.setQuality(quality);
     writer.setProgressiveScanWrite(progressive);
     if (!writer.write(image) || !file.commit()) {
@@ -775,6 +790,49 @@ void PlotControl::SaveJPEG(const QString &fileName, int quality, bool progressiv
     }
 }
 
+void PlotControl::writeVector(const QString &fileName, outputfile::ImageType type, QSize size)
+{
+    outputfile::checkWritable(fileName);
+    d->settle();
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
+    std::unique_ptr<QPaintDevice> device;
+    if (type == outputfile::ImageType::Svg) {
+        auto svg = std::make_unique<QSvgGenerator>();
+        svg->setOutputDevice(&bytes);
+        svg->setSize(size);
+        svg->setViewBox(QRect(QPoint(0, 0), size));
+        svg->setResolution(dpi);
+        svg->setTitle(u"Historical Trend Plot"_s);
+        device = std::move(svg);
+    } else {
+        auto pdf = std::make_unique<QPdfWriter>(&bytes);
+        pdf->setResolution(dpi);
+        pdf->setPageLayout(QPageLayout(QPageSize(QSizeF(size) * 72.0 / dpi, QPageSize::Point), QPageLayout::Portrait,
+                                       QMarginsF()));
+        pdf->setTitle(u"Historical Trend Plot"_s);
+        device = std::move(pdf);
+    }
+    QCPPainter painter;
+    if (!painter.begin(device.get()))
+        throw RuntimeError(RuntimeError::DeviceIoError);
+    painter.setMode(QCPPainter::pmVectorized);
+    painter.setMode(QCPPainter::pmNoCaching);
+    d->plot->toPainter(&painter, size.width(), size.height());
+    painter.end();
+    device.reset(); // the PDF writer finishes its file as it goes
+
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw RuntimeError(RuntimeError::PathFileAccess);
+    if (file.write(bytes.data()) != bytes.size() || !file.commit()) {
+        file.cancelWriting();
+        const qint64 free = QStorageInfo(QFileInfo(fileName).absolutePath()).bytesAvailable();
+        throw RuntimeError(free >= 0 && free < bytes.size() ? RuntimeError::DiskFull : RuntimeError::DeviceIoError);
+    }
+}
+
 void PlotControl::PrintPlot()
 {
     if (!d->printer)
@@ -782,7 +840,27 @@ void PlotControl::PrintPlot()
     QPrinter &printer = *d->printer;
     if (!CommonDialog::backend().choosePrinter(printer, false, false, this))
         return;
+    printTo(printer);
+}
 
+void PlotControl::PreviewPlot()
+{
+    if (!d->printer)
+        d->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    CommonDialog::backend().previewPrint(*d->printer, [this](QPrinter &printer) { printTo(printer); }, this);
+}
+
+void PlotControl::ExportPDF(const QString &fileName)
+{
+    outputfile::printToPdf(fileName, [this](QPrinter &printer) {
+        if (d->printer)
+            printer.setPageLayout(d->printer->pageLayout()); // as last previewed or printed
+        printTo(printer);
+    });
+}
+
+void PlotControl::printTo(QPrinter &printer)
+{
     const double m = d->printMargin;
     printer.setFullPage(false);
     printer.setPageMargins(QMarginsF(m, m, m, m), QPageLayout::Inch);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "olecolor.h"
+#include "outputfile.h"
 
 #include <QFont>
 #include <QString>
@@ -12,6 +13,7 @@
 class PlotControl;
 class TrendData;
 struct PlotControlPrivate;
+class QPrinter;
 
 // Handles to the parts of a plot control, reached through PlotControl::XAxis(0),
 // YAxis(0), Channel(i), Legend(0) and DataCursor(0). A handle is a small value that
@@ -235,6 +237,17 @@ public:
     // a complete image. Throws 52 (no name), 76 (no such folder), 70 (no permission),
     // 75 (cannot be written there), 61 (disk full) or 57 (write failed).
     void SaveJPEG(const QString &fileName, int quality, bool progressive);
+    // Writes the plot as an image of `type`, `size` pixels (its current size when
+    // empty): JPEG as SaveJPEG(name, 100, true), PNG, SVG, or PDF on one page of
+    // exactly the plot's size. Throws as SaveJPEG.
+    void SaveImage(const QString &fileName, outputfile::ImageType type, QSize size = QSize());
+    // The printed page, drawn on `printer`: the plot fitted inside the margins.
+    // Throws 482 when the printer cannot be started.
+    void printTo(QPrinter &printer);
+    // Shows the printed page in a preview, from which it can be printed.
+    void PreviewPlot();
+    // Writes the printed page as a PDF file. Throws as outputfile::printToPdf.
+    void ExportPDF(const QString &fileName);
 
     // Redraws now, visible or not (the automatic redraws wait while it is hidden).
     void replot();
@@ -246,5 +259,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void writeRaster(const QString &fileName, const char *format, int quality, bool progressive, QSize size);
+    void writeVector(const QString &fileName, outputfile::ImageType type, QSize size);
+
     std::unique_ptr<PlotControlPrivate> d;
 };

@@ -12,6 +12,7 @@
 #include "controls/commondialog.h"
 #include "controls/gridcontrol.h"
 #include "controls/icons.h"
+#include "controls/outputfile.h"
 #include "controls/runtimeerror.h"
 #include "controls/twips.h"
 
@@ -60,6 +61,8 @@ constexpr ToolbarButton Buttons[] = {
     {u"Plot", u"Plot history data", IconKind::Plot},
     {u"Print", u"Print history grid", IconKind::Print},
     {u"Cancel Plot", u"Cancel historical Plotting", IconKind::CancelPlot},
+    {u"Print Preview", u"Preview history grid printout", IconKind::PrintPreview},
+    {u"Export PDF", u"Export history grid printout as PDF", IconKind::ExportPdf},
 };
 // The size of the loaded log, its date column counted among the columns as the
 // grid shows it: "1,440 rows, 6 columns, 98.3 kB".
@@ -212,6 +215,14 @@ void DataFileWindow::toolbarButtonClick(int position)
             break;
         case 4:
             shared().plotting = false; // the running plot stops before its next column
+            break;
+        case 5:
+            if (!shared().plotting)
+                printPreview();
+            break;
+        case 6:
+            if (!shared().plotting)
+                exportPdf();
             break;
         default:
             break;
@@ -388,12 +399,20 @@ void DataFileWindow::plotSelection()
 void DataFileWindow::setRunning(bool running)
 {
     // Open, Plot and Print would disturb the run; Cancel Plot stays live.
-    for (int position : {1, 2, 3})
+    for (int position : {1, 2, 3, 5, 6})
         if (QAction *button = toolbarButton(position))
             button->setEnabled(!running);
     if (QAction *cancel = toolbarButton(4))
         cancel->setEnabled(true);
 }
+
+namespace {
+QString noPrinterText()
+{
+    return u"There is no default printer!"_s + u"\r\n"_s + u"Please install or select a default printer."_s
+           + u"\r\n"_s + u"Use File, Export PDF to save the printout as a PDF file."_s;
+}
+} // namespace
 
 void DataFileWindow::printHistGrid()
 {
@@ -402,8 +421,7 @@ void DataFileWindow::printHistGrid()
     int printers = 0;
     steps::ignore([&] { printers = int(ui().printerNames().size()); });
     if (printers < 1) {
-        msgBox(u"There is no default printer!"_s + u"\r\n"_s + u"Please install or select a default printer."_s,
-               MsgIcon::Critical, MsgButtons::Ok);
+        msgBox(noPrinterText(), MsgIcon::Critical, MsgButtons::Ok);
         return;
     }
 
@@ -427,35 +445,99 @@ void DataFileWindow::printHistGrid()
         [&] { orientation = dialog->orientation; },
     });
 
-    GridControl &grid = *m_dataGrid;
-    GridPrintSettings &print = grid.printSettings();
     QPrinter &printer = dialog->printer();
     ui().setPointer(Pointer::Hourglass);
     for (int copy = 1; copy <= copies; ++copy) {
+        setUpGridPrintout(orientation, fromPage, toPage);
         steps::ignoring({
-            [&] { print.jobName = u"History Grid Printout"_s; },
-            // The path's slashes would read as page codes.
-            [&] { print.header = u"Grid printout for fileName "_s + PageText::escaped(shared().currentFileName); },
-            [&] { print.footer = u"/c/rPage #/p"_s; },
-            [&] {
-                const GridBlock selected = grid.selectedBlock();
-                if (selected.lastRow - selected.firstRow > 1) {
-                    grid.setBlock(selected.firstCol, selected.firstRow, selected.lastCol, selected.lastRow);
-                    print.type = GridPrintSettings::Block;
-                } else {
-                    print.type = GridPrintSettings::WholeSheet;
-                }
-            },
-            [&] { print.useDataMax = true; },
-            [&] { print.orientation = orientation; },
-            [&] { print.firstPage = fromPage; },
-            [&] { print.lastPage = toPage; },
             // Each copy is a job of its own, so the printer must not repeat it.
             [&] { printer.setCopyCount(1); },
-            [&] { grid.print(printer); },
+            [&] { m_dataGrid->print(printer); },
         });
     }
     ui().setPointer(Pointer::Default);
+}
+
+void DataFileWindow::setUpGridPrintout(int orientation, int fromPage, int toPage)
+{
+    GridControl &grid = *m_dataGrid;
+    GridPrintSettings &print = grid.printSettings();
+    steps::ignoring({
+        [&] { print.jobName = u"History Grid Printout"_s; },
+        // The path's slashes would read as page codes.
+        [&] { print.header = u"Grid printout for fileName "_s + PageText::escaped(shared().currentFileName); },
+        [&] { print.footer = u"/c/rPage #/p"_s; },
+        [&] {
+            const GridBlock selected = grid.selectedBlock();
+            if (selected.lastRow - selected.firstRow > 1) {
+                grid.setBlock(selected.firstCol, selected.firstRow, selected.lastCol, selected.lastRow);
+                print.type = GridPrintSettings::Block;
+            } else {
+                print.type = GridPrintSettings::WholeSheet;
+            }
+        },
+        [&] { print.useDataMax = true; },
+        [&] { print.orientation = orientation; },
+        [&] { print.firstPage = fromPage; },
+        [&] { print.lastPage = toPage; },
+    });
+}
+
+// The printout as printHistGrid lays it out, one copy of every page, in the
+// printer's own orientation (the preview's buttons turn it).
+void DataFileWindow::printPreview()
+{
+    if (!checkHistFile(shared().currentFileName) || !shared().fileDialog)
+        return;
+    CommonDialog &dialog = *shared().fileDialog;
+    steps::guarded([&] {
+        dialog.showPreview(dialog.printer(), [this](QPrinter &printer) {
+            setUpGridPrintout(0, 0, 0);
+            printer.setCopyCount(1);
+            m_dataGrid->print(printer);
+        });
+    });
+}
+
+void DataFileWindow::exportPdf()
+{
+    if (!checkHistFile(shared().currentFileName))
+        return;
+    const QPointer<DataFileWindow> self(this);
+    try {
+        if (!shared().fileDialog)
+            throw RuntimeError(RuntimeError::ObjectNotSet);
+        CommonDialog &dialog = *shared().fileDialog;
+        const QFileInfo log(shared().currentFileName);
+        dialog.cancelError = true;
+        dialog.flags = CommonDialog::OverwritePrompt | CommonDialog::HideReadOnly;
+        dialog.filter = u"PDF Files(*.pdf)|*.pdf"_s;
+        dialog.filterIndex = 1;
+        dialog.dialogTitle = u"Export grid printout as PDF"_s;
+        dialog.defaultExt = u".pdf"_s;
+        dialog.fileName = log.dir().filePath(log.completeBaseName() + u".pdf"_s);
+        dialog.showSave();
+        const QString fileName = dialog.fileName;
+        if (!self)
+            return;
+        outputfile::refuseOverwriting(fileName, shared().currentFileName);
+        // The paper and its orientation of the last printout or preview.
+        const QPageLayout layout = dialog.printer().pageLayout();
+        ui().setPointer(Pointer::Hourglass);
+        outputfile::printToPdf(fileName, [&](QPrinter &printer) {
+            printer.setPageLayout(layout);
+            setUpGridPrintout(0, 0, 0);
+            if (m_dataGrid->print(printer) == 0)
+                throw RuntimeError(RuntimeError::PrinterError); // nothing to print: no empty file
+        });
+        ui().setPointer(Pointer::Default);
+    } catch (...) {
+        ui().setPointer(Pointer::Default);
+        if (RuntimeError::fromCurrentException().number() != RuntimeError::CancelSelected)
+            steps::ignore([] {
+                msgBox(u"PDF file can not be saved. Check filename or disk space"_s, MsgIcon::Critical, MsgButtons::Ok);
+            });
+    }
 }
 
 void DataFileWindow::resetHistView()

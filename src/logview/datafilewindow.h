@@ -1,6 +1,7 @@
 #pragma once
 
 #include "trend/trendbuilder.h"
+#include "shell/printablewindow.h"
 
 #include <QMdiSubWindow>
 
@@ -20,7 +21,7 @@ class QToolBar;
 // cancels a plot run; a progress label
 // and bar at the toolbar's right end show a plot run's progress, and panel 1 of
 // the status bar says what the viewer is doing.
-class DataFileWindow : public QMdiSubWindow, public PlotRunProgress
+class DataFileWindow : public QMdiSubWindow, public PlotRunProgress, public PrintableWindow
 {
     Q_OBJECT
 
@@ -44,13 +45,18 @@ public:
     // silently on Cancel; tells the user when no file is loaded or no printer is
     // installed; a step that fails is left out.
     void printHistGrid();
+    // The same printout in a preview, and written to a PDF file chosen in the
+    // file dialog (a failure is told in one message).
+    void printPreview() override;
+    void exportPdf() override;
     bool isLoading() const { return m_loading; }
 
     // Checks the selected blocks (at least four rows each, data columns only) and
     // plots them as a historical trend; the former trend window closes first.
     void plotSelection();
 
-    // The toolbar's buttons by position, 1 to 4: Open, Plot, Print, Cancel Plot.
+    // The toolbar's buttons by position, 1 to 6: Open, Plot, Print, Cancel Plot,
+    // Print Preview, Export PDF.
     void toolbarButtonClick(int position);
     QAction *toolbarButton(int position) const;
 
@@ -79,6 +85,8 @@ private:
     void layoutControls();
     void prepareLoadedGrid();
     QString loadRemarks() const;
+    // The grid's print settings for one copy of the printout.
+    void setUpGridPrintout(int orientation, int fromPage, int toPage);
     void setRunning(bool running);
 
     QWidget *m_client = nullptr;

@@ -2,6 +2,7 @@
 
 #include "aboutbox.h"
 #include "helpviewer.h"
+#include "printablewindow.h"
 #include "settingsstore.h"
 #include "sharedstate.h"
 #include "steps.h"
@@ -121,6 +122,12 @@ void MainFrame::buildFileMenu()
     m_recentMenu->setObjectName(u"mnuFileRecent"_s);
     file->addSeparator();
     addCommand(u"mnuFilePrint"_s, u"&Print..."_s, QKeySequence(Qt::CTRL | Qt::Key_P), FrameCommand::Print);
+    QAction *preview = file->addAction(drawnIcon(IconKind::PrintPreview), u"Print Pre&view"_s);
+    preview->setObjectName(u"mnuFilePrintPreview"_s);
+    connect(preview, &QAction::triggered, this, [this] { withPrintable(&PrintableWindow::printPreview); });
+    QAction *pdf = file->addAction(drawnIcon(IconKind::ExportPdf), u"Export P&DF..."_s);
+    pdf->setObjectName(u"mnuFileExportPdf"_s);
+    connect(pdf, &QAction::triggered, this, [this] { withPrintable(&PrintableWindow::exportPdf); });
     file->addSeparator();
     connect(add(u"mnuFileExit"_s, u"E&xit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q)), &QAction::triggered, this,
             &MainFrame::mnuFileExitClick);
@@ -421,6 +428,14 @@ void MainFrame::closeEvent(QCloseEvent *event)
     }
     event->accept();
     ui().endProgram(0);
+}
+
+void MainFrame::withPrintable(void (PrintableWindow::*command)())
+{
+    // The active child, or the one last active while a menu has the focus.
+    auto *window = dynamic_cast<PrintableWindow *>(m_mdiArea->currentSubWindow());
+    if (window)
+        steps::guarded([&] { (window->*command)(); });
 }
 
 void MainFrame::mnuFileExitClick()

@@ -14,6 +14,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class PrintableWindow;
 class QTimer;
 
 // File menu commands that child windows carry out.
@@ -95,6 +96,8 @@ private:
     void restorePlacement();
     void showHelp(int command);
     void updateClock();
+    // File, Print Preview and Export PDF...: the command of the active child window.
+    void withPrintable(void (PrintableWindow::*command)());
 
     CommonDialog m_cmdFile;
     QMdiArea *m_mdiArea = nullptr;

@@ -1,9 +1,10 @@
-// The trend window's toolbar commands: the data cursor, the JPEG image and the
-// printout of the plot.
+// The trend window's toolbar commands: the data cursor, the image of the plot,
+// and its printout on a printer, in a preview or as a PDF file.
 
 #include "trendwindow.h"
 
 #include "controls/commondialog.h"
+#include "controls/outputfile.h"
 #include "controls/plotcontrol.h"
 #include "controls/runtimeerror.h"
 #include "shell/sharedstate.h"
@@ -22,34 +23,68 @@ void TrendWindow::toggleDataCursor()
     });
 }
 
+namespace {
+
+QString noPrinterText()
+{
+    return u"There is no default printer!\r\nPlease install or select a default printer.\r\n"_s
+           u"Use File, Export PDF to save the printout as a PDF file."_s;
+}
+
+QString typeName(outputfile::ImageType type)
+{
+    switch (type) {
+    case outputfile::ImageType::Png:
+        return u"PNG"_s;
+    case outputfile::ImageType::Svg:
+        return u"SVG"_s;
+    case outputfile::ImageType::Pdf:
+        return u"PDF"_s;
+    case outputfile::ImageType::Jpeg:
+        break;
+    }
+    return u"Jpeg"_s;
+}
+
+void showSaveFailure(outputfile::ImageType type)
+{
+    steps::ignore([type] {
+        msgBox(typeName(type) + u" file can not be saved. Check filename or disk space"_s, MsgIcon::Critical,
+               MsgButtons::Ok);
+    });
+}
+
+} // namespace
+
 // Asks for a file name in the shared file dialog and writes the plot there as a
-// JPEG. A cancel ends quietly; any other failure gives one message, and the
+// JPEG, PNG, SVG or PDF image: the typed extension decides, else the filter
+// chosen. A cancel ends quietly; any other failure gives one message, and the
 // window stays as it was.
 void TrendWindow::saveJpeg()
 {
     const QPointer<TrendWindow> self(this);
+    outputfile::ImageType type = outputfile::ImageType::Jpeg;
     try {
         if (!shared().fileDialog)
             throw RuntimeError(RuntimeError::ObjectNotSet);
         CommonDialog &dialog = *shared().fileDialog;
         dialog.cancelError = true;
         dialog.flags = CommonDialog::OverwritePrompt | CommonDialog::HideReadOnly;
-        dialog.filter = u"Jpeg Files"_s + u"(*.jpg)|*.jpg"_s;
+        dialog.filter = outputfile::imageFilter();
+        dialog.filterIndex = 1;
         dialog.dialogTitle = u"Save trend jpeg as?"_s;
         dialog.defaultExt = u".jpg"_s;
         dialog.fileName = windowTitle() + u".jpg"_s;
         dialog.showSave();
         const QString fileName = dialog.fileName;
+        type = outputfile::chosenImageType(fileName, dialog.filterIndex);
         if (!self)
             return; // the program closed the window while the dialog was up
-        m_plot->SaveJPEG(fileName, 100, true);
+        outputfile::refuseOverwriting(fileName, shared().currentFileName);
+        m_plot->SaveImage(fileName, type);
     } catch (...) {
-        const RuntimeError error = RuntimeError::fromCurrentException();
-        if (error.number() == RuntimeError::CancelSelected)
-            return;
-        steps::ignore([] {
-            msgBox(u"Jpeg file can not be saved. Check filename or disk space"_s, MsgIcon::Critical, MsgButtons::Ok);
-        });
+        if (RuntimeError::fromCurrentException().number() != RuntimeError::CancelSelected)
+            showSaveFailure(type);
     }
 }
 
@@ -58,9 +93,40 @@ void TrendWindow::saveJpeg()
 void TrendWindow::printTrend()
 {
     if (ui().printerNames().isEmpty()) {
-        msgBox(u"There is no default printer!\r\nPlease install or select a default printer."_s, MsgIcon::Critical,
-               MsgButtons::Ok);
+        msgBox(noPrinterText(), MsgIcon::Critical, MsgButtons::Ok);
         return;
     }
     steps::ignore([&] { m_plot->PrintPlot(); });
+}
+
+void TrendWindow::printPreview()
+{
+    steps::guarded([&] { m_plot->PreviewPlot(); });
+}
+
+// The printed page as a PDF file, for a machine without a printer.
+void TrendWindow::exportPdf()
+{
+    const QPointer<TrendWindow> self(this);
+    try {
+        if (!shared().fileDialog)
+            throw RuntimeError(RuntimeError::ObjectNotSet);
+        CommonDialog &dialog = *shared().fileDialog;
+        dialog.cancelError = true;
+        dialog.flags = CommonDialog::OverwritePrompt | CommonDialog::HideReadOnly;
+        dialog.filter = u"PDF Files(*.pdf)|*.pdf"_s;
+        dialog.filterIndex = 1;
+        dialog.dialogTitle = u"Export trend printout as PDF"_s;
+        dialog.defaultExt = u".pdf"_s;
+        dialog.fileName = windowTitle() + u".pdf"_s;
+        dialog.showSave();
+        const QString fileName = dialog.fileName;
+        if (!self)
+            return;
+        outputfile::refuseOverwriting(fileName, shared().currentFileName);
+        m_plot->ExportPDF(fileName);
+    } catch (...) {
+        if (RuntimeError::fromCurrentException().number() != RuntimeError::CancelSelected)
+            showSaveFailure(outputfile::ImageType::Pdf);
+    }
 }

@@ -154,6 +154,8 @@ void TrendWindow::buildToolbar()
         {u"Show/Hide Data Cursor"_s, IconKind::Cursor},
         {u"Save as Jpeg"_s, IconKind::SaveJpeg},
         {u"Print Trend"_s, IconKind::PrintTrend},
+        {u"Print Preview"_s, IconKind::PrintPreview},
+        {u"Export PDF"_s, IconKind::ExportPdf},
     };
     int position = 1;
     for (const Button &b : buttons) {
@@ -181,6 +183,12 @@ void TrendWindow::toolbarButtonClick(int position)
             break;
         case 4:
             printTrend();
+            break;
+        case 5:
+            printPreview();
+            break;
+        case 6:
+            exportPdf();
             break;
         default:
             break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/printablewindow.h"
+
 #include <QMdiSubWindow>
 
 class PlotControl;
@@ -20,7 +22,7 @@ class Slider;
 // sliders out from its outer size. A close request is refused while it is
 // minimised; otherwise its placement is stored as it closes. The sliders zoom
 // their axis about its minimum: position p shows (100 - p) % of the full span.
-class TrendWindow : public QMdiSubWindow
+class TrendWindow : public QMdiSubWindow, public PrintableWindow
 {
     Q_OBJECT
 
@@ -39,8 +41,13 @@ public:
     void setPanelText(int panel, const QString &text);
 
     // A toolbar button pressed, by its position from 1: "Trend Setup",
-    // "Show/Hide Data Cursor", "Save as Jpeg", "Print Trend".
+    // "Show/Hide Data Cursor", "Save as Jpeg", "Print Trend", "Print Preview",
+    // "Export PDF".
     void toolbarButtonClick(int position);
+
+    // The File menu's Print Preview and Export PDF... for the trend (PrintableWindow).
+    void printPreview() override;
+    void exportPdf() override;
 
     // The "Trend Setup" command: fills the setup dialog from the plot and shows it
     // modally over the main frame; returns once the dialog has closed. A failing

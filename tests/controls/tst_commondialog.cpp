@@ -114,6 +114,42 @@ private slots:
         QCOMPARE(r.defaultSuffix, u"jpg"_s);
     }
 
+    // A save dialog with several types: a name without extension takes the type of
+    // the filter chosen; a typed extension stays; the choice is kept for next time.
+    void saveTakesTheChosenFiltersExtension_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<int>("chosen"); // 0: the dialog does not say
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<int>("filterIndex");
+        const QString types = u"Jpeg Files(*.jpg)|*.jpg|PNG Files(*.png)|*.png|SVG Files(*.svg)|*.svg"_s;
+        QTest::newRow("second filter") << types << 2 << u"/tmp/trend"_s << u"/tmp/trend.png"_s << 2;
+        QTest::newRow("last filter") << types << 3 << u"/tmp/trend"_s << u"/tmp/trend.svg"_s << 3;
+        QTest::newRow("first filter") << types << 1 << u"/tmp/trend"_s << u"/tmp/trend.jpg"_s << 1;
+        QTest::newRow("no choice reported") << types << 0 << u"/tmp/trend"_s << u"/tmp/trend.jpg"_s << 1;
+        QTest::newRow("typed extension stays") << types << 2 << u"/tmp/trend.svg"_s << u"/tmp/trend.svg"_s << 2;
+        QTest::newRow("pattern list: default") << u"Pictures|*.png;*.svg"_s << 1 << u"/tmp/trend"_s
+                                               << u"/tmp/trend.jpg"_s << 1;
+    }
+
+    void saveTakesTheChosenFiltersExtension()
+    {
+        QFETCH(QString, filter);
+        QFETCH(int, chosen);
+        QFETCH(QString, typed);
+        QFETCH(QString, fileName);
+        QFETCH(int, filterIndex);
+        CommonDialog d;
+        d.filter = filter;
+        d.defaultExt = u".jpg"_s;
+        TestEnv::dialogs().files = {FileChoice(typed, chosen)};
+        d.showSave();
+        QCOMPARE(d.fileName, fileName);
+        QCOMPARE(d.filterIndex, filterIndex);
+        QCOMPARE(TestEnv::dialogs().fileRequests.constFirst().filterIndex, 1);
+    }
+
     void openTakesAnExistingFileAsItIs()
     {
         // A default extension left by a picture save must not bend the log chosen.

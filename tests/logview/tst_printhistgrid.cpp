@@ -78,7 +78,8 @@ QString footerOf(const QString &page)
 }
 
 const QString NoFile = u"Data file has not been opened!\r\nUse the open file icon to load a data file."_s;
-const QString NoPrinter = u"There is no default printer!\r\nPlease install or select a default printer."_s;
+const QString NoPrinter = u"There is no default printer!\r\nPlease install or select a default printer.\r\n"
+                          u"Use File, Export PDF to save the printout as a PDF file."_s;
 
 } // namespace
 
@@ -363,6 +364,57 @@ private slots:
         QVERIFY2(text.contains(u"1/3/2024"_s) && text.contains(u"1.6"_s), qPrintable(text));
         QVERIFY2(!text.contains(u"Spare"_s), qPrintable(text));
         QVERIFY2(!text.contains(u"1/4/2024"_s), qPrintable(text));
+    }
+
+    // Print Preview and Export PDF lay the printout out as the printer gets it,
+    // with no printer installed: the same pages, of the same block.
+    void printoutWithoutPrinter_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QList<int>>("selection"); // corners col1, row1, col2, row2; empty: none
+        QTest::newRow("preview, whole sheet") << 5 << QList<int>{};
+        QTest::newRow("PDF, whole sheet") << 6 << QList<int>{};
+        QTest::newRow("preview, three rows") << 5 << QList<int>{3, 2, 4, 4};
+        QTest::newRow("PDF, three rows") << 6 << QList<int>{3, 2, 4, 4};
+    }
+
+    void printoutWithoutPrinter()
+    {
+        QFETCH(int, button);
+        QFETCH(QList<int>, selection);
+        load(uniqueLog(70, 11));
+        if (!selection.isEmpty())
+            selectCells(selection.at(0), selection.at(1), selection.at(2), selection.at(3));
+        confirmPrint();
+        // Paper that no fresh printer has: the PDF must take the one printed on.
+        const auto chosen = TestEnv::dialogs().configurePrinter;
+        TestEnv::dialogs().configurePrinter = [chosen](QPrinter &printer) {
+            chosen(printer);
+            printer.setPageSize(QPageSize(QPageSize::Legal));
+        };
+        press();
+        const QStringList printed = printedPages();
+        QVERIFY(printed.size() >= (selection.isEmpty() ? 4 : 1));
+        QVERIFY(QFile::remove(m_pdf));
+
+        TestEnv::ui().printers.clear();
+        TestEnv::dialogs().files.append(m_dir->filePath(u"printout"_s)); // the PDF's name, typed without extension
+        window().toolbarButton(button)->trigger();
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(printedPages(), printed);
+        QCOMPARE(TestEnv::dialogs().previews, button == 5 ? 1 : 0);
+    }
+
+    void pdfNeverReplacesTheLog()
+    {
+        const QByteArray log = uniqueLog(5, 3);
+        load(log);
+        TestEnv::dialogs().files.append(m_log);
+        window().toolbarButton(6)->trigger();
+        QCOMPARE(TestEnv::ui().texts(), QStringList{u"PDF file can not be saved. Check filename or disk space"_s});
+        QFile file(m_log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), log);
     }
 
     void notDuringAPlotRun()

@@ -1,6 +1,6 @@
 #include "scripteddialogs.h"
 
-std::optional<QString> ScriptedDialogs::chooseFile(const FileDialogRequest &request, QWidget *)
+std::optional<FileChoice> ScriptedDialogs::chooseFile(const FileDialogRequest &request, QWidget *)
 {
     fileRequests.append(request);
     return files.isEmpty() ? std::nullopt : files.takeFirst();
@@ -21,4 +21,12 @@ std::optional<PrintDialogResult> ScriptedDialogs::choosePrinter(QPrinter &printe
     if (configurePrinter)
         configurePrinter(printer);
     return prints.takeFirst();
+}
+
+void ScriptedDialogs::previewPrint(QPrinter &printer, const std::function<void(QPrinter &)> &paint, QWidget *)
+{
+    ++previews;
+    if (configurePrinter)
+        configurePrinter(printer);
+    paint(printer);
 }

@@ -1,3 +1,4 @@
+#include "support/pdftext.h"
 #include "support/scripteddialogs.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
@@ -10,11 +11,15 @@
 #include "controls/slider.h"
 #include "controls/twips.h"
 #include "shell/mainframe.h"
+#include <QMdiArea>
+#include <QMenuBar>
 #include "shell/settingsstore.h"
 #include "shell/sharedstate.h"
 #include "trend/trendwindow.h"
+#include "logview/datafilewindow.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -24,6 +29,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -112,12 +118,13 @@ private slots:
         const FileDialogRequest &r = TestEnv::dialogs().fileRequests.constFirst();
         QVERIFY(r.save);
         QCOMPARE(r.title, u"Save trend jpeg as?"_s);
-        QCOMPARE(r.nameFilter, u"Jpeg Files(*.jpg)"_s);
+        QCOMPARE(r.nameFilter, u"Jpeg Files(*.jpg);;PNG Files(*.png);;SVG Files(*.svg);;PDF Files(*.pdf)"_s);
+        QCOMPARE(r.filterIndex, 1);
         QCOMPARE(r.fileName, u"Historical Trend Plot.jpg"_s);
         QCOMPARE(r.defaultSuffix, u"jpg"_s);
         QVERIFY(r.confirmOverwrite);
         QCOMPARE(dialog.flags, 6);
-        QCOMPARE(dialog.filter, u"Jpeg Files(*.jpg)|*.jpg"_s);
+        QCOMPARE(dialog.filter.section(u'|', 0, 1), u"Jpeg Files(*.jpg)|*.jpg"_s);
         QCOMPARE(dialog.defaultExt, u".jpg"_s);
         // Cancelled (the scripted dialog had no answer): silent, and the dialog
         // keeps raising the cancel error for its next user.
@@ -232,8 +239,120 @@ private slots:
         w.toolbarButtonClick(4);
         QVERIFY(TestEnv::dialogs().printRequests.isEmpty());
         QCOMPARE(TestEnv::ui().texts(),
-                 QStringList{u"There is no default printer!\r\nPlease install or select a default printer."_s});
+                 QStringList{u"There is no default printer!\r\nPlease install or select a default printer.\r\n"
+                             u"Use File, Export PDF to save the printout as a PDF file."_s});
         QCOMPARE(TestEnv::ui().messages.constFirst().icon, MsgIcon::Critical);
+    }
+
+    // The type follows a typed extension that names one, else the filter chosen;
+    // each type is a real file of its kind at the plot's size.
+    void imageTypeFollowsExtensionOrFilter_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("filter"); // 0: the dialog does not say
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("default") << u"trend"_s << 0 << u"trend.jpg"_s << u"jpeg"_s;
+        QTest::newRow("PNG filter") << u"trend"_s << 2 << u"trend.png"_s << u"png"_s;
+        QTest::newRow("SVG filter") << u"trend"_s << 3 << u"trend.svg"_s << u"svg"_s;
+        QTest::newRow("PDF filter") << u"trend"_s << 4 << u"trend.pdf"_s << u"pdf"_s;
+        QTest::newRow("typed PNG, JPEG filter") << u"trend.png"_s << 1 << u"trend.png"_s << u"png"_s;
+        QTest::newRow("typed in capitals") << u"TREND.SVG"_s << 2 << u"TREND.SVG"_s << u"svg"_s;
+        QTest::newRow("unknown extension") << u"trend.dat"_s << 2 << u"trend.dat"_s << u"png"_s;
+    }
+
+    void imageTypeFollowsExtensionOrFilter()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, filter);
+        QFETCH(QString, written);
+        QFETCH(QString, type);
+        QTemporaryDir dir;
+        TrendWindow &w = shownTrend();
+        TestEnv::dialogs().files << FileChoice(dir.filePath(typed), filter);
+        w.toolbarButtonClick(3);
+
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
+        const QString path = dir.filePath(written);
+        const QSize plotSize = w.trendPlot().size();
+        if (type == u"svg"_s) {
+            QSvgRenderer svg(path);
+            QVERIFY(svg.isValid());
+            QCOMPARE(svg.viewBox().size(), plotSize);
+        } else if (type == u"pdf"_s) {
+            QCOMPARE(PdfText::info(path, u"Pages"_s), u"1"_s);
+            // One page of the plot's own size (pixels at 96 DPI, in points).
+            const QStringList page = PdfText::info(path, u"Page size"_s).split(u' ');
+            QVERIFY(page.size() >= 3);
+            QVERIFY(std::abs(page.at(0).toDouble() - plotSize.width() * 0.75) < 1);
+            QVERIFY(std::abs(page.at(2).toDouble() - plotSize.height() * 0.75) < 1);
+        } else {
+            QImageReader reader(path);
+            reader.setDecideFormatFromContent(true);
+            QCOMPARE(reader.format(), type.toLatin1());
+            QCOMPARE(reader.read().size(), plotSize);
+        }
+    }
+
+    // Preview and Export PDF go through the printout's own page: the same text on
+    // the same one page as the printed trend, with no printer installed.
+    void printoutWithoutPrinter_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::newRow("Print Preview") << 5;
+        QTest::newRow("Export PDF") << 6;
+    }
+
+    void printoutWithoutPrinter()
+    {
+        QFETCH(int, button);
+        TrendWindow &w = shownTrend();
+        const QString printed = m_dir.filePath(u"printed.pdf"_s);
+        const QString pdf = m_dir.filePath(u"without printer.pdf"_s);
+        QString target = printed;
+        TestEnv::dialogs().configurePrinter = [&target](QPrinter &printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(target);
+        };
+        TestEnv::dialogs().prints << PrintDialogResult{};
+        w.toolbarButtonClick(4);
+
+        target = pdf;
+        TestEnv::ui().printers.clear();
+        TestEnv::dialogs().files << m_dir.filePath(u"without printer"_s);
+        w.Toolbar1().actions().at(button - 1)->trigger();
+
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(TestEnv::dialogs().previews, button == 5 ? 1 : 0);
+        QCOMPARE(PdfText::info(pdf, u"Pages"_s), u"1"_s);
+        QCOMPARE(PdfText::info(pdf, u"Page size"_s), PdfText::info(printed, u"Page size"_s));
+        const QStringList pages = PdfText::pages(pdf);
+        QVERIFY(pages.join(QString()).contains(u"2/1/24"_s));
+        QCOMPARE(pages, PdfText::pages(printed));
+    }
+
+    // File, Print Preview and Export PDF... act on the active child window.
+    void fileMenuActsOnTheActiveWindow_data()
+    {
+        QTest::addColumn<bool>("trendActive");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("trend window") << true << u"Export trend printout as PDF"_s;
+        QTest::newRow("data file window") << false << u"Export grid printout as PDF"_s;
+    }
+
+    void fileMenuActsOnTheActiveWindow()
+    {
+        QFETCH(bool, trendActive);
+        QFETCH(QString, title);
+        TrendWindow &w = shownTrend();
+        DataFileWindow &data = frmHistory();
+        data.show();
+        shared().currentFileName = m_dir.filePath(u"plant.csv"_s);
+        mainFrame().mdiArea()->setActiveSubWindow(trendActive ? static_cast<QMdiSubWindow *>(&w) : &data);
+        mainFrame().findChild<QAction *>(u"mnuFileExportPdf"_s)->trigger();
+        QCOMPARE(TestEnv::dialogs().fileRequests.size(), 1);
+        QCOMPARE(TestEnv::dialogs().fileRequests.constFirst().title, title);
     }
 
     // ---- resize ----------------------------------------------------------------
@@ -376,9 +495,9 @@ class SaveJpegDialogTest : public QObject
 
     // Types `name` into the next file dialog and presses its Save button; a
     // question that follows is answered Yes.
-    void saveInFileDialog(const QString &name)
+    void saveInFileDialog(const QString &name, int filterSteps = 0)
     {
-        WidgetDriver::whenModal([this, name](QWidget *w) {
+        WidgetDriver::whenModal([this, name, filterSteps](QWidget *w) {
             auto *dialog = qobject_cast<QFileDialog *>(w);
             auto *edit = dialog ? dialog->findChild<QLineEdit *>(u"fileNameEdit"_s) : nullptr;
             auto *buttons = dialog ? dialog->findChild<QDialogButtonBox *>() : nullptr;
@@ -387,6 +506,11 @@ class SaveJpegDialogTest : public QObject
             m_seenTitle = dialog->windowTitle();
             m_seenFilters = dialog->nameFilters();
             m_seenName = edit->text();
+            // The user picks a type further down the list, as with the keyboard.
+            if (auto *types = dialog->findChild<QComboBox *>(u"fileTypeCombo"_s)) {
+                for (int i = 0; i < filterSteps; ++i)
+                    QTest::keyClick(types, Qt::Key_Down);
+            }
             edit->setText(name);
             WidgetDriver::answerMessageBox(QMessageBox::Yes, [this](QMessageBox *box) { m_seenQuestion = box->text(); });
             buttons->button(QDialogButtonBox::Save)->click();
@@ -411,11 +535,43 @@ private slots:
         w.Toolbar1().actions().at(2)->trigger();
 
         QCOMPARE(m_seenTitle, u"Save trend jpeg as?"_s);
-        QCOMPARE(m_seenFilters, QStringList{u"Jpeg Files(*.jpg)"_s});
+        QCOMPARE(m_seenFilters.value(0), u"Jpeg Files(*.jpg)"_s);
         QCOMPARE(m_seenName, u"Historical Trend Plot.jpg"_s);
         QVERIFY(m_seenQuestion.isEmpty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"night shift.jpg"_s});
         QCOMPARE(QImageReader(dir.filePath(u"night shift.jpg"_s)).read().size(), w.trendPlot().size());
+    }
+
+    // The type picked in the dialog's list: a bare name takes its extension; an
+    // extension the user typed stays and decides.
+    void chosenTypeGivesTheExtension_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("filterSteps");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QByteArray>("format");
+        QTest::newRow("bare name, PNG") << u"night shift"_s << 1 << u"night shift.png"_s << QByteArray("png");
+        QTest::newRow("typed JPEG, PNG listed") << u"trend.jpg"_s << 1 << u"trend.jpg"_s << QByteArray("jpeg");
+    }
+
+    void chosenTypeGivesTheExtension()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, filterSteps);
+        QFETCH(QString, written);
+        QFETCH(QByteArray, format);
+        QTemporaryDir dir;
+        TrendWindow &w = shownTrend();
+        saveInFileDialog(dir.filePath(typed), filterSteps);
+        w.toolbarButtonClick(3);
+
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
+        QFile file(dir.filePath(written));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray head = file.read(200);
+        const QByteArray found = head.startsWith("\x89PNG") ? "png" : head.startsWith("\xff\xd8") ? "jpeg"
+                                 : head.contains("<svg")     ? "svg" : "other";
+        QCOMPARE(found, format);
     }
 
     void existingFileIsReplacedAfterTheQuestion()

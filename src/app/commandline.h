@@ -1,0 +1,13 @@
+#pragma once
+
+#include <optional>
+
+class QCommandLineParser;
+
+// The options and arguments the program understands, for its --help text.
+void describeCommandLine(QCommandLineParser &parser);
+
+// Answers --help and --version (also -h, -?, -v) on standard output without a
+// display and gives the exit code; nothing when neither was asked for. An unknown
+// option given with them is told on standard error, exit code 1.
+std::optional<int> answerInfoOptions(int argc, char *argv[]);
