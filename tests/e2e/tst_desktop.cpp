@@ -90,7 +90,7 @@ private slots:
             << u"Data file has not been opened!\r\nUse the open file icon to load a data file."_s << 0;
         QTest::newRow("Print with the trend in front prints the trend")
             << u"mnuFilePrint"_s << u"Historical Trend Plot"_s
-            << u"There is no default printer!\r\nPlease install or select a default printer."_s << 0;
+            << u"There is no default printer!\r\nPlease install or select a default printer.\r\nUse File, Export PDF to save the printout as a PDF file."_s << 0;
     }
 
     void menuCommandsReachTheirWindow()

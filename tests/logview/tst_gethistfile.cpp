@@ -260,7 +260,7 @@ private slots:
         QCOMPARE(grid().colCount(), cols);
         QCOMPARE(window().statusPanelText(), u"Current File is "_s + path + remarks);
         const LogTable &table = grid().model()->table();
-        QVERIFY2(table.bytesScanned() <= 6 * table.byteSize(),
+        QVERIFY2(table.bytesScanned() <= 8 * table.byteSize(),
                  qPrintable(u"%1 bytes scanned of %2"_s.arg(table.bytesScanned()).arg(table.byteSize())));
     }
 
