@@ -100,7 +100,17 @@ GridControl::GridControl(QWidget *parent)
     });
 }
 
-GridControl::~GridControl() = default;
+GridControl::~GridControl()
+{
+    // The views die after this object's own part: their headers still signal while
+    // they are hidden, and must not reach a grid that is no longer one.
+    for (QObject *sender : {static_cast<QObject *>(m_view->horizontalHeader()),
+                            static_cast<QObject *>(m_view->verticalHeader()),
+                            static_cast<QObject *>(m_view->verticalScrollBar()), static_cast<QObject *>(m_model)})
+        disconnect(sender, nullptr, this, nullptr);
+    for (QObject *watched : findChildren<QObject *>())
+        watched->removeEventFilter(this);
+}
 
 // The frozen columns are a second view of the same model laid over the left of the
 // cells, its rows kept in step with the grid's; it never scrolls sideways.
