@@ -35,35 +35,41 @@ if [ "$mode" = runs ]; then
     # the address layout (comparison tracing hashes
     # addresses), Qt's hash seed, the locale and the time zone. The time-out is far
     # above any input's cost, so that a loaded machine cannot turn into a finding.
-    export QT_HASH_SEED=0 LC_ALL=C.UTF-8 LANG=C.UTF-8 TZ=UTC
-    run=(setarch "$(uname -m)" -R)
+    # The environment and the arguments are the same on every run too: they lie on
+    # the stack, and the fuzzer counts stack depth as coverage.
+    run=(env -i PATH=/usr/bin:/bin QT_HASH_SEED=0 LC_ALL=C.UTF-8 LANG=C.UTF-8 TZ=UTC
+         ASAN_OPTIONS="$ASAN_OPTIONS" UBSAN_OPTIONS="$UBSAN_OPTIONS" setarch "$(uname -m)" -R)
     fuzz_options=(-seed=1 -runs="$amount" -timeout=300 -reload=0)
 else
     fuzz_options=(-max_total_time="$amount" -timeout=10)
 fi
 
 status=0
+cd "$dir"
 for corpus in "$VIEWER_ROOT"/fuzz/corpus/*/; do
     target="$(basename "$corpus")"
-    binary="$dir/fuzz_$target"
-    if ! "${run[@]}" "$binary" -runs=0 "$corpus" >"$dir/$target.replay.log" 2>&1; then
+    binary="./fuzz_$target"
+    if ! "${run[@]}" "$binary" -runs=0 "$corpus" >"$target.replay.log" 2>&1; then
         echo "fuzz $target: the corpus fails; see $dir/$target.replay.log"
-        grep -E "ERROR|SUMMARY|Test unit written" "$dir/$target.replay.log" | head -5 || true
+        grep -E "ERROR|SUMMARY|Test unit written" "$target.replay.log" | head -5 || true
         status=1
         continue
     fi
-    work="$(mktemp -d)"
-    cp "$corpus"* "$work"/ 2>/dev/null || true
+    # A working copy under a fixed relative name: what the fuzzer adds never
+    # reaches the committed corpus.
+    rm -rf "work-$target"
+    mkdir "work-$target"
+    cp "$corpus"* "work-$target"/ 2>/dev/null || true
     if "${run[@]}" "$binary" "${fuzz_options[@]}" -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix="$dir/artifacts/$target-" "$work" >"$dir/$target.log" 2>&1; then
-        runs="$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$dir/$target.log" | tail -1)"
-        coverage="$(grep -E '^#[0-9]+[[:space:]]+DONE' "$dir/$target.log" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || true)"
+        -artifact_prefix="artifacts/$target-" "work-$target" >"$target.log" 2>&1; then
+        runs="$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$target.log" | tail -1)"
+        coverage="$(grep -E '^#[0-9]+[[:space:]]+DONE' "$target.log" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || true)"
         echo "fuzz $target: ${runs:-?} executions, ${coverage:-no coverage figures}, no findings"
     else
         echo "fuzz $target: FAILED; see $dir/$target.log and $dir/artifacts"
-        grep -E "ERROR|SUMMARY" "$dir/$target.log" | head -5 || true
+        grep -E "ERROR|SUMMARY" "$target.log" | head -5 || true
         status=1
     fi
-    rm -rf "$work"
+    rm -rf "work-$target"
 done
 exit $status
