@@ -33,30 +33,6 @@ using bench::argValue;
 using bench::median;
 using bench::peakMegabytes;
 
-namespace {
-
-// The floor: the file's bytes into a fresh buffer and its lines counted.
-double floorRun(const QString &path, qsizetype &lines)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    QByteArray bytes(file.size(), Qt::Uninitialized);
-    const qint64 got = file.read(bytes.data(), bytes.size());
-    lines = 0;
-    const char *p = bytes.constData();
-    const char *end = p + std::max<qint64>(got, 0);
-    while (const void *nl = std::memchr(p, '\n', size_t(end - p))) {
-        ++lines;
-        p = static_cast<const char *>(nl) + 1;
-    }
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -98,7 +74,7 @@ int main(int argc, char *argv[])
     std::vector<double> floors;
     qsizetype lines = 0;
     for (int i = 0; i < runs; ++i)
-        floors.push_back(floorRun(path, lines));
+        floors.push_back(bench::readFloorMs(path, "\n", lines));
     const double floorMs = median(floors);
     std::printf("floor (read + count %lld lines): median %.1f ms\n", static_cast<long long>(lines), floorMs);
 

@@ -137,31 +137,6 @@ QByteArray quoted(qint64 bytes)
     return log;
 }
 
-// The floor: the file's bytes into a fresh buffer, its LF and CR bytes counted.
-double floorRun(const QString &path)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    QByteArray bytes(file.size(), Qt::Uninitialized);
-    const qint64 got = file.read(bytes.data(), bytes.size());
-    qsizetype ends = 0;
-    for (const char c : {'\n', '\r'}) {
-        const char *p = bytes.constData();
-        const char *end = p + std::max<qint64>(got, 0);
-        while (const void *hit = std::memchr(p, c, size_t(end - p))) {
-            ++ends;
-            p = static_cast<const char *>(hit) + 1;
-        }
-    }
-    const double ms = double(clock.nsecsElapsed()) / 1e6;
-    if (ends < 0)
-        std::printf("no line ends\n"); // keeps the count from being optimised away
-    return ms;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -196,8 +171,9 @@ int main(int argc, char *argv[])
         bench::installServices(shape.path);
         std::vector<double> floors;
         std::vector<double> loads;
+        qsizetype ends = 0;
         for (int i = 0; i < runs; ++i) {
-            floors.push_back(floorRun(shape.path));
+            floors.push_back(bench::readFloorMs(shape.path, "\n\r", ends));
             QElapsedTimer clock;
             clock.start();
             window.getHistFile();

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -144,3 +145,24 @@ DataFileWindow &showDataFileWindow(const QString &startDir)
 }
 
 } // namespace bench
+
+double bench::readFloorMs(const QString &path, QByteArrayView ends, qsizetype &count)
+{
+    QElapsedTimer clock;
+    clock.start();
+    count = 0;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    QByteArray bytes(file.size(), Qt::Uninitialized);
+    const qint64 got = file.read(bytes.data(), bytes.size());
+    for (const char c : ends) {
+        const char *p = bytes.constData();
+        const char *end = p + std::max<qint64>(got, 0);
+        while (const void *hit = std::memchr(p, c, size_t(end - p))) {
+            ++count;
+            p = static_cast<const char *>(hit) + 1;
+        }
+    }
+    return double(clock.nsecsElapsed()) / 1e6;
+}

@@ -165,6 +165,20 @@ QString CommonDialog::withDefaultExt(const QString &name, const QString &default
 void CommonDialog::showOpen() { showFile(false); }
 void CommonDialog::showSave() { showFile(true); }
 
+QString CommonDialog::askSaveAs(const QString &title, const QString &filterText, const QString &extension,
+                                const QString &suggestedName)
+{
+    cancelError = true;
+    flags = OverwritePrompt | HideReadOnly;
+    filter = filterText;
+    filterIndex = 1;
+    dialogTitle = title;
+    defaultExt = extension;
+    fileName = suggestedName;
+    showSave();
+    return fileName;
+}
+
 void CommonDialog::showFile(bool save)
 {
     FileDialogRequest r;

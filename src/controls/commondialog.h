@@ -101,6 +101,10 @@ public:
 
     void showOpen();
     void showSave();
+    // A save dialog for an output file: cancel raises 32755, an existing file is
+    // confirmed first, the first filter is shown. Returns the chosen name.
+    QString askSaveAs(const QString &title, const QString &filterText, const QString &extension,
+                      const QString &suggestedName);
     void showColor();
     void showPrinter();
 

@@ -37,6 +37,11 @@ QString imageFilter()
     return u"Jpeg Files(*.jpg)|*.jpg|PNG Files(*.png)|*.png|SVG Files(*.svg)|*.svg|PDF Files(*.pdf)|*.pdf"_s;
 }
 
+QString pdfFilter()
+{
+    return u"PDF Files(*.pdf)|*.pdf"_s;
+}
+
 ImageType chosenImageType(const QString &fileName, int filterIndex)
 {
     if (const auto typed = imageTypeOfName(fileName))

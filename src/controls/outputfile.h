@@ -22,6 +22,8 @@ const QList<ImageType> &imageTypes();
 std::optional<ImageType> imageTypeOfName(const QString &fileName);
 // The save dialog's filter of all image types, "Description(*.ext)|*.ext|...".
 QString imageFilter();
+// The save dialog's filter of PDF files alone.
+QString pdfFilter();
 // The type a save dialog answer stands for: the typed extension when it names a
 // type, else the filter chosen (1-based, as listed by imageFilter()), else JPEG.
 ImageType chosenImageType(const QString &fileName, int filterIndex);

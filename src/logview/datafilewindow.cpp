@@ -509,15 +509,8 @@ void DataFileWindow::exportPdf()
             throw RuntimeError(RuntimeError::ObjectNotSet);
         CommonDialog &dialog = *shared().fileDialog;
         const QFileInfo log(shared().currentFileName);
-        dialog.cancelError = true;
-        dialog.flags = CommonDialog::OverwritePrompt | CommonDialog::HideReadOnly;
-        dialog.filter = u"PDF Files(*.pdf)|*.pdf"_s;
-        dialog.filterIndex = 1;
-        dialog.dialogTitle = u"Export grid printout as PDF"_s;
-        dialog.defaultExt = u".pdf"_s;
-        dialog.fileName = log.dir().filePath(log.completeBaseName() + u".pdf"_s);
-        dialog.showSave();
-        const QString fileName = dialog.fileName;
+        const QString fileName = dialog.askSaveAs(u"Export grid printout as PDF"_s, outputfile::pdfFilter(),
+                                                  u".pdf"_s, log.dir().filePath(log.completeBaseName() + u".pdf"_s));
         if (!self)
             return;
         outputfile::refuseOverwriting(fileName, shared().currentFileName);

@@ -68,15 +68,8 @@ void TrendWindow::saveJpeg()
         if (!shared().fileDialog)
             throw RuntimeError(RuntimeError::ObjectNotSet);
         CommonDialog &dialog = *shared().fileDialog;
-        dialog.cancelError = true;
-        dialog.flags = CommonDialog::OverwritePrompt | CommonDialog::HideReadOnly;
-        dialog.filter = outputfile::imageFilter();
-        dialog.filterIndex = 1;
-        dialog.dialogTitle = u"Save trend jpeg as?"_s;
-        dialog.defaultExt = u".jpg"_s;
-        dialog.fileName = windowTitle() + u".jpg"_s;
-        dialog.showSave();
-        const QString fileName = dialog.fileName;
+        const QString fileName = dialog.askSaveAs(u"Save trend jpeg as?"_s, outputfile::imageFilter(), u".jpg"_s,
+                                                  windowTitle() + u".jpg"_s);
         type = outputfile::chosenImageType(fileName, dialog.filterIndex);
         if (!self)
             return; // the program closed the window while the dialog was up
@@ -112,15 +105,8 @@ void TrendWindow::exportPdf()
         if (!shared().fileDialog)
             throw RuntimeError(RuntimeError::ObjectNotSet);
         CommonDialog &dialog = *shared().fileDialog;
-        dialog.cancelError = true;
-        dialog.flags = CommonDialog::OverwritePrompt | CommonDialog::HideReadOnly;
-        dialog.filter = u"PDF Files(*.pdf)|*.pdf"_s;
-        dialog.filterIndex = 1;
-        dialog.dialogTitle = u"Export trend printout as PDF"_s;
-        dialog.defaultExt = u".pdf"_s;
-        dialog.fileName = windowTitle() + u".pdf"_s;
-        dialog.showSave();
-        const QString fileName = dialog.fileName;
+        const QString fileName = dialog.askSaveAs(u"Export trend printout as PDF"_s, outputfile::pdfFilter(),
+                                                  u".pdf"_s, windowTitle() + u".pdf"_s);
         if (!self)
             return;
         outputfile::refuseOverwriting(fileName, shared().currentFileName);
