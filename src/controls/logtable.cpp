@@ -9,10 +9,12 @@
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <climits>
 #include <limits>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #ifdef Q_OS_UNIX
@@ -241,8 +243,9 @@ void LogTable::clearContent()
     m_notes = LoadNotes();
     m_scanned = 0;
     std::vector<quint32>().swap(m_fieldCursor);
-    m_wideCursor = WideCursor();
-    m_checkpoints.clear();
+    m_fieldCursorReady = false;
+    // Every thread's cached cursors of the old content are void from here on.
+    m_generation = freshGeneration();
 }
 
 void LogTable::endLine(ScanState &s, qsizetype next, qint32 lastField)
@@ -316,7 +319,7 @@ bool LogTable::scanPlain(ScanState &s)
             ascii = false;
     }
     m_ascii = ascii;
-    m_scanned += n - s.pos;
+    addScanned(n - s.pos);
     s.pos = n;
     return true;
 }
@@ -343,7 +346,7 @@ qint32 LogTable::lastFieldBefore(qsizetype lineStart, qsizetype contentEnd, qsiz
             break;
         }
     }
-    m_scanned += contentEnd - p;
+    addScanned(contentEnd - p);
     return p > lineStart ? qint32(separators - trailing) : -1;
 }
 
@@ -406,7 +409,7 @@ void LogTable::scanQuotedBytes(ScanState &s, qsizetype to)
         endLine(s, next, lastFieldBefore(s.lineStart, i, s.separators));
         i = next;
     }
-    m_scanned += i - s.pos;
+    addScanned(i - s.pos);
     s.pos = i;
 }
 
@@ -486,7 +489,7 @@ void LogTable::scanQuoted(ScanState &s)
         }
         s.separators += std::popcount(outsideSeps);
         s.inQuote = inside >> 63;
-        m_scanned += length;
+        addScanned(length);
         s.pos = i + length;
     }
     if (s.inQuote) {
@@ -643,6 +646,49 @@ const char *LogTable::splitField(const char *p, const char *stop, Span &span) co
     return e;
 }
 
+// What one thread remembers of its reads of one load of one table. A cache of
+// another table or an older load is dropped on the next read.
+struct LogTable::ReadCache
+{
+    quint64 generation = 0;
+    // Where the last-read field of one line starts, at any field and offset: a
+    // wide line read left to right, or a cell read again.
+    qsizetype wideLine = -1;
+    qsizetype wideField = 0;
+    qsizetype wideOffset = 0;
+    // Of the wide lines read lately, the start of every CheckpointFields-th field.
+    QHash<qsizetype, std::vector<qsizetype>> checkpoints;
+    // Bytes walked and not yet added to the table's count.
+    qint64 scanned = 0;
+};
+
+namespace {
+std::atomic<quint64> g_generations{0};
+// Makes the cursor arrays of every table, rarely, and never two at once.
+std::mutex g_cursorArrays;
+constexpr qint64 ScannedBatch = qint64(1) << 16;
+} // namespace
+
+quint64 LogTable::freshGeneration()
+{
+    return g_generations.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+LogTable::ReadCache &LogTable::readCache() const
+{
+    thread_local ReadCache cache;
+    if (cache.generation != m_generation) {
+        cache = ReadCache();
+        cache.generation = m_generation;
+    }
+    return cache;
+}
+
+qint64 LogTable::bytesScanned() const
+{
+    return m_scanned.load(std::memory_order_relaxed) + readCache().scanned;
+}
+
 bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
 {
     const char *d = m_data.constData();
@@ -650,26 +696,32 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
     const char *p = d + start;
     const char *stop = d + contentEnd(size_t(line));
     qsizetype k = 0;
+    ReadCache &cache = readCache();
     // Resume where the last read on this line left off: a plot run reads a line
     // column after column, so the next field usually starts right there.
-    if (m_fieldCursor.empty())
-        m_fieldCursor.assign(m_lineStarts.size(), NoCursor);
-    const quint32 cursor = m_fieldCursor[size_t(line)];
+    if (!m_fieldCursorReady.load(std::memory_order_acquire)) {
+        const std::lock_guard lock(g_cursorArrays);
+        if (m_fieldCursor.empty())
+            m_fieldCursor.assign(m_lineStarts.size(), NoCursor);
+        m_fieldCursorReady.store(true, std::memory_order_release);
+    }
+    quint32 *cursors = m_fieldCursor.data();
+    const quint32 cursor = __atomic_load_n(&cursors[line], __ATOMIC_RELAXED);
     if (cursor != NoCursor && int(cursor & 0xFF) <= fieldIndex) {
         k = int(cursor & 0xFF);
         p = d + start + (cursor >> 8);
     }
-    if (m_wideCursor.line == line && m_wideCursor.field <= fieldIndex && m_wideCursor.field > k) {
-        k = m_wideCursor.field;
-        p = d + start + m_wideCursor.offset;
+    if (cache.wideLine == line && cache.wideField <= fieldIndex && cache.wideField > k) {
+        k = cache.wideField;
+        p = d + start + cache.wideOffset;
     }
     // Far into a wide line, out of order (a header asks for its last sections
     // first): start from the nearest field start noted on an earlier walk.
     std::vector<qsizetype> *marks = nullptr;
     if (fieldIndex >= CheckpointFields) {
-        if (m_checkpoints.size() > MaxCheckpointLines && !m_checkpoints.contains(line))
-            m_checkpoints.clear();
-        marks = &m_checkpoints[line];
+        if (cache.checkpoints.size() > MaxCheckpointLines && !cache.checkpoints.contains(line))
+            cache.checkpoints.clear();
+        marks = &cache.checkpoints[line];
         const size_t mark = std::min(size_t(fieldIndex / CheckpointFields), marks->size());
         if (mark > 0 && qsizetype(mark) * CheckpointFields > k) {
             k = qsizetype(mark) * CheckpointFields;
@@ -677,10 +729,17 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
         }
     }
     const char *from = p;
+    auto count = [&](qint64 bytes) {
+        cache.scanned += bytes;
+        if (cache.scanned >= ScannedBatch) {
+            m_scanned.fetch_add(cache.scanned, std::memory_order_relaxed);
+            cache.scanned = 0;
+        }
+    };
     for (; k < fieldIndex; ++k) {
         p = splitField(p, stop, span);
         if (p == stop) {
-            m_scanned += p - from;
+            count(p - from);
             return false;
         }
         ++p;
@@ -688,12 +747,12 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
             marks->push_back(p - (d + start));
     }
     const char *q = splitField(p, stop, span);
-    m_scanned += q - from;
+    count(q - from);
     // A plot run goes down the lines: fetch the same field a few lines ahead now,
     // so that the big buffer's cache misses overlap with this line's work.
     const size_t ahead = size_t(line) + 8;
     if (ahead + 1 < m_lineStarts.size()) {
-        const quint32 next = m_fieldCursor[ahead];
+        const quint32 next = __atomic_load_n(&cursors[ahead], __ATOMIC_RELAXED);
         __builtin_prefetch(d + m_lineStarts[ahead] + (next != NoCursor ? next >> 8 : 0));
     }
     // Remember the start of the next field; on a wide line, of this one too, so
@@ -701,9 +760,11 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
     if (q < stop) {
         const qsizetype next = q - (d + start) + 1;
         if (fieldIndex < 0xFF && next < (qsizetype(1) << 24))
-            m_fieldCursor[size_t(line)] = (quint32(next) << 8) | quint32(fieldIndex + 1);
+            __atomic_store_n(&cursors[line], (quint32(next) << 8) | quint32(fieldIndex + 1), __ATOMIC_RELAXED);
     }
-    m_wideCursor = {line, fieldIndex, p - (d + start)};
+    cache.wideLine = line;
+    cache.wideField = fieldIndex;
+    cache.wideOffset = p - (d + start);
     return true;
 }
 
@@ -723,7 +784,7 @@ int LogTable::lineLastField(qsizetype line, int limit) const
             break;
         ++p;
     }
-    m_scanned += p - from;
+    addScanned(p - from);
     return last;
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <vector>
 
 // The content of the grid: a delimited text file held as one buffer, with an index
@@ -82,8 +83,9 @@ public:
 
     bool isUtf8() const { return m_utf8; }
     qsizetype byteSize() const { return m_data.size(); }
-    // Bytes walked by the load and by every cell read since the last load.
-    qint64 bytesScanned() const { return m_scanned; }
+    // Bytes walked by the load and by every cell read since the last load. Reads
+    // on other threads are counted in batches; a thread's last batch may be left out.
+    qint64 bytesScanned() const;
 
 private:
     struct Rect
@@ -154,24 +156,24 @@ private:
     qsizetype m_lineLimit = 0;              // lines from here on read as empty (dropped rows)
     int m_fieldLimit = 0;                   // fields from here on read as empty (dropped columns)
     LoadNotes m_notes;
-    mutable qint64 m_scanned = 0;
+    mutable std::atomic<qint64> m_scanned{0};
     // Per line, where its last-read field starts: (offset << 8) | field index, so
     // that reading the next column of a line scans one field, not the whole line.
+    // The plot run reads one table on two threads, each on lines of its own: the
+    // array is made once, under a lock, and its entries are read and written whole.
     static constexpr quint32 NoCursor = 0xFFFFFFFF;
     mutable std::vector<quint32> m_fieldCursor;
-    // Where the last-read field of one line starts, at any field and offset: a
-    // wide line read left to right, or a cell read again.
-    struct WideCursor
-    {
-        qsizetype line = -1;
-        qsizetype field = 0;
-        qsizetype offset = 0;
-    };
-    mutable WideCursor m_wideCursor;
-    // Of the wide lines read lately, the start of every CheckpointFields-th field.
+    mutable std::atomic<bool> m_fieldCursorReady{false};
+    // Which load of which table a thread's read cache belongs to.
+    static quint64 freshGeneration();
+    quint64 m_generation = freshGeneration();
+    // Adds to the count of bytes walked, from the one thread that loads.
+    void addScanned(qint64 bytes) const { m_scanned.store(m_scanned.load(std::memory_order_relaxed) + bytes, std::memory_order_relaxed); }
+    // What each thread remembers of its own reads of one table.
+    struct ReadCache;
+    ReadCache &readCache() const;
     static constexpr int CheckpointFields = 256;
     static constexpr qsizetype MaxCheckpointLines = 64;
-    mutable QHash<qsizetype, std::vector<qsizetype>> m_checkpoints;
     QHash<quint64, QString> m_written;
     std::vector<quint8> m_rowWritten;       // per row: may hold a written cell
     QList<Rect> m_cleared;

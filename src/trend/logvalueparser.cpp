@@ -83,6 +83,9 @@ QString folded(QStringView s)
 LogValueParser::LogValueParser(const QLocale &locale)
     : m_locale(locale)
 {
+    // Asked of every time with seconds: the locale's answer is looked up once.
+    const QString point = locale.decimalPoint();
+    m_decimalPoint = point.isEmpty() ? u'.' : point.front();
     const QString format = locale.dateFormat(QLocale::ShortFormat);
     const qsizetype d = format.indexOf(u'd');
     const qsizetype m = format.indexOf(u'M');
@@ -232,7 +235,7 @@ double LogValueParser::time(QStringView text) const
             if (i < n && t[i] == u':') {
                 expectPart = true;
                 ++i;
-            } else if (partCount == 3 && i < n && (t[i] == u'.' || t[i] == m_locale.decimalPoint().at(0))) {
+            } else if (partCount == 3 && i < n && (t[i] == u'.' || t[i] == m_decimalPoint)) {
                 qsizetype k = i + 1;
                 double scale = 0.1;
                 while (k < n && t[k].isDigit()) {

@@ -38,6 +38,7 @@ private:
     int meridiemOf(QStringView word) const; // 0 am, 12 pm, -1 neither
 
     QLocale m_locale;
+    QChar m_decimalPoint;
     Order m_order = Order::MonthDayYear;
     QStringList m_monthNames[12];
     QStringList m_dayNames;

@@ -126,22 +126,29 @@ private slots:
     {
         QTest::addColumn<QList<int>>("badRows");
         QTest::addColumn<int>("line"); // 0: the run completes
-        QTest::newRow("all good") << QList<int>{} << 0;
-        QTest::newRow("bad in the first half") << QList<int>{100} << 101;
-        QTest::newRow("bad in the second half") << QList<int>{39000} << 39001;
-        QTest::newRow("bad in both: the earlier") << QList<int>{30000, 5000} << 5001;
+        QTest::addColumn<int>("columnsBefore"); // columns between Time and A
+        QTest::newRow("all good") << QList<int>{} << 0 << 0;
+        QTest::newRow("bad in the first half") << QList<int>{100} << 101 << 0;
+        QTest::newRow("bad in the second half") << QList<int>{39000} << 39001 << 0;
+        QTest::newRow("bad in both: the earlier") << QList<int>{30000, 5000} << 5001 << 0;
+        // Both halves walk far into wide lines at once.
+        QTest::newRow("far right in wide lines") << QList<int>{} << 0 << 300;
     }
 
     void aLongBlockReadsBothHalvesAndNamesTheFirstBadCell()
     {
         QFETCH(QList<int>, badRows);
         QFETCH(int, line);
+        QFETCH(int, columnsBefore);
         // Long enough to be read in two halves at once; every 50th cell empty.
         constexpr int Rows = 40001;
-        QByteArray log = "Date,Time,A\r\n";
+        QByteArray before;
+        for (int c = 0; c < columnsBefore; ++c)
+            before += "0,";
+        QByteArray log = "Date,Time," + QByteArray(columnsBefore, ',') + "A\r\n";
         for (int r = 1; r <= Rows; ++r) {
             const QTime t = QTime(0, 0).addSecs(r);
-            log += "1/2/2024," + t.toString(u"h:mm:ss"_s).toLatin1() + ',';
+            log += "1/2/2024," + t.toString(u"h:mm:ss"_s).toLatin1() + ',' + before;
             if (badRows.contains(r))
                 log += "x" + QByteArray::number(r);
             else if (r % 50)
@@ -149,7 +156,7 @@ private slots:
             log += "\r\n";
         }
         LogFixture::open(log);
-        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        grid().setSelectionBlocks({GridBlock{2 + columnsBefore, -1, 2 + columnsBefore, -1}});
         buildHistTrend();
         verifyRunEnded();
         if (line) {
