@@ -3,7 +3,9 @@
 #include "controls/runtimeerror.h"
 #include "trend/logvalueparser.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstddef>
 #include <cstdint>
 
@@ -16,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         LogValueParser(QLocale(QLocale::Japanese, QLocale::Japan)),
     };
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const bool latin1 = std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 128; });
     for (const LogValueParser &parser : parsers) {
         try {
             const double day = parser.date(text);
@@ -26,12 +30,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (e.number() != 13)
                 __builtin_trap();
         }
+        double fraction = -1;
         try {
-            const double fraction = parser.time(text);
+            fraction = parser.time(text);
             if (!(fraction >= 0 && fraction < 1))
                 __builtin_trap();
         } catch (const RuntimeError &e) {
             if (e.number() != 13)
+                __builtin_trap();
+        }
+        // The plot run reads a cell's own bytes: the same time, bit for bit.
+        if (latin1) {
+            double fromBytes = -1;
+            try {
+                fromBytes = parser.time(bytes);
+            } catch (const RuntimeError &e) {
+                if (e.number() != 13)
+                    __builtin_trap();
+            }
+            if (std::memcmp(&fraction, &fromBytes, sizeof fraction) != 0)
                 __builtin_trap();
         }
     }

@@ -250,6 +250,11 @@ bool GridControl::cellRawText(int col, int row, QByteArrayView &bytes) const
     return m_model->table().rawText(col, row, bytes);
 }
 
+LogTable::ColumnReader GridControl::columnReader(int col) const
+{
+    return m_model->table().columnReader(col);
+}
+
 void GridControl::setBlock(int firstCol, int firstRow, int lastCol, int lastRow)
 {
     m_block = {firstCol, firstRow, lastCol, lastRow};

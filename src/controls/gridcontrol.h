@@ -77,6 +77,8 @@ public:
     // The cell's text as the file's bytes, without a copy, where the grid can give
     // them (a plain ASCII file, a cell not written over); false otherwise.
     bool cellRawText(int col, int row, QByteArrayView &bytes) const;
+    // The same for one column read down its rows; one reader per thread.
+    LogTable::ColumnReader columnReader(int col) const;
 
     // The user's selection: blocks numbered from 0 in the order they were made.
     bool hasSelectedBlock() const;

@@ -689,28 +689,57 @@ qint64 LogTable::bytesScanned() const
     return m_scanned.load(std::memory_order_relaxed) + readCache().scanned;
 }
 
-bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
+quint32 *LogTable::fieldCursors() const
 {
-    const char *d = m_data.constData();
-    const qsizetype start = m_lineStarts[size_t(line)];
-    const char *p = d + start;
-    const char *stop = d + contentEnd(size_t(line));
-    qsizetype k = 0;
-    ReadCache &cache = readCache();
-    // Resume where the last read on this line left off: a plot run reads a line
-    // column after column, so the next field usually starts right there.
     if (!m_fieldCursorReady.load(std::memory_order_acquire)) {
         const std::lock_guard lock(g_cursorArrays);
         if (m_fieldCursor.empty())
             m_fieldCursor.assign(m_lineStarts.size(), NoCursor);
         m_fieldCursorReady.store(true, std::memory_order_release);
     }
-    quint32 *cursors = m_fieldCursor.data();
-    const quint32 cursor = __atomic_load_n(&cursors[line], __ATOMIC_RELAXED);
+    return m_fieldCursor.data();
+}
+
+const char *LogTable::resumeAt(qsizetype line, int fieldIndex, qsizetype &k) const
+{
+    const char *lineStart = m_data.constData() + m_lineStarts[size_t(line)];
+    const quint32 cursor = __atomic_load_n(&fieldCursors()[line], __ATOMIC_RELAXED);
     if (cursor != NoCursor && int(cursor & 0xFF) <= fieldIndex) {
         k = int(cursor & 0xFF);
-        p = d + start + (cursor >> 8);
+        return lineStart + (cursor >> 8);
     }
+    k = 0;
+    return lineStart;
+}
+
+void LogTable::remember(qsizetype line, int fieldIndex, const char *next, const char *stop) const
+{
+    const char *d = m_data.constData();
+    quint32 *cursors = fieldCursors();
+    // A plot run goes down the lines: fetch the same field a few lines ahead now,
+    // so that the big buffer's cache misses overlap with this line's work.
+    const size_t ahead = size_t(line) + 8;
+    if (ahead + 1 < m_lineStarts.size()) {
+        const quint32 cursor = __atomic_load_n(&cursors[ahead], __ATOMIC_RELAXED);
+        __builtin_prefetch(d + m_lineStarts[ahead] + (cursor != NoCursor ? cursor >> 8 : 0));
+    }
+    if (next < stop) {
+        const qsizetype offset = next - (d + m_lineStarts[size_t(line)]) + 1;
+        if (fieldIndex < 0xFF && offset < (qsizetype(1) << 24))
+            __atomic_store_n(&cursors[line], (quint32(offset) << 8) | quint32(fieldIndex + 1), __ATOMIC_RELAXED);
+    }
+}
+
+bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
+{
+    const char *d = m_data.constData();
+    const qsizetype start = m_lineStarts[size_t(line)];
+    const char *stop = d + contentEnd(size_t(line));
+    ReadCache &cache = readCache();
+    // Resume where the last read on this line left off: reading a line column
+    // after column, the next field usually starts right there.
+    qsizetype k = 0;
+    const char *p = resumeAt(line, fieldIndex, k);
     if (cache.wideLine == line && cache.wideField <= fieldIndex && cache.wideField > k) {
         k = cache.wideField;
         p = d + start + cache.wideOffset;
@@ -748,23 +777,70 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
     }
     const char *q = splitField(p, stop, span);
     count(q - from);
-    // A plot run goes down the lines: fetch the same field a few lines ahead now,
-    // so that the big buffer's cache misses overlap with this line's work.
-    const size_t ahead = size_t(line) + 8;
-    if (ahead + 1 < m_lineStarts.size()) {
-        const quint32 next = __atomic_load_n(&cursors[ahead], __ATOMIC_RELAXED);
-        __builtin_prefetch(d + m_lineStarts[ahead] + (next != NoCursor ? next >> 8 : 0));
-    }
-    // Remember the start of the next field; on a wide line, of this one too, so
-    // that reading a cell again costs the cell.
-    if (q < stop) {
-        const qsizetype next = q - (d + start) + 1;
-        if (fieldIndex < 0xFF && next < (qsizetype(1) << 24))
-            __atomic_store_n(&cursors[line], (quint32(next) << 8) | quint32(fieldIndex + 1), __ATOMIC_RELAXED);
-    }
+    remember(line, fieldIndex, q, stop);
+    // On a wide line, the start of this field too, so that reading the cell
+    // again costs the cell.
     cache.wideLine = line;
     cache.wideField = fieldIndex;
     cache.wideOffset = p - (d + start);
+    return true;
+}
+
+LogTable::ColumnReader::ColumnReader(const LogTable &table, int col) : m_table(table)
+{
+    const int fieldIndex = col - table.m_colOffset;
+    if (table.m_ascii && table.m_cleared.isEmpty() && col >= 0 && col <= table.m_cols && fieldIndex >= 0
+        && fieldIndex < table.m_fieldLimit) {
+        m_field = fieldIndex;
+        m_cursors = table.fieldCursors();
+    }
+}
+
+LogTable::ColumnReader::~ColumnReader()
+{
+    m_table.m_scanned.fetch_add(m_scanned, std::memory_order_relaxed);
+}
+
+bool LogTable::ColumnReader::rawText(int row, QByteArrayView &bytes)
+{
+    const LogTable &t = m_table;
+    const qsizetype line = qsizetype(row) - t.m_rowOffset;
+    if (m_field < 0 || row < 0 || row > t.m_rows || line < 0 || line >= t.m_lineLimit)
+        return false;
+    // A row holding a written cell is read the careful way.
+    if (size_t(row) < t.m_rowWritten.size() && t.m_rowWritten[size_t(row)])
+        return t.rawText(t.m_colOffset + m_field, row, bytes);
+    // What resumeAt() and remember() do, with the column's constants kept.
+    const char *d = t.m_data.constData();
+    const qsizetype *lineStarts = t.m_lineStarts.data();
+    const char *lineStart = d + lineStarts[line];
+    const char *stop = d + t.contentEnd(size_t(line));
+    const quint32 cursor = __atomic_load_n(&m_cursors[line], __ATOMIC_RELAXED);
+    const bool resume = cursor != NoCursor && int(cursor & 0xFF) <= m_field;
+    int k = resume ? int(cursor & 0xFF) : 0;
+    const char *p = lineStart + (resume ? cursor >> 8 : 0);
+    const char *from = p;
+    Span span;
+    for (; k < m_field; ++k) {
+        p = t.splitField(p, stop, span);
+        if (p == stop) {
+            m_scanned += p - from;
+            return false;
+        }
+        ++p;
+    }
+    const char *q = t.splitField(p, stop, span);
+    m_scanned += q - from;
+    const size_t ahead = size_t(line) + 8;
+    if (ahead + 1 < t.m_lineStarts.size()) {
+        const quint32 next = __atomic_load_n(&m_cursors[ahead], __ATOMIC_RELAXED);
+        __builtin_prefetch(d + lineStarts[ahead] + (next != NoCursor ? next >> 8 : 0));
+    }
+    if (q < stop && m_field < 0xFF && q - lineStart + 1 < (qsizetype(1) << 24))
+        __atomic_store_n(&m_cursors[line], (quint32(q - lineStart + 1) << 8) | quint32(m_field + 1), __ATOMIC_RELAXED);
+    if (!span.plain)
+        return false;
+    bytes = QByteArrayView(span.begin, span.length);
     return true;
 }
 

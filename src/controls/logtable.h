@@ -70,6 +70,27 @@ public:
     // cleared and a quoted cell without doubled quotes; false otherwise (read
     // text() then). Valid until the table changes.
     bool rawText(int col, int row, QByteArrayView &bytes) const;
+
+    // rawText() for one column read down its rows, as the plot run reads: what
+    // holds for the whole column is checked once. One reader per thread; valid
+    // until the table changes.
+    class ColumnReader
+    {
+    public:
+        bool rawText(int row, QByteArrayView &bytes);
+        ~ColumnReader();
+        ColumnReader(const ColumnReader &) = delete;
+        ColumnReader &operator=(const ColumnReader &) = delete;
+
+    private:
+        friend class LogTable;
+        ColumnReader(const LogTable &table, int col);
+        const LogTable &m_table;
+        int m_field = -1; // -1: no cell of the column has plain bytes
+        qint64 m_scanned = 0;
+        quint32 *m_cursors = nullptr;
+    };
+    ColumnReader columnReader(int col) const { return ColumnReader(*this, col); }
     // Throws RuntimeError 9 outside the table.
     void setText(int col, int row, const QString &text);
     // Empties the cells of the rectangle (corners in any order, clipped to the table).
@@ -172,6 +193,14 @@ private:
     // What each thread remembers of its own reads of one table.
     struct ReadCache;
     ReadCache &readCache() const;
+    // The per-line cursors, made on first use.
+    quint32 *fieldCursors() const;
+    // Where to start walking to a field of a line: the line's cursor, if it lies
+    // before the field; `k` is the index of the field that starts there.
+    const char *resumeAt(qsizetype line, int fieldIndex, qsizetype &k) const;
+    // Notes where the field after `fieldIndex` starts (`next`: just past the
+    // field), and fetches the same field a few lines ahead.
+    void remember(qsizetype line, int fieldIndex, const char *next, const char *stop) const;
     static constexpr int CheckpointFields = 256;
     static constexpr qsizetype MaxCheckpointLines = 64;
     QHash<quint64, QString> m_written;

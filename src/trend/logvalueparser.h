@@ -25,6 +25,8 @@ public:
     double date(QStringView text) const;
     // The time of day as a fraction of a day, in [0, 1).
     double time(QStringView text) const;
+    // The same for the bytes of a Latin-1 text.
+    double time(QByteArrayView latin1) const;
     // A finite real.
     double number(QStringView text) const;
     // The same for the bytes of a plain ASCII text.

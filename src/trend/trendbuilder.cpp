@@ -69,12 +69,12 @@ public:
 
     // The value of a cell: NaN for a missing sample; throws BadCell for a text that
     // is no number or too large.
-    double value(const LogValueParser &parser, int col, int row)
+    double value(const LogValueParser &parser, LogTable::ColumnReader &column, int col, int row)
     {
         QByteArrayView bytes;
         double y = 0;
         try {
-            if (m_grid.cellRawText(col, row, bytes) && !bytes.isEmpty() && bytes.front() != ' ')
+            if (column.rawText(row, bytes) && !bytes.isEmpty() && bytes.front() != ' ')
                 y = parser.number(bytes);
             else
                 y = missingOr(parser, col, row);
@@ -118,31 +118,51 @@ private:
 class RowTimes
 {
 public:
-    RowTimes(const GridControl &grid, const LogValueParser &parser) : m_cells(grid), m_parser(parser) {}
+    RowTimes(const GridControl &grid, const LogValueParser &parser)
+        : m_cells(grid), m_dates(grid.columnReader(0)), m_times(grid.columnReader(1)), m_parser(parser)
+    {
+    }
 
     double at(int row)
     {
-        const QStringView dateText = m_cells.text(0, row);
-        if (dateText != m_lastDateText) {
-            try {
-                m_lastDate = m_parser.date(dateText);
-            } catch (const RuntimeError &) {
-                throw BadCell{row, 0, dateText.toString(), u"is not a date."_s};
+        QByteArrayView bytes;
+        if (m_dates.rawText(row, bytes)) {
+            if (bytes != m_lastDateBytes) {
+                m_lastDate = date(row, m_cells.text(0, row));
+                m_lastDateBytes = bytes.toByteArray();
+                m_lastDateText = u"\n"_s;
             }
+        } else if (const QStringView dateText = m_cells.text(0, row); dateText != m_lastDateText) {
+            m_lastDate = date(row, dateText);
             m_lastDateText = dateText.toString();
+            m_lastDateBytes = "\n";
         }
-        const QStringView timeText = m_cells.text(1, row);
         try {
-            return m_lastDate + m_parser.time(timeText);
+            if (m_times.rawText(row, bytes))
+                return m_lastDate + m_parser.time(bytes);
+            return m_lastDate + m_parser.time(m_cells.text(1, row));
         } catch (const RuntimeError &) {
-            throw BadCell{row, 1, timeText.toString(), u"is not a time."_s};
+            throw BadCell{row, 1, m_cells.text(1, row).toString(), u"is not a time."_s};
         }
     }
 
 private:
+    double date(int row, QStringView text) const
+    {
+        try {
+            return m_parser.date(text);
+        } catch (const RuntimeError &) {
+            throw BadCell{row, 0, text.toString(), u"is not a date."_s};
+        }
+    }
+
     CellReader m_cells;
+    LogTable::ColumnReader m_dates;
+    LogTable::ColumnReader m_times;
     const LogValueParser &m_parser;
-    QString m_lastDateText = u"\n"_s; // no date text holds a line end
+    // The last date read, as bytes or as text; no date holds a line end.
+    QByteArray m_lastDateBytes = "\n";
+    QString m_lastDateText = u"\n"_s;
     double m_lastDate = 0;
 };
 
@@ -467,16 +487,18 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
                     side.start([&, col, middle, values](const std::atomic<bool> &stop) {
                         const LogValueParser ownParser;
                         CellReader ownCells(grid);
+                        LogTable::ColumnReader ownColumn = grid.columnReader(col);
                         for (int row = middle; row <= block.lastRow; ++row) {
                             if ((row & 1023) == 0 && stop)
                                 return;
-                            values[indexOfRow(row)] = ownCells.value(ownParser, col, row);
+                            values[indexOfRow(row)] = ownCells.value(ownParser, ownColumn, col, row);
                         }
                     });
                 }
                 // In a long block the yield and the progress are looked at every
                 // sixteenth row: far more often than either can change.
                 const int every = split ? 16 : 1;
+                LogTable::ColumnReader column = grid.columnReader(col);
                 for (int row = block.firstRow; row < middle; ++row) {
                     const qint64 step = split ? 2 : 1;
                     if ((row - block.firstRow) % every == 0) {
@@ -488,7 +510,7 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
                         }
                     }
                     points += step;
-                    values[indexOfRow(row)] = cells.value(parser, col, row);
+                    values[indexOfRow(row)] = cells.value(parser, column, col, row);
                     // Summaries follow in slices, so that the end of the run has none
                     // left to build.
                     if ((row & 0xFFFF) == 0)

@@ -79,7 +79,11 @@ private slots:
         QFETCH(QString, locale);
         QFETCH(QString, text);
         QFETCH(double, seconds);
-        QCOMPARE(LogValueParser(QLocale(locale)).time(text), seconds / 86400.0);
+        const LogValueParser parser{QLocale(locale)};
+        // The grid's text, and the cell's bytes that the plot run reads.
+        const QByteArray bytes = text.toLatin1();
+        QCOMPARE(parser.time(text), seconds / 86400.0);
+        QCOMPARE(parser.time(QByteArrayView(bytes)), seconds / 86400.0);
     }
 
     void numbers_data()
@@ -96,6 +100,12 @@ private slots:
         QTest::newRow("the logger's dot under a decimal-comma locale") << u"de_DE"_s << u"1.5"_s << 1.5;
         QTest::newRow("the locale's decimal comma") << u"de_DE"_s << u"1,5"_s << 1.5;
         QTest::newRow("zero written into an empty cell") << u"en_US"_s << u"0"_s << 0.0;
+        // Rounded once, as the compiler rounds the literal.
+        QTest::newRow("a tenth") << u"en_US"_s << u"0.3"_s << 0.3;
+        QTest::newRow("fifteen digits") << u"en_US"_s << u"-123456789.012345"_s << -123456789.012345;
+        QTest::newRow("seventeen digits") << u"en_US"_s << u"1234567890.1234567"_s << 1234567890.1234567;
+        QTest::newRow("no whole part") << u"en_US"_s << u".5"_s << 0.5;
+        QTest::newRow("no decimals") << u"en_US"_s << u"5."_s << 5.0;
     }
 
     void numbers()
@@ -103,9 +113,14 @@ private slots:
         QFETCH(QString, locale);
         QFETCH(QString, text);
         QFETCH(double, value);
-        const double parsed = LogValueParser(QLocale(locale)).number(text);
-        QCOMPARE(parsed, value);
-        QCOMPARE(std::signbit(parsed), std::signbit(value));
+        const LogValueParser parser{QLocale(locale)};
+        // The plot run reads the cell's bytes; the grid's text goes the other way.
+        const QByteArray bytes = text.toLatin1();
+        for (const double parsed : {parser.number(text), parser.number(QByteArrayView(bytes))}) {
+            // Exactly: QCOMPARE would let a last-bit rounding slip through.
+            QVERIFY2(parsed == value, qPrintable(QString::number(parsed, 'g', 17)));
+            QCOMPARE(std::signbit(parsed), std::signbit(value));
+        }
     }
 
     void textsThatAreNotValues_data()
@@ -116,7 +131,7 @@ private slots:
                               "Foo 3, 2024", "1/1/0050", "1/1/2024 extra"})
             QTest::newRow(qPrintable(u"date "_s + QString::fromLatin1(t))) << 0 << QString::fromLatin1(t);
         for (const char *t : {"", "abc", "24:00:00", "23:60:00", "12:00:60", "13:00 PM", "0:00 AM", "7", "7:",
-                              "1:2:3:4", "12:00:00 XM", "1/31/2024", "10:00:00.", "123:00"})
+                              "1:2:3:4", "1:02:03:", "12:00:00 XM", "1/31/2024", "10:00:00.", "123:00"})
             QTest::newRow(qPrintable(u"time "_s + QString::fromLatin1(t))) << 1 << QString::fromLatin1(t);
         for (const char *t : {"", "abc", "NaN", "nan", "inf", "-infinity", "1e309", "0x10", "12a", "1.2.3"})
             QTest::newRow(qPrintable(u"number "_s + QString::fromLatin1(t))) << 2 << QString::fromLatin1(t);
@@ -127,16 +142,22 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, text);
         const LogValueParser parser(QLocale(QLocale::English, QLocale::UnitedStates));
-        try {
-            if (kind == 0)
-                parser.date(text);
-            else if (kind == 1)
-                parser.time(text);
-            else
-                parser.number(text);
-            QFAIL("accepted");
-        } catch (const RuntimeError &e) {
-            QCOMPARE(e.number(), 13);
+        const QByteArray bytes = text.toLatin1();
+        // Times and numbers are also read from a cell's own bytes.
+        for (const bool fromBytes : {false, true}) {
+            if (fromBytes && kind == 0)
+                continue;
+            try {
+                if (kind == 0)
+                    parser.date(text);
+                else if (kind == 1)
+                    fromBytes ? parser.time(QByteArrayView(bytes)) : parser.time(text);
+                else
+                    fromBytes ? parser.number(QByteArrayView(bytes)) : parser.number(text);
+                QFAIL(fromBytes ? "accepted from bytes" : "accepted");
+            } catch (const RuntimeError &e) {
+                QCOMPARE(e.number(), 13);
+            }
         }
     }
 };
