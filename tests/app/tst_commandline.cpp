@@ -138,6 +138,8 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, message);
         QFile::remove(path(u"out.png"_s));
+        QDir config(path(u"config"_s));
+        QVERIFY(config.removeRecursively() && config.mkpath(u"."_s));
         const QByteArray logBefore = [&] {
             QFile f(path(u"run.csv"_s));
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -156,8 +158,8 @@ private slots:
         QFile log(path(u"run.csv"_s));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll(), logBefore);
-        // No settings written, and no lock left for a viewer to hand over to.
-        QCOMPARE(QDir(path(u"config"_s)).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
+        // No settings written.
+        QCOMPARE(config.entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
     }
 
     // A stretch of missing samples stays open: no pixel column over it shows the
@@ -211,6 +213,29 @@ private slots:
         }
         const double share = double(widest) / image.width();
         QVERIFY2(share >= least && share <= most, qPrintable(u"widest stretch %1 of the width"_s.arg(share)));
+    }
+
+    // A viewer that runs already is left alone: the export writes its own image.
+    void exportBesideRunningViewer()
+    {
+        QProcess viewer;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"XDG_CONFIG_HOME"_s, path(u"config-viewer"_s));
+        env.insert(u"XDG_RUNTIME_DIR"_s, path(u"runtime"_s));
+        viewer.setProcessEnvironment(env);
+        viewer.start(QStringLiteral(VIEWER_PROGRAM), QStringList());
+        QVERIFY(viewer.waitForStarted());
+        const QString lock = path(u"runtime/krn740-data-viewer.lock"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 30000);
+        QFile::remove(path(u"beside.png"_s));
+
+        const Run result = run({u"--export"_s, u"beside.png"_s, u"run.csv"_s});
+
+        viewer.kill();
+        viewer.waitForFinished();
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(QImageReader(path(u"beside.png"_s)).format(), QByteArray("png"));
     }
 
     // Each type opens as what it is, at the size asked for.
