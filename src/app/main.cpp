@@ -76,9 +76,14 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     describeCommandLine(parser);
-    parser.process(app);
-    if (exporting)
+    if (exporting) {
+        if (!parser.parse(QCoreApplication::arguments())) {
+            warn(parser.errorText());
+            return 1;
+        }
         return exportMain(parser);
+    }
+    parser.process(app);
     if (parser.isSet(u"columns"_s) || parser.isSet(u"size"_s)) {
         warn(u"--columns and --size go with --export"_s);
         return 1;

@@ -128,6 +128,8 @@ private slots:
                                       << u"--size \"800\""_s + badSize;
         QTest::newRow("size too small") << QStringList{u"--export"_s, u"out.png"_s, u"--size"_s, u"20x400"_s, log}
                                         << 1 << u"--size \"20x400\""_s + badSize;
+        QTest::newRow("unknown option") << QStringList{u"--export"_s, u"out.png"_s, u"--colour"_s, u"red"_s, log} << 1
+                                        << u"Unknown option 'colour'."_s;
         QTest::newRow("two logs") << QStringList{u"--export"_s, u"out.png"_s, log, log} << 1
                                   << u"--export needs exactly one log file, given 2"_s;
     }
