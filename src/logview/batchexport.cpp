@@ -13,6 +13,7 @@
 #include "trend/trendwindow.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
