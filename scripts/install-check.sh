@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what a user's machine would
 # get: every file in its place, the desktop entry and the AppStream metadata valid,
-# and the installed program answering --version and --help without a display.
+# and the installed program answering --version and --help and writing a trend
+# with --export, all without a display.
 #   scripts/install-check.sh BUILD_DIR
 set -euo pipefail
 build="$1"
@@ -46,4 +47,19 @@ env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$prefix/bin/krn740-viewer
 if env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/krn740-viewer" --help --no-such-option >/dev/null 2>&1; then
     fail "an unknown option does not fail"
 fi
-echo "install check: $version, ${#expected[@]} files in place"
+# A trend written by the installed program from a small log, with no display.
+work="$prefix/export-check"
+mkdir -p "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
+{
+    printf 'Date,Time,Temp,Wind\r\n'
+    for minute in $(seq 0 19); do
+        printf '3/14/2024,1:%02d:00 PM,%d.%d,%d\r\n' "$minute" $((20 + minute % 7)) $((minute % 10)) $((minute % 5))
+    done
+} >"$work/log.csv"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+    "$prefix/bin/krn740-viewer" --export "$work/trend.png" "$work/log.csv" ||
+    fail "the installed program does not export a trend without a display"
+file "$work/trend.png" | grep -q 'PNG image data' || fail "the exported trend is not a PNG"
+
+echo "install check: $version, ${#expected[@]} files in place, --export writes a PNG"

@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -12,6 +13,28 @@ void describeCommandLine(QCommandLineParser &parser)
         u"read-only grid, plots blocks of cells as a trend, saves and prints them."_s);
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(QCommandLineOption(
+        u"export"_s,
+        u"Writes the trend of LOG to OUT without a window and exits: PNG, JPEG, SVG or PDF by OUT's "
+        u"extension. Exit code 0 when written, else 1 with the reason on standard error."_s,
+        u"OUT"_s));
+    parser.addOption(QCommandLineOption(u"columns"_s,
+                                        u"With --export: the columns to plot, by heading (default: every value "
+                                        u"column)."_s,
+                                        u"NAME,NAME,..."_s));
+    parser.addOption(QCommandLineOption(u"size"_s, u"With --export: the image size in pixels (default 1000x600)."_s,
+                                        u"WxH"_s));
+    parser.addPositionalArgument(u"LOG"_s, u"A log file (.csv) to open at start, or to export."_s, u"[LOG]"_s);
+}
+
+bool asksForExport(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--export" || arg.startsWith("--export="))
+            return true;
+    }
+    return false;
 }
 
 std::optional<int> answerInfoOptions(int argc, char *argv[])

@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "controls/icons.h"
+#include "logview/batchexport.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "shell/singleinstance.h"
@@ -21,19 +22,72 @@ void warn(const QString &text)
 {
     std::fprintf(stderr, "krn740-viewer: %s\n", qPrintable(text));
 }
+
+// Only the one line of the export's answer goes to standard error, not what Qt
+// has to say about the platform without a display.
+void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type == QtFatalMsg)
+        warn(text);
+}
+
+// --export: the trend written without a window; 0 when written, else 1 with one
+// line saying why. Never hands over to a running viewer.
+int exportMain(const QCommandLineParser &parser)
+{
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1) {
+        warn(u"--export needs exactly one log file, given %1"_s.arg(positional.size()));
+        return 1;
+    }
+    batchexport::Request request;
+    request.outFile = parser.value(u"export"_s);
+    request.logFile = positional.constFirst();
+    if (parser.isSet(u"columns"_s)) {
+        request.columns = parser.value(u"columns"_s).split(u',');
+        if (parser.value(u"columns"_s).trimmed().isEmpty()) {
+            warn(u"--columns names no column"_s);
+            return 1;
+        }
+    }
+    if (parser.isSet(u"size"_s))
+        request.size = parser.value(u"size"_s);
+    const QString why = batchexport::run(request);
+    if (why.isEmpty())
+        return 0;
+    warn(why);
+    return 1;
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
     if (const std::optional<int> answered = answerInfoOptions(argc, argv))
         return *answered;
+    const bool exporting = asksForExport(argc, argv);
+    if (exporting) {
+        // Drawn in memory: no display is needed, and no window appears on one.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(quietMessages);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KRN-740 Data Viewer"));
     QApplication::setWindowIcon(drawnIcon(IconKind::App));
 
     QCommandLineParser parser;
-    parser.addPositionalArgument(u"LOG"_s, u"A log file (.csv) to open at start."_s, u"[LOG]"_s);
+    describeCommandLine(parser);
+    if (exporting) {
+        if (!parser.parse(QCoreApplication::arguments())) {
+            warn(parser.errorText());
+            return 1;
+        }
+        return exportMain(parser);
+    }
     parser.process(app);
+    if (parser.isSet(u"columns"_s) || parser.isSet(u"size"_s)) {
+        warn(u"--columns and --size go with --export"_s);
+        return 1;
+    }
     const QStringList positional = parser.positionalArguments();
     const QString log = positional.isEmpty() ? QString() : QFileInfo(positional.constFirst()).absoluteFilePath();
 

@@ -42,6 +42,13 @@ void TrendData::clear()
     *this = TrendData();
 }
 
+std::optional<QString> TrendData::loggedText(int column, int gridRow) const
+{
+    if (!m_loggedText || column < 0 || gridRow < 0)
+        return std::nullopt;
+    return m_loggedText(column, gridRow);
+}
+
 void TrendData::reserve(qsizetype rows)
 {
     m_time.reserve(size_t(rows));

@@ -4,7 +4,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -73,6 +75,11 @@ public:
 
     QString sourcePath() const { return m_sourcePath; }
     void setSourcePath(const QString &path) { m_sourcePath = path; }
+    // A cell of the log as logged, by column and grid row; nothing once that log
+    // is no longer at hand (or when no reader was given).
+    using LoggedTextReader = std::function<std::optional<QString>(int column, int gridRow)>;
+    void setLoggedTextReader(LoggedTextReader reader) { m_loggedText = std::move(reader); }
+    std::optional<QString> loggedText(int column, int gridRow) const;
 
     // ---- the time column
     qsizetype rowCount() const { return qsizetype(m_time.size()); }
@@ -108,6 +115,9 @@ public:
     void removeAllChannels();
     QString title(int channel) const { return m_channels[size_t(channel)].title; }
     void setTitle(int channel, const QString &title) { m_channels[size_t(channel)].title = title; }
+    // The log column a channel's values were read from; -1 when none.
+    int sourceColumn(int channel) const { return m_channels[size_t(channel)].sourceColumn; }
+    void setSourceColumn(int channel, int column) { m_channels[size_t(channel)].sourceColumn = column; }
     double value(int channel, qsizetype index) const { return m_channels[size_t(channel)].values[size_t(index)]; }
     // NaN makes the sample a gap, Absent takes it out of the channel.
     void setValue(int channel, qsizetype index, double value);
@@ -150,6 +160,7 @@ private:
     struct Channel
     {
         QString title;
+        int sourceColumn = -1;
         Column<double> values;
         qsizetype cursor = 0;
         // Summaries are valid for samples below `clean`.
@@ -166,6 +177,7 @@ private:
     qsizetype lastPresent(const Channel &c, qsizetype from, qsizetype to) const;
 
     QString m_sourcePath;
+    LoggedTextReader m_loggedText;
     Column<double> m_time;
     Column<int> m_gridRow;
     std::vector<Channel> m_channels;

@@ -1,5 +1,7 @@
 #include "datafilewindow.h"
 
+#include "loggrid.h"
+
 #include "shell/errorreport.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
@@ -298,28 +300,8 @@ void DataFileWindow::prepareLoadedGrid()
     GridControl &grid = *m_dataGrid;
     grid.setColumnWidth(0, 14);
     grid.setColumnWidth(-1, 14);
-    grid.setBlockSelectionOptions(BlockSelection::WholeColumns | BlockSelection::Blocks);
     ui().setPointer(Pointer::Default);
-
-    // A last row cut short by a power cut goes: it lacks a cell up to the last
-    // column holding data anywhere, not merely the separators a logger may end
-    // its lines with. A header alone keeps its headings.
-    const int lastRow = grid.rowCount();
-    if (lastRow > 0) {
-        const int lastCol = grid.lastDataColumn();
-        for (int col = 0; col <= lastCol; ++col) {
-            grid.setActiveCell(col, lastRow);
-            if (grid.activeText().isEmpty()) {
-                grid.setRowCount(grid.rowCount() - 1);
-                break;
-            }
-        }
-    }
-
-    grid.setColCount(grid.lastDataColumn());
-    grid.setCellsLocked(true);
-    grid.setSheetProtected(true);
-    grid.setMultipleBlocks(true);
+    prepareLogGrid(grid);
     ui().setPointer(Pointer::Default);
     setStatusPanelText(u"Current File is "_s + shared().currentFileName + loadRemarks());
     m_countsPanel->setText(

@@ -441,6 +441,12 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
             throw RuntimeError(RuntimeError::InvalidCall);
         data = std::make_shared<TrendData>();
         data->setSourcePath(shared().currentFileName);
+        // The texts as logged stay readable while the grid holds the same log.
+        data->setLoggedTextReader([table, path = shared().currentFileName](int col, int row) -> std::optional<QString> {
+            if (!table || shared().currentFileName != path)
+                return std::nullopt;
+            return table->cellText(col, row);
+        });
         RowIndex indexOfRow;
         fillTimeColumn(*data, blocks, gridRows, grid, parser, indexOfRow, yieldToUser);
         if (data->rowCount() == 0)
@@ -474,6 +480,7 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
                     data->addUnfilledChannel(grid.cellText(col, 0));
                 else
                     data->addChannel(grid.cellText(col, 0));
+                data->setSourceColumn(channel, col);
                 unfinished = everyRow ? channel : -1;
                 double *values = data->values(channel);
                 // A long block's second half is read on the side; each row read here

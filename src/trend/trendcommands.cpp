@@ -3,10 +3,13 @@
 
 #include "trendwindow.h"
 
+#include "viewcsv.h"
+
 #include "controls/commondialog.h"
 #include "controls/outputfile.h"
 #include "controls/plotcontrol.h"
 #include "controls/runtimeerror.h"
+#include "controls/trenddata.h"
 #include "shell/sharedstate.h"
 #include "shell/steps.h"
 #include "shell/uiservices.h"
@@ -46,38 +49,58 @@ QString typeName(outputfile::ImageType type)
     return u"Jpeg"_s;
 }
 
-void showSaveFailure(outputfile::ImageType type)
+void showSaveFailure(const QString &typeText)
 {
-    steps::ignore([type] {
-        msgBox(typeName(type) + u" file can not be saved. Check filename or disk space"_s, MsgIcon::Critical,
+    steps::ignore([typeText] {
+        msgBox(typeText + u" file can not be saved. Check filename or disk space"_s, MsgIcon::Critical,
                MsgButtons::Ok);
     });
 }
 
+void showSaveFailure(outputfile::ImageType type)
+{
+    showSaveFailure(typeName(type));
+}
+
+// The samples in view as CSV, offered after the image types.
+QString saveFilter()
+{
+    return outputfile::imageFilter() + u"|CSV Files(*.csv)|*.csv"_s;
+}
+const int CsvFilterIndex = int(outputfile::imageTypes().size()) + 1;
+
 } // namespace
 
 // Asks for a file name in the shared file dialog and writes the plot there as a
-// JPEG, PNG, SVG or PDF image: the typed extension decides, else the filter
-// chosen. A cancel ends quietly; any other failure gives one message, and the
-// window stays as it was.
+// JPEG, PNG, SVG or PDF image, or its samples in view as CSV: the typed extension
+// decides, else the filter chosen. A cancel ends quietly; any other failure gives
+// one message, and the window stays as it was.
 void TrendWindow::saveJpeg()
 {
     const QPointer<TrendWindow> self(this);
     outputfile::ImageType type = outputfile::ImageType::Jpeg;
+    bool csv = false;
     try {
         if (!shared().fileDialog)
             throw RuntimeError(RuntimeError::ObjectNotSet);
         CommonDialog &dialog = *shared().fileDialog;
-        const QString fileName = dialog.askSaveAs(u"Save trend jpeg as?"_s, outputfile::imageFilter(), u".jpg"_s,
+        const QString fileName = dialog.askSaveAs(u"Save trend jpeg as?"_s, saveFilter(), u".jpg"_s,
                                                   windowTitle() + u".jpg"_s);
         type = outputfile::chosenImageType(fileName, dialog.filterIndex);
+        csv = viewcsv::isCsvChoice(fileName, dialog.filterIndex, CsvFilterIndex);
         if (!self)
             return; // the program closed the window while the dialog was up
+        // Neither the loaded log nor the one the trend came from is ever replaced.
         outputfile::refuseOverwriting(fileName, shared().currentFileName);
-        m_plot->SaveImage(fileName, type);
+        if (const auto data = m_plot->trendData())
+            outputfile::refuseOverwriting(fileName, data->sourcePath());
+        if (csv)
+            viewcsv::save(*m_plot, fileName);
+        else
+            m_plot->SaveImage(fileName, type);
     } catch (...) {
         if (RuntimeError::fromCurrentException().number() != RuntimeError::CancelSelected)
-            showSaveFailure(type);
+            csv ? showSaveFailure(u"CSV"_s) : showSaveFailure(type);
     }
 }
 

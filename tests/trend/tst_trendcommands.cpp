@@ -118,7 +118,7 @@ private slots:
         const FileDialogRequest &r = TestEnv::dialogs().fileRequests.constFirst();
         QVERIFY(r.save);
         QCOMPARE(r.title, u"Save trend jpeg as?"_s);
-        QCOMPARE(r.nameFilter, u"Jpeg Files(*.jpg);;PNG Files(*.png);;SVG Files(*.svg);;PDF Files(*.pdf)"_s);
+        QCOMPARE(r.nameFilter, u"Jpeg Files(*.jpg);;PNG Files(*.png);;SVG Files(*.svg);;PDF Files(*.pdf);;CSV Files(*.csv)"_s);
         QCOMPARE(r.filterIndex, 1);
         QCOMPARE(r.fileName, u"Historical Trend Plot.jpg"_s);
         QCOMPARE(r.defaultSuffix, u"jpg"_s);
@@ -259,6 +259,8 @@ private slots:
         QTest::newRow("typed PNG, JPEG filter") << u"trend.png"_s << 1 << u"trend.png"_s << u"png"_s;
         QTest::newRow("typed in capitals") << u"TREND.SVG"_s << 2 << u"TREND.SVG"_s << u"svg"_s;
         QTest::newRow("unknown extension") << u"trend.dat"_s << 2 << u"trend.dat"_s << u"png"_s;
+        QTest::newRow("CSV filter") << u"trend"_s << 5 << u"trend.csv"_s << u"csv"_s;
+        QTest::newRow("typed CSV, PNG filter") << u"trend.csv"_s << 2 << u"trend.csv"_s << u"csv"_s;
     }
 
     void imageTypeFollowsExtensionOrFilter()
@@ -276,7 +278,11 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
         const QString path = dir.filePath(written);
         const QSize plotSize = w.trendPlot().size();
-        if (type == u"svg"_s) {
+        if (type == u"csv"_s) {
+            QFile csv(path);
+            QVERIFY(csv.open(QIODevice::ReadOnly));
+            QVERIFY(csv.readLine().startsWith("Date,Time,"));
+        } else if (type == u"svg"_s) {
             QSvgRenderer svg(path);
             QVERIFY(svg.isValid());
             QCOMPARE(svg.viewBox().size(), plotSize);

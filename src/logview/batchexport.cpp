@@ -1,0 +1,197 @@
+#include "batchexport.h"
+
+#include "loggrid.h"
+
+#include "controls/gridcontrol.h"
+#include "controls/outputfile.h"
+#include "controls/plotcontrol.h"
+#include "controls/runtimeerror.h"
+#include "shell/sharedstate.h"
+#include "shell/uiservices.h"
+#include "shell/windowregistry.h"
+#include "trend/trendbuilder.h"
+#include "trend/trendwindow.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace batchexport {
+
+namespace {
+
+// Ends the export with the reason given.
+struct Failure
+{
+    QString why;
+};
+
+// Nobody is there to answer: messages are kept for the one line on standard
+// error, every question gets its first answer, no program is started.
+class UnattendedUi : public UiServices
+{
+public:
+    QStringList messages;
+
+    MsgResult message(const QString &text, const QString &, MsgIcon, MsgButtons buttons) override
+    {
+        messages.append(text);
+        return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgResult::Yes : MsgResult::Ok;
+    }
+    void setPointer(Pointer pointer) override { m_pointer = pointer; }
+    Pointer pointer() const override { return m_pointer; }
+    void processEvents() override { QCoreApplication::processEvents(); }
+    bool startProgram(const QString &) override { return false; }
+    QStringList printerNames() override { return {}; }
+    void endProgram(int exitCode) override { markProgramEnded(exitCode); }
+
+private:
+    Pointer m_pointer = Pointer::Default;
+};
+
+class NoProgress : public PlotRunProgress
+{
+public:
+    void plotRunStarted() override {}
+    void plotRunProgress(int) override {}
+    void plotRunEnded() override {}
+};
+
+QString quoted(const QString &text)
+{
+    return u'"' + text + u'"';
+}
+
+QString reason(const RuntimeError &error)
+{
+    return error.description().isEmpty() ? RuntimeError::standardDescription(error.number()) : error.description();
+}
+
+// The same file under another name too: a link or a second hard link.
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat sa{}, sb{};
+    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// What the plot run said, on one line: the line naming the bad cell when there is
+// one, else the whole text.
+QString oneLine(const QString &message)
+{
+    const QStringList lines = message.split(QRegularExpression(u"[\r\n]+"_s), Qt::SkipEmptyParts);
+    return lines.size() >= 3 ? lines.constLast() : lines.join(u' ');
+}
+
+// The selection a user would make: every value column as one block, or each
+// named column clicked in turn.
+QList<GridBlock> columnBlocks(const GridControl &grid, const QStringList &names, const QString &log)
+{
+    if (grid.colCount() < 2)
+        throw Failure{quoted(log) + u" has no value columns to plot"_s};
+    if (names.isEmpty())
+        return {GridBlock{2, -1, grid.colCount(), -1}};
+    QList<GridBlock> blocks;
+    for (const QString &name : names) {
+        int found = -1;
+        for (int col = 0; col <= grid.colCount() && found < 0; ++col) {
+            if (grid.cellText(col, 0).trimmed() == name.trimmed())
+                found = col;
+        }
+        if (found < 0)
+            throw Failure{quoted(log) + u" has no column named "_s + quoted(name)};
+        if (found < 2)
+            throw Failure{u"column "_s + quoted(name) + u" holds no values to plot"_s};
+        blocks.append(GridBlock{found, -1, found, -1});
+    }
+    return blocks;
+}
+
+void exportTrend(const Request &request, UnattendedUi &unattended)
+{
+    const std::optional<QSize> size = request.size ? parseSize(*request.size) : std::optional<QSize>(DefaultSize);
+    if (!size)
+        throw Failure{u"--size "_s + quoted(*request.size)
+                      + u" is not a size: give width and height in pixels, such as 1000x600, each 32 to 10000"_s};
+    const QString out = request.outFile;
+    const std::optional<outputfile::ImageType> type = outputfile::imageTypeOfName(out);
+    if (!type)
+        throw Failure{quoted(out) + u" has no image type: name it .png, .jpg, .svg or .pdf"_s};
+    const QString log = QFileInfo(request.logFile).absoluteFilePath();
+    if (sameFile(out, log) || QFileInfo(out).absoluteFilePath() == log)
+        throw Failure{quoted(out) + u" is the log itself: choose another output file"_s};
+    try {
+        outputfile::checkWritable(out);
+    } catch (const RuntimeError &e) {
+        throw Failure{u"cannot write "_s + quoted(out) + u": "_s + reason(e)};
+    }
+
+    GridControl grid;
+    try {
+        if (!grid.loadDelimited(log, QString(), u","_s, u"\r\n"_s, GridControl::HeaderRow | GridControl::HeaderColumn))
+            throw RuntimeError(RuntimeError::PathFileAccess);
+    } catch (const RuntimeError &e) {
+        throw Failure{u"cannot load "_s + quoted(log) + u": "_s + reason(e)};
+    }
+    prepareLogGrid(grid);
+    grid.setSelectionBlocks(columnBlocks(grid, request.columns, log));
+    // The plot command's own rule: a trend needs at least four rows.
+    if (grid.rowCount() < 4)
+        throw Failure{quoted(log) + u" has "_s + QString::number(grid.rowCount())
+                      + u" rows: a trend needs at least 4"_s};
+
+    shared().currentFileName = log;
+    NoProgress progress;
+    buildHistTrend(grid, progress);
+    if (!unattended.messages.isEmpty())
+        throw Failure{quoted(log) + u": "_s + oneLine(unattended.messages.constLast())};
+    TrendWindow *trend = loadedTrendWindow();
+    if (!trend)
+        throw Failure{quoted(log) + u": the trend could not be drawn"_s};
+    try {
+        trend->trendPlot().SaveImage(out, *type, *size);
+    } catch (const RuntimeError &e) {
+        throw Failure{u"cannot write "_s + quoted(out) + u": "_s + reason(e)};
+    }
+}
+
+} // namespace
+
+std::optional<QSize> parseSize(const QString &text)
+{
+    static const QRegularExpression form(u"^([0-9]{1,5})[xX]([0-9]{1,5})$"_s);
+    const QRegularExpressionMatch m = form.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QSize size(m.captured(1).toInt(), m.captured(2).toInt());
+    auto fits = [](int side) { return side >= 32 && side <= 10000; };
+    if (!fits(size.width()) || !fits(size.height()))
+        return std::nullopt;
+    return size;
+}
+
+QString run(const Request &request)
+{
+    auto owned = std::make_unique<UnattendedUi>();
+    UnattendedUi &unattended = *owned;
+    installUi(std::move(owned));
+    QString why;
+    try {
+        exportTrend(request, unattended);
+    } catch (const Failure &failure) {
+        why = failure.why;
+    } catch (...) {
+        why = u"the export failed: "_s + reason(RuntimeError::fromCurrentException());
+    }
+    // Deleted without their close handling: no placement is stored.
+    WindowRegistry::unloadAll();
+    return why;
+}
+
+} // namespace batchexport

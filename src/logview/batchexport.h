@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The trend of a log written to an image file from the command line, without a
+// display and without showing a window: the log is loaded as Open loads it, the
+// columns are plotted as whole columns selected in the grid would be, by the
+// plot run itself, so the trend gets the settings a new trend of them would get.
+namespace batchexport {
+
+struct Request
+{
+    QString outFile;     // the image; its extension gives the type
+    QString logFile;
+    QStringList columns; // column headings; empty: every value column
+    std::optional<QString> size; // "WxH" in pixels; none: DefaultSize
+};
+
+inline constexpr QSize DefaultSize{1000, 600};
+
+// The size a "WxH" text gives, each side 32 to 10000 pixels; nothing for any
+// other text.
+std::optional<QSize> parseSize(const QString &text);
+
+// Writes the trend. Returns why it could not, as one line for the user (no line
+// end), or an empty text when the image was written. Neither the log nor the
+// settings file is ever written.
+QString run(const Request &request);
+
+} // namespace batchexport

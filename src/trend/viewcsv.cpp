@@ -1,0 +1,94 @@
+#include "viewcsv.h"
+
+#include "controls/oledate.h"
+#include "controls/outputfile.h"
+#include "controls/plotcontrol.h"
+#include "controls/runtimeerror.h"
+#include "controls/trenddata.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace viewcsv {
+
+namespace {
+
+QString field(const QString &text)
+{
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
+        return text;
+    QString quoted = text;
+    quoted.replace(u"\""_s, u"\"\""_s);
+    return u'"' + quoted + u'"';
+}
+
+} // namespace
+
+QByteArray text(TrendData &data, const QList<int> &channels, double fromX, double toX)
+{
+    data.sortByTime();
+    QString out = u"Date,Time"_s;
+    for (int c : channels)
+        out += u',' + field(data.title(c));
+    out += u"\r\n"_s;
+
+    for (qsizetype i = data.lowerBound(fromX); i < data.rowCount() && data.time(i) <= toX; ++i) {
+        bool sampled = false;
+        for (int c : channels)
+            sampled = sampled || !TrendData::isAbsent(data.value(c, i));
+        if (!sampled)
+            continue; // a row of other channels only
+        const int row = data.gridRow(i);
+        const std::optional<QString> date = data.loggedText(0, row);
+        const std::optional<QString> time = data.loggedText(1, row);
+        if (date && time) {
+            out += field(*date) + u',' + field(*time);
+        } else {
+            const oledate::Fields f = oledate::toFields(data.time(i));
+            out += QDate(f.year, f.month, f.day).toString(u"M/d/yyyy"_s) + u','
+                   + QTime(f.hour, f.minute, f.second).toString(u"h:mm:ss AP"_s);
+        }
+        for (int c : channels) {
+            out += u',';
+            const double value = data.value(c, i);
+            if (std::isnan(value))
+                continue; // a gap, or no sample of this channel here
+            const std::optional<QString> logged = data.loggedText(data.sourceColumn(c), row);
+            out += logged ? field(*logged) : QString::number(value, 'g', 15);
+        }
+        out += u"\r\n"_s;
+    }
+    return out.toUtf8();
+}
+
+void save(PlotControl &plot, const QString &fileName)
+{
+    outputfile::checkWritable(fileName);
+    const std::shared_ptr<TrendData> data = plot.trendData();
+    QList<int> channels;
+    for (int c = 0; data && c < data->channelCount(); ++c)
+        channels.append(c);
+    PlotAxis x = plot.XAxis(0);
+    const QByteArray bytes = data ? text(*data, channels, x.Min(), x.Max()) : QByteArray("Date,Time\r\n");
+
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw RuntimeError(RuntimeError::PathFileAccess);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        file.cancelWriting();
+        throw RuntimeError(RuntimeError::DeviceIoError);
+    }
+}
+
+bool isCsvChoice(const QString &fileName, int filterIndex, int csvFilterIndex)
+{
+    if (QFileInfo(fileName).suffix().compare(u"csv"_s, Qt::CaseInsensitive) == 0)
+        return true;
+    return !outputfile::imageTypeOfName(fileName) && filterIndex == csvFilterIndex;
+}
+
+} // namespace viewcsv

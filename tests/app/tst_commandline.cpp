@@ -1,0 +1,279 @@
+#include "support/pdftext.h"
+#include "support/testregistry.h"
+
+#include "controls/plotcontrol.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QProcess>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A log of `rows` samples a minute apart with values A and B that wander like a
+// sensor's; rows from `gapFrom` to `gapTo` (from 1) have no A.
+QByteArray sensorLog(int rows, int gapFrom = 0, int gapTo = -1)
+{
+    QByteArray log = "Date,Time,A,B\r\n";
+    double a = 50, b = 20;
+    quint32 noise = 12345;
+    for (int r = 1; r <= rows; ++r) {
+        noise = noise * 1103515245u + 12345u;
+        a += double(int(noise >> 16) % 200 - 100) / 40.0;
+        b += double(int(noise >> 8) % 100 - 50) / 80.0;
+        const int m = r - 1;
+        log += "3/14/2024," + QByteArray::number(1 + m / 60) + ':' + QByteArray::number(m % 60).rightJustified(2, '0')
+               + ":00 PM,";
+        if (r < gapFrom || r > gapTo)
+            log += QByteArray::number(a, 'f', 2);
+        log += ',' + QByteArray::number(b, 'f', 2) + "\r\n";
+    }
+    return log;
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QString error;
+};
+
+} // namespace
+
+// krn740-viewer --export OUT [--columns ...] [--size WxH] LOG, run as a script
+// would: no display, its own settings folder.
+class CommandLineTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    bool write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+
+    Run run(const QStringList &arguments) const
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(u"XDG_CONFIG_HOME"_s, path(u"config"_s));
+        env.insert(u"XDG_RUNTIME_DIR"_s, path(u"runtime"_s));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral(VIEWER_PROGRAM), arguments);
+        Run result;
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return result;
+        result.exitCode = process.exitCode();
+        result.error = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir(m_dir.path()).mkpath(u"config"_s));
+        QVERIFY(QDir(m_dir.path()).mkpath(u"runtime"_s));
+        QFile::setPermissions(path(u"runtime"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(write(u"run.csv"_s, sensorLog(30)));
+        QVERIFY(write(u"letters.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
+                                        "3/14/2024,1:02:00 PM,3,abc\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
+        QVERIFY(write(u"short.csv"_s, sensorLog(3)));
+        QVERIFY(QFile::link(path(u"run.csv"_s), path(u"same.png"_s)));
+    }
+
+    // Every failure: exit code 1 and one line saying why; nothing written.
+    void exportExitCodesAndMessages_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message"); // %D is the test's folder
+        const QString log = u"run.csv"_s;
+        QTest::newRow("written") << QStringList{u"--export"_s, u"out.png"_s, log} << 0 << QString();
+        QTest::newRow("named columns") << QStringList{u"--export"_s, u"out.png"_s, u"--columns"_s, u"B,A"_s, log} << 0
+                                       << QString();
+        QTest::newRow("unknown column")
+            << QStringList{u"--export"_s, u"out.png"_s, u"--columns"_s, u"A,Wind"_s, log} << 1
+            << u"\"%D/run.csv\" has no column named \"Wind\""_s;
+        QTest::newRow("time column") << QStringList{u"--export"_s, u"out.png"_s, u"--columns"_s, u"Time"_s, log} << 1
+                                     << u"column \"Time\" holds no values to plot"_s;
+        QTest::newRow("log missing") << QStringList{u"--export"_s, u"out.png"_s, u"gone.csv"_s} << 1
+                                     << u"cannot load \"%D/gone.csv\": File not found"_s;
+        QTest::newRow("not a number") << QStringList{u"--export"_s, u"out.png"_s, u"letters.csv"_s} << 1
+                                      << u"\"%D/letters.csv\": Line 4, column \"B\": \"abc\" is not a number."_s;
+        QTest::newRow("too few rows") << QStringList{u"--export"_s, u"out.png"_s, u"short.csv"_s} << 1
+                                      << u"\"%D/short.csv\" has 3 rows: a trend needs at least 4"_s;
+        QTest::newRow("folder missing") << QStringList{u"--export"_s, u"no/out.png"_s, log} << 1
+                                        << u"cannot write \"no/out.png\": Path not found"_s;
+        QTest::newRow("out is the log") << QStringList{u"--export"_s, u"same.png"_s, log} << 1
+                                        << u"\"same.png\" is the log itself: choose another output file"_s;
+        QTest::newRow("unknown type") << QStringList{u"--export"_s, u"out.bmp"_s, log} << 1
+                                      << u"\"out.bmp\" has no image type: name it .png, .jpg, .svg or .pdf"_s;
+        const QString badSize = u" is not a size: give width and height in pixels, such as 1000x600, each 32 to 10000"_s;
+        QTest::newRow("size not WxH") << QStringList{u"--export"_s, u"out.png"_s, u"--size"_s, u"800"_s, log} << 1
+                                      << u"--size \"800\""_s + badSize;
+        QTest::newRow("size too small") << QStringList{u"--export"_s, u"out.png"_s, u"--size"_s, u"20x400"_s, log}
+                                        << 1 << u"--size \"20x400\""_s + badSize;
+        QTest::newRow("unknown option") << QStringList{u"--export"_s, u"out.png"_s, u"--colour"_s, u"red"_s, log} << 1
+                                        << u"Unknown option 'colour'."_s;
+        QTest::newRow("two logs") << QStringList{u"--export"_s, u"out.png"_s, log, log} << 1
+                                  << u"--export needs exactly one log file, given 2"_s;
+    }
+
+    void exportExitCodesAndMessages()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QFile::remove(path(u"out.png"_s));
+        QDir config(path(u"config"_s));
+        QVERIFY(config.removeRecursively() && config.mkpath(u"."_s));
+        const QByteArray logBefore = [&] {
+            QFile f(path(u"run.csv"_s));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+
+        const Run result = run(arguments);
+
+        QCOMPARE(result.exitCode, exitCode);
+        if (exitCode == 0) {
+            QCOMPARE(result.error, QString());
+            QCOMPARE(QImageReader(path(u"out.png"_s)).format(), QByteArray("png"));
+        } else {
+            QCOMPARE(result.error, u"krn740-viewer: "_s + QString(message).replace(u"%D"_s, m_dir.path()) + u'\n');
+            QVERIFY(!QFile::exists(path(u"out.png"_s)));
+        }
+        QFile log(path(u"run.csv"_s));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), logBefore);
+        // No settings written.
+        QCOMPARE(config.entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // A stretch of missing samples stays open: no pixel column over it shows the
+    // trace, neither joined across nor drawn as zeros.
+    void exportedGapIsBackground_data()
+    {
+        QTest::addColumn<int>("gapFrom");
+        QTest::addColumn<int>("gapTo");
+        QTest::addColumn<double>("least"); // widest stretch without trace, share of the width
+        QTest::addColumn<double>("most");
+        QTest::newRow("100 of 600 minutes missing") << 201 << 300 << 0.11 << 0.18;
+        QTest::newRow("none missing") << 0 << -1 << 0.0 << 0.05;
+    }
+
+    void exportedGapIsBackground()
+    {
+        QFETCH(int, gapFrom);
+        QFETCH(int, gapTo);
+        QFETCH(double, least);
+        QFETCH(double, most);
+        QVERIFY(write(u"gap.csv"_s, sensorLog(600, gapFrom, gapTo)));
+        const Run result = run({u"--export"_s, u"gap.png"_s, u"--columns"_s, u"A"_s, u"--size"_s, u"800x400"_s,
+                                u"gap.csv"_s});
+        QCOMPARE(result.exitCode, 0);
+        const QImage image(path(u"gap.png"_s));
+        QCOMPARE(image.size(), QSize(800, 400));
+
+        // Pixel columns holding the trace's colour (antialiased onto black).
+        const QColor trace = toQColor(PlotControl::defaultChannelColor(0));
+        QVERIFY(trace.red() > 2 * trace.green());
+        std::vector<bool> traced(size_t(image.width()), false);
+        for (int x = 0; x < image.width(); ++x) {
+            for (int y = 0; y < image.height() && !traced[size_t(x)]; ++y) {
+                const QColor c = image.pixelColor(x, y);
+                traced[size_t(x)] = c.red() > 120 && c.red() > 2 * c.green() && c.red() > 2 * c.blue();
+            }
+        }
+        // The widest stretch of columns without it between traced columns (the
+        // legend's swatch, at the right, closes the last one).
+        int widest = 0, run = 0;
+        bool started = false;
+        for (bool t : traced) {
+            if (t) {
+                if (started)
+                    widest = std::max(widest, run);
+                started = true;
+                run = 0;
+            } else {
+                ++run;
+            }
+        }
+        const double share = double(widest) / image.width();
+        QVERIFY2(share >= least && share <= most, qPrintable(u"widest stretch %1 of the width"_s.arg(share)));
+    }
+
+    // A viewer that runs already is left alone: the export writes its own image.
+    void exportBesideRunningViewer()
+    {
+        QProcess viewer;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"XDG_CONFIG_HOME"_s, path(u"config-viewer"_s));
+        env.insert(u"XDG_RUNTIME_DIR"_s, path(u"runtime"_s));
+        viewer.setProcessEnvironment(env);
+        viewer.start(QStringLiteral(VIEWER_PROGRAM), QStringList());
+        QVERIFY(viewer.waitForStarted());
+        const QString lock = path(u"runtime/krn740-data-viewer.lock"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 30000);
+        QFile::remove(path(u"beside.png"_s));
+
+        const Run result = run({u"--export"_s, u"beside.png"_s, u"run.csv"_s});
+
+        viewer.kill();
+        viewer.waitForFinished();
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(QImageReader(path(u"beside.png"_s)).format(), QByteArray("png"));
+    }
+
+    // Each type opens as what it is, at the size asked for.
+    void exportWritesEachType_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("PNG") << u"trend.png"_s;
+        QTest::newRow("JPEG") << u"trend.jpg"_s;
+        QTest::newRow("SVG") << u"trend.svg"_s;
+        QTest::newRow("PDF") << u"trend.pdf"_s;
+    }
+
+    void exportWritesEachType()
+    {
+        QFETCH(QString, name);
+        const Run result = run({u"--export"_s, name, u"--size"_s, u"640x360"_s, u"run.csv"_s});
+        QCOMPARE(result.exitCode, 0);
+        const QString file = path(name);
+        if (name.endsWith(u".svg"_s)) {
+            QSvgRenderer svg(file);
+            QVERIFY(svg.isValid());
+            QCOMPARE(svg.viewBox().size(), QSize(640, 360));
+        } else if (name.endsWith(u".pdf"_s)) {
+            QFile pdf(file);
+            QVERIFY(pdf.open(QIODevice::ReadOnly));
+            QVERIFY(pdf.read(5) == "%PDF-");
+            QCOMPARE(PdfText::info(file, u"Pages"_s), u"1"_s);
+            QVERIFY(PdfText::pages(file).value(0).contains(u"Time"_s)); // the axis title, as text
+        } else {
+            QImageReader reader(file);
+            reader.setDecideFormatFromContent(true);
+            QCOMPARE(reader.format(), name.endsWith(u".png"_s) ? QByteArray("png") : QByteArray("jpeg"));
+            QCOMPARE(reader.read().size(), QSize(640, 360));
+        }
+    }
+};
+
+VIEWER_TEST(CommandLineTest)
+#include "tst_commandline.moc"
