@@ -1,6 +1,7 @@
 #include "trendsetupdialog.h"
 
 #include "colorswatch.h"
+#include "trendmemory.h"
 
 #include "controls/commondialog.h"
 #include "controls/numericedit.h"
@@ -163,7 +164,7 @@ QWidget *TrendSetupDialog::buildXFrame()
     m_xFormat->setObjectName(u"XscaleFormat"_s);
     m_xFormat->setEditable(true);
     m_xFormat->setInsertPolicy(QComboBox::NoInsert);
-    m_xFormat->addItems(TrendSettings::xScaleFormats());
+    m_xFormat->addItems(TrendSettings::xScaleFormatList());
     m_xFormat->setMinimumContentsLength(20);
     // A typed format is applied as typed: no completing "hh:nn" to a list entry.
     m_xFormat->setCompleter(nullptr);
@@ -190,12 +191,16 @@ QWidget *TrendSetupDialog::buildYFrame()
     m_yColorButton = colorButton(u"Xscalecolor"_s, m_yColor);
     m_zero = numericEdit(u"TrendZeroAnalog"_s, TrendSettings::TrendZeroBounds);
     m_span = numericEdit(u"TrendSpanAnalog"_s, TrendSettings::TrendSpanBounds);
+    m_rightZero = numericEdit(u"RightZeroAnalog"_s, TrendSettings::TrendZeroBounds);
+    m_rightSpan = numericEdit(u"RightSpanAnalog"_s, TrendSettings::TrendSpanBounds);
     m_yMinor = numericEdit(u"YminorTicks"_s, TrendSettings::MinorTicksBounds);
 
     QGridLayout *grid = axisGrid(frame, m_yColor, m_yColorButton);
     const int end = addEditRows(grid, 1,
                                 {{u"Trend Zero"_s, m_zero},
                                  {u"Trend Span"_s, m_span},
+                                 {u"Right Axis Zero"_s, m_rightZero},
+                                 {u"Right Axis Span"_s, m_rightSpan},
                                  {u"Minor Ticks"_s, m_yMinor}});
     grid->setRowStretch(end, 1);
     return frame;
@@ -229,6 +234,8 @@ QWidget *TrendSetupDialog::buildPenFrame()
         pen.assign = new QComboBox;
         pen.assign->setObjectName(indexed(u"PenAssign"_s, i));
         pen.assign->setPlaceholderText(u"Select Controller"_s);
+        pen.assign->addItems(TrendPen::assignments());
+        pen.assign->setCurrentIndex(-1);
         pen.assign->setFixedWidth(PenComboWidth);
         pen.color = swatch(indexed(u"PenClr"_s, i));
         pen.colorButton = colorButton(indexed(u"PenClrBtn"_s, i), pen.color);
@@ -277,6 +284,8 @@ TrendSettings TrendSetupDialog::settings() const
     TrendSettings s;
     s.trendZero = m_zero->Value();
     s.trendSpan = m_span->Value();
+    s.rightZero = m_rightZero->Value();
+    s.rightSpan = m_rightSpan->Value();
     s.spanDays = int(m_days->Value());
     s.spanHours = int(m_hours->Value());
     s.spanMinutes = int(m_minutes->Value());
@@ -301,6 +310,8 @@ void TrendSetupDialog::setSettings(const TrendSettings &s)
 {
     m_zero->setValue(s.trendZero);
     m_span->setValue(s.trendSpan);
+    m_rightZero->setValue(s.rightZero);
+    m_rightSpan->setValue(s.rightSpan);
     m_days->setValue(s.spanDays);
     m_hours->setValue(s.spanHours);
     m_minutes->setValue(s.spanMinutes);
@@ -319,14 +330,33 @@ void TrendSetupDialog::setSettings(const TrendSettings &s)
     }
 }
 
+namespace {
+// The bottom and top of a value axis set from the dialog. Values that are what the
+// axis has leave it untouched: its top is worked out from bottom and length, and
+// setting the length back from the top could move it by a rounding step.
+void setAxisZero(PlotAxis axis, double zero, bool &moved)
+{
+    moved = axis.Min() != zero;
+    if (moved)
+        axis.setMin(zero);
+}
+void setAxisTop(PlotAxis axis, double zero, double top, bool moved)
+{
+    if (moved || axis.Max() != top)
+        axis.setSpan(top - zero);
+}
+} // namespace
+
 void TrendSetupDialog::setupHistoryPlot()
 {
     const QString name = u"TrendSetupHisotryOkBtn"_s;
     const TrendSettings s = settings();
     int channels = 0;
+    bool leftMoved = true;
+    bool rightMoved = true;
     steps::reporting(name, {
-        [&] { plot().YAxis(0).setMin(s.trendZero); },
-        [&] { plot().YAxis(0).setSpan(s.trendSpan - s.trendZero); },
+        [&] { setAxisZero(plot().YAxis(0), s.trendZero, leftMoved); },
+        [&] { setAxisTop(plot().YAxis(0), s.trendZero, s.trendSpan, leftMoved); },
         [&] { plot().XAxis(0).setLabelsFontColor(s.xScaleColor); },
         [&] { plot().XAxis(0).setScaleLinesColor(s.xScaleColor); },
         [&] { plot().XAxis(0).setMinorCount(s.xMinorTicks); },
@@ -339,13 +369,44 @@ void TrendSetupDialog::setupHistoryPlot()
         [&] { plot().XAxis(0).setLabelsFormatStyle(PlotAxis::FormatDateTime); },
         [&] { plot().XAxis(0).setTrackingStyle(PlotAxis::ScaleMinMax); },
         [&] { channels = plot().ChannelCount(); },
+        // The right value axis looks like the left one.
+        [&] { plot().YAxis(1).setLabelsFontColor(s.yScaleColor); },
+        [&] { plot().YAxis(1).setScaleLinesColor(s.yScaleColor); },
+        [&] { plot().YAxis(1).setMinorCount(s.yMinorTicks); },
     });
     // Pens govern the channels of their index; channels past the twelfth pen get the thinnest line.
     for (int i = 0; i < channels; ++i) {
         const int width = i < TrendSettings::PenCount ? s.pens[size_t(i)].width : 1;
         steps::report(name, [&] { plot().Channel(i).setTraceLineWidth(width); });
+        if (i >= TrendSettings::PenCount)
+            continue;
+        const PenRow &row = m_pens[size_t(i)];
+        const TrendPen &pen = s.pens[size_t(i)];
+        if (row.colorButton->isEnabled())
+            steps::report(name, [&] { plot().Channel(i).setColor(pen.color); });
+        if (row.assign->isEnabled() && pen.assignment >= 0)
+            steps::report(name, [&] { plot().Channel(i).setYAxisIndex(pen.assignment == 1 ? 1 : 0); });
     }
+    // The right axis as the user left it; a right axis without a range of its own
+    // (no channel on it when the dialog was filled) keeps its fit.
+    if (s.rightZero < s.rightSpan) {
+        steps::report(name, [&] {
+            setAxisZero(plot().YAxis(1), s.rightZero, rightMoved);
+            setAxisTop(plot().YAxis(1), s.rightZero, s.rightSpan, rightMoved);
+        });
+    }
+    steps::report(name, [&] { trendmemory::nameValueAxes(plot()); });
+    steps::ignore([&] { trendmemory::remember(plot()); });
     steps::report(name, [&] { close(); });
+}
+
+bool TrendSetupDialog::rightAxisUsed() const
+{
+    for (const PenRow &row : m_pens) {
+        if (row.assign->isEnabled() && row.assign->currentIndex() == 1)
+            return true;
+    }
+    return false;
 }
 
 void TrendSetupDialog::cmdOKClick()
@@ -356,6 +417,11 @@ void TrendSetupDialog::cmdOKClick()
         if (!(zero < span)) {
             ui().message(u"Trend Zero must be less than trend span time!"_s, u"Trend Setup"_s, MsgIcon::Information,
                          MsgButtons::Ok);
+            return;
+        }
+        if (rightAxisUsed() && !(m_rightZero->Value() < m_rightSpan->Value())) {
+            ui().message(u"Right Axis Zero must be less than Right Axis Span!"_s, u"Trend Setup"_s,
+                         MsgIcon::Information, MsgButtons::Ok);
             return;
         }
         setupHistoryPlot();

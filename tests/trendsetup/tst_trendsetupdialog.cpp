@@ -171,12 +171,16 @@ private slots:
             {u"Xscalecolor"_s, &d.Xscalecolor()},         {u"PenAssign(0)"_s, &d.PenAssign(0)},
             {u"PenClr(11)"_s, &d.PenClr(11)},             {u"PenClrBtn(6)"_s, &d.PenClrBtn(6)},
             {u"PWidth(3)"_s, &d.PWidth(3)},
+            {u"RightZeroAnalog"_s, &d.RightZeroAnalog()}, {u"RightSpanAnalog"_s, &d.RightSpanAnalog()},
         };
         for (const auto &[name, widget] : named)
             QCOMPARE(d.findChild<QWidget *>(name), widget);
         for (int i = 0; i < 12; ++i) {
             QCOMPARE(d.PenAssign(i).placeholderText(), u"Select Controller"_s);
-            QCOMPARE(d.PenAssign(i).count(), 0);
+            QCOMPARE(d.PenAssign(i).count(), 2);
+            QCOMPARE(d.PenAssign(i).itemText(0), u"Left axis"_s);
+            QCOMPARE(d.PenAssign(i).itemText(1), u"Right axis"_s);
+            QCOMPARE(d.PenAssign(i).currentIndex(), -1);
             QCOMPARE(d.PenClrBtn(i).text(), u"..."_s);
         }
         QVERIFY_THROWS_EXCEPTION(RuntimeError, d.PWidth(12));
@@ -189,7 +193,7 @@ private slots:
         QStringList entries;
         for (int i = 0; i < d.XscaleFormat().count(); ++i)
             entries << d.XscaleFormat().itemText(i);
-        QCOMPARE(entries, TrendSettings::xScaleFormats());
+        QCOMPARE(entries, TrendSettings::xScaleFormats() << u"Automatic"_s);
         QCOMPARE(d.TrendMinutesAnalog().Value(), 1.0);
         QCOMPARE(d.XminorTicks().Value(), 1.0);
         QCOMPARE(d.XcolorLabel().BackColor(), OleColor(0x0000FF));
@@ -214,8 +218,9 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<double>("value");
         QTest::addColumn<double>("shown");
-        QTest::newRow("zero below") << u"TrendZeroAnalog"_s << -20000.0 << -10000.0;
-        QTest::newRow("zero above") << u"TrendZeroAnalog"_s << 12000.0 << 10000.0;
+        QTest::newRow("zero below") << u"TrendZeroAnalog"_s << -2e15 << -1e15;
+        QTest::newRow("zero above") << u"TrendZeroAnalog"_s << 2e15 << 1e15;
+        QTest::newRow("zero takes a large value") << u"TrendZeroAnalog"_s << 1e6 << 1e6;
         QTest::newRow("span takes a large value") << u"TrendSpanAnalog"_s << 250000.0 << 250000.0;
         QTest::newRow("days") << u"TrendDaysAnalog"_s << 8.0 << 7.0;
         QTest::newRow("hours") << u"TrendHoursAnalog"_s << 24.0 << 23.0;
@@ -346,8 +351,10 @@ private slots:
         d.XscaleFormat().setCurrentIndex(1);
         d.PWidth(0).setValue(3);
         d.PWidth(1).setValue(5);
-        // Carried but never applied to a history trend.
         d.PenClr(0).setBackColor(0x00FFFF);
+        d.PenAssign(1).setCurrentIndex(1);
+        d.RightZeroAnalog().setValue(1000);
+        d.RightSpanAnalog().setValue(1030);
 
         d.cmdOKClick();
         flushDeletes();
@@ -368,9 +375,51 @@ private slots:
         QCOMPARE(p.XAxis(0).TrackingStyle(), int(PlotAxis::ScaleMinMax));
         QCOMPARE(p.Channel(0).TraceLineWidth(), 3);
         QCOMPARE(p.Channel(1).TraceLineWidth(), 5);
-        QVERIFY(p.Channel(0).Color() != OleColor(0x00FFFF));
+        QCOMPARE(p.Channel(0).Color(), OleColor(0x00FFFF));
+        QCOMPARE(p.Channel(0).YAxisIndex(), 0);
+        QCOMPARE(p.Channel(1).YAxisIndex(), 1);
+        QCOMPARE(p.YAxis(1).Min(), 1000.0);
+        QCOMPARE(p.YAxis(1).Span(), 30.0);
         QVERIFY(TestEnv::ui().messages.isEmpty());
         QVERIFY(!loadedTrendSetup());
+    }
+
+    void okWithoutAChangeKeepsBothAxes_data()
+    {
+        QTest::addColumn<double>("leftMin");
+        QTest::addColumn<double>("leftSpan");
+        QTest::addColumn<double>("rightMin");
+        QTest::addColumn<double>("rightSpan");
+        QTest::newRow("large values") << 1e6 << 3e5 << -2.5e7 << 1.25e8;
+        QTest::newRow("pressure beside temperature") << -3.7 << 41.3 << 1017.3 << 0.7;
+        QTest::newRow("more digits than shown") << 12.345678901 << 0.000123456 << 1016.987654321 << 1.23456789;
+        QTest::newRow("tiny values") << 1e-7 << 3.3e-6 << -0.00042 << 0.0001;
+    }
+
+    // Filled from the plot and confirmed unchanged, the dialog moves no axis, not
+    // even by a rounding step.
+    void okWithoutAChangeKeepsBothAxes()
+    {
+        QFETCH(double, leftMin);
+        QFETCH(double, leftSpan);
+        QFETCH(double, rightMin);
+        QFETCH(double, rightSpan);
+        makeChannels(3, [](int) { return 1; });
+        plot().Channel(2).setYAxisIndex(1);
+        plot().YAxis(0).setMin(leftMin);
+        plot().YAxis(0).setSpan(leftSpan);
+        plot().YAxis(1).setMin(rightMin);
+        plot().YAxis(1).setSpan(rightSpan);
+        runSetup([](TrendSetupDialog &d) { d.cmdOK().click(); });
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(!loadedTrendSetup());
+        // Exactly: QCOMPARE would forgive a last-digit change.
+        const QList<double> ends{plot().YAxis(0).Min(), plot().YAxis(0).Span(), plot().YAxis(1).Min(),
+                                 plot().YAxis(1).Span()};
+        const QList<double> before{leftMin, leftSpan, rightMin, rightSpan};
+        QVERIFY2(ends == before, qPrintable(QString::number(ends[0], 'g', 17) + u' ' + QString::number(ends[1], 'g', 17)
+                                            + u' ' + QString::number(ends[2], 'g', 17) + u' '
+                                            + QString::number(ends[3], 'g', 17)));
     }
 
     void widthsOnlyForTheChannelsThereAre_data()
@@ -387,8 +436,8 @@ private slots:
         QFETCH(int, channels);
         makeChannels(channels, [](int i) { return 2 + i % 3; });
         QList<bool> enabled;
+        QList<bool> assignmentsAndColoursEnabled;
         QList<double> shown;
-        bool assignmentsOrColoursEnabled = false;
         bool spanEnabled = true;
         runSetup([&](TrendSetupDialog &d) {
             spanEnabled = d.TrendDaysAnalog().isEnabled() || d.TrendHoursAnalog().isEnabled()
@@ -396,16 +445,16 @@ private slots:
             for (int i = 0; i < 12; ++i) {
                 enabled << d.PWidth(i).isEnabled();
                 shown << d.PWidth(i).Value();
-                assignmentsOrColoursEnabled |= d.PenAssign(i).isEnabled() || d.PenClrBtn(i).isEnabled();
+                assignmentsAndColoursEnabled << (d.PenAssign(i).isEnabled() && d.PenClrBtn(i).isEnabled());
                 // Every edit gets a new value; only enabled ones may reach the plot.
                 d.PWidth(i).setValue(1 + (i + 3) % 5);
             }
             d.cmdOK().click();
         });
         QVERIFY(!spanEnabled);
-        QVERIFY(!assignmentsOrColoursEnabled);
         for (int i = 0; i < 12; ++i) {
             QCOMPARE(enabled.at(i), i < channels);
+            QCOMPARE(assignmentsAndColoursEnabled.at(i), i < channels);
             if (i < channels)
                 QCOMPARE(shown.at(i), double(2 + i % 3));
         }
@@ -574,9 +623,9 @@ private slots:
         d.cmdOKClick();
         flushDeletes();
 
-        // Thirteen settings and the channel count, each reported on its own; the
-        // dialog still closes.
-        QCOMPARE(TestEnv::ui().texts(), QStringList(14, report(u"TrendSetupHisotryOkBtn"_s, 91)));
+        // Thirteen settings, the channel count, the right axis's three and its
+        // title, each reported on its own; the dialog still closes.
+        QCOMPARE(TestEnv::ui().texts(), QStringList(18, report(u"TrendSetupHisotryOkBtn"_s, 91)));
         QVERIFY(!loadedTrendSetup());
     }
 
@@ -593,7 +642,7 @@ private slots:
             d.cmdCancel().click();
         });
         QCOMPARE(TestEnv::ui().texts(), QStringList{report(u"FrmHistoryTrendSetup"_s, 380)});
-        QCOMPARE(s.trendZero, 10000.0);
+        QCOMPARE(s.trendZero, 1e15);
         QCOMPARE(s.trendSpan, 0.0);
         QCOMPARE(s.xMinorTicks, 6);
         QCOMPARE(s.pens[0].width, 4);
