@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -330,33 +331,38 @@ void TrendSetupDialog::setSettings(const TrendSettings &s)
     }
 }
 
-namespace {
-// The bottom and top of a value axis set from the dialog. Values that are what the
-// axis has leave it untouched: its top is worked out from bottom and length, and
-// setting the length back from the top could move it by a rounding step.
-void setAxisZero(PlotAxis axis, double zero, bool &moved)
-{
-    moved = axis.Min() != zero;
-    if (moved)
-        axis.setMin(zero);
-}
-void setAxisTop(PlotAxis axis, double zero, double top, bool moved)
-{
-    if (moved || axis.Max() != top)
-        axis.setSpan(top - zero);
-}
-} // namespace
-
 void TrendSetupDialog::setupHistoryPlot()
 {
     const QString name = u"TrendSetupHisotryOkBtn"_s;
     const TrendSettings s = settings();
     int channels = 0;
-    bool leftMoved = true;
-    bool rightMoved = true;
+    // An axis whose ends the user left as shown keeps exactly the range it has (or
+    // fits its channels anew when they changed): its top went into the dialog as
+    // bottom plus length, and the length back from the top could differ in the
+    // last digit.
+    const auto kept = [this](int axis, double zero, double top) {
+        return m_shownEnds && (*m_shownEnds)[size_t(axis) * 2] == zero && (*m_shownEnds)[size_t(axis) * 2 + 1] == top;
+    };
+    const bool leftKept = kept(0, s.trendZero, s.trendSpan);
+    const bool rightKept = kept(1, s.rightZero, s.rightSpan);
+    // Channels change axis first, so that the ends set below win over the fit
+    // that a change of axis brings.
+    steps::ignore([&] {
+        for (int i = 0; i < std::min(plot().ChannelCount(), int(TrendSettings::PenCount)); ++i) {
+            const PenRow &row = m_pens[size_t(i)];
+            if (row.assign->isEnabled() && row.assign->currentIndex() >= 0)
+                plot().Channel(i).setYAxisIndex(row.assign->currentIndex() == 1 ? 1 : 0);
+        }
+    });
     steps::reporting(name, {
-        [&] { setAxisZero(plot().YAxis(0), s.trendZero, leftMoved); },
-        [&] { setAxisTop(plot().YAxis(0), s.trendZero, s.trendSpan, leftMoved); },
+        [&] {
+            if (!leftKept)
+                plot().YAxis(0).setMin(s.trendZero);
+        },
+        [&] {
+            if (!leftKept)
+                plot().YAxis(0).setSpan(s.trendSpan - s.trendZero);
+        },
         [&] { plot().XAxis(0).setLabelsFontColor(s.xScaleColor); },
         [&] { plot().XAxis(0).setScaleLinesColor(s.xScaleColor); },
         [&] { plot().XAxis(0).setMinorCount(s.xMinorTicks); },
@@ -384,15 +390,12 @@ void TrendSetupDialog::setupHistoryPlot()
         const TrendPen &pen = s.pens[size_t(i)];
         if (row.colorButton->isEnabled())
             steps::report(name, [&] { plot().Channel(i).setColor(pen.color); });
-        if (row.assign->isEnabled() && pen.assignment >= 0)
-            steps::report(name, [&] { plot().Channel(i).setYAxisIndex(pen.assignment == 1 ? 1 : 0); });
     }
-    // The right axis as the user left it; a right axis without a range of its own
-    // (no channel on it when the dialog was filled) keeps its fit.
-    if (s.rightZero < s.rightSpan) {
+    // The right axis's ends, when the user changed them to a valid range.
+    if (!rightKept && s.rightZero < s.rightSpan) {
         steps::report(name, [&] {
-            setAxisZero(plot().YAxis(1), s.rightZero, rightMoved);
-            setAxisTop(plot().YAxis(1), s.rightZero, s.rightSpan, rightMoved);
+            plot().YAxis(1).setMin(s.rightZero);
+            plot().YAxis(1).setSpan(s.rightSpan - s.rightZero);
         });
     }
     steps::report(name, [&] { trendmemory::nameValueAxes(plot()); });
@@ -407,6 +410,15 @@ bool TrendSetupDialog::rightAxisUsed() const
             return true;
     }
     return false;
+}
+
+void TrendSetupDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The axes' ends as the user first sees them: OK leaves an axis alone whose
+    // ends are still these.
+    if (!m_shownEnds)
+        m_shownEnds = {m_zero->Value(), m_span->Value(), m_rightZero->Value(), m_rightSpan->Value()};
 }
 
 void TrendSetupDialog::cmdOKClick()

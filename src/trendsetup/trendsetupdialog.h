@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <array>
+#include <optional>
 
 class ColorSwatch;
 class NumericEdit;
@@ -71,8 +72,8 @@ public:
     // Writes the settings into `histPlotobj` step by step (a failing step is
     // reported as "TrendSetupHisotryOkBtn" and the next one runs), keeps them for
     // the next trend of the same columns, then closes. An axis whose bottom and top
-    // are what the plot has stays exactly as it is. Pen colours and axes apply to
-    // the rows whose controls are enabled.
+    // are still as first shown stays exactly as it is. Pen colours and axes apply
+    // to the rows whose controls are enabled.
     void setupHistoryPlot();
 
     void cmdOKClick();
@@ -80,6 +81,9 @@ public:
     // The colour picker of a "..." button: the shared common dialog, started from
     // the swatch's colour; a cancel keeps it.
     void pickColor(ColorSwatch &swatch);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     static PlotControl *(*&targetPlot())();
@@ -119,6 +123,8 @@ private:
     QPushButton *m_ok = nullptr;
     QPushButton *m_cancel = nullptr;
     std::array<PenRow, TrendSettings::PenCount> m_pens{};
+    // Left zero and top, right zero and top as first shown.
+    std::optional<std::array<double, 4>> m_shownEnds;
 };
 
 // The setup dialog, created hidden (its load handling run) on first touch.

@@ -422,6 +422,48 @@ private slots:
                                             + QString::number(ends[3], 'g', 17)));
     }
 
+    void aChannelMovedToTheOtherAxisIsFittedThere_data()
+    {
+        QTest::addColumn<QList<int>>("before"); // axes of temperature, wind, pressure
+        QTest::addColumn<QList<int>>("after");
+        QTest::addColumn<QList<double>>("ends"); // left min and max, right min and max
+        QTest::newRow("pressure to the right") << QList<int>{0, 0, 0} << QList<int>{0, 0, 1}
+                                               << QList<double>{-5, 30, 1010, 1022};
+        QTest::newRow("wind to the right as well") << QList<int>{0, 0, 1} << QList<int>{0, 1, 1}
+                                                   << QList<double>{-5, 30, 0, 1022};
+        QTest::newRow("pressure back to the left") << QList<int>{0, 0, 1} << QList<int>{0, 0, 0}
+                                                   << QList<double>{-5, 1022, 1010, 1022};
+    }
+
+    // With the axes' ends left as shown, OK fits each value axis to the channels
+    // it now has.
+    void aChannelMovedToTheOtherAxisIsFittedThere()
+    {
+        QFETCH(QList<int>, before);
+        QFETCH(QList<int>, after);
+        QFETCH(QList<double>, ends);
+        makeChannels(3, [](int) { return 1; });
+        const QList<QList<double>> values{{-5, 12, 30}, {0, 15, 7}, {1010, 1022, 1017}};
+        for (int axis : {0, 1})
+            plot().YAxis(axis).setTrackingEnabled(true);
+        for (int ch = 0; ch < 3; ++ch) {
+            plot().Channel(ch).setYAxisIndex(before[ch]);
+            for (int row = 0; row < 3; ++row)
+                plot().Channel(ch).AddXY(45000 + row, values[ch][row]);
+        }
+        runSetup([&](TrendSetupDialog &d) {
+            for (int ch = 0; ch < 3; ++ch)
+                d.PenAssign(ch).setCurrentIndex(after[ch]);
+            d.cmdOK().click();
+        });
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        for (int ch = 0; ch < 3; ++ch)
+            QCOMPARE(plot().Channel(ch).YAxisIndex(), after[ch]);
+        QCOMPARE((QList<double>{plot().YAxis(0).Min(), plot().YAxis(0).Max(), plot().YAxis(1).Min(),
+                                plot().YAxis(1).Max()}),
+                 ends);
+    }
+
     void widthsOnlyForTheChannelsThereAre_data()
     {
         QTest::addColumn<int>("channels");
