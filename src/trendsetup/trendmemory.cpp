@@ -152,7 +152,7 @@ void nameValueAxes(PlotControl &plot)
         for (qsizetype n = 0; n < names.size(); ++n) {
             const QString next = text.isEmpty() ? names[n] : text + u", "_s + names[n];
             if (n > 0 && next.size() > MaxTitle) {
-                text += u" +%1 more"_s.arg(names.size() - n);
+                text += u" and %1 more"_s.arg(names.size() - n);
                 break;
             }
             text = next;

@@ -83,6 +83,39 @@ private slots:
         QCOMPARE(next.XAxis(0).MinorCount(), 4);
         QCOMPARE(next.YAxis(0).MinorCount(), 6);
     }
+
+    void eachValueAxisIsTitledWithItsChannels_data()
+    {
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QList<int>>("axes");
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("right");
+        QTest::newRow("one on each") << QStringList{u"Temp"_s, u"Pressure"_s} << QList<int>{0, 1} << u"Temp"_s
+                                     << u"Pressure"_s;
+        QTest::newRow("two left, one right") << QStringList{u"Temp"_s, u"Pressure"_s, u"Wind"_s}
+                                             << QList<int>{0, 1, 0} << u"Temp, Wind"_s << u"Pressure"_s;
+        QTest::newRow("all on the right") << QStringList{u"Temp"_s, u"Wind"_s} << QList<int>{1, 1} << QString()
+                                          << u"Temp, Wind"_s;
+        QTest::newRow("too many to list") << QStringList{u"Boiler feed temperature"_s, u"Boiler return temperature"_s,
+                                                         u"Outside"_s, u"Flue"_s}
+                                          << QList<int>{0, 0, 0, 0} << u"Boiler feed temperature and 3 more"_s
+                                          << QString();
+    }
+
+    void eachValueAxisIsTitledWithItsChannels()
+    {
+        QFETCH(QStringList, titles);
+        QFETCH(QList<int>, axes);
+        QFETCH(QString, left);
+        QFETCH(QString, right);
+        PlotControl plot;
+        addChannels(plot, titles);
+        for (int i = 0; i < titles.size(); ++i)
+            plot.Channel(i).setYAxisIndex(axes[i]);
+        trendmemory::nameValueAxes(plot);
+        QCOMPARE(plot.YAxis(0).TitleText(), left);
+        QCOMPARE(plot.YAxis(1).TitleText(), right);
+    }
 };
 
 VIEWER_TEST(TrendMemoryTest)

@@ -553,6 +553,11 @@ private slots:
         p.YAxis(0).setScaleLinesColor(0xC000C0);
         p.YAxis(0).setMinorCount(12);
         p.setBackGroundColor(0x303030);
+        makeChannels(2, [](int) { return 1; });
+        p.Channel(0).setColor(0x4080C0);
+        p.Channel(1).setYAxisIndex(1);
+        p.YAxis(1).setMin(1000);
+        p.YAxis(1).setSpan(25);
 
         QStringList texts;
         TrendSettings s;
@@ -570,7 +575,41 @@ private slots:
         QCOMPARE(s.yScaleColor, OleColor(0xC000C0));
         QCOMPARE(s.yMinorTicks, 12);
         QCOMPARE(s.backgroundColor, OleColor(0x303030));
+        QCOMPARE(s.rightZero, 1000.0);
+        QCOMPARE(s.rightSpan, 1025.0);
+        QCOMPARE(s.pens[0].color, OleColor(0x4080C0));
+        QCOMPARE(s.pens[1].color, PlotControl::defaultChannelColor(1));
+        QCOMPARE(s.pens[0].assignment, qint16(0));
+        QCOMPARE(s.pens[1].assignment, qint16(1));
         QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+    void rightZeroNotBelowRightSpanIsRefused_data()
+    {
+        QTest::addColumn<int>("pressureAxis");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("a channel on the right axis") << 1 << true;
+        // Without a channel the right axis's ends do not matter.
+        QTest::newRow("no channel on it") << 0 << false;
+    }
+
+    void rightZeroNotBelowRightSpanIsRefused()
+    {
+        QFETCH(int, pressureAxis);
+        QFETCH(bool, refused);
+        makeChannels(2, [](int) { return 1; });
+        plot().Channel(1).setYAxisIndex(pressureAxis);
+        QStringList texts;
+        bool stayed = false;
+        runSetup([&](TrendSetupDialog &d) {
+            d.RightZeroAnalog().setValue(1020);
+            d.RightSpanAnalog().setValue(1010);
+            d.cmdOK().click();
+            stayed = d.isVisible();
+        });
+        QCOMPARE(stayed, refused);
+        QCOMPARE(TestEnv::ui().texts(),
+                 refused ? QStringList{u"Right Axis Zero must be less than Right Axis Span!"_s} : QStringList{});
     }
 
     void aDiscardedDialogAppliesNothing_data()
