@@ -504,10 +504,8 @@ private slots:
         QTest::addColumn<QList<double>>("ends"); // left min and max, right min and max
         QTest::newRow("pressure on the right") << QList<int>{0, 0, 1} << false << QList<double>{-5, 30, 1010, 1022};
         QTest::newRow("moved there after the fit") << QList<int>{0, 0, 1} << true << QList<double>{-5, 30, 1010, 1022};
-        QTest::newRow("wind on the right") << QList<int>{0, 1, 0} << true << QList<double>{-5, 1022, 0, 15};
         // A value axis without channels keeps the range it had.
         QTest::newRow("all on the right") << QList<int>{1, 1, 1} << false << QList<double>{0, 100, -5, 1022};
-        QTest::newRow("all on the left") << QList<int>{0, 0, 0} << false << QList<double>{-5, 1022, 0, 100};
     }
 
     void eachValueAxisFitsItsOwnChannels()

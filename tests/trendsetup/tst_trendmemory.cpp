@@ -90,8 +90,6 @@ private slots:
         QTest::addColumn<QList<int>>("axes");
         QTest::addColumn<QString>("left");
         QTest::addColumn<QString>("right");
-        QTest::newRow("one on each") << QStringList{u"Temp"_s, u"Pressure"_s} << QList<int>{0, 1} << u"Temp"_s
-                                     << u"Pressure"_s;
         QTest::newRow("two left, one right") << QStringList{u"Temp"_s, u"Pressure"_s, u"Wind"_s}
                                              << QList<int>{0, 1, 0} << u"Temp, Wind"_s << u"Pressure"_s;
         QTest::newRow("all on the right") << QStringList{u"Temp"_s, u"Wind"_s} << QList<int>{1, 1} << QString()
