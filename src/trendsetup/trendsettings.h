@@ -34,8 +34,9 @@ struct TrendPen
 };
 
 // The trend scaling and pen settings as the setup dialog holds them. The plot is
-// their store of record: the dialog is filled from it and OK writes them back.
-// The values below are what a new dialog holds before it is filled.
+// their store of record: the dialog is filled from it and OK writes them back (and
+// keeps the pens and the look for the next trend, trendmemory.h). The values below
+// are what a new dialog holds before it is filled.
 struct TrendSettings
 {
     static constexpr int PenCount = 12;
