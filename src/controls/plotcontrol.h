@@ -85,7 +85,7 @@ public:
 
     // A value axis fitted to the values of those of `channels` that are on it (the
     // channels shown, say); the axis stays as it is when they hold no value. On the
-    // time axis throws RuntimeError 380.
+    // time axis throws RuntimeError 380, for a channel that does not exist 9.
     void fitToChannels(const QList<int> &channels);
 
     // The tick positions and labels as the plot draws them now (draws first).
