@@ -22,14 +22,19 @@ double NumericEdit::Value()
 {
     // A value typed but not yet confirmed (the edit still has focus) counts.
     interpretText();
-    return value();
+    const double now = value();
+    return m_hasExact && now == m_shown ? m_exact : now;
 }
 
 void NumericEdit::setValue(double value)
 {
     if (!std::isfinite(value))
         throw RuntimeError(RuntimeError::InvalidPropertyValue);
-    QDoubleSpinBox::setValue(std::clamp(value, minimum(), maximum()));
+    const double clamped = std::clamp(value, minimum(), maximum());
+    QDoubleSpinBox::setValue(clamped);
+    m_exact = clamped;
+    m_shown = QDoubleSpinBox::value();
+    m_hasExact = true;
 }
 
 QString NumericEdit::textFromValue(double value) const

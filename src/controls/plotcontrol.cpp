@@ -1,6 +1,7 @@
 #include "plotcontrol.h"
 
 #include "plotcontrol_p.h"
+#include "autoticks.h"
 #include "tracepainter.h"
 #include "datetimeformat.h"
 
@@ -29,8 +30,9 @@
 using namespace Qt::StringLiterals;
 
 // Ticks and labels of one axis: numbers as the library chooses them, or dates on
-// calendar steps labelled in the plot's date/time notation; a fixed count of minor
-// ticks either way.
+// calendar steps labelled in the plot's date/time notation (under the automatic
+// format, in the pattern that suits the step); a fixed count of minor ticks
+// either way.
 class TrendTicker : public QCPAxisTicker
 {
 public:
@@ -39,6 +41,7 @@ public:
     {
         m_dateTime = on;
         m_format = format;
+        m_automatic = autoticks::isAutomatic(format);
     }
 
 protected:
@@ -51,6 +54,8 @@ protected:
         // 5000-year step over 9900 years): take a finer step then.
         if (range.size() / m_step.days() < 2.0)
             m_step = datetimeformat::chooseTimeStep(range.size(), std::max(tickCount(), 2) * 3);
+        if (m_automatic)
+            m_pattern = autoticks::patternFor(m_step);
         return m_step.days();
     }
 
@@ -84,7 +89,7 @@ protected:
         if (!m_dateTime)
             return QCPAxisTicker::getTickLabel(tick, locale, formatChar, precision);
         try {
-            return datetimeformat::format(tick, m_format);
+            return datetimeformat::format(tick, m_automatic ? m_pattern : m_format);
         } catch (const RuntimeError &) {
             return QString();
         }
@@ -92,7 +97,9 @@ protected:
 
 private:
     bool m_dateTime = false;
+    bool m_automatic = false;
     QString m_format;
+    QString m_pattern; // the automatic format's pattern for the current step
     int m_minorCount = 1;
     datetimeformat::TimeStep m_step;
 };
@@ -275,13 +282,36 @@ void PlotControlPrivate::dataReplaced()
     if (values.count == 0)
         return;
     hasData = true;
+    hasRange[AxisX] = true;
     lo[AxisX] = first[AxisX] = data->time(0);
     hi[AxisX] = data->time(rows - 1);
-    lo[AxisY] = values.min;
-    hi[AxisY] = values.max;
-    first[AxisY] = values.min;
     axes[AxisX].fitPending = true;
-    axes[AxisY].fitPending = true;
+    valueRangesChanged();
+}
+
+void PlotControlPrivate::valueRangesChanged()
+{
+    for (int which : {AxisY, AxisY2}) {
+        TrendStats values;
+        for (size_t ch = 0; ch < channels.size() && int(ch) < data->channelCount(); ++ch) {
+            if (channels[ch].valueAxis == which)
+                values.take(data->stats(int(ch)));
+        }
+        hasRange[which] = values.count > 0;
+        if (values.count > 0) {
+            lo[which] = first[which] = values.min;
+            hi[which] = values.max;
+        }
+        axes[which].fitPending = true;
+    }
+}
+
+void PlotControlPrivate::updateRightAxis()
+{
+    const bool used = std::any_of(channels.begin(), channels.end(),
+                                  [](const ChannelState &c) { return c.valueAxis == AxisY2; });
+    if (axes[AxisY2].axis->visible() != used)
+        axes[AxisY2].axis->setVisible(used);
 }
 
 void PlotControlPrivate::fitAxis(int which)
@@ -290,10 +320,14 @@ void PlotControlPrivate::fitAxis(int which)
     if (!a.fitPending)
         return;
     a.fitPending = false;
-    if (!a.tracking || !hasData)
+    if (!a.tracking || !hasData || !hasRange[which])
         return;
-    const double low = lo[which];
-    const double high = hi[which];
+    fitRange(which, lo[which], hi[which]);
+}
+
+void PlotControlPrivate::fitRange(int which, double low, double high)
+{
+    AxisState &a = axes[which];
     const auto fitToData = [&] {
         if (high > low) {
             a.min = low;
@@ -303,7 +337,7 @@ void PlotControlPrivate::fitAxis(int which)
             // zero the span grows with the value, or the axis could not tell its
             // two ends apart.
             double span = a.span > 0 ? a.span : 1.0;
-            if (which == AxisY)
+            if (which != AxisX)
                 span = std::max(span, std::abs(low) * 0.01);
             a.min = low - span / 2;
             a.span = span;
@@ -378,7 +412,8 @@ void PlotControlPrivate::settle()
     if (plot->viewport() != q->rect())
         plot->setViewport(q->rect());
     data->sortByTime();
-    for (int which : {AxisX, AxisY}) {
+    updateRightAxis();
+    for (int which : {AxisX, AxisY, AxisY2}) {
         fitAxis(which);
         applyRange(which);
         updateTickCount(which);
@@ -399,20 +434,26 @@ void PlotControlPrivate::redrawSoon()
         plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void PlotControlPrivate::dataAppended(double x, double y)
+void PlotControlPrivate::dataAppended(int channel, double x, double y)
 {
+    const int which = channels[size_t(channel)].valueAxis;
     if (!hasData) {
         hasData = true;
+        hasRange[AxisX] = true;
         lo[AxisX] = hi[AxisX] = first[AxisX] = x;
-        lo[AxisY] = hi[AxisY] = first[AxisY] = y;
     } else {
         lo[AxisX] = std::min(lo[AxisX], x);
         hi[AxisX] = std::max(hi[AxisX], x);
-        lo[AxisY] = std::min(lo[AxisY], y);
-        hi[AxisY] = std::max(hi[AxisY], y);
+    }
+    if (!hasRange[which]) {
+        hasRange[which] = true;
+        lo[which] = hi[which] = first[which] = y;
+    } else {
+        lo[which] = std::min(lo[which], y);
+        hi[which] = std::max(hi[which], y);
     }
     axes[AxisX].fitPending = true;
-    axes[AxisY].fitPending = true;
+    axes[which].fitPending = true;
     if (!refreshScheduled) {
         refreshScheduled = true;
         QTimer::singleShot(RefreshIntervalMs, plot, [this] {
@@ -425,6 +466,8 @@ void PlotControlPrivate::dataAppended(double x, double y)
 void PlotControlPrivate::forgetData()
 {
     hasData = false;
+    for (bool &range : hasRange)
+        range = false;
     for (AxisState &a : axes) {
         a.fitPending = false;
         a.fittedOnce = false;
@@ -446,7 +489,8 @@ QString PlotControlPrivate::axisValueText(int which, double value) const
     case PlotAxis::FormatScientific: return locale.toString(value, 'e', 2);
     case PlotAxis::FormatDateTime:
         try {
-            return datetimeformat::format(value, a.dateTimeFormat, locale);
+            return datetimeformat::format(
+                value, autoticks::isAutomatic(a.dateTimeFormat) ? autoticks::fullPattern() : a.dateTimeFormat, locale);
         } catch (const RuntimeError &) {
             return QString();
         }
@@ -508,7 +552,8 @@ PlotControl::PlotControl(QWidget *parent)
 
     d->axes[AxisX].axis = plot->xAxis;
     d->axes[AxisY].axis = plot->yAxis;
-    for (int which : {AxisX, AxisY}) {
+    d->axes[AxisY2].axis = plot->yAxis2;
+    for (int which : {AxisX, AxisY, AxisY2}) {
         AxisState &a = d->axes[which];
         auto ticker = QSharedPointer<TrendTicker>::create();
         a.ticker = ticker.data();
@@ -524,7 +569,12 @@ PlotControl::PlotControl(QWidget *parent)
     d->axes[AxisX].labelsStyle = PlotAxis::FormatDateTime;
     d->axes[AxisX].dateTimeFormat = u"m/d/yy h:nn:ss am/pm"_s;
     d->axes[AxisY].dateTimeFormat = u"hh:nn:ss"_s;
+    d->axes[AxisY2].dateTimeFormat = u"hh:nn:ss"_s;
     d->styleAxis(AxisX);
+    // The right axis is shown while a channel is on it; the grid follows the left.
+    plot->yAxis2->grid()->setVisible(false);
+    plot->yAxis2->grid()->setSubGridVisible(false);
+    plot->yAxis2->setVisible(false);
 
     // The legend stands in a column right of the data view, its title above it.
     // Channels are entered in it by the control itself.
@@ -573,8 +623,9 @@ PlotAxis PlotControl::XAxis(int index)
 
 PlotAxis PlotControl::YAxis(int index)
 {
-    requireIndexZero(index);
-    return PlotAxis(d.get(), AxisY);
+    if (index != 0 && index != 1)
+        throw RuntimeError(RuntimeError::SubscriptOutOfRange);
+    return PlotAxis(d.get(), index == 0 ? AxisY : AxisY2);
 }
 
 PlotLegend PlotControl::Legend(int index)
@@ -1048,6 +1099,29 @@ void PlotAxis::setMinorGridLinesVisible(bool visible)
     d->redrawSoon();
 }
 
+void PlotAxis::fitToChannels(const QList<int> &channels)
+{
+    if (m_which == AxisX)
+        invalidValue();
+    d->data->sortByTime();
+    TrendStats values;
+    for (int ch : channels) {
+        if (d->channel(ch).valueAxis == m_which)
+            values.take(d->data->stats(ch));
+    }
+    if (values.count == 0)
+        return;
+    AxisState &a = d->axes[m_which];
+    a.fitPending = false;
+    // Fitted as a whole, whatever the style: not grown from the range it has now.
+    const int style = a.trackingStyle;
+    a.trackingStyle = ScaleMinMax;
+    d->fitRange(m_which, values.min, values.max);
+    a.trackingStyle = style;
+    d->applyRange(m_which);
+    d->redrawNow();
+}
+
 QList<double> PlotAxis::tickPositions() const
 {
     d->plot->replot();
@@ -1105,7 +1179,31 @@ void PlotChannel::AddXY(double x, double y)
     if (std::isnan(y))
         d->redrawSoon();
     else
-        d->dataAppended(x, y);
+        d->dataAppended(m_index, x, y);
+}
+
+int PlotChannel::YAxisIndex() const
+{
+    return d->channel(m_index).valueAxis == AxisY2 ? 1 : 0;
+}
+
+void PlotChannel::setYAxisIndex(int index)
+{
+    ChannelState &c = d->channel(m_index);
+    if (index != 0 && index != 1)
+        invalidValue();
+    const int which = index == 0 ? AxisY : AxisY2;
+    if (c.valueAxis == which)
+        return;
+    c.valueAxis = which;
+    QCPAxis *axis = d->axes[which].axis;
+    c.trace->setValueAxis(axis);
+    c.marker->position->setAxes(d->plot->xAxis, axis);
+    d->updateRightAxis();
+    // Both value axes now fit a different set of channels.
+    if (d->hasData)
+        d->valueRangesChanged();
+    d->redrawSoon();
 }
 
 int PlotChannel::Count() const

@@ -83,6 +83,11 @@ public:
     bool MinorGridLinesVisible() const;
     void setMinorGridLinesVisible(bool visible);
 
+    // A value axis fitted to the values of those of `channels` that are on it (the
+    // channels shown, say); the axis stays as it is when they hold no value. On the
+    // time axis throws RuntimeError 380, for a channel that does not exist 9.
+    void fitToChannels(const QList<int> &channels);
+
     // The tick positions and labels as the plot draws them now (draws first).
     QList<double> tickPositions() const;
     QStringList tickLabels() const;
@@ -106,6 +111,10 @@ public:
     void setTraceLineWidth(int width);
     OleColor Color() const;
     void setColor(OleColor color);
+    // The value axis the channel is drawn against: 0 the left (the default), 1 the
+    // right. Each value axis fits the values of its own channels.
+    int YAxisIndex() const;
+    void setYAxisIndex(int index);
 
     // Appends one point; X must be finite, Y finite or NaN for a missing sample
     // (the trace is broken there). Cheap: the plot is redrawn at most a few times a
@@ -174,8 +183,8 @@ private:
     PlotControlPrivate *d;
 };
 
-// The trend's plot: channels of (X, Y) points over one X axis of OLE dates and one
-// Y axis, a legend and a data cursor, on a dark background. The channels are those
+// The trend's plot: channels of (X, Y) points over one X axis of OLE dates and a
+// left and a right Y axis, a legend and a data cursor, on a dark background. The channels are those
 // of its trend data, which a redraw reads through the data's min/max summaries, so
 // that millions of points at any trace width redraw in about the time of the pixel
 // columns. Every failing operation throws RuntimeError.
@@ -187,7 +196,8 @@ public:
     explicit PlotControl(QWidget *parent = nullptr);
     ~PlotControl() override;
 
-    // Index 0 only; any other throws RuntimeError 9.
+    // XAxis: index 0 only. YAxis: 0 the left value axis, 1 the right one, shown
+    // while a channel is on it. Any other index throws RuntimeError 9.
     PlotAxis XAxis(int index);
     PlotAxis YAxis(int index);
     PlotLegend Legend(int index);

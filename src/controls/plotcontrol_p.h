@@ -27,7 +27,8 @@ class TrendTicker;
 class TrendTrace;
 class LegendColumn;
 
-enum : int { AxisX = 0, AxisY = 1 };
+// The time axis, the left value axis and the right value axis.
+enum : int { AxisX = 0, AxisY = 1, AxisY2 = 2, AxisCount = 3 };
 
 struct AxisState
 {
@@ -55,6 +56,7 @@ struct ChannelState
     QString title;
     OleColor color = 0;
     int width = 1;
+    int valueAxis = AxisY; // AxisY or AxisY2
     // The data cursor's value hint on this channel.
     QCPItemTracer *marker = nullptr;
     QCPItemText *label = nullptr;
@@ -76,7 +78,7 @@ struct PlotControlPrivate
 {
     PlotControl *q = nullptr;
     QCustomPlot *plot = nullptr;
-    AxisState axes[2];
+    AxisState axes[AxisCount];
     std::vector<ChannelState> channels;
     // The data drawn; channel i of the plot is channel i of the data.
     std::shared_ptr<TrendData> data = std::make_shared<TrendData>();
@@ -90,11 +92,13 @@ struct PlotControlPrivate
     double printMargin = 1.0;
     std::unique_ptr<QPrinter> printer;
 
-    // The range of all points since the plot was last empty.
+    // The range of all points since the plot was last empty, per axis: each value
+    // axis takes the values of its own channels only.
     bool hasData = false;
-    double lo[2] = {0, 0};
-    double hi[2] = {0, 0};
-    double first[2] = {0, 0};
+    bool hasRange[AxisCount] = {false, false, false};
+    double lo[AxisCount] = {0, 0, 0};
+    double hi[AxisCount] = {0, 0, 0};
+    double first[AxisCount] = {0, 0, 0};
 
     bool refreshScheduled = false;
 
@@ -109,6 +113,12 @@ struct PlotControlPrivate
     // Takes in the extent of the whole data, as after appending all of it.
     void dataReplaced();
     void fitAxis(int which);
+    // Sets the axis to the range low..high by its tracking style's rule.
+    void fitRange(int which, double low, double high);
+    // The value ranges of both value axes worked out afresh from their channels.
+    void valueRangesChanged();
+    // Shows the right axis while a channel is on it.
+    void updateRightAxis();
     void applyRange(int which);
     void updateTickCount(int which);
     void styleAxis(int which);
@@ -117,7 +127,7 @@ struct PlotControlPrivate
     // cost one drawing), when visible; a hidden plot is redrawn when it is shown.
     void redrawNow();
     void redrawSoon();
-    void dataAppended(double x, double y);
+    void dataAppended(int channel, double x, double y);
     void forgetData();
     double valueAt(const ChannelState &c, double x);
     QString axisValueText(int which, double value) const;

@@ -13,6 +13,7 @@
 #include "shell/sharedstate.h"
 #include "shell/steps.h"
 #include "shell/uiservices.h"
+#include "trendsetup/trendmemory.h"
 #include "trendsetup/trendsettings.h"
 
 #include <QPointer>
@@ -415,11 +416,14 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
         plot.ClearAllData();
         plot.YAxis(0).setMin(0);
         plot.YAxis(0).setSpan(100);
+        plot.YAxis(1).setMin(0);
+        plot.YAxis(1).setSpan(100);
         plot.XAxis(0).setSpan(0);
         trend->YSlider().setPosition(0.0);
         trend->DateSlider().setPosition(0.0);
         plot.XAxis(0).setTrackingEnabled(true);
         plot.YAxis(0).setTrackingEnabled(true);
+        plot.YAxis(1).setTrackingEnabled(true);
         indicatorShown = true;
         progress.plotRunStarted();
 
@@ -543,6 +547,10 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
         const double firstTime = data->time(indexOfRow(runFirstRow));
         const double lastTime = data->time(indexOfRow(runLastRow));
         plot.setTrendData(data);
+        // The columns look as they did in the last trend set up with them, and each
+        // value axis is titled with its channels.
+        steps::ignore([&] { trendmemory::applyTo(plot); });
+        steps::ignore([&] { trendmemory::nameValueAxes(plot); });
         const double lowestX = data->rowCount() ? data->time(0) : std::numeric_limits<double>::quiet_NaN();
         const double highestX = data->rowCount() ? data->time(data->rowCount() - 1) : lowestX;
         const double xSpan = usableXspan(lastTime - firstTime, lowestX, highestX, plot);

@@ -26,6 +26,8 @@ void TrendWindow::setupHistTrend()
         [&] { TrendSetup().TrendMinutesAnalog().setEnabled(false); },
         [&] { TrendSetup().TrendZeroAnalog().setValue(plot.YAxis(0).Min()); },
         [&] { TrendSetup().TrendSpanAnalog().setValue(plot.YAxis(0).Max()); },
+        [&] { TrendSetup().RightZeroAnalog().setValue(plot.YAxis(1).Min()); },
+        [&] { TrendSetup().RightSpanAnalog().setValue(plot.YAxis(1).Max()); },
         [&] { TrendSetup().XcolorLabel().setBackColor(plot.XAxis(0).LabelsFontColor()); },
         [&] { TrendSetup().XcolorLabel().setBackColor(plot.XAxis(0).ScaleLinesColor()); },
         [&] { TrendSetup().XminorTicks().setValue(plot.XAxis(0).MinorCount()); },
@@ -36,15 +38,17 @@ void TrendWindow::setupHistTrend()
         [&] { TrendSetup().BgColorLabel().setBackColor(plot.BackGroundColor()); },
     });
 
-    // Assignments and pen colours never apply to a history trend; widths only to
-    // the channels there are.
+    // Each existing channel's row shows its axis, colour and width; the rows
+    // past the last channel are disabled.
     for (int i = 0; i < TrendSettings::PenCount; ++i) {
-        steps::report(name, [&] { TrendSetup().PenAssign(i).setEnabled(false); });
-        steps::report(name, [&] { TrendSetup().PenClrBtn(i).setEnabled(false); });
         // A channel count that cannot be read counts as an existing channel.
         bool existing = true;
         steps::report(name, [&] { existing = i <= plot.ChannelCount() - 1; });
+        steps::report(name, [&] { TrendSetup().PenAssign(i).setEnabled(existing); });
+        steps::report(name, [&] { TrendSetup().PenClrBtn(i).setEnabled(existing); });
         if (existing) {
+            steps::report(name, [&] { TrendSetup().PenAssign(i).setCurrentIndex(plot.Channel(i).YAxisIndex()); });
+            steps::report(name, [&] { TrendSetup().PenClr(i).setBackColor(plot.Channel(i).Color()); });
             steps::report(name, [&] { TrendSetup().PWidth(i).setEnabled(true); });
             steps::report(name, [&] { TrendSetup().PWidth(i).setValue(plot.Channel(i).TraceLineWidth()); });
         } else {

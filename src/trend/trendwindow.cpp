@@ -2,6 +2,7 @@
 
 #include "pathhelper.h"
 
+#include "controls/autoticks.h"
 #include "controls/icons.h"
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
@@ -208,7 +209,8 @@ void TrendWindow::configurePlot()
     x.setSpan(0.0069);
     x.setMinorCount(3);
     x.setLabelsFormatStyle(PlotAxis::FormatDateTime);
-    x.setDateTimeFormat(u"m/d/yy h:nn:ss am/pm"_s);
+    // Labels that suit the visible span, until the user picks a format.
+    x.setDateTimeFormat(autoticks::automaticFormat());
     x.setAxisLineVisible(false);
     x.setTrackingStyle(PlotAxis::ScaleMinMax);
     x.setTrackingAlignFirst(true);
@@ -221,6 +223,17 @@ void TrendWindow::configurePlot()
     y.setAxisLineVisible(false);
     y.setTrackingStyle(PlotAxis::ScaleMinMax);
     y.setTrackingAlignFirst(false);
+
+    // The right value axis, shown once a channel is put on it; no grid of its own.
+    PlotAxis right = plot.YAxis(1);
+    right.setSpan(100);
+    right.setLabelsFormatStyle(PlotAxis::FormatGeneral);
+    right.setAxisLineVisible(false);
+    right.setTrackingStyle(PlotAxis::ScaleMinMax);
+    right.setTrackingAlignFirst(false);
+    right.setLabelsFontColor(White);
+    right.setTitleFontColor(White);
+    right.setTitleFont(axisTitleFont());
 
     for (PlotAxis axis : {x, y}) {
         axis.setLabelsFontColor(White);

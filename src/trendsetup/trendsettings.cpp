@@ -1,5 +1,6 @@
 #include "trendsettings.h"
 
+#include "controls/autoticks.h"
 #include "controls/twips.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
@@ -19,6 +20,16 @@ QStringList TrendSettings::xScaleFormats()
         u"m/d/yy h:nn:ss am/pm"_s,
         u"m/d/yyy h:nn:ss am/pm"_s,
     };
+}
+
+QStringList TrendSettings::xScaleFormatList()
+{
+    return xScaleFormats() << autoticks::automaticFormat();
+}
+
+QStringList TrendPen::assignments()
+{
+    return {u"Left axis"_s, u"Right axis"_s};
 }
 
 TrendWindowPlacement TrendWindowPlacement::read(QSizeF frameClient)

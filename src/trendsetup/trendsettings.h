@@ -19,29 +19,31 @@ struct SettingBounds
     double step;
 };
 
-// One trace pen of the trend setup. Only the width applies to a history trend;
-// assignment and colour are carried but never applied to it.
+// One trace pen of the trend setup: the value axis its channel is drawn against,
+// its colour and its width.
 struct TrendPen
 {
     static constexpr SettingBounds WidthBounds{1, 5, 0, 1};
+    // The entries of the assignment list, in order: positions 0 and 1.
+    static QStringList assignments();
 
-    qint16 assignment = -1;     // position in the (never filled) controller list, -1 none
+    qint16 assignment = -1;     // 0 the left axis, 1 the right axis, -1 none chosen
     qint32 assignmentData = 0;  // the chosen entry's item data
     OleColor color = 0;         // black
     int width = 1;
 };
 
 // The trend scaling and pen settings as the setup dialog holds them. The plot is
-// their store of record: the dialog is filled from it and OK writes them back.
-// The values below are what a new dialog holds before it is filled.
+// their store of record: the dialog is filled from it and OK writes them back (and
+// keeps the pens and the look for the next trend, trendmemory.h). The values below
+// are what a new dialog holds before it is filled.
 struct TrendSettings
 {
     static constexpr int PenCount = 12;
 
-    static constexpr SettingBounds TrendZeroBounds{-10000, 10000, 4, 1};
-    // The top of the Y axis: wide enough for any logged value, and never below
-    // the lowest bottom.
-    static constexpr SettingBounds TrendSpanBounds{-10000, 1e9, 4, 1};
+    // The bottom and top of a value axis: wide enough for any logged value.
+    static constexpr SettingBounds TrendZeroBounds{-1e15, 1e15, 4, 1};
+    static constexpr SettingBounds TrendSpanBounds{-1e15, 1e15, 4, 1};
     static constexpr SettingBounds SpanDaysBounds{0, 7, 0, 1};
     static constexpr SettingBounds SpanHoursBounds{0, 23, 0, 1};
     static constexpr SettingBounds SpanMinutesBounds{1, 59, 0, 1};
@@ -49,8 +51,10 @@ struct TrendSettings
 
     static constexpr OleColor Red = 0x0000FF;
 
-    double trendZero = 0;   // bottom of the Y axis
-    double trendSpan = 0;   // top of the Y axis (not its length)
+    double trendZero = 0;   // bottom of the left Y axis
+    double trendSpan = 0;   // top of the left Y axis (not its length)
+    double rightZero = 0;   // bottom and top of the right Y axis
+    double rightSpan = 0;
     int spanDays = 0;       // X span parts: carried, not applied to a history trend
     int spanHours = 0;
     int spanMinutes = 1;
@@ -64,6 +68,8 @@ struct TrendSettings
 
     // The six entries of the X scale format list, in order.
     static QStringList xScaleFormats();
+    // The list as the dialog offers it: the six, then "Automatic".
+    static QStringList xScaleFormatList();
 };
 
 // The trend window's position and size in twips, kept in the settings store under

@@ -1,6 +1,7 @@
 #include "trendsetupdialog.h"
 
 #include "colorswatch.h"
+#include "trendmemory.h"
 
 #include "controls/commondialog.h"
 #include "controls/numericedit.h"
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -163,7 +165,7 @@ QWidget *TrendSetupDialog::buildXFrame()
     m_xFormat->setObjectName(u"XscaleFormat"_s);
     m_xFormat->setEditable(true);
     m_xFormat->setInsertPolicy(QComboBox::NoInsert);
-    m_xFormat->addItems(TrendSettings::xScaleFormats());
+    m_xFormat->addItems(TrendSettings::xScaleFormatList());
     m_xFormat->setMinimumContentsLength(20);
     // A typed format is applied as typed: no completing "hh:nn" to a list entry.
     m_xFormat->setCompleter(nullptr);
@@ -190,12 +192,16 @@ QWidget *TrendSetupDialog::buildYFrame()
     m_yColorButton = colorButton(u"Xscalecolor"_s, m_yColor);
     m_zero = numericEdit(u"TrendZeroAnalog"_s, TrendSettings::TrendZeroBounds);
     m_span = numericEdit(u"TrendSpanAnalog"_s, TrendSettings::TrendSpanBounds);
+    m_rightZero = numericEdit(u"RightZeroAnalog"_s, TrendSettings::TrendZeroBounds);
+    m_rightSpan = numericEdit(u"RightSpanAnalog"_s, TrendSettings::TrendSpanBounds);
     m_yMinor = numericEdit(u"YminorTicks"_s, TrendSettings::MinorTicksBounds);
 
     QGridLayout *grid = axisGrid(frame, m_yColor, m_yColorButton);
     const int end = addEditRows(grid, 1,
                                 {{u"Trend Zero"_s, m_zero},
                                  {u"Trend Span"_s, m_span},
+                                 {u"Right Axis Zero"_s, m_rightZero},
+                                 {u"Right Axis Span"_s, m_rightSpan},
                                  {u"Minor Ticks"_s, m_yMinor}});
     grid->setRowStretch(end, 1);
     return frame;
@@ -229,6 +235,8 @@ QWidget *TrendSetupDialog::buildPenFrame()
         pen.assign = new QComboBox;
         pen.assign->setObjectName(indexed(u"PenAssign"_s, i));
         pen.assign->setPlaceholderText(u"Select Controller"_s);
+        pen.assign->addItems(TrendPen::assignments());
+        pen.assign->setCurrentIndex(-1);
         pen.assign->setFixedWidth(PenComboWidth);
         pen.color = swatch(indexed(u"PenClr"_s, i));
         pen.colorButton = colorButton(indexed(u"PenClrBtn"_s, i), pen.color);
@@ -277,6 +285,8 @@ TrendSettings TrendSetupDialog::settings() const
     TrendSettings s;
     s.trendZero = m_zero->Value();
     s.trendSpan = m_span->Value();
+    s.rightZero = m_rightZero->Value();
+    s.rightSpan = m_rightSpan->Value();
     s.spanDays = int(m_days->Value());
     s.spanHours = int(m_hours->Value());
     s.spanMinutes = int(m_minutes->Value());
@@ -301,6 +311,8 @@ void TrendSetupDialog::setSettings(const TrendSettings &s)
 {
     m_zero->setValue(s.trendZero);
     m_span->setValue(s.trendSpan);
+    m_rightZero->setValue(s.rightZero);
+    m_rightSpan->setValue(s.rightSpan);
     m_days->setValue(s.spanDays);
     m_hours->setValue(s.spanHours);
     m_minutes->setValue(s.spanMinutes);
@@ -324,9 +336,33 @@ void TrendSetupDialog::setupHistoryPlot()
     const QString name = u"TrendSetupHisotryOkBtn"_s;
     const TrendSettings s = settings();
     int channels = 0;
+    // An axis whose ends the user left as shown keeps exactly the range it has (or
+    // fits its channels anew when they changed): its top went into the dialog as
+    // bottom plus length, and the length back from the top could differ in the
+    // last digit.
+    const auto kept = [this](int axis, double zero, double top) {
+        return m_shownEnds && (*m_shownEnds)[size_t(axis) * 2] == zero && (*m_shownEnds)[size_t(axis) * 2 + 1] == top;
+    };
+    const bool leftKept = kept(0, s.trendZero, s.trendSpan);
+    const bool rightKept = kept(1, s.rightZero, s.rightSpan);
+    // Channels change axis first, so that the ends set below win over the fit
+    // that a change of axis brings.
+    steps::ignore([&] {
+        for (int i = 0; i < std::min(plot().ChannelCount(), int(TrendSettings::PenCount)); ++i) {
+            const PenRow &row = m_pens[size_t(i)];
+            if (row.assign->isEnabled() && row.assign->currentIndex() >= 0)
+                plot().Channel(i).setYAxisIndex(row.assign->currentIndex() == 1 ? 1 : 0);
+        }
+    });
     steps::reporting(name, {
-        [&] { plot().YAxis(0).setMin(s.trendZero); },
-        [&] { plot().YAxis(0).setSpan(s.trendSpan - s.trendZero); },
+        [&] {
+            if (!leftKept)
+                plot().YAxis(0).setMin(s.trendZero);
+        },
+        [&] {
+            if (!leftKept)
+                plot().YAxis(0).setSpan(s.trendSpan - s.trendZero);
+        },
         [&] { plot().XAxis(0).setLabelsFontColor(s.xScaleColor); },
         [&] { plot().XAxis(0).setScaleLinesColor(s.xScaleColor); },
         [&] { plot().XAxis(0).setMinorCount(s.xMinorTicks); },
@@ -339,13 +375,50 @@ void TrendSetupDialog::setupHistoryPlot()
         [&] { plot().XAxis(0).setLabelsFormatStyle(PlotAxis::FormatDateTime); },
         [&] { plot().XAxis(0).setTrackingStyle(PlotAxis::ScaleMinMax); },
         [&] { channels = plot().ChannelCount(); },
+        // The right value axis looks like the left one.
+        [&] { plot().YAxis(1).setLabelsFontColor(s.yScaleColor); },
+        [&] { plot().YAxis(1).setScaleLinesColor(s.yScaleColor); },
+        [&] { plot().YAxis(1).setMinorCount(s.yMinorTicks); },
     });
     // Pens govern the channels of their index; channels past the twelfth pen get the thinnest line.
     for (int i = 0; i < channels; ++i) {
         const int width = i < TrendSettings::PenCount ? s.pens[size_t(i)].width : 1;
         steps::report(name, [&] { plot().Channel(i).setTraceLineWidth(width); });
+        if (i >= TrendSettings::PenCount)
+            continue;
+        const PenRow &row = m_pens[size_t(i)];
+        const TrendPen &pen = s.pens[size_t(i)];
+        if (row.colorButton->isEnabled())
+            steps::report(name, [&] { plot().Channel(i).setColor(pen.color); });
     }
+    // The right axis's ends, when the user changed them to a valid range.
+    if (!rightKept && s.rightZero < s.rightSpan) {
+        steps::report(name, [&] {
+            plot().YAxis(1).setMin(s.rightZero);
+            plot().YAxis(1).setSpan(s.rightSpan - s.rightZero);
+        });
+    }
+    steps::report(name, [&] { trendmemory::nameValueAxes(plot()); });
+    steps::ignore([&] { trendmemory::remember(plot()); });
     steps::report(name, [&] { close(); });
+}
+
+bool TrendSetupDialog::rightAxisUsed() const
+{
+    for (const PenRow &row : m_pens) {
+        if (row.assign->isEnabled() && row.assign->currentIndex() == 1)
+            return true;
+    }
+    return false;
+}
+
+void TrendSetupDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The axes' ends as the user first sees them: OK leaves an axis alone whose
+    // ends are still these.
+    if (!m_shownEnds)
+        m_shownEnds = {m_zero->Value(), m_span->Value(), m_rightZero->Value(), m_rightSpan->Value()};
 }
 
 void TrendSetupDialog::cmdOKClick()
@@ -356,6 +429,11 @@ void TrendSetupDialog::cmdOKClick()
         if (!(zero < span)) {
             ui().message(u"Trend Zero must be less than trend span time!"_s, u"Trend Setup"_s, MsgIcon::Information,
                          MsgButtons::Ok);
+            return;
+        }
+        if (rightAxisUsed() && !(m_rightZero->Value() < m_rightSpan->Value())) {
+            ui().message(u"Right Axis Zero must be less than Right Axis Span!"_s, u"Trend Setup"_s,
+                         MsgIcon::Information, MsgButtons::Ok);
             return;
         }
         setupHistoryPlot();

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <array>
+#include <optional>
 
 class ColorSwatch;
 class NumericEdit;
@@ -45,6 +46,9 @@ public:
     ColorSwatch &YcolorLabel() const { return *m_yColor; }
     NumericEdit &TrendZeroAnalog() const { return *m_zero; }
     NumericEdit &TrendSpanAnalog() const { return *m_span; }
+    // The bottom and top of the right value axis.
+    NumericEdit &RightZeroAnalog() const { return *m_rightZero; }
+    NumericEdit &RightSpanAnalog() const { return *m_rightSpan; }
     NumericEdit &YminorTicks() const { return *m_yMinor; }
     ColorSwatch &BgColorLabel() const { return *m_bgColor; }
     // The "..." buttons. The X axis's is named YscaleColor and the Y axis's
@@ -66,7 +70,10 @@ public:
     void setSettings(const TrendSettings &settings);
 
     // Writes the settings into `histPlotobj` step by step (a failing step is
-    // reported as "TrendSetupHisotryOkBtn" and the next one runs), then closes.
+    // reported as "TrendSetupHisotryOkBtn" and the next one runs), keeps them for
+    // the next trend of the same columns, then closes. An axis whose bottom and top
+    // are still as first shown stays exactly as it is. Pen colours and axes apply
+    // to the rows whose controls are enabled.
     void setupHistoryPlot();
 
     void cmdOKClick();
@@ -74,6 +81,9 @@ public:
     // The colour picker of a "..." button: the shared common dialog, started from
     // the swatch's colour; a cancel keeps it.
     void pickColor(ColorSwatch &swatch);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     static PlotControl *(*&targetPlot())();
@@ -85,6 +95,8 @@ private:
         NumericEdit *width = nullptr;
     };
 
+    // True when a pen with a channel is put on the right axis.
+    bool rightAxisUsed() const;
     QWidget *buildXFrame();
     QWidget *buildYFrame();
     QWidget *buildPenFrame();
@@ -101,6 +113,8 @@ private:
     ColorSwatch *m_yColor = nullptr;
     NumericEdit *m_zero = nullptr;
     NumericEdit *m_span = nullptr;
+    NumericEdit *m_rightZero = nullptr;
+    NumericEdit *m_rightSpan = nullptr;
     NumericEdit *m_yMinor = nullptr;
     ColorSwatch *m_bgColor = nullptr;
     QPushButton *m_xColorButton = nullptr;
@@ -109,6 +123,8 @@ private:
     QPushButton *m_ok = nullptr;
     QPushButton *m_cancel = nullptr;
     std::array<PenRow, TrendSettings::PenCount> m_pens{};
+    // Left zero and top, right zero and top as first shown.
+    std::optional<std::array<double, 4>> m_shownEnds;
 };
 
 // The setup dialog, created hidden (its load handling run) on first touch.

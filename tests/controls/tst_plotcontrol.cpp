@@ -497,6 +497,163 @@ private slots:
         QVERIFY(!x.tickLabels().first().contains(u'h'));
     }
 
+    void eachValueAxisFitsItsOwnChannels_data()
+    {
+        QTest::addColumn<QList<int>>("axes"); // of temperature, wind, pressure
+        QTest::addColumn<bool>("assignedAfterData");
+        QTest::addColumn<QList<double>>("ends"); // left min and max, right min and max
+        QTest::newRow("pressure on the right") << QList<int>{0, 0, 1} << false << QList<double>{-5, 30, 1010, 1022};
+        QTest::newRow("moved there after the fit") << QList<int>{0, 0, 1} << true << QList<double>{-5, 30, 1010, 1022};
+        // A value axis without channels keeps the range it had.
+        QTest::newRow("all on the right") << QList<int>{1, 1, 1} << false << QList<double>{0, 100, -5, 1022};
+    }
+
+    void eachValueAxisFitsItsOwnChannels()
+    {
+        QFETCH(QList<int>, axes);
+        QFETCH(bool, assignedAfterData);
+        QFETCH(QList<double>, ends);
+        PlotControl plot;
+        plot.resize(800, 400);
+        for (int axis : {0, 1}) {
+            plot.YAxis(axis).setMin(0);
+            plot.YAxis(axis).setSpan(100);
+            plot.YAxis(axis).setTrackingEnabled(true);
+        }
+        plot.XAxis(0).setTrackingEnabled(true);
+        const QList<QList<double>> values{{-5, 12, 30, NAN}, {0, 15, 7, 3}, {1010, 1022, 1017, 1015}};
+        for (int ch = 0; ch < 3; ++ch) {
+            PlotChannel channel = plot.Channel(plot.AddChannel());
+            if (!assignedAfterData)
+                channel.setYAxisIndex(axes[ch]);
+            for (int row = 0; row < 4; ++row)
+                channel.AddXY(at(8 + row), values[ch][row]);
+        }
+        plot.replot();
+        if (assignedAfterData) {
+            for (int ch = 0; ch < 3; ++ch)
+                plot.Channel(ch).setYAxisIndex(axes[ch]);
+        }
+        const QList<double> shown{plot.YAxis(0).Min(), plot.YAxis(0).Max(), plot.YAxis(1).Min(), plot.YAxis(1).Max()};
+        QCOMPARE(shown, ends);
+    }
+
+    void aValueAxisFitsTheChannelsItIsGiven_data()
+    {
+        QTest::addColumn<QList<int>>("channels");
+        QTest::addColumn<QList<double>>("ends"); // of the left axis
+        QTest::newRow("wind alone") << QList<int>{1} << QList<double>{0, 15};
+        QTest::newRow("temperature and wind") << QList<int>{0, 1} << QList<double>{-5, 30};
+        // Pressure is on the right axis: giving it to the left one changes nothing.
+        QTest::newRow("wind and pressure") << QList<int>{1, 2} << QList<double>{0, 15};
+        QTest::newRow("only pressure: the axis stays") << QList<int>{2} << QList<double>{-5, 30};
+    }
+
+    void aValueAxisFitsTheChannelsItIsGiven()
+    {
+        QFETCH(QList<int>, channels);
+        QFETCH(QList<double>, ends);
+        PlotControl plot;
+        plot.resize(800, 400);
+        plot.YAxis(0).setTrackingEnabled(true);
+        plot.YAxis(1).setTrackingEnabled(true);
+        const QList<QList<double>> values{{-5, 12, 30}, {0, 15, 7}, {1010, 1022, 1017}};
+        for (int ch = 0; ch < 3; ++ch) {
+            PlotChannel channel = plot.Channel(plot.AddChannel());
+            channel.setYAxisIndex(ch == 2 ? 1 : 0);
+            for (int row = 0; row < 3; ++row)
+                channel.AddXY(at(8 + row), values[ch][row]);
+        }
+        plot.replot();
+        plot.YAxis(0).fitToChannels(channels);
+        QCOMPARE((QList<double>{plot.YAxis(0).Min(), plot.YAxis(0).Max()}), ends);
+        QCOMPARE(plot.YAxis(1).Min(), 1010.0);
+        QCOMPARE(plot.YAxis(1).Max(), 1022.0);
+    }
+
+    void automaticLabelsDifferAtEverySpan_data()
+    {
+        QTest::addColumn<double>("spanDays");
+        QTest::addColumn<QString>("shape"); // what every label looks like
+        const QString time = u"^\\d{1,2}:\\d\\d:\\d\\d$"_s;
+        const QString dateHour = u"^\\d{1,2}/\\d{1,2}/\\d\\d \\d{1,2}:\\d\\d$"_s;
+        const QString date = u"^\\d{1,2}/\\d{1,2}/\\d\\d$"_s;
+        const QString month = u"^[A-Z][a-z]{2} \\d{4}$"_s;
+        const double minute = 1.0 / 1440;
+        QTest::newRow("1 minute") << minute << time;
+        QTest::newRow("10 minutes") << 10 * minute << time;
+        QTest::newRow("1 hour") << 60 * minute << time;
+        QTest::newRow("6 hours") << 0.25 << dateHour;
+        QTest::newRow("1 day") << 1.0 << dateHour;
+        QTest::newRow("3 days") << 3.0 << dateHour;
+        QTest::newRow("10 days") << 10.0 << date;
+        QTest::newRow("3 weeks") << 21.0 << date;
+        QTest::newRow("2 months") << 61.0 << month;
+        QTest::newRow("1 year") << 365.0 << month;
+        QTest::newRow("2 years") << 730.0 << month;
+    }
+
+    // Under the automatic format the labels name what changes across the span,
+    // and no two neighbours read alike.
+    void automaticLabelsDifferAtEverySpan()
+    {
+        QFETCH(double, spanDays);
+        QFETCH(QString, shape);
+        PlotControl plot;
+        plot.resize(1000, 600);
+        PlotAxis x = plot.XAxis(0);
+        x.setLabelsFormatStyle(PlotAxis::FormatDateTime);
+        x.setDateTimeFormat(u"Automatic"_s);
+        x.setMin(at(7, 13, 27));
+        x.setSpan(spanDays);
+        plot.replot(); // laid out once, so that the tick count settles
+        const QStringList labels = x.tickLabels();
+        const QString all = labels.join(u" | "_s);
+        QVERIFY2(labels.size() >= 2, qPrintable(all));
+        const QRegularExpression pattern(shape);
+        for (qsizetype i = 0; i < labels.size(); ++i) {
+            QVERIFY2(pattern.match(labels.at(i)).hasMatch(), qPrintable(all));
+            if (i > 0)
+                QVERIFY2(labels.at(i) != labels.at(i - 1), qPrintable(all));
+        }
+    }
+
+    void theListedFormatsKeepTheirNotation_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<double>("spanDays");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("hh:nn:ss") << u"hh:nn:ss"_s << 0.25 << u"08:00:00"_s;
+        QTest::newRow("hh:nn:ss.zzz") << u"hh:nn:ss.zzz"_s << 2.0 / 86400 << u"07:13:27.500"_s;
+        QTest::newRow("m/d hh:nn:ss") << u"m/d hh:nn:ss"_s << 2.0 << u"3/14 12:00:00"_s;
+        QTest::newRow("d mmm h:nn:ss am/pm") << u"d mmm h:nn:ss am/pm"_s << 1.0 << u"14 Mar 12:00:00 pm"_s;
+        QTest::newRow("m/d/yy h:nn:ss am/pm") << u"m/d/yy h:nn:ss am/pm"_s << 365.0 << u"5/1/24 12:00:00 am"_s;
+        QTest::newRow("m/d/yyy h:nn:ss am/pm") << u"m/d/yyy h:nn:ss am/pm"_s << 1.0 / 24 << u"3/14/2024 7:15:00 am"_s;
+    }
+
+    // Each listed format labels its ticks in its own notation, the ticks on round
+    // steps of the span (whole multiples of a step that the span suggests).
+    void theListedFormatsKeepTheirNotation()
+    {
+        QFETCH(QString, format);
+        QFETCH(double, spanDays);
+        QFETCH(QString, first);
+        PlotControl plot;
+        plot.resize(1000, 600);
+        PlotAxis x = plot.XAxis(0);
+        x.setDateTimeFormat(format);
+        x.setMin(at(7, 13, 27) + 0.2 / 86400);
+        x.setSpan(spanDays);
+        plot.replot(); // laid out once, so that the tick count settles
+        const QList<double> ticks = x.tickPositions();
+        const QStringList labels = x.tickLabels();
+        QVERIFY2(ticks.size() >= 2, qPrintable(labels.join(u" | "_s)));
+        QCOMPARE(labels.size(), ticks.size());
+        QCOMPARE(labels.first(), first);
+        for (qsizetype i = 0; i < ticks.size(); ++i)
+            QCOMPARE(labels.at(i), datetimeformat::format(ticks.at(i), format));
+    }
+
     void datesAtTheEndsOfTheRangeGetTicks_data()
     {
         QTest::addColumn<double>("zoom");

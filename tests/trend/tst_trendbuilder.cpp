@@ -14,6 +14,7 @@
 #include "shell/uiservices.h"
 #include "trend/trendbuilder.h"
 #include "trend/trendwindow.h"
+#include "trendsetup/trendmemory.h"
 
 #include <QDate>
 #include <QTime>
@@ -234,6 +235,37 @@ private slots:
         QCOMPARE(plot().Channel(3).valueAt(at(1, 31, 23, 3)), 43.0); // row 4, column D
         QVERIFY(sameTime(frmHistoryPlot().historyXspan, 6 / 1440.0)); // rows 2 to 8
         QCOMPARE(grid().block(), (GridBlock{5, 4, 6, 8}));
+    }
+
+    void aKeptSetupIsGivenToTheNextTrendOfItsColumns_data()
+    {
+        QTest::addColumn<bool>("keptForB");
+        QTest::addColumn<QStringList>("titles"); // left axis, right axis
+        QTest::addColumn<QList<double>>("ends"); // left min and max, right min and max
+        // Column A holds 10, 20 ... 60, column B 11, 21 ... 61.
+        QTest::newRow("B kept on the right") << true << QStringList{u"A"_s, u"B"_s}
+                                             << QList<double>{10, 60, 11, 61};
+        QTest::newRow("nothing kept") << false << QStringList{u"A, B"_s, QString()}
+                                      << QList<double>{10, 61, 0, 100};
+    }
+
+    void aKeptSetupIsGivenToTheNextTrendOfItsColumns()
+    {
+        QFETCH(bool, keptForB);
+        QFETCH(QStringList, titles);
+        QFETCH(QList<double>, ends);
+        if (keptForB)
+            trendmemory::rememberPen(u"B"_s, {0x00FF00, 4, 1});
+        LogFixture::open(LogFixture::minutes(6, 2));
+        grid().setSelectionBlocks({GridBlock{2, -1, 3, -1}});
+        buildHistTrend();
+        verifyRunEnded();
+        PlotControl &p = plot();
+        QCOMPARE(p.Channel(1).YAxisIndex(), keptForB ? 1 : 0);
+        QCOMPARE(p.Channel(1).TraceLineWidth(), keptForB ? 4 : 1);
+        QCOMPARE(p.Channel(0).YAxisIndex(), 0);
+        QCOMPARE((QStringList{p.YAxis(0).TitleText(), p.YAxis(1).TitleText()}), titles);
+        QCOMPARE((QList<double>{p.YAxis(0).Min(), p.YAxis(0).Max(), p.YAxis(1).Min(), p.YAxis(1).Max()}), ends);
     }
 
     void aLaterBlockStartingEarlierWidensTheSpan()

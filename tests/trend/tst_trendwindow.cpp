@@ -81,7 +81,7 @@ private slots:
         row("X span", [](TrendWindow &w) { return xAxis(w).Span(); }, 0.0069);
         row("X minor ticks", [](TrendWindow &w) { return xAxis(w).MinorCount(); }, 3);
         row("X date-time labels", [](TrendWindow &w) { return xAxis(w).LabelsFormatStyle(); }, 3);
-        row("X format", [](TrendWindow &w) { return xAxis(w).DateTimeFormat(); }, u"m/d/yy h:nn:ss am/pm"_s);
+        row("X format", [](TrendWindow &w) { return xAxis(w).DateTimeFormat(); }, u"Automatic"_s);
         row("X axis line", [](TrendWindow &w) { return xAxis(w).AxisLineVisible(); }, false);
         row("X tracking style", [](TrendWindow &w) { return xAxis(w).TrackingStyle(); }, 3);
         row("X first-value alignment", [](TrendWindow &w) { return xAxis(w).TrackingAlignFirst(); }, true);

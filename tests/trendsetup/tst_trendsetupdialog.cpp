@@ -171,12 +171,16 @@ private slots:
             {u"Xscalecolor"_s, &d.Xscalecolor()},         {u"PenAssign(0)"_s, &d.PenAssign(0)},
             {u"PenClr(11)"_s, &d.PenClr(11)},             {u"PenClrBtn(6)"_s, &d.PenClrBtn(6)},
             {u"PWidth(3)"_s, &d.PWidth(3)},
+            {u"RightZeroAnalog"_s, &d.RightZeroAnalog()}, {u"RightSpanAnalog"_s, &d.RightSpanAnalog()},
         };
         for (const auto &[name, widget] : named)
             QCOMPARE(d.findChild<QWidget *>(name), widget);
         for (int i = 0; i < 12; ++i) {
             QCOMPARE(d.PenAssign(i).placeholderText(), u"Select Controller"_s);
-            QCOMPARE(d.PenAssign(i).count(), 0);
+            QCOMPARE(d.PenAssign(i).count(), 2);
+            QCOMPARE(d.PenAssign(i).itemText(0), u"Left axis"_s);
+            QCOMPARE(d.PenAssign(i).itemText(1), u"Right axis"_s);
+            QCOMPARE(d.PenAssign(i).currentIndex(), -1);
             QCOMPARE(d.PenClrBtn(i).text(), u"..."_s);
         }
         QVERIFY_THROWS_EXCEPTION(RuntimeError, d.PWidth(12));
@@ -189,7 +193,7 @@ private slots:
         QStringList entries;
         for (int i = 0; i < d.XscaleFormat().count(); ++i)
             entries << d.XscaleFormat().itemText(i);
-        QCOMPARE(entries, TrendSettings::xScaleFormats());
+        QCOMPARE(entries, TrendSettings::xScaleFormats() << u"Automatic"_s);
         QCOMPARE(d.TrendMinutesAnalog().Value(), 1.0);
         QCOMPARE(d.XminorTicks().Value(), 1.0);
         QCOMPARE(d.XcolorLabel().BackColor(), OleColor(0x0000FF));
@@ -214,8 +218,9 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<double>("value");
         QTest::addColumn<double>("shown");
-        QTest::newRow("zero below") << u"TrendZeroAnalog"_s << -20000.0 << -10000.0;
-        QTest::newRow("zero above") << u"TrendZeroAnalog"_s << 12000.0 << 10000.0;
+        QTest::newRow("zero below") << u"TrendZeroAnalog"_s << -2e15 << -1e15;
+        QTest::newRow("zero above") << u"TrendZeroAnalog"_s << 2e15 << 1e15;
+        QTest::newRow("zero takes a large value") << u"TrendZeroAnalog"_s << 1e6 << 1e6;
         QTest::newRow("span takes a large value") << u"TrendSpanAnalog"_s << 250000.0 << 250000.0;
         QTest::newRow("days") << u"TrendDaysAnalog"_s << 8.0 << 7.0;
         QTest::newRow("hours") << u"TrendHoursAnalog"_s << 24.0 << 23.0;
@@ -346,8 +351,10 @@ private slots:
         d.XscaleFormat().setCurrentIndex(1);
         d.PWidth(0).setValue(3);
         d.PWidth(1).setValue(5);
-        // Carried but never applied to a history trend.
         d.PenClr(0).setBackColor(0x00FFFF);
+        d.PenAssign(1).setCurrentIndex(1);
+        d.RightZeroAnalog().setValue(1000);
+        d.RightSpanAnalog().setValue(1030);
 
         d.cmdOKClick();
         flushDeletes();
@@ -368,9 +375,93 @@ private slots:
         QCOMPARE(p.XAxis(0).TrackingStyle(), int(PlotAxis::ScaleMinMax));
         QCOMPARE(p.Channel(0).TraceLineWidth(), 3);
         QCOMPARE(p.Channel(1).TraceLineWidth(), 5);
-        QVERIFY(p.Channel(0).Color() != OleColor(0x00FFFF));
+        QCOMPARE(p.Channel(0).Color(), OleColor(0x00FFFF));
+        QCOMPARE(p.Channel(0).YAxisIndex(), 0);
+        QCOMPARE(p.Channel(1).YAxisIndex(), 1);
+        QCOMPARE(p.YAxis(1).Min(), 1000.0);
+        QCOMPARE(p.YAxis(1).Span(), 30.0);
         QVERIFY(TestEnv::ui().messages.isEmpty());
         QVERIFY(!loadedTrendSetup());
+    }
+
+    void okWithoutAChangeKeepsBothAxes_data()
+    {
+        QTest::addColumn<double>("leftMin");
+        QTest::addColumn<double>("leftSpan");
+        QTest::addColumn<double>("rightMin");
+        QTest::addColumn<double>("rightSpan");
+        QTest::newRow("large values") << 1e6 << 3e5 << -2.5e7 << 1.25e8;
+        QTest::newRow("pressure beside temperature") << -3.7 << 41.3 << 1017.3 << 0.7;
+        QTest::newRow("more digits than shown") << 12.345678901 << 0.000123456 << 1016.987654321 << 1.23456789;
+        QTest::newRow("tiny values") << 1e-7 << 3.3e-6 << -0.00042 << 0.0001;
+    }
+
+    // Filled from the plot and confirmed unchanged, the dialog moves no axis, not
+    // even by a rounding step.
+    void okWithoutAChangeKeepsBothAxes()
+    {
+        QFETCH(double, leftMin);
+        QFETCH(double, leftSpan);
+        QFETCH(double, rightMin);
+        QFETCH(double, rightSpan);
+        makeChannels(3, [](int) { return 1; });
+        plot().Channel(2).setYAxisIndex(1);
+        plot().YAxis(0).setMin(leftMin);
+        plot().YAxis(0).setSpan(leftSpan);
+        plot().YAxis(1).setMin(rightMin);
+        plot().YAxis(1).setSpan(rightSpan);
+        runSetup([](TrendSetupDialog &d) { d.cmdOK().click(); });
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(!loadedTrendSetup());
+        // Exactly: QCOMPARE would forgive a last-digit change.
+        const QList<double> ends{plot().YAxis(0).Min(), plot().YAxis(0).Span(), plot().YAxis(1).Min(),
+                                 plot().YAxis(1).Span()};
+        const QList<double> before{leftMin, leftSpan, rightMin, rightSpan};
+        QVERIFY2(ends == before, qPrintable(QString::number(ends[0], 'g', 17) + u' ' + QString::number(ends[1], 'g', 17)
+                                            + u' ' + QString::number(ends[2], 'g', 17) + u' '
+                                            + QString::number(ends[3], 'g', 17)));
+    }
+
+    void aChannelMovedToTheOtherAxisIsFittedThere_data()
+    {
+        QTest::addColumn<QList<int>>("before"); // axes of temperature, wind, pressure
+        QTest::addColumn<QList<int>>("after");
+        QTest::addColumn<QList<double>>("ends"); // left min and max, right min and max
+        QTest::newRow("pressure to the right") << QList<int>{0, 0, 0} << QList<int>{0, 0, 1}
+                                               << QList<double>{-5, 30, 1010, 1022};
+        QTest::newRow("wind to the right as well") << QList<int>{0, 0, 1} << QList<int>{0, 1, 1}
+                                                   << QList<double>{-5, 30, 0, 1022};
+        QTest::newRow("pressure back to the left") << QList<int>{0, 0, 1} << QList<int>{0, 0, 0}
+                                                   << QList<double>{-5, 1022, 1010, 1022};
+    }
+
+    // With the axes' ends left as shown, OK fits each value axis to the channels
+    // it now has.
+    void aChannelMovedToTheOtherAxisIsFittedThere()
+    {
+        QFETCH(QList<int>, before);
+        QFETCH(QList<int>, after);
+        QFETCH(QList<double>, ends);
+        makeChannels(3, [](int) { return 1; });
+        const QList<QList<double>> values{{-5, 12, 30}, {0, 15, 7}, {1010, 1022, 1017}};
+        for (int axis : {0, 1})
+            plot().YAxis(axis).setTrackingEnabled(true);
+        for (int ch = 0; ch < 3; ++ch) {
+            plot().Channel(ch).setYAxisIndex(before[ch]);
+            for (int row = 0; row < 3; ++row)
+                plot().Channel(ch).AddXY(45000 + row, values[ch][row]);
+        }
+        runSetup([&](TrendSetupDialog &d) {
+            for (int ch = 0; ch < 3; ++ch)
+                d.PenAssign(ch).setCurrentIndex(after[ch]);
+            d.cmdOK().click();
+        });
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        for (int ch = 0; ch < 3; ++ch)
+            QCOMPARE(plot().Channel(ch).YAxisIndex(), after[ch]);
+        QCOMPARE((QList<double>{plot().YAxis(0).Min(), plot().YAxis(0).Max(), plot().YAxis(1).Min(),
+                                plot().YAxis(1).Max()}),
+                 ends);
     }
 
     void widthsOnlyForTheChannelsThereAre_data()
@@ -387,8 +478,8 @@ private slots:
         QFETCH(int, channels);
         makeChannels(channels, [](int i) { return 2 + i % 3; });
         QList<bool> enabled;
+        QList<bool> assignmentsAndColoursEnabled;
         QList<double> shown;
-        bool assignmentsOrColoursEnabled = false;
         bool spanEnabled = true;
         runSetup([&](TrendSetupDialog &d) {
             spanEnabled = d.TrendDaysAnalog().isEnabled() || d.TrendHoursAnalog().isEnabled()
@@ -396,16 +487,16 @@ private slots:
             for (int i = 0; i < 12; ++i) {
                 enabled << d.PWidth(i).isEnabled();
                 shown << d.PWidth(i).Value();
-                assignmentsOrColoursEnabled |= d.PenAssign(i).isEnabled() || d.PenClrBtn(i).isEnabled();
+                assignmentsAndColoursEnabled << (d.PenAssign(i).isEnabled() && d.PenClrBtn(i).isEnabled());
                 // Every edit gets a new value; only enabled ones may reach the plot.
                 d.PWidth(i).setValue(1 + (i + 3) % 5);
             }
             d.cmdOK().click();
         });
         QVERIFY(!spanEnabled);
-        QVERIFY(!assignmentsOrColoursEnabled);
         for (int i = 0; i < 12; ++i) {
             QCOMPARE(enabled.at(i), i < channels);
+            QCOMPARE(assignmentsAndColoursEnabled.at(i), i < channels);
             if (i < channels)
                 QCOMPARE(shown.at(i), double(2 + i % 3));
         }
@@ -462,6 +553,11 @@ private slots:
         p.YAxis(0).setScaleLinesColor(0xC000C0);
         p.YAxis(0).setMinorCount(12);
         p.setBackGroundColor(0x303030);
+        makeChannels(2, [](int) { return 1; });
+        p.Channel(0).setColor(0x4080C0);
+        p.Channel(1).setYAxisIndex(1);
+        p.YAxis(1).setMin(1000);
+        p.YAxis(1).setSpan(25);
 
         QStringList texts;
         TrendSettings s;
@@ -479,7 +575,41 @@ private slots:
         QCOMPARE(s.yScaleColor, OleColor(0xC000C0));
         QCOMPARE(s.yMinorTicks, 12);
         QCOMPARE(s.backgroundColor, OleColor(0x303030));
+        QCOMPARE(s.rightZero, 1000.0);
+        QCOMPARE(s.rightSpan, 1025.0);
+        QCOMPARE(s.pens[0].color, OleColor(0x4080C0));
+        QCOMPARE(s.pens[1].color, PlotControl::defaultChannelColor(1));
+        QCOMPARE(s.pens[0].assignment, qint16(0));
+        QCOMPARE(s.pens[1].assignment, qint16(1));
         QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+    void rightZeroNotBelowRightSpanIsRefused_data()
+    {
+        QTest::addColumn<int>("pressureAxis");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("a channel on the right axis") << 1 << true;
+        // Without a channel the right axis's ends do not matter.
+        QTest::newRow("no channel on it") << 0 << false;
+    }
+
+    void rightZeroNotBelowRightSpanIsRefused()
+    {
+        QFETCH(int, pressureAxis);
+        QFETCH(bool, refused);
+        makeChannels(2, [](int) { return 1; });
+        plot().Channel(1).setYAxisIndex(pressureAxis);
+        QStringList texts;
+        bool stayed = false;
+        runSetup([&](TrendSetupDialog &d) {
+            d.RightZeroAnalog().setValue(1020);
+            d.RightSpanAnalog().setValue(1010);
+            d.cmdOK().click();
+            stayed = d.isVisible();
+        });
+        QCOMPARE(stayed, refused);
+        QCOMPARE(TestEnv::ui().texts(),
+                 refused ? QStringList{u"Right Axis Zero must be less than Right Axis Span!"_s} : QStringList{});
     }
 
     void aDiscardedDialogAppliesNothing_data()
@@ -574,9 +704,9 @@ private slots:
         d.cmdOKClick();
         flushDeletes();
 
-        // Thirteen settings and the channel count, each reported on its own; the
-        // dialog still closes.
-        QCOMPARE(TestEnv::ui().texts(), QStringList(14, report(u"TrendSetupHisotryOkBtn"_s, 91)));
+        // Thirteen settings, the channel count, the right axis's three and its
+        // title, each reported on its own; the dialog still closes.
+        QCOMPARE(TestEnv::ui().texts(), QStringList(18, report(u"TrendSetupHisotryOkBtn"_s, 91)));
         QVERIFY(!loadedTrendSetup());
     }
 
@@ -593,7 +723,7 @@ private slots:
             d.cmdCancel().click();
         });
         QCOMPARE(TestEnv::ui().texts(), QStringList{report(u"FrmHistoryTrendSetup"_s, 380)});
-        QCOMPARE(s.trendZero, 10000.0);
+        QCOMPARE(s.trendZero, 1e15);
         QCOMPARE(s.trendSpan, 0.0);
         QCOMPARE(s.xMinorTicks, 6);
         QCOMPARE(s.pens[0].width, 4);

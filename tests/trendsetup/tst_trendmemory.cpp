@@ -1,0 +1,120 @@
+#include "support/testenv.h"
+#include "support/testregistry.h"
+
+#include "controls/plotcontrol.h"
+#include "trendsetup/trendmemory.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A plot with one channel per title, each with one point.
+void addChannels(PlotControl &plot, const QStringList &titles)
+{
+    for (const QString &title : titles) {
+        PlotChannel channel = plot.Channel(plot.AddChannel());
+        channel.setTitleText(title);
+        channel.AddXY(45000, 1);
+    }
+}
+
+} // namespace
+
+class TrendMemoryTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TestEnv::reset(); }
+
+    void aColumnsSetupComesBackAfterARestart_data()
+    {
+        QTest::addColumn<QString>("heading");
+        QTest::newRow("plain") << u"Temp"_s;
+        // Characters the settings file gives a meaning of its own.
+        QTest::newRow("separators and key syntax") << u" Wind/Gust\\avg=%, [max] äöü"_s;
+    }
+
+    // What one trend was set up with reaches the next trend of the same columns
+    // through the settings file alone, whatever order the columns come in.
+    void aColumnsSetupComesBackAfterARestart()
+    {
+        QFETCH(QString, heading);
+        {
+            PlotControl first;
+            addChannels(first, {u"Other"_s, heading});
+            first.Channel(0).setColor(0x00FF00);
+            first.Channel(1).setColor(0x123456);
+            first.Channel(1).setTraceLineWidth(3);
+            first.Channel(1).setYAxisIndex(1);
+            first.XAxis(0).setDateTimeFormat(u"d mmm h:nn:ss am/pm"_s);
+            first.setBackGroundColor(0x202020);
+            first.XAxis(0).setMinorCount(4);
+            first.YAxis(0).setMinorCount(6);
+            trendmemory::remember(first);
+        }
+        // A restart: the store holds nothing but what the file brings back.
+        QFile file(TestEnv::settingsFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray kept = file.readAll();
+        file.close();
+        TestEnv::clearSettings();
+        QVERIFY(!trendmemory::pen(heading));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(kept);
+        file.close();
+
+        PlotControl next;
+        addChannels(next, {heading, u"New"_s, u"Other"_s});
+        trendmemory::applyTo(next);
+        QCOMPARE(next.Channel(0).Color(), OleColor(0x123456));
+        QCOMPARE(next.Channel(0).TraceLineWidth(), 3);
+        QCOMPARE(next.Channel(0).YAxisIndex(), 1);
+        // A column never set up keeps its default pen.
+        QCOMPARE(next.Channel(1).Color(), PlotControl::defaultChannelColor(1));
+        QCOMPARE(next.Channel(1).YAxisIndex(), 0);
+        QCOMPARE(next.Channel(2).Color(), OleColor(0x00FF00));
+        QCOMPARE(next.Channel(2).YAxisIndex(), 0);
+        QCOMPARE(next.XAxis(0).DateTimeFormat(), u"d mmm h:nn:ss am/pm"_s);
+        QCOMPARE(next.BackGroundColor(), OleColor(0x202020));
+        QCOMPARE(next.XAxis(0).MinorCount(), 4);
+        QCOMPARE(next.YAxis(0).MinorCount(), 6);
+    }
+
+    void eachValueAxisIsTitledWithItsChannels_data()
+    {
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QList<int>>("axes");
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("right");
+        QTest::newRow("two left, one right") << QStringList{u"Temp"_s, u"Pressure"_s, u"Wind"_s}
+                                             << QList<int>{0, 1, 0} << u"Temp, Wind"_s << u"Pressure"_s;
+        QTest::newRow("all on the right") << QStringList{u"Temp"_s, u"Wind"_s} << QList<int>{1, 1} << QString()
+                                          << u"Temp, Wind"_s;
+        QTest::newRow("too many to list") << QStringList{u"Boiler feed temperature"_s, u"Boiler return temperature"_s,
+                                                         u"Outside"_s, u"Flue"_s}
+                                          << QList<int>{0, 0, 0, 0} << u"Boiler feed temperature and 3 more"_s
+                                          << QString();
+    }
+
+    void eachValueAxisIsTitledWithItsChannels()
+    {
+        QFETCH(QStringList, titles);
+        QFETCH(QList<int>, axes);
+        QFETCH(QString, left);
+        QFETCH(QString, right);
+        PlotControl plot;
+        addChannels(plot, titles);
+        for (int i = 0; i < titles.size(); ++i)
+            plot.Channel(i).setYAxisIndex(axes[i]);
+        trendmemory::nameValueAxes(plot);
+        QCOMPARE(plot.YAxis(0).TitleText(), left);
+        QCOMPARE(plot.YAxis(1).TitleText(), right);
+    }
+};
+
+VIEWER_TEST(TrendMemoryTest)
+#include "tst_trendmemory.moc"
