@@ -14,6 +14,8 @@
 struct TrendStats
 {
     qint64 count = 0;
+    // Samples of the channel in the range, gaps included (count + gaps).
+    qint64 samples = 0;
     double sum = 0;
     double min = std::numeric_limits<double>::infinity();
     double max = -std::numeric_limits<double>::infinity();
@@ -108,6 +110,9 @@ public:
     void removeAllChannels();
     QString title(int channel) const { return m_channels[size_t(channel)].title; }
     void setTitle(int channel, const QString &title) { m_channels[size_t(channel)].title = title; }
+    // The grid column the channel was read from; -1 when it came from elsewhere.
+    int sourceColumn(int channel) const { return m_channels[size_t(channel)].sourceColumn; }
+    void setSourceColumn(int channel, int column) { m_channels[size_t(channel)].sourceColumn = column; }
     double value(int channel, qsizetype index) const { return m_channels[size_t(channel)].values[size_t(index)]; }
     // NaN makes the sample a gap, Absent takes it out of the channel.
     void setValue(int channel, qsizetype index, double value);
@@ -122,6 +127,9 @@ public:
     // Statistics of samples [from, to).
     TrendStats stats(int channel, qsizetype from, qsizetype to) const;
     TrendStats stats(int channel) const { return stats(channel, 0, rowCount()); }
+    // The first sample in [from, to) holding exactly `value`, found through the
+    // summaries; -1 when there is none.
+    qsizetype indexOfValue(int channel, qsizetype from, qsizetype to, double value) const;
     // The channel's value at `time`: the sample there, or the straight line between
     // the neighbouring samples; NaN outside its samples and inside a gap.
     double valueAt(int channel, double time) const;
@@ -146,10 +154,12 @@ private:
         qsizetype blockSize = 0;
         std::vector<double> min, max, sum;
         std::vector<std::uint32_t> count;
+        std::vector<std::uint32_t> samples; // values and gaps
     };
     struct Channel
     {
         QString title;
+        int sourceColumn = -1;
         Column<double> values;
         qsizetype cursor = 0;
         // Summaries are valid for samples below `clean`.
@@ -164,6 +174,7 @@ private:
     // Index of the first sample in [from, to) that is not Absent, or `to`.
     qsizetype firstPresent(const Channel &c, qsizetype from, qsizetype to) const;
     qsizetype lastPresent(const Channel &c, qsizetype from, qsizetype to) const;
+    qsizetype findInBlock(const Channel &c, size_t level, qsizetype block, double value) const;
 
     QString m_sourcePath;
     Column<double> m_time;

@@ -454,6 +454,7 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
                     data->addUnfilledChannel(grid.cellText(col, 0));
                 else
                     data->addChannel(grid.cellText(col, 0));
+                data->setSourceColumn(channel, col);
                 unfinished = everyRow ? channel : -1;
                 double *values = data->values(channel);
                 // A long block's second half is read on the side; each row read here
