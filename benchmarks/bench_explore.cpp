@@ -121,6 +121,10 @@ int main(int argc, char *argv[])
     plot.setFocus();
     QCoreApplication::processEvents();
 
+    std::vector<double> replotMs;
+    for (int i = 0; i < 10; ++i)
+        replotMs.push_back(timedMs([&] { plot.replot(); }));
+    std::printf("plain redraw: median_ms=%.2f\n", median(replotMs));
     const QPoint centre(canvas->width() / 2, canvas->height() / 2);
     std::vector<double> wheelMs, panMs, boxMs, cursorMs, statsMs;
     for (int i = 0; i < Steps; ++i) {

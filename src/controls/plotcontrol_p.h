@@ -148,7 +148,9 @@ struct PlotControlPrivate
     QString sampleTimeText(qsizetype index) const;
     QString sampleValueText(int channel, qsizetype index) const;
 
-    // The explorer's view changes (plotinteraction.cpp).
+    // The explorer's view changes (plotinteraction.cpp). setRange() only sets the
+    // axis (true when it changed); setView() also redraws and announces it.
+    bool setRange(int which, double min, double span);
     void setView(int which, double min, double span);
     void viewChanged();
 };

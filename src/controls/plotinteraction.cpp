@@ -52,15 +52,22 @@ double clampedMin(double min, double span, double lo, double hi)
 
 // ---- the view on the control's surface -------------------------------------------
 
-void PlotControlPrivate::setView(int which, double min, double span)
+bool PlotControlPrivate::setRange(int which, double min, double span)
 {
     fitAxis(which);
     AxisState &a = axes[which];
     if (a.min == min && a.span == span)
-        return;
+        return false;
     a.min = min;
     a.span = span;
     applyRange(which);
+    return true;
+}
+
+void PlotControlPrivate::setView(int which, double min, double span)
+{
+    if (!setRange(which, min, span))
+        return;
     redrawNow();
     viewChanged();
 }
@@ -69,6 +76,27 @@ void PlotControlPrivate::viewChanged()
 {
     emit q->viewChanged();
 }
+
+namespace {
+// Fits the value axis to the channels' values over the whole trend, without a
+// redraw; true when it changed.
+bool fitValues(PlotControlPrivate &d, const QList<int> &channels)
+{
+    TrendStats values;
+    for (int ch : channels) {
+        d.channel(ch);
+        values.take(d.data->stats(ch));
+    }
+    if (values.count == 0)
+        return false;
+    if (values.max > values.min)
+        return d.setRange(AxisY, values.min, values.max - values.min);
+    // One value: the axis keeps its span and puts the value in its middle.
+    const AxisState &a = d.axes[AxisY];
+    const double span = std::max(a.span > 0 ? a.span : 1.0, std::abs(values.min) * 0.01);
+    return d.setRange(AxisY, values.min - span / 2, span);
+}
+} // namespace
 
 double PlotControl::dataXMin() const
 {
@@ -107,32 +135,25 @@ void PlotControl::showWholeTrend()
 {
     const double lo = dataXMin();
     const double hi = dataXMax();
-    if (hi > lo)
-        d->setView(AxisX, lo, hi - lo);
+    bool changed = hi > lo && d->setRange(AxisX, lo, hi - lo);
     QList<int> shown;
     for (int ch = 0; ch < ChannelCount(); ++ch) {
         if (d->channels[size_t(ch)].visible)
             shown << ch;
     }
-    fitValueAxis(shown);
+    changed |= fitValues(*d, shown);
+    if (changed) {
+        d->redrawNow();
+        d->viewChanged();
+    }
 }
+
 
 void PlotControl::fitValueAxis(const QList<int> &channels)
 {
-    TrendStats values;
-    for (int ch : channels) {
-        d->channel(ch);
-        values.take(d->data->stats(ch));
-    }
-    if (values.count == 0)
-        return;
-    const AxisState &a = d->axes[AxisY];
-    if (values.max > values.min) {
-        d->setView(AxisY, values.min, values.max - values.min);
-    } else {
-        // One value: the axis keeps its span and puts the value in its middle.
-        const double span = std::max(a.span > 0 ? a.span : 1.0, std::abs(values.min) * 0.01);
-        d->setView(AxisY, values.min - span / 2, span);
+    if (fitValues(*d, channels)) {
+        d->redrawNow();
+        d->viewChanged();
     }
 }
 
@@ -155,8 +176,10 @@ void PlotControl::setChannelVisible(int channel, bool visible)
         if (d->channels[size_t(ch)].visible)
             shown << ch;
     }
-    fitValueAxis(shown);
+    const bool refitted = fitValues(*d, shown);
     d->redrawNow();
+    if (refitted)
+        d->viewChanged();
     emit channelVisibilityChanged(channel, visible);
 }
 
@@ -304,8 +327,17 @@ bool PlotInteraction::mouse(QMouseEvent *event)
             const QPoint moved = at - m_from;
             const double daysPerPixel = d->axes[AxisX].span / std::max(1, rect.width());
             const double valuesPerPixel = d->axes[AxisY].span / std::max(1, rect.height());
-            panTime(m_fromMin[AxisX] - moved.x() * daysPerPixel - d->axes[AxisX].min);
-            panValues(m_fromMin[AxisY] + moved.y() * valuesPerPixel - d->axes[AxisY].min);
+            const double lo = d->q->dataXMin();
+            const double hi = d->q->dataXMax();
+            const double span = d->axes[AxisX].span;
+            const double min = m_fromMin[AxisX] - moved.x() * daysPerPixel;
+            // Both axes move in one redraw.
+            bool changed = d->setRange(AxisX, hi > lo ? plotview::clampedMin(min, span, lo, hi) : min, span);
+            changed |= d->setRange(AxisY, m_fromMin[AxisY] + moved.y() * valuesPerPixel, d->axes[AxisY].span);
+            if (changed) {
+                d->redrawNow();
+                d->viewChanged();
+            }
             return true;
         }
         if (m_drag == Drag::Box) {
@@ -344,9 +376,14 @@ void PlotInteraction::boxZoom(QPoint from, QPoint to)
     const double lo = d->q->dataXMin();
     const double hi = d->q->dataXMax();
     const double min = (x0 + x1) / 2 - span / 2;
-    d->setView(AxisX, hi > lo ? plotview::clampedMin(min, span, lo, hi) : min, span);
+    // Both axes in one redraw.
+    bool changed = d->setRange(AxisX, hi > lo ? plotview::clampedMin(min, span, lo, hi) : min, span);
     if (y1 > y0)
-        d->setView(AxisY, y0, y1 - y0);
+        changed |= d->setRange(AxisY, y0, y1 - y0);
+    if (changed) {
+        d->redrawNow();
+        d->viewChanged();
+    }
 }
 
 bool PlotInteraction::wheel(QWheelEvent *event)
