@@ -141,10 +141,9 @@ void PlotControlPrivate::updateCursor()
         QStringList lines;
         lines << (sample >= 0 ? sampleTimeText(sample) : axisValueText(AxisX, cursor.x));
         if (sample >= 0) {
-            for (int ch = 0; ch < int(channels.size()); ++ch) {
-                if (channels[size_t(ch)].visible)
-                    lines << channels[size_t(ch)].title + u": "_s + sampleValueText(ch, sample);
-            }
+            // Every channel, hidden ones too: the readout is the sample's whole row.
+            for (int ch = 0; ch < int(channels.size()); ++ch)
+                lines << channels[size_t(ch)].title + u": "_s + sampleValueText(ch, sample);
         }
         cursor.readout->setText(lines.join(u'\n'));
         cursor.readout->position->setCoords(cursor.x, 0);

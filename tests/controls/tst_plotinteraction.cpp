@@ -148,6 +148,37 @@ private slots:
         QVERIFY2(std::abs(after - before) <= 1, qPrintable(u"%1 -> %2"_s.arg(before).arg(after)));
     }
 
+    void zoomStopsAtAboutTenSamples_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::newRow("wheel") << u"wheel"_s;
+        QTest::newRow("plus key") << u"plus"_s;
+        QTest::newRow("narrow box") << u"box"_s;
+    }
+
+    void zoomStopsAtAboutTenSamples()
+    {
+        QFETCH(QString, gesture);
+        PlotControl plot;
+        showTrend(plot, 200, 50, 100);
+        const QPoint middle(plot.width() / 2, plot.height() / 2);
+        plot.setFocus();
+        for (int i = 0; i < 30; ++i) {
+            if (gesture == u"wheel"_s)
+                wheel(canvas(plot), middle, 1);
+            else if (gesture == u"plus"_s)
+                QTest::keyClick(&plot, Qt::Key_Plus);
+        }
+        if (gesture == u"box"_s) {
+            QTest::mousePress(canvas(plot), Qt::LeftButton, Qt::ShiftModifier, middle - QPoint(10, 40));
+            QTest::mouseMove(canvas(plot), middle + QPoint(10, 40));
+            QTest::mouseRelease(canvas(plot), Qt::LeftButton, Qt::ShiftModifier, middle + QPoint(10, 40));
+        }
+        // 200 samples a minute apart: ten of them span ten minutes.
+        QVERIFY2(std::abs(plot.XAxis(0).Span() - 10 * Minute) < 1e-12, qPrintable(QString::number(plot.XAxis(0).Span() / Minute)));
+        QVERIFY(plot.XAxis(0).Min() >= minute(50) && plot.XAxis(0).Max() <= minute(150));
+    }
+
     void panNeverLeavesTheTrend_data()
     {
         QTest::addColumn<double>("from");
