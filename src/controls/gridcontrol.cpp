@@ -245,9 +245,9 @@ void GridControl::setCurrentRow(int row)
         return;
     const QModelIndex current = m_view->selectionModel()->currentIndex();
     const QModelIndex target = m_model->index(row - 1, current.isValid() ? current.column() : 0);
-    m_view->selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
     // Up or down to the row; the columns in view stay.
     const int sideways = m_view->horizontalScrollBar()->value();
+    m_view->selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
     m_view->scrollTo(target);
     m_view->horizontalScrollBar()->setValue(sideways);
 }
