@@ -27,8 +27,12 @@ StatsPanel::StatsPanel(QWidget *parent)
     setObjectName(u"statsPanel"_s);
     setHorizontalHeaderLabels({u"Channel"_s, u"Minimum"_s, u"Maximum"_s, u"Mean"_s, u"Samples"_s, u"Gaps"_s});
     verticalHeader()->hide();
-    horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    horizontalHeader()->setStretchLastSection(true);
+    // The figures share the width the channel titles leave, so that every
+    // column stays in view without scrolling sideways.
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    horizontalHeader()->setSectionResizeMode(Title, QHeaderView::ResizeToContents);
+    horizontalHeader()->setMinimumSectionSize(36);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFocusPolicy(Qt::NoFocus);

@@ -60,7 +60,7 @@ constexpr double YSliderWidth = 690;
 // statistics panel a share of the width right of the value slider.
 constexpr double ScrollBarHeight = 215; // from the plot's bottom to the date slider
 constexpr double StatsGap = 60;
-double statsWidth(double windowWidth) { return std::clamp(windowWidth * 0.4, 3000.0, 8000.0); }
+double statsWidth(double windowWidth) { return std::clamp(windowWidth * 0.45, 3000.0, 9000.0); }
 
 void placeTwips(QWidget &w, const QRectF &r)
 {
