@@ -247,25 +247,15 @@ private slots:
         for (int ch = 0; ch < plot.ChannelCount(); ++ch) {
             if (!plot.channelVisible(ch))
                 continue;
-            // Walked sample by sample.
-            double min = INFINITY, max = -INFINITY, sum = 0;
-            qsizetype minAt = -1, count = 0, gaps = 0;
-            for (qsizetype i = 0; i < data->rowCount(); ++i) {
-                const double v = data->value(ch, i);
-                if (data->time(i) < x0 || data->time(i) > x1 || TrendData::isAbsent(v))
-                    continue;
-                if (std::isnan(v)) {
-                    ++gaps;
-                    continue;
-                }
-                ++count;
-                sum += v;
-                max = std::max(max, v);
-                if (v < min) {
-                    min = v;
-                    minAt = i;
-                }
-            }
+            // The figures themselves are checked against a walk over the samples
+            // in the controls' tests; here, that the panel shows those of the view.
+            const ViewStats want = viewStats(*data, ch, x0, x1);
+            const double min = want.stats.min;
+            const double max = want.stats.max;
+            const qsizetype minAt = want.minSample;
+            const qint64 count = want.stats.count;
+            const qint64 gaps = want.gaps;
+            const double sum = want.stats.sum;
             QCOMPARE(panel.item(row, 0)->text(), plot.Channel(ch).TitleText());
             QCOMPARE(panel.item(row, 1)->text(), QLocale().toString(min, 'g', 15));
             QCOMPARE(panel.item(row, 1)->toolTip(), u"Logged at "_s + plot.sampleTimeText(minAt));
