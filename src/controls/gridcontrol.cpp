@@ -40,6 +40,8 @@ GridControl::GridControl(QWidget *parent)
 
     m_view->setModel(m_model);
     m_view->setObjectName(u"gridView"_s);
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) { emit currentRowChanged(current.isValid() ? current.row() + 1 : 0); });
     // The grid keeps the blocks itself (several, whole columns, never whole rows
     // unless allowed) and only shows them through the selection model.
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
@@ -230,6 +232,25 @@ int GridControl::colCount() const { return m_model->table().colCount(); }
 void GridControl::setRowCount(int rows) { m_model->setGridRowCount(rows); }
 void GridControl::setColCount(int cols) { m_model->setGridColCount(cols); }
 int GridControl::lastDataColumn() const { return m_model->table().lastDataColumn(); }
+
+int GridControl::currentRow() const
+{
+    const QModelIndex current = m_view->selectionModel()->currentIndex();
+    return current.isValid() ? current.row() + 1 : 0;
+}
+
+void GridControl::setCurrentRow(int row)
+{
+    if (row < 1 || row > m_model->rowCount() || row == currentRow())
+        return;
+    const QModelIndex current = m_view->selectionModel()->currentIndex();
+    const QModelIndex target = m_model->index(row - 1, current.isValid() ? current.column() : 0);
+    // Up or down to the row; the columns in view stay.
+    const int sideways = m_view->horizontalScrollBar()->value();
+    m_view->selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
+    m_view->scrollTo(target);
+    m_view->horizontalScrollBar()->setValue(sideways);
+}
 
 void GridControl::setActiveCell(int col, int row)
 {

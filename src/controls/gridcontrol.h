@@ -56,6 +56,12 @@ public:
     // The last column holding any text, headers included; 0 when none does.
     int lastDataColumn() const;
 
+    // The row of the view's current cell (the one the keyboard moves), from 1;
+    // 0 when there is none. Setting it scrolls to it and leaves the selected
+    // blocks alone; currentRowChanged() follows every change.
+    int currentRow() const;
+    void setCurrentRow(int row);
+
     void setActiveCell(int col, int row);
     int activeCol() const { return m_activeCol; }
     int activeRow() const { return m_activeRow; }
@@ -151,6 +157,7 @@ public:
 
 signals:
     void selectionBlocksChanged();
+    void currentRowChanged(int row);
     // A print job went to the printer with this many pages.
     void printed(int pages);
 

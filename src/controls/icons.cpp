@@ -89,6 +89,19 @@ void paint(QPainter &p, IconKind kind)
         p.setPen(QPen(QColor(255, 230, 0), 2, Qt::DashLine));
         p.drawLine(QPointF(17, 6), QPointF(17, 26));
         break;
+    case IconKind::Statistics:
+        // A small table: a header band and three rows of figures.
+        p.setPen(QPen(QColor(50, 50, 50), 1.2));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(4, 5, 24, 22));
+        p.setBrush(QColor(60, 100, 190));
+        p.drawRect(QRectF(4, 5, 24, 5));
+        p.setPen(QPen(QColor(40, 40, 40), 1.6));
+        for (int y = 14; y <= 24; y += 5) {
+            p.drawLine(QPointF(7, y), QPointF(13, y));
+            p.drawLine(QPointF(17, y), QPointF(25, y));
+        }
+        break;
     case IconKind::SaveJpeg:
         p.setPen(QPen(QColor(30, 50, 110), 1.2));
         p.setBrush(QColor(60, 100, 190));

@@ -15,6 +15,7 @@ enum class IconKind {
     PrintTrend,
     PrintPreview, // both windows' toolbars
     ExportPdf,
+    Statistics, // trend window: the statistics panel
 };
 
 QIcon drawnIcon(IconKind kind);

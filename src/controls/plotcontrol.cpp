@@ -2,6 +2,7 @@
 
 #include "plotcontrol_p.h"
 #include "autoticks.h"
+#include "plotinteraction.h"
 #include "tracepainter.h"
 #include "datetimeformat.h"
 
@@ -251,7 +252,8 @@ void PlotControlPrivate::addTrace(int index)
     c.trace->setName(c.title);
     // Straight into the next row: the legend's own way of adding looks for a free
     // row from the top each time.
-    legend->addElement(legend->rowCount(), 0, new QCPPlottableLegendItem(legend, c.trace));
+    c.legendItem = new QCPPlottableLegendItem(legend, c.trace);
+    legend->addElement(legend->rowCount(), 0, c.legendItem);
     createChannelHint(c);
 }
 
@@ -468,6 +470,7 @@ void PlotControlPrivate::forgetData()
     hasData = false;
     for (bool &range : hasRange)
         range = false;
+    cursor.sample = -1;
     for (AxisState &a : axes) {
         a.fitPending = false;
         a.fittedOnce = false;
@@ -605,9 +608,7 @@ PlotControl::PlotControl(QWidget *parent)
     d->createCursor();
 
     connect(plot, &QCustomPlot::beforeReplot, this, [this] { d->settle(); });
-    connect(plot, &QCustomPlot::mousePress, this, [this](QMouseEvent *e) { d->cursorPress(e); });
-    connect(plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent *e) { d->cursorMove(e); });
-    connect(plot, &QCustomPlot::mouseRelease, this, [this](QMouseEvent *e) { d->cursorRelease(e); });
+    m_interaction = new PlotInteraction(d.get());
 }
 
 PlotControl::~PlotControl()
@@ -949,6 +950,7 @@ void PlotAxis::setMin(double value)
     d->axes[m_which].min = value;
     d->applyRange(m_which);
     d->redrawNow();
+    d->viewChanged();
 }
 
 double PlotAxis::Span() const
@@ -966,6 +968,7 @@ void PlotAxis::setSpan(double value)
     d->axes[m_which].span = value;
     d->applyRange(m_which);
     d->redrawNow();
+    d->viewChanged();
 }
 
 double PlotAxis::Max() const

@@ -8,9 +8,11 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class PlotControl;
+class PlotInteraction;
 class TrendData;
 struct PlotControlPrivate;
 class QPrinter;
@@ -153,10 +155,11 @@ private:
     PlotControlPrivate *d;
 };
 
-// A vertical line that the user drags along the X axis. At its top it shows the
-// date/time in the X axis's format; with the value hint on, each channel's value at
-// that time (interpolated) is marked on the trace and labelled, in the channel's
-// colour when UseChannelColor is on, else in the cursor's colour.
+// A vertical line that the user drags along the X axis; dragged or stepped, it
+// stands on a logged sample. One readout box beside it lists the sample's date and
+// time and every channel's value as logged; with the value hint on, each value is
+// marked on its trace, in the channel's colour when UseChannelColor is on, else in
+// the cursor's colour.
 class PlotDataCursor
 {
 public:
@@ -172,10 +175,15 @@ public:
     bool HintVisible() const;
     void setHintVisible(bool visible);
 
-    // What the cursor shows: the time label, and one channel's value label (empty
-    // where the channel has no data at the cursor).
+    // What the cursor's readout shows for the sample nearest to it: its date and
+    // time and each channel's value as logged (through the plot's sample text
+    // source, else formatted from the value), "-" where the channel has none.
     QString timeText() const;
     QString valueText(int channel) const;
+    // The sample the readout is of (an index into the trend data), -1 when none.
+    qsizetype sample() const;
+    // Puts the cursor on a sample of the trend data and shows it.
+    void setSample(qsizetype index);
 
 private:
     friend class PlotControl;
@@ -259,10 +267,50 @@ public:
     // Writes the printed page as a PDF file. Throws as outputfile::printToPdf.
     void ExportPDF(const QString &fileName);
 
+    // ---- exploring (plotinteraction.cpp)
+    // The user drags to pan, wheels to zoom time about the pointer (Ctrl: values),
+    // drags a box with the right button or Shift to zoom into it, double-clicks or
+    // presses Home for the whole trend; focused, + and - zoom and the arrow keys
+    // pan, or step the shown cursor. Every change of the view emits viewChanged().
+    //
+    // Time of the first and last sample; equal when there is at most one.
+    double dataXMin() const;
+    double dataXMax() const;
+    // Sets the X axis to [min, min + span] in one redraw. The explorer's own
+    // moves keep the view inside the trend; this sets what it is given.
+    void setXView(double min, double span);
+    void setYView(double min, double span);
+    // The whole trend: X over every sample, each value axis fitted to its
+    // visible channels.
+    void showWholeTrend();
+    // The smallest X span the user can zoom to: about ten samples.
+    double minimumXSpan() const;
+    // A hidden channel's trace is not drawn and its legend entry is greyed; a
+    // click on the legend entry toggles it and refits the value axis.
+    bool channelVisible(int channel) const;
+    void setChannelVisible(int channel, bool visible);
+    // Fits the value axis to these channels' values over the whole trend;
+    // nothing when they have none.
+    void fitValueAxis(const QList<int> &channels);
+    // Where the cursor readout gets a logged cell's text: (grid column, grid row).
+    using SampleText = std::function<QString(int column, int gridRow)>;
+    void setSampleText(SampleText source);
+    // A sample's date and time, and a channel's value at it ("-" in a gap), as
+    // logged where the source gives them, else formatted from the trend data.
+    QString sampleTimeText(qsizetype sample) const;
+    QString sampleValueText(int channel, qsizetype sample) const;
+
     // Redraws now, visible or not (the automatic redraws wait while it is hidden).
     void replot();
     // The default colour of channel `index`, chosen to read well on black.
     static OleColor defaultChannelColor(int index);
+
+signals:
+    // The X or Y axis range changed (by the user or the program).
+    void viewChanged();
+    // The cursor moved to another sample, or was shown or hidden.
+    void cursorSampleChanged(qsizetype sample);
+    void channelVisibilityChanged(int channel, bool visible);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -273,4 +321,5 @@ private:
     void writeVector(const QString &fileName, outputfile::ImageType type, QSize size);
 
     std::unique_ptr<PlotControlPrivate> d;
+    PlotInteraction *m_interaction = nullptr;
 };

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <limits>
 #include <memory>
 #include <utility>
@@ -19,6 +21,7 @@ class QCPItemStraightLine;
 class QCPItemText;
 class QCPItemTracer;
 class QCPLegend;
+class QCPPlottableLegendItem;
 class QCPTextElement;
 class QCustomPlot;
 class QMouseEvent;
@@ -57,9 +60,10 @@ struct ChannelState
     OleColor color = 0;
     int width = 1;
     int valueAxis = AxisY; // AxisY or AxisY2
-    // The data cursor's value hint on this channel.
+    QCPPlottableLegendItem *legendItem = nullptr; // owned by the legend
+    bool visible = true;
+    // The data cursor's value mark on this channel.
     QCPItemTracer *marker = nullptr;
-    QCPItemText *label = nullptr;
 };
 
 struct CursorState
@@ -70,8 +74,10 @@ struct CursorState
     bool useChannelColor = true;
     bool hintVisible = true;
     bool dragging = false;
+    // The sample the cursor stands on; -1 without data.
+    qsizetype sample = -1;
     QCPItemStraightLine *line = nullptr;
-    QCPItemText *timeLabel = nullptr;
+    QCPItemText *readout = nullptr;
 };
 
 struct PlotControlPrivate
@@ -88,6 +94,7 @@ struct PlotControlPrivate
     OleColor legendTitleColor = 0xFFFF00; // aqua
     bool legendTitleBold = true;
     CursorState cursor;
+    std::function<QString(int, int)> sampleText;
     OleColor background = 0;
     double printMargin = 1.0;
     std::unique_ptr<QPrinter> printer;
@@ -138,7 +145,22 @@ struct PlotControlPrivate
     void removeChannelHint(ChannelState &c);
     void updateCursor();
     void redrawCursor();
-    void cursorPress(QMouseEvent *event);
-    void cursorMove(QMouseEvent *event);
+    // True when the press took the cursor's line.
+    bool cursorPress(QMouseEvent *event);
+    // True when it moved the cursor.
+    bool cursorMove(QMouseEvent *event);
     void cursorRelease(QMouseEvent *event);
+    // The sample nearest in time to `x`, -1 without samples.
+    qsizetype nearestSample(double x) const;
+    // Puts the cursor on sample `index` (clamped to the samples) and redraws it;
+    // announces a change of sample.
+    void moveCursorTo(qsizetype index);
+    QString sampleTimeText(qsizetype index) const;
+    QString sampleValueText(int channel, qsizetype index) const;
+
+    // The explorer's view changes (plotinteraction.cpp). setRange() only sets the
+    // axis (true when it changed); setView() also redraws and announces it.
+    bool setRange(int which, double min, double span);
+    void setView(int which, double min, double span);
+    void viewChanged();
 };

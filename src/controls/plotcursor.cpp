@@ -9,6 +9,9 @@
 
 #include <qcustomplot.h>
 
+#include <QLocale>
+
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -43,10 +46,10 @@ void PlotControlPrivate::createCursor()
     // A crisp one-pixel line, not a blurred pair of half-bright columns.
     cursor.line->setAntialiased(false);
 
-    cursor.timeLabel = makeLabel(plot);
-    cursor.timeLabel->position->setTypeX(QCPItemPosition::ptPlotCoords);
-    cursor.timeLabel->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-    cursor.timeLabel->setPositionAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    cursor.readout = makeLabel(plot);
+    cursor.readout->position->setTypeX(QCPItemPosition::ptPlotCoords);
+    cursor.readout->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    cursor.readout->setTextAlignment(Qt::AlignLeft);
 }
 
 void PlotControlPrivate::createChannelHint(ChannelState &c)
@@ -56,52 +59,107 @@ void PlotControlPrivate::createChannelHint(ChannelState &c)
     c.marker->setStyle(QCPItemTracer::tsCircle);
     c.marker->setSize(7);
     c.marker->setVisible(false);
-    c.label = makeLabel(plot);
-    // The label sits a few pixels beside its marker.
-    c.label->position->setParentAnchor(c.marker->position);
 }
 
 void PlotControlPrivate::removeChannelHint(ChannelState &c)
 {
-    plot->removeItem(c.label);
     plot->removeItem(c.marker);
-    c.label = nullptr;
     c.marker = nullptr;
+}
+
+qsizetype PlotControlPrivate::nearestSample(double x) const
+{
+    const qsizetype rows = data->rowCount();
+    if (rows == 0)
+        return -1;
+    const qsizetype after = std::clamp<qsizetype>(data->lowerBound(x), 0, rows - 1);
+    if (after > 0 && x - data->time(after - 1) <= data->time(after) - x)
+        return after - 1;
+    return after;
+}
+
+QString PlotControlPrivate::sampleTimeText(qsizetype index) const
+{
+    const int row = data->gridRow(index);
+    if (sampleText && row >= 0) {
+        const QString text = (sampleText(0, row) + u' ' + sampleText(1, row)).trimmed();
+        if (!text.isEmpty())
+            return text;
+    }
+    return axisValueText(AxisX, data->time(index));
+}
+
+QString PlotControlPrivate::sampleValueText(int channel, qsizetype index) const
+{
+    const double value = data->value(channel, index);
+    if (std::isnan(value))
+        return u"-"_s; // a gap, or a row the channel was not read in
+    const int row = data->gridRow(index);
+    const int column = data->sourceColumn(channel);
+    if (sampleText && row >= 0 && column >= 0) {
+        const QString text = sampleText(column, row).trimmed();
+        if (!text.isEmpty())
+            return text;
+    }
+    return QLocale().toString(value, 'g', 15);
+}
+
+void PlotControlPrivate::moveCursorTo(qsizetype index)
+{
+    const qsizetype rows = data->rowCount();
+    const qsizetype before = cursor.sample;
+    if (rows > 0) {
+        data->sortByTime();
+        cursor.sample = std::clamp<qsizetype>(index, 0, rows - 1);
+        cursor.x = data->time(cursor.sample);
+    } else {
+        cursor.sample = -1;
+    }
+    redrawCursor();
+    if (cursor.sample != before)
+        emit q->cursorSampleChanged(cursor.sample);
 }
 
 void PlotControlPrivate::updateCursor()
 {
     const bool shown = cursor.visible;
     const QColor colour = toQColor(cursor.color);
+    if (cursor.sample >= data->rowCount())
+        cursor.sample = -1;
+    if (shown && cursor.sample < 0 && data->rowCount() > 0 && data->inTimeOrder())
+        cursor.sample = nearestSample(cursor.x);
+    const qsizetype sample = cursor.sample;
     cursor.line->setVisible(shown);
-    cursor.timeLabel->setVisible(shown);
+    cursor.readout->setVisible(shown);
+    // The readout box turns to the left of the line in the right half of the axis.
+    const AxisState &x = axes[AxisX];
+    const bool leftOfLine = x.span > 0 && cursor.x > x.min + x.span / 2;
     if (shown) {
         cursor.line->setPen(QPen(colour, 1));
         cursor.line->point1->setCoords(cursor.x, 0);
         cursor.line->point2->setCoords(cursor.x, 1);
-        cursor.timeLabel->position->setCoords(cursor.x, 0);
-        cursor.timeLabel->setText(axisValueText(AxisX, cursor.x));
-        cursor.timeLabel->setColor(colour);
-        cursor.timeLabel->setPen(QPen(colour));
+        QStringList lines;
+        lines << (sample >= 0 ? sampleTimeText(sample) : axisValueText(AxisX, cursor.x));
+        if (sample >= 0) {
+            // Every channel, hidden ones too: the readout is the sample's whole row.
+            for (int ch = 0; ch < int(channels.size()); ++ch)
+                lines << channels[size_t(ch)].title + u": "_s + sampleValueText(ch, sample);
+        }
+        cursor.readout->setText(lines.join(u'\n'));
+        cursor.readout->position->setCoords(cursor.x, 0);
+        cursor.readout->setPositionAlignment((leftOfLine ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+        cursor.readout->setColor(colour);
+        cursor.readout->setPen(QPen(colour));
     }
-    // Labels turn to the left of the line in the right third of the axis.
-    const AxisState &x = axes[AxisX];
-    const bool leftOfLine = x.span > 0 && cursor.x > x.min + x.span * 2 / 3;
-    for (ChannelState &c : channels) {
-        const double value = shown && cursor.hintVisible ? valueAt(c, cursor.x) : std::nan("");
+    for (int ch = 0; ch < int(channels.size()); ++ch) {
+        ChannelState &c = channels[size_t(ch)];
+        const double value = shown && cursor.hintVisible && c.visible && sample >= 0 ? data->value(ch, sample) : std::nan("");
         const bool hint = !std::isnan(value);
         c.marker->setVisible(hint);
-        c.label->setVisible(hint);
         if (!hint)
             continue;
-        const QColor hintColour = cursor.useChannelColor ? toQColor(c.color) : colour;
         c.marker->position->setCoords(cursor.x, value);
-        c.marker->setPen(QPen(hintColour, 1.5));
-        c.label->setText(axisValueText(AxisY, value));
-        c.label->setColor(hintColour);
-        c.label->setPen(QPen(hintColour));
-        c.label->setPositionAlignment((leftOfLine ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-        c.label->position->setCoords(leftOfLine ? -8 : 8, 0);
+        c.marker->setPen(QPen(cursor.useChannelColor ? toQColor(c.color) : colour, 1.5));
     }
 }
 
@@ -112,24 +170,32 @@ void PlotControlPrivate::redrawCursor()
         plot->layer(CursorLayer)->replot();
 }
 
-void PlotControlPrivate::cursorPress(QMouseEvent *event)
+bool PlotControlPrivate::cursorPress(QMouseEvent *event)
 {
     if (!cursor.visible || event->button() != Qt::LeftButton)
-        return;
+        return false;
     const QPointF at = event->position();
     const double lineX = axes[AxisX].axis->coordToPixel(cursor.x);
     if (std::abs(at.x() - lineX) <= GrabDistance && plot->axisRect()->rect().contains(at.toPoint()))
         cursor.dragging = true;
+    return cursor.dragging;
 }
 
-void PlotControlPrivate::cursorMove(QMouseEvent *event)
+bool PlotControlPrivate::cursorMove(QMouseEvent *event)
 {
     const QPointF at = event->position();
     if (cursor.dragging) {
         const QCPRange range = axes[AxisX].axis->range();
-        cursor.x = std::clamp(axes[AxisX].axis->pixelToCoord(at.x()), range.lower, range.upper);
-        redrawCursor();
-        return;
+        const double x = std::clamp(axes[AxisX].axis->pixelToCoord(at.x()), range.lower, range.upper);
+        data->sortByTime();
+        qsizetype sample = nearestSample(x);
+        // The nearest sample may lie just outside the view; the cursor stays in it.
+        if (sample >= 0 && data->time(sample) < range.lower && sample + 1 < data->rowCount())
+            ++sample;
+        else if (sample > 0 && data->time(sample) > range.upper)
+            --sample;
+        moveCursorTo(sample);
+        return true;
     }
     const bool near = cursor.visible
         && std::abs(at.x() - axes[AxisX].axis->coordToPixel(cursor.x)) <= GrabDistance
@@ -138,6 +204,7 @@ void PlotControlPrivate::cursorMove(QMouseEvent *event)
         plot->setCursor(Qt::SizeHorCursor);
     else
         plot->unsetCursor();
+    return false;
 }
 
 void PlotControlPrivate::cursorRelease(QMouseEvent *)
@@ -151,15 +218,22 @@ bool PlotDataCursor::Visible() const { return d->cursor.visible; }
 
 void PlotDataCursor::setVisible(bool visible)
 {
-    if (visible && !d->cursor.visible) {
+    const bool changed = visible != d->cursor.visible;
+    if (visible && changed) {
         d->fitAxis(AxisX);
         const double min = d->axes[AxisX].min;
         const double span = d->axes[AxisX].span;
         if (d->cursor.x < min || d->cursor.x > min + span)
             d->cursor.x = min + span / 2;
+        d->data->sortByTime();
+        d->cursor.sample = d->nearestSample(d->cursor.x);
+        if (d->cursor.sample >= 0)
+            d->cursor.x = d->data->time(d->cursor.sample);
     }
     d->cursor.visible = visible;
     d->redrawCursor();
+    if (changed)
+        emit d->q->cursorSampleChanged(d->cursor.sample);
 }
 
 double PlotDataCursor::Position() const { return d->cursor.x; }
@@ -169,7 +243,11 @@ void PlotDataCursor::setPosition(double x)
     if (!std::isfinite(x))
         throw RuntimeError(RuntimeError::InvalidPropertyValue);
     d->cursor.x = x;
-    d->redrawCursor();
+    d->data->sortByTime();
+    if (d->data->rowCount() > 0)
+        d->moveCursorTo(d->nearestSample(x));
+    else
+        d->redrawCursor();
 }
 
 OleColor PlotDataCursor::Color() const { return d->cursor.color; }
@@ -200,11 +278,26 @@ void PlotDataCursor::setHintVisible(bool visible)
 
 QString PlotDataCursor::timeText() const
 {
-    return d->axisValueText(AxisX, d->cursor.x);
+    d->data->sortByTime();
+    const qsizetype sample = d->nearestSample(d->cursor.x);
+    return sample >= 0 ? d->sampleTimeText(sample) : d->axisValueText(AxisX, d->cursor.x);
 }
 
 QString PlotDataCursor::valueText(int channel) const
 {
-    const double value = d->valueAt(d->channel(channel), d->cursor.x);
-    return std::isnan(value) ? QString() : d->axisValueText(AxisY, value);
+    d->channel(channel);
+    d->data->sortByTime();
+    const qsizetype sample = d->nearestSample(d->cursor.x);
+    return sample >= 0 ? d->sampleValueText(channel, sample) : u"-"_s;
+}
+
+qsizetype PlotDataCursor::sample() const
+{
+    return d->cursor.visible ? d->cursor.sample : -1;
+}
+
+void PlotDataCursor::setSample(qsizetype index)
+{
+    d->cursor.visible = true;
+    d->moveCursorTo(index);
 }

@@ -21,6 +21,9 @@ bool TrendData::isAbsent(double value)
 
 void TrendStats::take(double value)
 {
+    if (TrendData::isAbsent(value))
+        return;
+    ++samples;
     if (std::isnan(value))
         return;
     ++count;
@@ -32,6 +35,7 @@ void TrendStats::take(double value)
 void TrendStats::take(const TrendStats &other)
 {
     count += other.count;
+    samples += other.samples;
     sum += other.sum;
     min = std::min(min, other.min);
     max = std::max(max, other.max);
@@ -193,6 +197,7 @@ void TrendData::summarize(const Channel &c, qsizetype upTo) const
         level.max.resize(size_t(blocks));
         level.sum.resize(size_t(blocks));
         level.count.resize(size_t(blocks));
+        level.samples.resize(size_t(blocks));
         for (qsizetype b = from; b < blocks; ++b) {
             TrendStats s;
             if (l == 0) {
@@ -203,6 +208,7 @@ void TrendData::summarize(const Channel &c, qsizetype upTo) const
                 const Level &below = c.levels[l - 1];
                 for (qsizetype i = b * LevelFactor; i < (b + 1) * LevelFactor; ++i) {
                     s.count += below.count[size_t(i)];
+                    s.samples += below.samples[size_t(i)];
                     s.sum += below.sum[size_t(i)];
                     s.min = std::min(s.min, below.min[size_t(i)]);
                     s.max = std::max(s.max, below.max[size_t(i)]);
@@ -212,6 +218,7 @@ void TrendData::summarize(const Channel &c, qsizetype upTo) const
             level.max[size_t(b)] = s.max;
             level.sum[size_t(b)] = s.sum;
             level.count[size_t(b)] = std::uint32_t(s.count);
+            level.samples[size_t(b)] = std::uint32_t(s.samples);
         }
     }
     c.clean = done;
@@ -235,6 +242,7 @@ void TrendData::gather(const Channel &c, qsizetype from, qsizetype to, TrendStat
         }
         const size_t b = size_t(i / best->blockSize);
         out.count += best->count[b];
+        out.samples += best->samples[b];
         out.sum += best->sum[b];
         out.min = std::min(out.min, best->min[b]);
         out.max = std::max(out.max, best->max[b]);
@@ -249,6 +257,56 @@ TrendStats TrendData::stats(int channel, qsizetype from, qsizetype to) const
     TrendStats out;
     gather(c, std::max<qsizetype>(0, from), std::min(to, rowCount()), out);
     return out;
+}
+
+qsizetype TrendData::findInBlock(const Channel &c, size_t level, qsizetype block, double value) const
+{
+    const Level &l = c.levels[level];
+    if (l.count[size_t(block)] == 0 || value < l.min[size_t(block)] || value > l.max[size_t(block)])
+        return -1;
+    const qsizetype first = block * l.blockSize;
+    if (level == 0) {
+        for (qsizetype i = first; i < first + l.blockSize; ++i) {
+            if (c.values[size_t(i)] == value)
+                return i;
+        }
+        return -1;
+    }
+    for (qsizetype b = block * LevelFactor; b < (block + 1) * LevelFactor; ++b) {
+        const qsizetype found = findInBlock(c, level - 1, b, value);
+        if (found >= 0)
+            return found;
+    }
+    return -1;
+}
+
+qsizetype TrendData::indexOfValue(int channel, qsizetype from, qsizetype to, double value) const
+{
+    const Channel &c = m_channels[size_t(channel)];
+    summarize(c, rowCount());
+    qsizetype i = std::max<qsizetype>(0, from);
+    to = std::min(to, rowCount());
+    // The same walk as gather(): whole blocks where they fit, each entered only
+    // when its range holds the value.
+    while (i < to) {
+        size_t best = c.levels.size();
+        for (size_t l = 0; l < c.levels.size(); ++l) {
+            if (i % c.levels[l].blockSize != 0 || i + c.levels[l].blockSize > to)
+                break;
+            best = l;
+        }
+        if (best == c.levels.size()) {
+            if (c.values[size_t(i)] == value)
+                return i;
+            ++i;
+            continue;
+        }
+        const qsizetype found = findInBlock(c, best, i / c.levels[best].blockSize, value);
+        if (found >= 0)
+            return found;
+        i += c.levels[best].blockSize;
+    }
+    return -1;
 }
 
 qsizetype TrendData::firstPresent(const Channel &c, qsizetype from, qsizetype to) const
@@ -373,7 +431,7 @@ qint64 TrendData::bytesUsed() const
         bytes += qint64(c.values.capacity() * sizeof(double));
         for (const Level &l : c.levels)
             bytes += qint64(l.min.capacity() + l.max.capacity() + l.sum.capacity()) * qint64(sizeof(double))
-                     + qint64(l.count.capacity() * sizeof(std::uint32_t));
+                     + qint64((l.count.capacity() + l.samples.capacity()) * sizeof(std::uint32_t));
     }
     return bytes;
 }

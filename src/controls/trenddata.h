@@ -16,6 +16,8 @@
 struct TrendStats
 {
     qint64 count = 0;
+    // Samples of the channel in the range, gaps included (count + gaps).
+    qint64 samples = 0;
     double sum = 0;
     double min = std::numeric_limits<double>::infinity();
     double max = -std::numeric_limits<double>::infinity();
@@ -132,6 +134,9 @@ public:
     // Statistics of samples [from, to).
     TrendStats stats(int channel, qsizetype from, qsizetype to) const;
     TrendStats stats(int channel) const { return stats(channel, 0, rowCount()); }
+    // The first sample in [from, to) holding exactly `value`, found through the
+    // summaries; -1 when there is none.
+    qsizetype indexOfValue(int channel, qsizetype from, qsizetype to, double value) const;
     // The channel's value at `time`: the sample there, or the straight line between
     // the neighbouring samples; NaN outside its samples and inside a gap.
     double valueAt(int channel, double time) const;
@@ -156,6 +161,7 @@ private:
         qsizetype blockSize = 0;
         std::vector<double> min, max, sum;
         std::vector<std::uint32_t> count;
+        std::vector<std::uint32_t> samples; // values and gaps
     };
     struct Channel
     {
@@ -175,6 +181,7 @@ private:
     // Index of the first sample in [from, to) that is not Absent, or `to`.
     qsizetype firstPresent(const Channel &c, qsizetype from, qsizetype to) const;
     qsizetype lastPresent(const Channel &c, qsizetype from, qsizetype to) const;
+    qsizetype findInBlock(const Channel &c, size_t level, qsizetype block, double value) const;
 
     QString m_sourcePath;
     LoggedTextReader m_loggedText;

@@ -375,6 +375,14 @@ void DataFileWindow::plotSelection()
     if (!self)
         return;
     setRunning(false);
+    // The trend's cursor and the grid's current row move together, and the
+    // cursor reads the logged text of the cells.
+    if (TrendWindow *trend = loadedTrendWindow()) {
+        QPointer<GridControl> grid(m_dataGrid);
+        trend->setCellTextSource([grid](int column, int row) { return grid ? grid->cellText(column, row) : QString(); });
+        connect(trend, &TrendWindow::sampleRowChanged, m_dataGrid, &GridControl::setCurrentRow, Qt::UniqueConnection);
+        connect(m_dataGrid, &GridControl::currentRowChanged, trend, &TrendWindow::showGridRow, Qt::UniqueConnection);
+    }
     steps::ignore([&] { setStatusPanelText(u"Current File is "_s + shared().currentFileName); });
 }
 

@@ -1,11 +1,14 @@
 #include "trendwindow.h"
 
 #include "pathhelper.h"
+#include "statspanel.h"
 
 #include "controls/autoticks.h"
 #include "controls/icons.h"
 #include "controls/plotcontrol.h"
+#include "controls/plotinteraction.h"
 #include "controls/slider.h"
+#include "controls/trenddata.h"
 #include "controls/twips.h"
 #include "shell/mainframe.h"
 #include "shell/sharedstate.h"
@@ -21,6 +24,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -53,6 +57,17 @@ constexpr double PlotLeft = 120;
 constexpr double PlotTop = 180;
 constexpr double DateSliderHeight = 300;
 constexpr double YSliderWidth = 690;
+// The scroll bar fills the strip between the plot and the date slider, the
+// statistics panel a share of the width right of the value slider.
+constexpr double ScrollBarHeight = 215; // from the plot's bottom to the date slider
+constexpr double StatsGap = 60;
+double statsWidth(double windowWidth) { return std::clamp(windowWidth * 0.45, 3000.0, 9000.0); }
+
+void placeTwips(QWidget &w, const QRectF &r)
+{
+    w.setGeometry(twips::toPixelsX(r.left()), twips::toPixelsY(r.top()), twips::toPixelsX(r.width()),
+                  twips::toPixelsY(r.height()));
+}
 
 // A real as the default conversion writes it: up to 15 significant digits, no
 // trailing zeros, the user's decimal separator.
@@ -112,6 +127,14 @@ TrendWindow::TrendWindow()
     twips::setWidth(*m_ySlider, YSliderWidth);
     connect(m_dateSlider, &Slider::positionChanged, this, &TrendWindow::dateSliderChanged);
     connect(m_ySlider, &Slider::positionChanged, this, &TrendWindow::ySliderChanged);
+    m_scrollBar = new QScrollBar(Qt::Horizontal, m_plotArea);
+    m_scrollBar->setObjectName(u"timeScrollBar"_s);
+    connect(m_scrollBar, &QScrollBar::valueChanged, this, &TrendWindow::scrolled);
+    m_stats = new StatsPanel(m_plotArea);
+    m_stats->hide();
+    connect(m_plot, &PlotControl::viewChanged, this, &TrendWindow::viewChanged);
+    connect(m_plot, &PlotControl::channelVisibilityChanged, this, &TrendWindow::viewChanged);
+    connect(m_plot, &PlotControl::cursorSampleChanged, this, &TrendWindow::cursorSampleChanged);
     column->addWidget(m_plotArea, 1);
 
     m_statusBar = new QStatusBar(content);
@@ -157,6 +180,7 @@ void TrendWindow::buildToolbar()
         {u"Print Trend"_s, IconKind::PrintTrend},
         {u"Print Preview"_s, IconKind::PrintPreview},
         {u"Export PDF"_s, IconKind::ExportPdf},
+        {u"Statistics"_s, IconKind::Statistics},
     };
     int position = 1;
     for (const Button &b : buttons) {
@@ -164,6 +188,7 @@ void TrendWindow::buildToolbar()
         action->setObjectName(b.key);
         action->setData(b.key);
         action->setToolTip(b.key);
+        action->setCheckable(b.icon == IconKind::Statistics);
         connect(action, &QAction::triggered, this, [this, position] { toolbarButtonClick(position); });
         ++position;
     }
@@ -190,6 +215,9 @@ void TrendWindow::toolbarButtonClick(int position)
             break;
         case 6:
             exportPdf();
+            break;
+        case 7:
+            toggleStats();
             break;
         default:
             break;
@@ -310,8 +338,10 @@ void TrendWindow::resizeEvent(QResizeEvent *event)
 void TrendWindow::layoutControls()
 {
     const QSizeF outer = twips::sizeOf(*this);
+    // The statistics panel, when shown, takes its width from the plot's.
+    const double stats = m_stats->isVisible() ? statsWidth(outer.width()) : 0;
     steps::ignoring({
-        [&] { m_plot->setWidth(outer.width() - 1125); },
+        [&] { m_plot->setWidth(outer.width() - 1125 - stats); },
         [&] { m_plot->setHeight(outer.height() - 1900); },
         [&] { twips::setTop(*m_ySlider, m_plot->Top() - 75); },
         [&] { twips::setHeight(*m_ySlider, m_plot->Height() + 75); },
@@ -319,6 +349,13 @@ void TrendWindow::layoutControls()
         [&] { twips::setTop(*m_dateSlider, m_plot->Height() + 395); },
         [&] { twips::setLeft(*m_dateSlider, m_plot->Left() - 120); },
         [&] { twips::setWidth(*m_dateSlider, m_plot->Width() + 220); },
+        [&] {
+            placeTwips(*m_scrollBar, QRectF(m_plot->Left(), m_plot->Top() + m_plot->Height(), m_plot->Width(), ScrollBarHeight));
+        },
+        [&] {
+            placeTwips(*m_stats, QRectF(m_plot->Width() + 130 + YSliderWidth + StatsGap, m_plot->Top(), stats - StatsGap,
+                                        m_plot->Height()));
+        },
     });
 }
 
@@ -331,5 +368,72 @@ void TrendWindow::closeEvent(QCloseEvent *event)
             return;
         TrendWindowPlacement::store(*this);
         event->accept();
+    });
+}
+
+void TrendWindow::toggleStats()
+{
+    m_stats->setVisible(!m_stats->isVisible());
+    if (QAction *action = m_toolbar->findChild<QAction *>(u"Statistics"_s))
+        action->setChecked(m_stats->isVisible());
+    layoutControls();
+    if (m_stats->isVisible())
+        m_stats->showStats(*m_plot);
+}
+
+void TrendWindow::viewChanged()
+{
+    steps::guarded([&] {
+        followView();
+        if (m_stats->isVisible())
+            m_stats->showStats(*m_plot);
+    });
+}
+
+bool TrendWindow::showsCurrentFile() const
+{
+    const QString path = m_plot->trendData()->sourcePath();
+    return !path.isEmpty() && path == shared().currentFileName;
+}
+
+void TrendWindow::setCellTextSource(std::function<QString(int column, int gridRow)> cells)
+{
+    // After another file is opened in the grid, the trend's own values are shown.
+    m_plot->setSampleText([this, cells = std::move(cells)](int column, int gridRow) {
+        return cells && showsCurrentFile() ? cells(column, gridRow) : QString();
+    });
+}
+
+void TrendWindow::cursorSampleChanged(qsizetype sample)
+{
+    steps::guarded([&] {
+        if (sample >= 0 && showsCurrentFile())
+            emit sampleRowChanged(m_plot->trendData()->gridRow(sample));
+    });
+}
+
+void TrendWindow::showGridRow(int gridRow)
+{
+    steps::guarded([&] {
+        PlotDataCursor cursor = m_plot->DataCursor(0);
+        if (!cursor.Visible() || !showsCurrentFile())
+            return;
+        const std::shared_ptr<TrendData> data = m_plot->trendData();
+        data->sortByTime();
+        qsizetype found = -1;
+        for (qsizetype i = 0; i < data->rowCount() && found < 0; ++i) {
+            if (data->gridRow(i) == gridRow)
+                found = i;
+        }
+        if (found < 0 || found == cursor.sample())
+            return;
+        cursor.setSample(found);
+        // A sample out of view brings the view to it, as wide as it was.
+        PlotAxis x = m_plot->XAxis(0);
+        const double time = data->time(found);
+        if (time < x.Min() || time > x.Max()) {
+            const double span = x.Span();
+            m_plot->setXView(plotview::clampedMin(time - span / 2, span, m_plot->dataXMin(), m_plot->dataXMax()), span);
+        }
     });
 }

@@ -4,13 +4,17 @@
 
 #include <QMdiSubWindow>
 
+#include <functional>
+
 class PlotControl;
 class QCloseEvent;
 class QLabel;
 class QResizeEvent;
+class QScrollBar;
 class QStatusBar;
 class QToolBar;
 class Slider;
+class StatsPanel;
 
 // The child window `frmHistoryPlot` ("Historical Trend Plot"): the plot `trendPlot`
 // in its design-time configuration, the toolbar `Toolbar1`, the zoom sliders
@@ -21,7 +25,10 @@ class Slider;
 // The window keeps a minimum size of 8130 x 5370 twips and lays the plot and
 // sliders out from its outer size. A close request is refused while it is
 // minimised; otherwise its placement is stored as it closes. The sliders zoom
-// their axis about its minimum: position p shows (100 - p) % of the full span.
+// their axis about its minimum: position p shows (100 - p) % of the full span;
+// they, the scroll bar under the plot and the statistics panel follow the view
+// however the user moves it. The data cursor and a grid's current row can be
+// kept in step through sampleRowChanged() and showGridRow().
 class TrendWindow : public QMdiSubWindow, public PrintableWindow
 {
     Q_OBJECT
@@ -35,6 +42,8 @@ public:
     Slider &YSlider() const { return *m_ySlider; }
     QToolBar &Toolbar1() const { return *m_toolbar; }
     QStatusBar &StatusBar1() const { return *m_statusBar; }
+    QScrollBar &timeScrollBar() const { return *m_scrollBar; }
+    StatsPanel &statsPanel() const { return *m_stats; }
 
     // Status bar panels, numbered 1 and 2.
     QString panelText(int panel) const;
@@ -42,7 +51,7 @@ public:
 
     // A toolbar button pressed, by its position from 1: "Trend Setup",
     // "Show/Hide Data Cursor", "Save as Jpeg", "Print Trend", "Print Preview",
-    // "Export PDF".
+    // "Export PDF", "Statistics" (shows or hides the statistics panel).
     void toolbarButtonClick(int position);
 
     // The File menu's Print Preview and Export PDF... for the trend (PrintableWindow).
@@ -62,6 +71,18 @@ public:
     void dateSliderChanged();
     void ySliderChanged();
 
+    // Where the cursor readout gets the logged text of a cell (grid column, grid
+    // row); asked only while the trend shows the current file.
+    void setCellTextSource(std::function<QString(int column, int gridRow)> cells);
+    // Puts the shown cursor on the sample read from this grid row, while the
+    // trend shows the current file; otherwise, or for a row without a sample,
+    // nothing happens.
+    void showGridRow(int gridRow);
+
+signals:
+    // The cursor moved to the sample of this grid row (of the current file).
+    void sampleRowChanged(int gridRow);
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -80,6 +101,13 @@ private:
 
     void zoomAxis(Slider &slider, bool xAxis);
     QString zoomText() const;
+    // The sliders and the scroll bar show the plot's view; the scroll bar moves it.
+    void followView();
+    void scrolled(int value);
+    void viewChanged();
+    void toggleStats();
+    void cursorSampleChanged(qsizetype sample);
+    bool showsCurrentFile() const;
 
     PlotControl *m_plot = nullptr;
     Slider *m_dateSlider = nullptr;
@@ -88,6 +116,11 @@ private:
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_panels[2] = {nullptr, nullptr};
     QWidget *m_plotArea = nullptr;
+    QScrollBar *m_scrollBar = nullptr;
+    StatsPanel *m_stats = nullptr;
+    // Set while the controls are being brought to the view, which they then
+    // must not move again.
+    bool m_following = false;
 };
 
 // The trend window, created (hidden, its load handling run) on first touch.

@@ -1,6 +1,7 @@
 // The trend window's zoom sliders: a position p shows (100 - p) % of the full span
 // of the last plot run on its axis, about the axis minimum, and panel 2 of the
-// status bar shows both positions.
+// status bar shows both positions. The sliders and the scroll bar under the plot
+// follow the view however it moves.
 
 #include "trendwindow.h"
 
@@ -9,6 +10,10 @@
 #include "shell/steps.h"
 
 #include <QLocale>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -25,6 +30,9 @@ void TrendWindow::zoomAxis(Slider &slider, bool xAxis)
                 slider.setPosition(99);
         },
         [&] {
+            // Brought to the view by followView(): the axis is already there.
+            if (m_following)
+                return;
             PlotAxis axis = xAxis ? m_plot->XAxis(0) : m_plot->YAxis(0);
             const double fullSpan = xAxis ? historyXspan : historyYspan;
             const double span = (100 - slider.Position()) * 0.01 * fullSpan;
@@ -44,4 +52,65 @@ QString TrendWindow::zoomText() const
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     const auto percent = [&](const Slider &s) { return locale.toString(s.Position(), 'f', 2); };
     return u"XZoom = "_s + percent(*m_dateSlider) + u"% : "_s + u"YZoom = "_s + percent(*m_ySlider) + u"%"_s;
+}
+
+namespace {
+// The scroll bar's whole range: fine enough for a view of ten samples out of
+// tens of millions.
+constexpr int ScrollUnits = 1'000'000'000;
+
+// The slider position that shows `span` of `fullSpan`.
+double positionFor(double span, double fullSpan)
+{
+    return std::clamp(100 - 100 * span / fullSpan, Slider::MinPosition, 99.0);
+}
+} // namespace
+
+void TrendWindow::followView()
+{
+    if (m_following)
+        return;
+    m_following = true;
+    steps::ignoring({
+        [&] {
+            const auto follow = [](Slider &slider, double span, double fullSpan) {
+                if (!(fullSpan > 0))
+                    return;
+                const double position = positionFor(span, fullSpan);
+                // A slider the user has just set keeps its own position.
+                if (std::abs(position - slider.Position()) > 1e-6)
+                    slider.setPosition(position);
+            };
+            follow(*m_dateSlider, m_plot->XAxis(0).Span(), historyXspan);
+            follow(*m_ySlider, m_plot->YAxis(0).Span(), historyYspan);
+        },
+        [&] {
+            const double lo = m_plot->dataXMin();
+            const double whole = m_plot->dataXMax() - lo;
+            const double span = m_plot->XAxis(0).Span();
+            if (!(whole > 0) || span >= whole) {
+                m_scrollBar->setRange(0, 0);
+                return;
+            }
+            const int page = std::max(1, int(std::lround(span / whole * ScrollUnits)));
+            m_scrollBar->setRange(0, ScrollUnits - page);
+            m_scrollBar->setPageStep(page);
+            m_scrollBar->setSingleStep(std::max(1, page / 10));
+            m_scrollBar->setValue(int(std::lround((m_plot->XAxis(0).Min() - lo) / whole * ScrollUnits)));
+        },
+        [&] { setPanelText(2, zoomText()); },
+    });
+    m_following = false;
+}
+
+void TrendWindow::scrolled(int value)
+{
+    if (m_following)
+        return;
+    steps::guarded([&] {
+        const double lo = m_plot->dataXMin();
+        const double whole = m_plot->dataXMax() - lo;
+        if (whole > 0)
+            m_plot->setXView(lo + whole * value / ScrollUnits, m_plot->XAxis(0).Span());
+    });
 }

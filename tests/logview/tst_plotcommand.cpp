@@ -118,6 +118,46 @@ private slots:
         QCOMPARE(loadedTrendWindow()->trendPlot().ChannelCount(), 2);
     }
 
+    void theTrendCursorAndTheGridRowMoveTogether_data()
+    {
+        QTest::addColumn<int>("rightKeys");
+        QTest::addColumn<int>("gridRow"); // set in the grid; 0: none
+        QTest::addColumn<int>("expectedSample");
+        QTest::addColumn<int>("expectedGridRow");
+        // Rows 2 to 7 are plotted: sample 0 is grid row 2.
+        QTest::newRow("cursor steps move the grid row") << 2 << 0 << 2 << 4;
+        QTest::newRow("the grid row moves the cursor") << 0 << 6 << 4 << 6;
+        QTest::newRow("a row that was not plotted leaves the cursor") << 0 << 8 << 0 << 8;
+    }
+
+    void theTrendCursorAndTheGridRowMoveTogether()
+    {
+        QFETCH(int, rightKeys);
+        QFETCH(int, gridRow);
+        QFETCH(int, expectedSample);
+        QFETCH(int, expectedGridRow);
+        const QList<GridBlock> blocks{{2, 2, 3, 7}};
+        grid().setSelectionBlocks(blocks);
+        frmHistory().toolbarButtonClick(2);
+        TrendWindow *trend = loadedTrendWindow();
+        QVERIFY(trend);
+        PlotControl &plot = trend->trendPlot();
+        plot.DataCursor(0).setSample(0);
+        QCOMPARE(grid().currentRow(), 2);
+        plot.setFocus();
+        for (int i = 0; i < rightKeys; ++i)
+            QTest::keyClick(&plot, Qt::Key_Right);
+        if (gridRow > 0)
+            grid().setCurrentRow(gridRow);
+
+        QCOMPARE(plot.DataCursor(0).sample(), qsizetype(expectedSample));
+        QCOMPARE(grid().currentRow(), expectedGridRow);
+        QCOMPARE(plot.DataCursor(0).valueText(1), grid().cellText(3, expectedSample + 2));
+        // The selected blocks stay as they were.
+        QCOMPARE(grid().selectionBlockCount(), 1);
+        QCOMPARE(grid().selectionBlock(0), blocks.first());
+    }
+
     void cancelPlotWhileNothingRuns()
     {
         frmHistory().toolbarButtonClick(4);

@@ -129,7 +129,7 @@ private slots:
         TrendWindow &w = frmHistoryPlot();
         const QList<QAction *> actions = w.Toolbar1().actions();
         const QStringList keys{u"Trend Setup"_s, u"Show/Hide Data Cursor"_s, u"Save as Jpeg"_s,
-                               u"Print Trend"_s, u"Print Preview"_s, u"Export PDF"_s};
+                               u"Print Trend"_s, u"Print Preview"_s, u"Export PDF"_s, u"Statistics"_s};
         QCOMPARE(actions.size(), keys.size());
         for (qsizetype i = 0; i < keys.size(); ++i) {
             QCOMPARE(actions.at(i)->data().toString(), keys.at(i));
