@@ -80,21 +80,39 @@ void PlotControlPrivate::viewChanged()
 namespace {
 // Fits the value axis to the channels' values over the whole trend, without a
 // redraw; true when it changed.
+// The value axes that show channels: the left always, the right while a
+// channel is on it. Panning and zooming values moves them together.
+QList<int> valueAxes(const PlotControlPrivate &d)
+{
+    for (const ChannelState &c : d.channels) {
+        if (c.valueAxis == AxisY2)
+            return {AxisY, AxisY2};
+    }
+    return {AxisY};
+}
+
+// Fits each value axis to those of the channels that are on it.
 bool fitValues(PlotControlPrivate &d, const QList<int> &channels)
 {
-    TrendStats values;
-    for (int ch : channels) {
-        d.channel(ch);
-        values.take(d.data->stats(ch));
+    bool changed = false;
+    for (const int which : {int(AxisY), int(AxisY2)}) {
+        TrendStats values;
+        for (int ch : channels) {
+            if (d.channel(ch).valueAxis == which)
+                values.take(d.data->stats(ch));
+        }
+        if (values.count == 0)
+            continue;
+        if (values.max > values.min) {
+            changed |= d.setRange(which, values.min, values.max - values.min);
+            continue;
+        }
+        // One value: the axis keeps its span and puts the value in its middle.
+        const AxisState &a = d.axes[which];
+        const double span = std::max(a.span > 0 ? a.span : 1.0, std::abs(values.min) * 0.01);
+        changed |= d.setRange(which, values.min - span / 2, span);
     }
-    if (values.count == 0)
-        return false;
-    if (values.max > values.min)
-        return d.setRange(AxisY, values.min, values.max - values.min);
-    // One value: the axis keeps its span and puts the value in its middle.
-    const AxisState &a = d.axes[AxisY];
-    const double span = std::max(a.span > 0 ? a.span : 1.0, std::abs(values.min) * 0.01);
-    return d.setRange(AxisY, values.min - span / 2, span);
+    return changed;
 }
 } // namespace
 
@@ -251,13 +269,21 @@ void PlotInteraction::zoomTime(double factor, double anchor)
     d->setView(AxisX, hi > lo ? plotview::clampedMin(min, span, lo, hi) : min, span);
 }
 
-void PlotInteraction::zoomValues(double factor, double anchor)
+void PlotInteraction::zoomValues(double factor, double pixelY)
 {
-    const AxisState &a = d->axes[AxisY];
-    const double span = a.span * factor;
-    if (!(span > 0) || !std::isfinite(span))
-        return;
-    d->setView(AxisY, plotview::zoomedMin(a.min, a.span, anchor, span), span);
+    bool changed = false;
+    for (const int which : valueAxes(*d)) {
+        const AxisState &a = d->axes[which];
+        const double span = a.span * factor;
+        if (!(span > 0) || !std::isfinite(span))
+            continue;
+        const double anchor = a.axis->pixelToCoord(pixelY);
+        changed |= d->setRange(which, plotview::zoomedMin(a.min, a.span, anchor, span), span);
+    }
+    if (changed) {
+        d->redrawNow();
+        d->viewChanged();
+    }
 }
 
 void PlotInteraction::panTime(double days)
@@ -269,9 +295,17 @@ void PlotInteraction::panTime(double days)
     d->setView(AxisX, hi > lo ? plotview::clampedMin(min, a.span, lo, hi) : min, a.span);
 }
 
-void PlotInteraction::panValues(double delta)
+void PlotInteraction::panValues(double fraction)
 {
-    d->setView(AxisY, d->axes[AxisY].min + delta, d->axes[AxisY].span);
+    bool changed = false;
+    for (const int which : valueAxes(*d)) {
+        const AxisState &a = d->axes[which];
+        changed |= d->setRange(which, a.min + fraction * a.span, a.span);
+    }
+    if (changed) {
+        d->redrawNow();
+        d->viewChanged();
+    }
 }
 
 bool PlotInteraction::legendClick(QPoint at)
@@ -319,6 +353,7 @@ bool PlotInteraction::mouse(QMouseEvent *event)
         m_from = at;
         m_fromMin[AxisX] = d->axes[AxisX].min;
         m_fromMin[AxisY] = d->axes[AxisY].min;
+        m_fromMin[AxisY2] = d->axes[AxisY2].min;
         return true;
     }
     case QEvent::MouseMove:
@@ -326,14 +361,16 @@ bool PlotInteraction::mouse(QMouseEvent *event)
             // Measured from the press, so that the data under the pointer follows it.
             const QPoint moved = at - m_from;
             const double daysPerPixel = d->axes[AxisX].span / std::max(1, rect.width());
-            const double valuesPerPixel = d->axes[AxisY].span / std::max(1, rect.height());
             const double lo = d->q->dataXMin();
             const double hi = d->q->dataXMax();
             const double span = d->axes[AxisX].span;
             const double min = m_fromMin[AxisX] - moved.x() * daysPerPixel;
             // Both axes move in one redraw.
             bool changed = d->setRange(AxisX, hi > lo ? plotview::clampedMin(min, span, lo, hi) : min, span);
-            changed |= d->setRange(AxisY, m_fromMin[AxisY] + moved.y() * valuesPerPixel, d->axes[AxisY].span);
+            for (const int which : valueAxes(*d)) {
+                const double valuesPerPixel = d->axes[which].span / std::max(1, rect.height());
+                changed |= d->setRange(which, m_fromMin[which] + moved.y() * valuesPerPixel, d->axes[which].span);
+            }
             if (changed) {
                 d->redrawNow();
                 d->viewChanged();
@@ -367,19 +404,21 @@ void PlotInteraction::boxZoom(QPoint from, QPoint to)
     if (box.width() < SmallestBox || box.height() < SmallestBox)
         return;
     QCPAxis *x = d->axes[AxisX].axis;
-    QCPAxis *y = d->axes[AxisY].axis;
     const double x0 = x->pixelToCoord(box.left());
     const double x1 = x->pixelToCoord(box.right());
-    const double y0 = y->pixelToCoord(box.bottom());
-    const double y1 = y->pixelToCoord(box.top());
     const double span = std::max(x1 - x0, d->q->minimumXSpan());
     const double lo = d->q->dataXMin();
     const double hi = d->q->dataXMax();
     const double min = (x0 + x1) / 2 - span / 2;
     // Both axes in one redraw.
     bool changed = d->setRange(AxisX, hi > lo ? plotview::clampedMin(min, span, lo, hi) : min, span);
-    if (y1 > y0)
-        changed |= d->setRange(AxisY, y0, y1 - y0);
+    for (const int which : valueAxes(*d)) {
+        QCPAxis *y = d->axes[which].axis;
+        const double y0 = y->pixelToCoord(box.bottom());
+        const double y1 = y->pixelToCoord(box.top());
+        if (y1 > y0)
+            changed |= d->setRange(which, y0, y1 - y0);
+    }
     if (changed) {
         d->redrawNow();
         d->viewChanged();
@@ -394,7 +433,7 @@ bool PlotInteraction::wheel(QWheelEvent *event)
     const QPointF at = event->position();
     const double factor = std::pow(ZoomStep, notches / 120.0);
     if (event->modifiers() & Qt::ControlModifier)
-        zoomValues(factor, d->axes[AxisY].axis->pixelToCoord(at.y()));
+        zoomValues(factor, at.y());
     else
         zoomTime(factor, d->axes[AxisX].axis->pixelToCoord(at.x()));
     return true;
@@ -417,7 +456,6 @@ void PlotInteraction::stepCursor(int steps)
 bool PlotInteraction::key(QKeyEvent *event)
 {
     const AxisState &x = d->axes[AxisX];
-    const AxisState &y = d->axes[AxisY];
     switch (event->key()) {
     case Qt::Key_Home:
         d->q->showWholeTrend();
@@ -440,7 +478,7 @@ bool PlotInteraction::key(QKeyEvent *event)
     }
     case Qt::Key_Up:
     case Qt::Key_Down:
-        panValues((event->key() == Qt::Key_Up ? 1 : -1) * y.span * PanStep);
+        panValues((event->key() == Qt::Key_Up ? 1 : -1) * PanStep);
         return true;
     default:
         return false;

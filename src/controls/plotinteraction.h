@@ -30,10 +30,12 @@ public:
     // Zooms the time axis by `factor` (below 1 narrows) about time `anchor`,
     // keeping the span between the smallest the trend allows and the whole trend.
     void zoomTime(double factor, double anchor);
-    void zoomValues(double factor, double anchor);
+    // Zooms every value axis in use around the value at the pixel row `pixelY`.
+    void zoomValues(double factor, double pixelY);
     // Moves the time view by `days`, never past the ends of the trend.
     void panTime(double days);
-    void panValues(double delta);
+    // Moves every value axis in use by a fraction of its span.
+    void panValues(double fraction);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -50,6 +52,6 @@ private:
     PlotControlPrivate *d;
     Drag m_drag = Drag::None;
     QPoint m_from;
-    double m_fromMin[2] = {0, 0};
+    double m_fromMin[3] = {0, 0, 0}; // per axis: X, left, right
     QRubberBand *m_band = nullptr;
 };

@@ -70,8 +70,11 @@ void save(PlotControl &plot, const QString &fileName)
     outputfile::checkWritable(fileName);
     const std::shared_ptr<TrendData> data = plot.trendData();
     QList<int> channels;
-    for (int c = 0; data && c < data->channelCount(); ++c)
-        channels.append(c);
+    // The channels shown: one hidden from the legend is not in view.
+    for (int c = 0; data && c < data->channelCount(); ++c) {
+        if (c >= plot.ChannelCount() || plot.channelVisible(c))
+            channels.append(c);
+    }
     PlotAxis x = plot.XAxis(0);
     const QByteArray bytes = data ? text(*data, channels, x.Min(), x.Max()) : QByteArray("Date,Time\r\n");
 

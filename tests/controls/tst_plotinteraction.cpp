@@ -217,6 +217,54 @@ private slots:
         QCOMPARE(plot.XAxis(0).Span(), 50 * Minute);
     }
 
+    void valueGesturesMoveBothValueAxesAlike_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::newRow("Ctrl+wheel in, upper part") << u"wheel"_s;
+        QTest::newRow("drag up") << u"drag"_s;
+        QTest::newRow("Up key") << u"key"_s;
+        QTest::newRow("box") << u"box"_s;
+    }
+
+    // With a channel on the right axis, each gesture on values maps the same
+    // pixels to each axis's values as before: both axes move by the same share
+    // of their spans.
+    void valueGesturesMoveBothValueAxesAlike()
+    {
+        QFETCH(QString, gesture);
+        PlotControl plot;
+        showTrend(plot, 200, 20, 50);
+        plot.Channel(1).setYAxisIndex(1);
+        plot.YAxis(0).setMin(0);
+        plot.YAxis(0).setSpan(20);
+        plot.YAxis(1).setMin(70);
+        plot.YAxis(1).setSpan(40);
+        plot.replot();
+        const QPoint middle(plot.width() / 2, plot.height() / 2);
+        const QPoint high = middle - QPoint(0, plot.height() / 5);
+        if (gesture == u"wheel"_s) {
+            wheel(canvas(plot), high, 2, Qt::ControlModifier);
+        } else if (gesture == u"drag"_s) {
+            QTest::mousePress(canvas(plot), Qt::LeftButton, {}, middle);
+            QTest::mouseMove(canvas(plot), high);
+            QTest::mouseRelease(canvas(plot), Qt::LeftButton, {}, high);
+        } else if (gesture == u"key"_s) {
+            plot.setFocus();
+            QTest::keyClick(&plot, Qt::Key_Up);
+        } else {
+            QTest::mousePress(canvas(plot), Qt::RightButton, {}, high - QPoint(60, 30));
+            QTest::mouseMove(canvas(plot), middle + QPoint(60, 10));
+            QTest::mouseRelease(canvas(plot), Qt::RightButton, {}, middle + QPoint(60, 10));
+        }
+        const double leftShift = (plot.YAxis(0).Min() - 0) / 20;
+        const double rightShift = (plot.YAxis(1).Min() - 70) / 40;
+        const double leftZoom = plot.YAxis(0).Span() / 20;
+        const double rightZoom = plot.YAxis(1).Span() / 40;
+        QVERIFY2(leftShift != 0 || leftZoom != 1, "the left axis did not move");
+        QVERIFY2(std::abs(leftShift - rightShift) < 1e-6 && std::abs(leftZoom - rightZoom) < 1e-6,
+                 qPrintable(u"left %1 x%2, right %3 x%4"_s.arg(leftShift).arg(leftZoom).arg(rightShift).arg(rightZoom)));
+    }
+
     void theCursorPicksTheNearestSampleAndShowsItsLoggedText_data()
     {
         QTest::addColumn<double>("drag");  // in sample spacings; 0 for none
