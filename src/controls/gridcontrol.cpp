@@ -223,6 +223,16 @@ bool GridControl::loadDelimited(const QString &path, const QString &quote, const
     return true;
 }
 
+qsizetype GridControl::appendLines(QByteArrayView bytes)
+{
+    const QScrollBar *bar = m_view->verticalScrollBar();
+    const bool showedEnd = bar->value() >= bar->maximum();
+    const qsizetype taken = m_model->appendLines(bytes);
+    if (taken > 0 && showedEnd)
+        m_view->scrollToBottom();
+    return taken;
+}
+
 const LogTable::LoadNotes &GridControl::loadNotes() const { return m_model->table().loadNotes(); }
 
 int GridControl::rowCount() const { return m_model->table().rowCount(); }

@@ -663,6 +663,18 @@ void PlotControl::setTrendData(std::shared_ptr<TrendData> data)
     d->redrawSoon();
 }
 
+void PlotControl::trendDataGrew()
+{
+    d->dataReplaced();
+    // Whoever grew the data sets the axes; no fit undoes that.
+    for (auto &axis : d->axes) {
+        axis.fitPending = false;
+        axis.fittedOnce = true;
+    }
+    d->updateCursor();
+    d->redrawSoon();
+}
+
 int PlotControl::legendLayoutPasses() const
 {
     return d->legend->passes;

@@ -209,6 +209,9 @@ public:
     // fits the axes to it as if its points had been appended.
     std::shared_ptr<TrendData> trendData() const;
     void setTrendData(std::shared_ptr<TrendData> data);
+    // The trend data gained rows (a followed log grew): the channels keep their
+    // settings and the axes stay as set; the new rows are drawn.
+    void trendDataGrew();
     // How often the legend has been laid out afresh since the control was made.
     int legendLayoutPasses() const;
 

@@ -1,0 +1,175 @@
+#include "support/logfixture.h"
+#include "support/scriptedui.h"
+#include "support/testenv.h"
+#include "support/testregistry.h"
+
+#include "controls/gridcontrol.h"
+#include "controls/plotcontrol.h"
+#include "controls/trenddata.h"
+#include "logview/datafilewindow.h"
+#include "shell/sharedstate.h"
+#include "trend/trendwindow.h"
+
+#include <QFile>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(GridBlock)
+
+namespace {
+
+GridControl &grid() { return *frmHistory().dataGrid(); }
+
+// The logger writes the rows of a longer log that the file does not hold yet.
+void appendRows(int from, int to, int valueColumns)
+{
+    const QByteArray all = LogFixture::minutes(to, valueColumns);
+    QFile file(shared().currentFileName);
+    if (!file.open(QIODevice::Append) || file.write(all.mid(LogFixture::minutes(from, valueColumns).size())) < 0)
+        qFatal("cannot append to the test log");
+}
+
+void plot(const QList<GridBlock> &blocks)
+{
+    grid().setSelectionBlocks(blocks);
+    frmHistory().toolbarButtonClick(2);
+}
+
+constexpr double Minute = 1.0 / 1440;
+
+} // namespace
+
+class FollowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TestEnv::reset(); }
+
+    void cleanup()
+    {
+        if (loadedHistory())
+            frmHistory().setFollowing(false);
+    }
+
+    void trendGrowsOnlyWhereItsBlockReachedTheEnd_data()
+    {
+        QTest::addColumn<GridBlock>("block");
+        QTest::addColumn<bool>("grows");
+        QTest::newRow("whole column") << GridBlock{3, -1, 3, -1} << true;
+        QTest::newRow("block down to the last row") << GridBlock{3, 2, 3, 10} << true;
+        QTest::newRow("block ending above the last row") << GridBlock{3, 2, 3, 9} << false;
+    }
+
+    void trendGrowsOnlyWhereItsBlockReachedTheEnd()
+    {
+        QFETCH(GridBlock, block);
+        QFETCH(bool, grows);
+        LogFixture::open(LogFixture::minutes(10, 2));
+        plot({{2, -1, 2, -1}, block});
+        TrendWindow *trend = loadedTrendWindow();
+        QVERIFY(trend && trend->isVisible());
+        const std::shared_ptr<TrendData> data = trend->trendPlot().trendData();
+        const qint64 fixedBefore = data->stats(1).count;
+        const double spanBefore = trend->historyXspan;
+
+        frmHistory().setFollowing(true);
+        appendRows(10, 13, 2);
+        frmHistory().followLog();
+
+        QCOMPARE(grid().rowCount(), 13);
+        QCOMPARE(data->stats(0).count, 13); // the whole date column's channel always grows
+        QCOMPARE(data->value(0, data->rowCount() - 1), 130.0);
+        QCOMPARE(data->stats(1).count, fixedBefore + (grows ? 3 : 0));
+        if (grows)
+            QCOMPARE(data->value(1, data->rowCount() - 1), 131.0);
+        QVERIFY(qAbs(trend->historyXspan - (spanBefore + 3 * Minute)) < 1e-9);
+        // The unzoomed X axis shows the grown span, up to the new last row.
+        QVERIFY(qAbs(trend->trendPlot().XAxis(0).Max() - data->time(data->rowCount() - 1)) < 1e-9);
+    }
+
+    void viewMovesWithTheDataOnlyWhenItShowedTheEnd_data()
+    {
+        QTest::addColumn<bool>("atEnd");
+        QTest::newRow("showing the end") << true;
+        QTest::newRow("showing the top") << false;
+    }
+
+    void viewMovesWithTheDataOnlyWhenItShowedTheEnd()
+    {
+        QFETCH(bool, atEnd);
+        LogFixture::open(LogFixture::minutes(300, 2));
+        QTableView *view = grid().view();
+        QScrollBar *bar = view->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        if (atEnd)
+            view->scrollToBottom();
+        else
+            view->scrollToTop();
+        const int before = bar->value();
+        const int maximumBefore = bar->maximum();
+
+        frmHistory().setFollowing(true);
+        appendRows(300, 340, 2);
+        frmHistory().followLog();
+        QCOMPARE(grid().rowCount(), 340);
+        QCoreApplication::processEvents(); // the view's own layout pass
+
+        QVERIFY(bar->maximum() > maximumBefore);
+        if (atEnd) {
+            QCOMPARE(bar->value(), bar->maximum());
+            const int lastShown = view->rowAt(view->viewport()->height() - 2);
+            QCOMPARE(lastShown, 339); // model row of grid row 340
+        } else {
+            QCOMPARE(bar->value(), before);
+        }
+    }
+
+    void replacedFileIsLoadedAgainAndPlotted_data()
+    {
+        QTest::addColumn<QByteArray>("replacement");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("shrank") << LogFixture::minutes(6, 2) << 6;
+        QByteArray longer = LogFixture::minutes(14, 2);
+        longer.replace(",11:", ",10:");
+        QTest::newRow("rewritten longer") << longer << 14;
+    }
+
+    void replacedFileIsLoadedAgainAndPlotted()
+    {
+        QFETCH(QByteArray, replacement);
+        QFETCH(int, rows);
+        const QString path = LogFixture::open(LogFixture::minutes(10, 2));
+        plot({{2, -1, 3, -1}});
+        PlotControl &trendPlot = loadedTrendWindow()->trendPlot();
+        trendPlot.Channel(1).setTraceLineWidth(5);
+        frmHistory().setFollowing(true);
+
+        LogFixture::write(replacement);
+        frmHistory().followLog();
+
+        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + path + u" (reloaded: the file was replaced)"_s);
+        QCOMPARE(grid().rowCount(), rows);
+        TrendWindow *trend = loadedTrendWindow();
+        QVERIFY(trend && trend->isVisible());
+        QCOMPARE(trend->trendPlot().trendData()->rowCount(), rows);
+        QCOMPARE(trend->trendPlot().Channel(1).TraceLineWidth(), 5);
+        QVERIFY(frmHistory().isFollowing());
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+    void openingAnotherLogEndsFollowing()
+    {
+        LogFixture::open(LogFixture::minutes(10, 2));
+        frmHistory().setFollowing(true);
+        QVERIFY(frmHistory().isFollowing());
+        LogFixture::open(LogFixture::minutes(5, 2), u"other.csv"_s);
+        QVERIFY(!frmHistory().isFollowing());
+    }
+};
+
+VIEWER_TEST(FollowTest)
+#include "tst_follow.moc"
