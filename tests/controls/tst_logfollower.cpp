@@ -48,37 +48,38 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("lastRow");
 
-        const QByteArray log = "Date,Time,A\r\n1/1/2024,1:00:00 AM,1\r\n";
-        QTest::newRow("complete rows") << log << QByteArrayList{"1/1/2024,1:00:01 AM,2\r\n1/1/2024,1:00:02 AM,3\r\n"}
-                                       << Ending::None << LogFollower::Change::Grown << 3
-                                       << u"1/1/2024|1:00:02 AM|3"_s;
+        // Longer than the bytes compared at each look, so that reading it again shows.
+        const QByteArray log = "Date,Time,A\r\n1/1/2024,1:00:00 AM,1\r\n1/1/2024,1:00:01 AM,2\r\n"
+                               "1/1/2024,1:00:02 AM,3\r\n1/1/2024,1:00:03 AM,4\r\n";
+        const QString loadedLast = u"1/1/2024|1:00:03 AM|4"_s;
+        QTest::newRow("complete rows") << log << QByteArrayList{"1/1/2024,1:00:04 AM,5\r\n1/1/2024,1:00:05 AM,6\r\n"}
+                                       << Ending::None << LogFollower::Change::Grown << 6
+                                       << u"1/1/2024|1:00:05 AM|6"_s;
         QTest::newRow("half a row, then the rest")
-            << log << QByteArrayList{"1/1/2024,1:00:01 AM,2", "5\r\n"} << Ending::None << LogFollower::Change::Grown
-            << 2 << u"1/1/2024|1:00:01 AM|25"_s;
-        QTest::newRow("half a row only waits") << log << QByteArrayList{"1/1/2024,1:00:01 AM,2"} << Ending::None
-                                               << LogFollower::Change::Grown << 1 << u"1/1/2024|1:00:00 AM|1"_s;
+            << log << QByteArrayList{"1/1/2024,1:00:04 AM,5", "5\r\n"} << Ending::None << LogFollower::Change::Grown
+            << 5 << u"1/1/2024|1:00:04 AM|55"_s;
+        QTest::newRow("half a row only waits") << log << QByteArrayList{"1/1/2024,1:00:04 AM,5"} << Ending::None
+                                               << LogFollower::Change::Grown << 4 << loadedLast;
         QTest::newRow("CR LF split between two looks")
-            << log << QByteArrayList{"1/1/2024,1:00:01 AM,2\r", "\n1/1/2024,1:00:02 AM,3\r\n"} << Ending::None
-            << LogFollower::Change::Grown << 3 << u"1/1/2024|1:00:02 AM|3"_s;
+            << log << QByteArrayList{"1/1/2024,1:00:04 AM,5\r", "\n1/1/2024,1:00:05 AM,6\r\n"} << Ending::None
+            << LogFollower::Change::Grown << 6 << u"1/1/2024|1:00:05 AM|6"_s;
         QTest::newRow("loaded last line without its end goes on")
             << QByteArray("Date,Time,A\n1/1/2024,1:00:00 AM,1") << QByteArrayList{"7\n1/1/2024,1:00:01 AM,2\n"}
             << Ending::None << LogFollower::Change::Grown << 2 << u"1/1/2024|1:00:01 AM|2"_s;
         QTest::newRow("a quoted line end waits for its closing quote")
-            << log << QByteArrayList{"1/1/2024,1:00:01 AM,\"x\r\n", "y\"\r\n"} << Ending::None
-            << LogFollower::Change::Grown << 2 << u"1/1/2024|1:00:01 AM|x\r\ny"_s;
+            << log << QByteArrayList{"1/1/2024,1:00:04 AM,\"x\r\n", "y\"\r\n"} << Ending::None
+            << LogFollower::Change::Grown << 5 << u"1/1/2024|1:00:04 AM|x\r\ny"_s;
         QTest::newRow("header only, then rows") << QByteArray("Date,Time,A\n")
                                                 << QByteArrayList{"1/1/2024,1:00:00 AM,4\n"} << Ending::None
                                                 << LogFollower::Change::Grown << 1 << u"1/1/2024|1:00:00 AM|4"_s;
-        QTest::newRow("shrinks") << log << QByteArrayList{} << Ending::Shrink << LogFollower::Change::Replaced << 1
-                                 << u"1/1/2024|1:00:00 AM|1"_s;
+        QTest::newRow("shrinks") << log << QByteArrayList{} << Ending::Shrink << LogFollower::Change::Replaced << 4
+                                 << loadedLast;
         QTest::newRow("replaced by another file")
-            << log << QByteArrayList{} << Ending::RenameOver << LogFollower::Change::Replaced << 1
-            << u"1/1/2024|1:00:00 AM|1"_s;
+            << log << QByteArrayList{} << Ending::RenameOver << LogFollower::Change::Replaced << 4 << loadedLast;
         QTest::newRow("rewritten in place, longer")
-            << log << QByteArrayList{} << Ending::RewriteInPlace << LogFollower::Change::Replaced << 1
-            << u"1/1/2024|1:00:00 AM|1"_s;
-        QTest::newRow("untouched") << log << QByteArrayList{} << Ending::None << LogFollower::Change::None << 1
-                                   << u"1/1/2024|1:00:00 AM|1"_s;
+            << log << QByteArrayList{} << Ending::RewriteInPlace << LogFollower::Change::Replaced << 4 << loadedLast;
+        QTest::newRow("untouched") << log << QByteArrayList{} << Ending::None << LogFollower::Change::None << 4
+                                   << loadedLast;
     }
 
     void followsWhatTheLoggerAppends()
@@ -122,7 +123,7 @@ private slots:
             break;
         case Ending::RewriteInPlace: {
             QByteArray changed = other;
-            changed[changed.indexOf(",1\r\n")+1] = '8';
+            changed[changed.indexOf(",4\r\n") + 1] = '8'; // the last loaded value
             writeFile(path, changed);
             break;
         }
