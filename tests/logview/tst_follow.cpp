@@ -7,6 +7,7 @@
 #include "controls/plotcontrol.h"
 #include "controls/trenddata.h"
 #include "logview/datafilewindow.h"
+#include "shell/mainframe.h"
 #include "shell/sharedstate.h"
 #include "trend/trendwindow.h"
 
@@ -158,6 +159,40 @@ private slots:
         QCOMPARE(trend->trendPlot().trendData()->rowCount(), rows);
         QCOMPARE(trend->trendPlot().Channel(1).TraceLineWidth(), 5);
         QVERIFY(frmHistory().isFollowing());
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+    void reloadKeepsSelectionPlaceAndTrend_data()
+    {
+        QTest::addColumn<int>("rowsAfter");
+        QTest::newRow("file unchanged") << 300;
+        QTest::newRow("file grew") << 320;
+    }
+
+    void reloadKeepsSelectionPlaceAndTrend()
+    {
+        QFETCH(int, rowsAfter);
+        LogFixture::open(LogFixture::minutes(300, 3));
+        plot({{2, -1, 3, -1}});
+        loadedTrendWindow()->trendPlot().Channel(0).setTraceLineWidth(7);
+        const QList<GridBlock> selection{{3, 100, 4, 150}};
+        grid().setSelectionBlocks(selection);
+        QScrollBar *bar = grid().view()->verticalScrollBar();
+        bar->setValue(bar->maximum() / 2);
+        const int place = bar->value();
+        QVERIFY(place > 0);
+
+        appendRows(300, rowsAfter, 3);
+        mainFrame().runCommand(FrameCommand::Reload);
+
+        QCOMPARE(grid().rowCount(), rowsAfter);
+        QCOMPARE(grid().selectionBlockCount(), 1);
+        QCOMPARE(grid().selectionBlock(0), selection.constFirst());
+        QCOMPARE(bar->value(), place);
+        PlotControl &trendPlot = loadedTrendWindow()->trendPlot();
+        QCOMPARE(trendPlot.trendData()->rowCount(), rowsAfter);
+        QCOMPARE(trendPlot.Channel(0).TraceLineWidth(), 7);
+        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + shared().currentFileName);
         QVERIFY(TestEnv::ui().messages.isEmpty());
     }
 
