@@ -564,6 +564,19 @@ void LogTable::index()
     m_scan = s;
 }
 
+void LogTable::reserveForAppending(qsizetype bytes)
+{
+    const qsizetype size = m_data.size();
+    const size_t lines = m_lastField.size();
+    // As many lines as the bytes held would give.
+    const size_t more = size > 0 ? size_t(double(lines) * double(bytes) / double(size)) + 16 : 16;
+    m_data.reserve(size + bytes);
+    m_lineStarts.reserve(m_lineStarts.size() + more);
+    m_lastField.reserve(lines + more);
+    if (!m_fieldCursor.empty())
+        m_fieldCursor.reserve(m_fieldCursor.size() + more);
+}
+
 int LogTable::indexedRowCount() const
 {
     return int(std::max<qsizetype>(0, qsizetype(m_lastField.size()) - 1 + m_rowOffset));

@@ -97,6 +97,9 @@ public:
     // they would end inside a quoted field (the caller offers them again with
     // more). The rows become visible through setRowCount(indexedRowCount()).
     qsizetype appendLines(QByteArrayView bytes);
+    // Makes room for `bytes` more bytes and their lines, so that appending them
+    // does not copy what is held. Throws std::bad_alloc.
+    void reserveForAppending(qsizetype bytes);
     // The rows that the indexed lines give, whatever setRowCount() left.
     int indexedRowCount() const;
 

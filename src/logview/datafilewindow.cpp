@@ -299,7 +299,7 @@ void DataFileWindow::getHistFile(const QString &path)
             throw RuntimeError(RuntimeError::NoError, QString()); // failure without an error
         prepareLoadedGrid();
         if (isFollowing())
-            m_follower->start(shared().currentFileName, m_dataGrid->model()->table().content());
+            startFollower();
         // Kept for File, Open Recent; a store that cannot be written only loses the entry.
         if (self && !shared().currentFileName.isEmpty())
             steps::ignore([&] { RecentLogs::add(QFileInfo(shared().currentFileName).absoluteFilePath()); });
@@ -427,6 +427,8 @@ void DataFileWindow::plotSelection()
         return;
     setRunning(false);
     steps::ignore([&] { setStatusPanelText(u"Current File is "_s + shared().currentFileName); });
+    if (isFollowing())
+        makeRoomToGrow();
 }
 
 void DataFileWindow::setRunning(bool running)
@@ -585,7 +587,7 @@ void DataFileWindow::setFollowing(bool on)
         if (!checkHistFile(shared().currentFileName)) {
             on = false;
         } else {
-            m_follower->start(shared().currentFileName, m_dataGrid->model()->table().content());
+            startFollower();
             followLog(); // what the logger wrote since the load
         }
     } else if (!on) {
@@ -593,6 +595,23 @@ void DataFileWindow::setFollowing(bool on)
     }
     m_followPanel->setVisible(on);
     mainFrame().setCommandChecked(FrameCommand::Follow, on);
+}
+
+// Room to grow is made now, once, so that no update copies the whole log.
+void DataFileWindow::startFollower()
+{
+    m_follower->start(shared().currentFileName, m_dataGrid->model()->table().content());
+    makeRoomToGrow();
+}
+
+void DataFileWindow::makeRoomToGrow()
+{
+    // A quarter more, at least a megabyte: hours of a logger's rows. Without the
+    // room, following still works; a first update is only slower.
+    const qsizetype bytes = std::max<qsizetype>(1 << 20, m_dataGrid->model()->table().byteSize() / 4);
+    steps::ignore([&] { m_dataGrid->model()->reserveForAppending(bytes); });
+    const int rows = m_dataGrid->rowCount();
+    steps::ignore([&] { reserveHistTrendGrowth(std::max(1024, rows / 4)); });
 }
 
 void DataFileWindow::followLog()
@@ -671,6 +690,8 @@ void DataFileWindow::reloadLog(bool replaced)
             return;
         setRunning(false);
         m_plottedBlocks = blocks;
+        if (isFollowing())
+            makeRoomToGrow();
         steps::ignore([&] {
             if (TrendWindow *again = loadedTrendWindow()) {
                 PlotControl &plot = again->trendPlot();

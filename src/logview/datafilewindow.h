@@ -105,6 +105,8 @@ private:
     void prepareLoadedGrid();
     QString loadRemarks() const;
     void showCounts();
+    void startFollower();
+    void makeRoomToGrow();
     // The grid's print settings for one copy of the printout.
     void setUpGridPrintout(int orientation, int fromPage, int toPage);
     void setRunning(bool running);

@@ -31,37 +31,33 @@ double cellValue(const GridControl &grid, const LogValueParser &parser, int col,
     }
 }
 
-// The X axis after the data's last time moved from `oldEnd` to `newEnd`.
-void followX(TrendWindow &trend, double oldEnd, double newEnd)
+// The X axis after the data's last time moved from `oldEnd` to `newEnd`: the
+// zoom slider's share of the grown span, from where it was or, when it showed the
+// old end, up to the new one; the Y axis fitted to the data while unzoomed.
+void followAxes(TrendWindow &trend, double oldEnd, double newEnd)
 {
-    PlotAxis x = trend.trendPlot().XAxis(0);
+    PlotControl &plot = trend.trendPlot();
+    const PlotAxis x = plot.XAxis(0);
     const double min = x.Min();
-    // A view that reached the old end moves with the data (a hair of slack for
-    // the rounding of the slider's span).
+    // A hair of slack for the rounding of the slider's span.
     const bool showedEnd = min + x.Span() >= oldEnd - 1e-7;
     trend.historyXspan += std::max(0.0, newEnd - oldEnd);
     const double span = (100 - trend.DateSlider().Position()) * 0.01 * trend.historyXspan;
-    if (showedEnd)
-        x.setMin(std::max(min, newEnd - span));
-    x.setSpan(span);
-}
-
-void followY(TrendWindow &trend, const TrendData &data)
-{
-    if (trend.YSlider().Position() != 0)
-        return; // a zoomed value axis stays as the user set it
-    TrendStats values;
-    for (int ch = 0; ch < data.channelCount(); ++ch)
-        values.take(data.stats(ch));
-    if (values.count == 0 || !(values.max > values.min))
-        return;
-    PlotAxis y = trend.trendPlot().YAxis(0);
-    y.setMin(values.min);
-    y.setSpan(values.max - values.min);
-    trend.historyYspan = values.max - values.min;
+    const bool fitY = trend.YSlider().Position() == 0;
+    plot.trendDataGrew(showedEnd ? std::max(min, newEnd - span) : min, span, fitY);
+    if (fitY)
+        trend.historyYspan = plot.YAxis(0).Span();
 }
 
 } // namespace
+
+void reserveHistTrendGrowth(qsizetype rows)
+{
+    const TrendWindow *trend = loadedTrendWindow();
+    const std::shared_ptr<TrendData> data = trend ? trend->trendPlot().trendData() : nullptr;
+    if (data && data->sourcePath() == shared().currentFileName)
+        data->reserve(data->rowCount() + rows);
+}
 
 int growHistTrend(const GridControl &grid, QList<GridBlock> &blocks, int oldRowCount)
 {
@@ -110,8 +106,6 @@ int growHistTrend(const GridControl &grid, QList<GridBlock> &blocks, int oldRowC
     if (added == 0)
         return 0;
     data->sortByTime();
-    plot.trendDataGrew();
-    followX(*trend, oldEnd, data->time(data->rowCount() - 1));
-    followY(*trend, *data);
+    followAxes(*trend, oldEnd, data->time(data->rowCount() - 1));
     return added;
 }

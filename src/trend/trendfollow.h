@@ -17,3 +17,8 @@ class GridControl;
 // share of it, moving with the data when it showed the end and staying put
 // otherwise; an unzoomed Y axis is fitted to the grown data. Returns the rows added.
 int growHistTrend(const GridControl &grid, QList<GridBlock> &blocks, int oldRowCount);
+
+// Makes room in the trend of the log now loaded for `rows` more rows, so that
+// growing it does not copy what it holds; a trend of another log is left alone.
+// Throws std::bad_alloc.
+void reserveHistTrendGrowth(qsizetype rows);

@@ -95,13 +95,16 @@ private slots:
     void viewMovesWithTheDataOnlyWhenItShowedTheEnd_data()
     {
         QTest::addColumn<bool>("atEnd");
-        QTest::newRow("showing the end") << true;
-        QTest::newRow("showing the top") << false;
+        QTest::addColumn<int>("writes");
+        QTest::newRow("showing the end") << true << 1;
+        QTest::newRow("showing the end, written twice") << true << 2;
+        QTest::newRow("showing the top") << false << 1;
     }
 
     void viewMovesWithTheDataOnlyWhenItShowedTheEnd()
     {
         QFETCH(bool, atEnd);
+        QFETCH(int, writes);
         LogFixture::open(LogFixture::minutes(300, 2));
         QTableView *view = grid().view();
         QScrollBar *bar = view->verticalScrollBar();
@@ -114,16 +117,19 @@ private slots:
         const int maximumBefore = bar->maximum();
 
         frmHistory().setFollowing(true);
-        appendRows(300, 340, 2);
-        frmHistory().followLog();
-        QCOMPARE(grid().rowCount(), 340);
-        QCoreApplication::processEvents(); // the view's own layout pass
+        int rows = 300;
+        for (int write = 0; write < writes; ++write, rows += 40) {
+            appendRows(rows, rows + 40, 2);
+            frmHistory().followLog();
+            QCoreApplication::processEvents(); // the view's own layout pass
+        }
+        QCOMPARE(grid().rowCount(), rows);
 
         QVERIFY(bar->maximum() > maximumBefore);
         if (atEnd) {
             QCOMPARE(bar->value(), bar->maximum());
             const int lastShown = view->rowAt(view->viewport()->height() - 2);
-            QCOMPARE(lastShown, 339); // model row of grid row 340
+            QCOMPARE(lastShown, rows - 1); // the model row of the last grid row
         } else {
             QCOMPARE(bar->value(), before);
         }
