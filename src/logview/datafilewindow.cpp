@@ -637,6 +637,8 @@ void DataFileWindow::followLog()
         if (taken == 0)
             return;
         showCounts();
+        if (oldRows == 0 && grid.rowCount() > 0) // no longer "no rows yet"
+            setStatusPanelText(u"Current File is "_s + shared().currentFileName + loadRemarks());
         if (grid.rowCount() > oldRows)
             growHistTrend(grid, m_plottedBlocks, oldRows);
     });
