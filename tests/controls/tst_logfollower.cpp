@@ -39,6 +39,45 @@ class LogFollowerTest : public QObject
     Q_OBJECT
 
 private slots:
+    // Lines appended to a loaded table read as a load of all the bytes reads them.
+    void appendedLinesReadAsLoaded_data()
+    {
+        QTest::addColumn<QByteArray>("loaded");
+        QTest::addColumn<QByteArray>("appended");
+        QTest::addColumn<int>("taken"); // bytes of `appended` that end a line
+        QTest::newRow("LF") << QByteArray("a,b\n1,2\n") << QByteArray("3,4\n5,6\n") << 8;
+        QTest::newRow("CR alone") << QByteArray("a,b\r1,2\r") << QByteArray("3,4\r5,6\r") << 8;
+        QTest::newRow("CR LF split") << QByteArray("a,b\r\n1,2\r") << QByteArray("\n3,4\r\n5") << 6;
+        QTest::newRow("quoted separators and line ends")
+            << QByteArray("a,b\n1,2\n") << QByteArray("\"x,y\",\"p\nq\"\"r\"\n") << 15;
+        QTest::newRow("quoted log gains plain lines") << QByteArray("a,b\n\"1\",2\n") << QByteArray("3,4\n") << 4;
+        QTest::newRow("trailing separators") << QByteArray("a,b,c\n1,2,3\n") << QByteArray("4,,\n,,\n") << 7;
+        QTest::newRow("last line held without its end")
+            << QByteArray("a,b\n1,2") << QByteArray("3\n4,5\n6") << 6;
+        QTest::newRow("UTF-8 after ASCII") << QByteArray("a,b\n1,2\n") << QByteArray("\xc3\xa9,\xc3\xbc\n") << 6;
+        QTest::newRow("Latin-1 after UTF-8")
+            << QByteArray("a,b\n\xc3\xa4,1\n") << QByteArray("\xe4,2\n") << 4;
+        QTest::newRow("more fields than the loaded lines") << QByteArray("a,b\n1,2\n") << QByteArray("3,4,5\n") << 6;
+    }
+
+    void appendedLinesReadAsLoaded()
+    {
+        QFETCH(QByteArray, loaded);
+        QFETCH(QByteArray, appended);
+        QFETCH(int, taken);
+        LogTable grown;
+        grown.loadBytes(loaded);
+        QCOMPARE(grown.appendLines(appended), qsizetype(taken));
+        grown.setRowCount(grown.indexedRowCount());
+        LogTable whole;
+        whole.loadBytes(loaded + appended.left(taken));
+        QCOMPARE(grown.rowCount(), whole.rowCount());
+        for (int row = 0; row <= whole.rowCount(); ++row) {
+            for (int col = 0; col <= grown.colCount(); ++col)
+                QCOMPARE(grown.text(col, row), whole.text(col, row));
+        }
+    }
+
     void followsWhatTheLoggerAppends_data()
     {
         QTest::addColumn<QByteArray>("initial");
