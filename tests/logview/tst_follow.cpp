@@ -5,6 +5,7 @@
 
 #include "controls/gridcontrol.h"
 #include "controls/plotcontrol.h"
+#include "controls/slider.h"
 #include "controls/trenddata.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
@@ -90,6 +91,45 @@ private slots:
         QVERIFY(qAbs(trend->historyXspan - (spanBefore + 3 * Minute)) < 1e-9);
         // The unzoomed X axis shows the grown span, up to the new last row.
         QVERIFY(qAbs(trend->trendPlot().XAxis(0).Max() - data->time(data->rowCount() - 1)) < 1e-9);
+    }
+
+    void zoomKeepsItsShareOfTheGrownSpan_data()
+    {
+        QTest::addColumn<double>("position"); // of the time slider
+        QTest::addColumn<bool>("atEnd");
+        QTest::newRow("unzoomed") << 0.0 << true;
+        QTest::newRow("half, showing the end") << 50.0 << true;
+        QTest::newRow("half, showing the start") << 50.0 << false;
+    }
+
+    void zoomKeepsItsShareOfTheGrownSpan()
+    {
+        QFETCH(double, position);
+        QFETCH(bool, atEnd);
+        LogFixture::open(LogFixture::minutes(11, 1));
+        plot({{2, -1, 2, -1}});
+        TrendWindow *trend = loadedTrendWindow();
+        trend->DateSlider().setPosition(position);
+        trend->dateSliderChanged();
+        PlotAxis x = trend->trendPlot().XAxis(0);
+        const double firstTime = x.Min();
+        QVERIFY(qAbs(x.Span() - (100 - position) / 100 * 10 * Minute) < 1e-9);
+        if (atEnd)
+            x.setMin(firstTime + 10 * Minute - x.Span());
+        const double minBefore = x.Min();
+
+        frmHistory().setFollowing(true);
+        appendRows(11, 15, 1);
+        frmHistory().followLog();
+
+        const double lastTime = firstTime + 14 * Minute;
+        QVERIFY(qAbs(trend->historyXspan - 14 * Minute) < 1e-9);
+        QVERIFY(qAbs(x.Span() - (100 - position) / 100 * 14 * Minute) < 1e-9);
+        if (atEnd)
+            QVERIFY(qAbs(x.Max() - lastTime) < 1e-9);
+        else
+            QCOMPARE(x.Min(), minBefore);
+        QCOMPARE(trend->DateSlider().Position(), position);
     }
 
     void viewMovesWithTheDataOnlyWhenItShowedTheEnd_data()
