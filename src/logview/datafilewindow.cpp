@@ -639,8 +639,14 @@ void DataFileWindow::followLog()
         showCounts();
         if (oldRows == 0 && grid.rowCount() > 0) // no longer "no rows yet"
             setStatusPanelText(u"Current File is "_s + shared().currentFileName + loadRemarks());
+        int leftOut = 0;
         if (grid.rowCount() > oldRows)
-            growHistTrend(grid, m_plottedBlocks, oldRows);
+            growHistTrend(grid, m_plottedBlocks, oldRows, &leftOut);
+        // Grid row r is file line r + 1.
+        if (leftOut > 0)
+            setStatusPanelText(u"Current File is "_s + shared().currentFileName
+                               + u" (the trend leaves out line %1: its date or time cannot be read)"_s.arg(
+                                   qint64(leftOut) + 1));
     });
 }
 

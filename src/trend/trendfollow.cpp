@@ -59,8 +59,10 @@ void reserveHistTrendGrowth(qsizetype rows)
         data->reserve(data->rowCount() + rows);
 }
 
-int growHistTrend(const GridControl &grid, QList<GridBlock> &blocks, int oldRowCount)
+int growHistTrend(const GridControl &grid, QList<GridBlock> &blocks, int oldRowCount, int *leftOut)
 {
+    if (leftOut)
+        *leftOut = 0;
     TrendWindow *trend = loadedTrendWindow();
     const int rows = grid.rowCount();
     if (!trend || rows <= oldRowCount)
@@ -94,10 +96,13 @@ int growHistTrend(const GridControl &grid, QList<GridBlock> &blocks, int oldRowC
         try {
             time = parser.date(grid.cellText(0, row)) + parser.time(grid.cellText(1, row));
         } catch (const RuntimeError &) {
-            break;
+            time = std::numeric_limits<double>::quiet_NaN();
         }
-        if (!std::isfinite(time))
-            break;
+        if (!std::isfinite(time)) {
+            if (leftOut && *leftOut == 0)
+                *leftOut = row;
+            continue;
+        }
         const qsizetype index = data->appendRow(time, row);
         for (const auto &[ch, col] : growing)
             data->setValue(ch, index, cellValue(grid, parser, col, row));

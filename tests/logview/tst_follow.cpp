@@ -132,6 +132,35 @@ private slots:
         QCOMPARE(trend->DateSlider().Position(), position);
     }
 
+    void rowWithoutADateIsLeftOutOfTheTrendAndNamed_data()
+    {
+        QTest::addColumn<QByteArray>("badRow");
+        QTest::newRow("no date") << QByteArray("x/1/2024,12:20:00 AM,7\r\n");
+        QTest::newRow("no time") << QByteArray("2/1/2024,25:99 ZZ,7\r\n");
+    }
+
+    void rowWithoutADateIsLeftOutOfTheTrendAndNamed()
+    {
+        QFETCH(QByteArray, badRow);
+        const QString path = LogFixture::open(LogFixture::minutes(10, 1));
+        plot({{2, -1, 2, -1}});
+        const std::shared_ptr<TrendData> data = loadedTrendWindow()->trendPlot().trendData();
+        frmHistory().setFollowing(true);
+        appendRows(10, 11, 1);
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append) && file.write(badRow) == badRow.size());
+        }
+        appendRows(11, 12, 1); // the logger goes on after its bad line
+        frmHistory().followLog();
+
+        QCOMPARE(grid().rowCount(), 13);
+        QCOMPARE(data->rowCount(), 12); // all but line 13
+        QCOMPARE(data->gridRow(data->rowCount() - 1), 13);
+        QCOMPARE(frmHistory().statusPanelText(),
+                 u"Current File is "_s + path + u" (the trend leaves out line 13: its date or time cannot be read)"_s);
+    }
+
     void viewMovesWithTheDataOnlyWhenItShowedTheEnd_data()
     {
         QTest::addColumn<bool>("atEnd");
