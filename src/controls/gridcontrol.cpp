@@ -225,6 +225,26 @@ bool GridControl::loadDelimited(const QString &path, const QString &quote, const
     return true;
 }
 
+qsizetype GridControl::appendLines(QByteArrayView bytes)
+{
+    // The views set their scroll ranges in a layout pass of their own, later;
+    // both looks need the ranges of the rows as they are. The frozen columns'
+    // view, whose scrolling is tied to the cells', would hold them back otherwise.
+    const auto layOut = [this] {
+        QMetaObject::invokeMethod(m_frozen, "updateGeometries");
+        QMetaObject::invokeMethod(m_view, "updateGeometries");
+    };
+    layOut();
+    const QScrollBar *bar = m_view->verticalScrollBar();
+    const bool showedEnd = bar->value() >= bar->maximum();
+    const qsizetype taken = m_model->appendLines(bytes);
+    if (taken > 0 && showedEnd) {
+        layOut();
+        m_view->scrollToBottom();
+    }
+    return taken;
+}
+
 const LogTable::LoadNotes &GridControl::loadNotes() const { return m_model->table().loadNotes(); }
 
 int GridControl::rowCount() const { return m_model->table().rowCount(); }

@@ -45,6 +45,10 @@ public:
     // loaded. At most LogTable::MaxColumns columns are held.
     bool loadDelimited(const QString &path, const QString &quote, const QString &colDelimiter,
                        const QString &rowDelimiter, int flags);
+    // Shows the complete lines of bytes the loaded file gained (see
+    // LogTable::appendLines) and returns the bytes taken. A view that showed the
+    // last row scrolls on to the new last row; otherwise it stays where it is.
+    qsizetype appendLines(QByteArrayView bytes);
     // What the last load has to say besides its cells.
     const LogTable::LoadNotes &loadNotes() const;
 

@@ -171,6 +171,19 @@ void GridModel::setGridRowCount(int rows)
     }
 }
 
+qsizetype GridModel::appendLines(QByteArrayView bytes)
+{
+    const int oldRows = m_table.rowCount();
+    const qsizetype taken = m_table.appendLines(bytes);
+    if (taken == 0)
+        return 0;
+    // The last row may have been held without its line end and gone on.
+    if (oldRows > 0)
+        emit dataChanged(index(oldRows - 1, 0), index(oldRows - 1, std::max(0, m_table.colCount() - 1)));
+    setGridRowCount(m_table.indexedRowCount());
+    return taken;
+}
+
 void GridModel::setGridColCount(int cols)
 {
     const int old = m_table.colCount();

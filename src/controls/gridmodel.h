@@ -51,6 +51,10 @@ public:
     // The LogTable operations, in grid coordinates; failures as LogTable throws them.
     void load(const QString &path, char separator, int flags);
     void setGridRowCount(int rows);
+    // Takes the complete lines of bytes the file gained (LogTable::appendLines)
+    // and shows their rows; returns the bytes taken.
+    qsizetype appendLines(QByteArrayView bytes);
+    void reserveForAppending(qsizetype bytes) { m_table.reserveForAppending(bytes); }
     void setGridColCount(int cols);
     void setText(int col, int row, const QString &text);
     void clearRange(int col1, int row1, int col2, int row2);

@@ -195,6 +195,7 @@ void LogTable::loadBytes(QByteArray bytes, char separator, int flags)
     const qint64 fileSize = bytes.size();
 
     try {
+        const bool converted = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
         bytes = fromUtf16(std::move(bytes));
         qsizetype size = bytes.size();
         while (size > 0 && bytes.at(size - 1) == '\0')
@@ -207,6 +208,7 @@ void LogTable::loadBytes(QByteArray bytes, char separator, int flags)
             throw RuntimeError(RuntimeError::NotTextFile);
 
         m_data = std::move(bytes);
+        m_converted = converted;
         m_separator = separator;
         m_rowOffset = flags & HeaderRow ? 0 : 1;
         m_colOffset = flags & HeaderColumn ? 0 : 1;
@@ -241,6 +243,8 @@ void LogTable::clearContent()
     m_quoted = false;
     m_unclosedQuote = -1;
     m_notes = LoadNotes();
+    m_scan = ScanState();
+    m_converted = false;
     m_scanned = 0;
     std::vector<quint32>().swap(m_fieldCursor);
     m_fieldCursorReady = false;
@@ -560,6 +564,108 @@ void LogTable::index()
     m_rows = int(std::max<qsizetype>(0, lines - 1 + m_rowOffset));
     m_cols = std::max(0, m_fieldLimit - 1 + m_colOffset);
     m_notes.fileColumns = std::max(0, int(s.maxLastField) + m_colOffset);
+    m_scan = s;
+}
+
+void LogTable::reserveForAppending(qsizetype bytes)
+{
+    const qsizetype size = m_data.size();
+    const size_t lines = m_lastField.size();
+    // As many lines as the bytes held would give.
+    const size_t more = size > 0 ? size_t(double(lines) * double(bytes) / double(size)) + 16 : 16;
+    m_data.reserve(size + bytes);
+    m_lineStarts.reserve(m_lineStarts.size() + more);
+    m_lastField.reserve(lines + more);
+    if (!m_fieldCursor.empty())
+        m_fieldCursor.reserve(m_fieldCursor.size() + more);
+}
+
+int LogTable::indexedRowCount() const
+{
+    return int(std::max<qsizetype>(0, qsizetype(m_lastField.size()) - 1 + m_rowOffset));
+}
+
+qsizetype LogTable::appendLines(QByteArrayView bytes)
+{
+    if (!canAppend())
+        return 0;
+    qsizetype take = bytes.size();
+    while (take > 0 && bytes[take - 1] != '\n' && bytes[take - 1] != '\r')
+        --take;
+    if (take == 0)
+        return 0;
+    bytes = bytes.first(take);
+
+    const qsizetype oldSize = m_data.size();
+    // A last line without its line end is indexed again with what follows it.
+    const bool unended = m_lineStarts.back() > oldSize;
+    const size_t keep = m_lastField.size() - (unended ? 1 : 0);
+    const qsizetype from = m_lineStarts[keep];
+    const std::vector<qsizetype> oldStarts(m_lineStarts.begin() + qsizetype(keep), m_lineStarts.end());
+    const std::vector<qint32> oldLast(m_lastField.begin() + qsizetype(keep), m_lastField.end());
+    const bool oldQuoted = m_quoted;
+    const bool oldAscii = m_ascii;
+    const auto undo = [&] {
+        m_data.truncate(oldSize);
+        m_lineStarts.resize(keep);
+        m_lineStarts.insert(m_lineStarts.end(), oldStarts.begin(), oldStarts.end());
+        m_lastField.resize(keep);
+        m_lastField.insert(m_lastField.end(), oldLast.begin(), oldLast.end());
+        m_quoted = oldQuoted;
+        m_ascii = oldAscii;
+    };
+
+    try {
+        m_data.append(bytes);
+        m_lineStarts.resize(keep);
+        m_lastField.resize(keep);
+        ScanState s = m_scan;
+        s.pos = s.lineStart = s.fieldStart = from;
+        // The CR that ended the last line was the first half of a CR LF.
+        if (!unended && from == oldSize && oldSize > 0 && m_data.at(oldSize - 1) == '\r' && bytes.front() == '\n')
+            s.pos = s.lineStart = s.fieldStart = from + 1;
+        s.separators = 0;
+        s.inQuote = false;
+        const ScanState start = s;
+        const bool quotes = std::memchr(bytes.data(), '"', size_t(bytes.size())) != nullptr;
+        if (m_quoted || quotes || !scanPlain(s)) {
+            // The first quote turns the whole table quote-aware; the lines before
+            // it held none, so they read the same.
+            s = start;
+            m_lineStarts.resize(keep);
+            m_lastField.resize(keep);
+            m_quoted = true;
+            scanQuoted(s);
+        }
+        if (s.inQuote) {
+            // The lines end inside a quoted field: they wait for its closing quote.
+            undo();
+            return 0;
+        }
+        const qsizetype n = m_data.size();
+        if (s.lineStart < n)
+            endLine(s, n + 1, lastFieldBefore(s.lineStart, n, s.separators));
+        m_lineStarts.push_back(s.lineStart);
+        m_scan = s;
+    } catch (...) {
+        undo();
+        throw;
+    }
+
+    const QByteArrayView added = QByteArrayView(m_data).sliced(from);
+    const bool ascii = std::none_of(added.begin(), added.end(), [](char c) { return uchar(c) >= 0x80; });
+    m_ascii = oldAscii && ascii;
+    m_utf8 = m_ascii || (m_utf8 && added.isValidUtf8());
+    m_lineLimit = qsizetype(m_lastField.size());
+    m_notes.fileColumns = std::max(m_notes.fileColumns, int(m_scan.maxLastField) + m_colOffset);
+    // Cursors into the lines indexed again are stale; new lines have none yet.
+    if (!m_fieldCursor.empty()) {
+        m_fieldCursor.resize(keep);
+        m_fieldCursor.resize(m_lineStarts.size(), NoCursor);
+    }
+    // Every thread's cached cursors into the lines indexed again are stale too.
+    m_generation = freshGeneration();
+    return take;
 }
 
 QString LogTable::decode(const char *begin, qsizetype length) const

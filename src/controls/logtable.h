@@ -108,6 +108,24 @@ public:
     // on other threads are counted in batches; a thread's last batch may be left out.
     qint64 bytesScanned() const;
 
+    // The bytes held: the file's own, unless it was UTF-16 (see canAppend()).
+    QByteArrayView content() const { return m_data; }
+    // Whether bytes the file gains can be taken in by appendLines(): not for a file
+    // converted from UTF-16 nor one that ends inside a quoted field.
+    bool canAppend() const { return !m_lineStarts.empty() && !m_converted && m_unclosedQuote < 0; }
+    // Takes the complete lines at the front of `bytes`, the bytes the file holds
+    // after content(): a last line held without its line end goes on with them,
+    // and a CR LF may come split over two calls. Stops after the last line end;
+    // returns the number of bytes taken, 0 when no line ends in them or when
+    // they would end inside a quoted field (the caller offers them again with
+    // more). The rows become visible through setRowCount(indexedRowCount()).
+    qsizetype appendLines(QByteArrayView bytes);
+    // Makes room for `bytes` more bytes and their lines, so that appending them
+    // does not copy what is held. Throws std::bad_alloc.
+    void reserveForAppending(qsizetype bytes);
+    // The rows that the indexed lines give, whatever setRowCount() left.
+    int indexedRowCount() const;
+
 private:
     struct Rect
     {
@@ -177,6 +195,8 @@ private:
     qsizetype m_lineLimit = 0;              // lines from here on read as empty (dropped rows)
     int m_fieldLimit = 0;                   // fields from here on read as empty (dropped columns)
     LoadNotes m_notes;
+    ScanState m_scan;                       // where indexing stopped: appended lines go on from here
+    bool m_converted = false;               // the bytes held are not the file's (UTF-16)
     mutable std::atomic<qint64> m_scanned{0};
     // Per line, where its last-read field starts: (offset << 8) | field index, so
     // that reading the next column of a line scans one field, not the whole line.

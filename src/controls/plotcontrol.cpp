@@ -715,6 +715,28 @@ void PlotControl::setTrendData(std::shared_ptr<TrendData> data)
     d->redrawSoon();
 }
 
+void PlotControl::trendDataGrew(double xMin, double xSpan, bool fitY)
+{
+    requireFinite(xMin);
+    requireFinite(xSpan);
+    d->dataReplaced();
+    // The caller sets the axes; no fit undoes that.
+    for (auto &axis : d->axes) {
+        axis.fitPending = false;
+        axis.fittedOnce = true;
+    }
+    d->axes[AxisX].min = xMin;
+    d->axes[AxisX].span = std::max(0.0, xSpan);
+    if (fitY && d->hasData && d->hi[AxisY] > d->lo[AxisY]) {
+        d->axes[AxisY].min = d->lo[AxisY];
+        d->axes[AxisY].span = d->hi[AxisY] - d->lo[AxisY];
+    }
+    for (int which : {AxisX, AxisY})
+        d->applyRange(which);
+    d->updateCursor();
+    d->redrawSoon();
+}
+
 int PlotControl::legendLayoutPasses() const
 {
     return d->legend->passes;

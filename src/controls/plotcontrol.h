@@ -227,6 +227,11 @@ public:
     // fits the axes to it as if its points had been appended.
     std::shared_ptr<TrendData> trendData() const;
     void setTrendData(std::shared_ptr<TrendData> data);
+    // The trend data gained rows (a followed log grew): the channels keep their
+    // settings, the X axis shows [xMin, xMin + xSpan], the Y axis is fitted to
+    // all the data when `fitY` (and stays as set otherwise), and the plot is
+    // drawn again once, soon.
+    void trendDataGrew(double xMin, double xSpan, bool fitY);
     // How often the legend has been laid out afresh since the control was made.
     int legendLayoutPasses() const;
 

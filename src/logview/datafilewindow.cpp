@@ -9,13 +9,18 @@
 #include "shell/steps.h"
 #include "shell/uiservices.h"
 #include "shell/windowregistry.h"
+#include "trend/trendfollow.h"
 #include "trend/trendwindow.h"
 
 #include "controls/commondialog.h"
 #include "controls/gridcontrol.h"
+#include "controls/gridmodel.h"
 #include "controls/icons.h"
+#include "controls/logfollower.h"
+#include "controls/plotcontrol.h"
 #include "controls/outputfile.h"
 #include "controls/runtimeerror.h"
+#include "controls/trenddata.h"
 #include "controls/twips.h"
 
 #include <QAction>
@@ -29,6 +34,8 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QScrollBar>
+#include <QTableView>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -110,11 +117,20 @@ DataFileWindow::DataFileWindow()
     m_countsPanel = new QLabel;
     m_countsPanel->setObjectName(u"StatusBar1Counts"_s);
     m_statusBar->addPermanentWidget(m_countsPanel);
+    m_followPanel = new QLabel(u"Following"_s);
+    m_followPanel->setObjectName(u"StatusBar1Follow"_s);
+    m_statusBar->addPermanentWidget(m_followPanel);
+    m_followPanel->hide();
+
+    m_follower = new LogFollower(this);
+    connect(m_follower, &LogFollower::touched, this, &DataFileWindow::followLog);
 
     mainFrame().adopt(this);
     // The File menu runs the toolbar's own commands here.
     mainFrame().handleCommand(this, FrameCommand::Open, [this] { toolbarButtonClick(1); });
     mainFrame().handleCommand(this, FrameCommand::Print, [this] { toolbarButtonClick(3); });
+    mainFrame().handleCommand(this, FrameCommand::Reload, [this] { reloadLog(); });
+    mainFrame().handleCommand(this, FrameCommand::Follow, [this] { setFollowing(!isFollowing()); });
     mainFrame().setLogOpener(this, [this](const QString &log) {
         if (shared().plotting || m_loading)
             return false;
@@ -277,10 +293,15 @@ void DataFileWindow::getHistFile(const QString &path)
             return; // the program closed the window meanwhile
 
         shared().currentFileName = dialog.fileName;
+        // Following ends with another log; the same log is followed on from its new content.
+        if (isFollowing() && QFileInfo(m_follower->path()) != QFileInfo(shared().currentFileName))
+            setFollowing(false);
         if (!m_dataGrid->loadDelimited(shared().currentFileName, QString(), u","_s, u"\r\n"_s,
                                        GridControl::HeaderRow | GridControl::HeaderColumn))
             throw RuntimeError(RuntimeError::NoError, QString()); // failure without an error
         prepareLoadedGrid();
+        if (isFollowing())
+            startFollower();
         // Kept for File, Open Recent; a store that cannot be written only loses the entry.
         if (self && !shared().currentFileName.isEmpty())
             steps::ignore([&] { RecentLogs::add(QFileInfo(shared().currentFileName).absoluteFilePath()); });
@@ -288,6 +309,7 @@ void DataFileWindow::getHistFile(const QString &path)
         const RuntimeError error = RuntimeError::fromCurrentException();
         if (!self)
             return;
+        steps::ignore([&] { setFollowing(false); });
         steps::ignore([&] { reportError(u"getHistFile"_s, error); });
         steps::ignore([&] { resetHistView(); });
     }
@@ -304,6 +326,12 @@ void DataFileWindow::prepareLoadedGrid()
     prepareLogGrid(grid);
     ui().setPointer(Pointer::Default);
     setStatusPanelText(u"Current File is "_s + shared().currentFileName + loadRemarks());
+    showCounts();
+}
+
+void DataFileWindow::showCounts()
+{
+    const GridControl &grid = *m_dataGrid;
     m_countsPanel->setText(
         countsText(grid.rowCount(), grid.colCount() + 1, QFileInfo(shared().currentFileName).size()));
 }
@@ -366,6 +394,11 @@ void DataFileWindow::plotSelection()
     if (refused)
         return;
 
+    m_plottedBlocks.clear();
+    steps::ignore([&] {
+        for (int n = 0; n < blocks; ++n)
+            m_plottedBlocks.append(grid.selectionBlock(n));
+    });
     QPointer<DataFileWindow> self(this);
     steps::ignore([&] {
         setStatusPanelText(u"Plotting data, please wait. Large files could take some time to plot data."_s);
@@ -384,6 +417,8 @@ void DataFileWindow::plotSelection()
         connect(m_dataGrid, &GridControl::currentRowChanged, trend, &TrendWindow::showGridRow, Qt::UniqueConnection);
     }
     steps::ignore([&] { setStatusPanelText(u"Current File is "_s + shared().currentFileName); });
+    if (isFollowing())
+        makeRoomToGrow();
 }
 
 void DataFileWindow::setRunning(bool running)
@@ -532,6 +567,142 @@ void DataFileWindow::resetHistView()
     ui().setPointer(Pointer::Default);
     m_progressLabel->hide();
     m_progressBar->hide();
+}
+
+bool DataFileWindow::isFollowing() const { return m_follower->isActive(); }
+
+void DataFileWindow::setFollowing(bool on)
+{
+    if (on && !isFollowing()) {
+        if (!checkHistFile(shared().currentFileName)) {
+            on = false;
+        } else {
+            startFollower();
+            followLog(); // what the logger wrote since the load
+        }
+    } else if (!on) {
+        m_follower->stop();
+    }
+    m_followPanel->setVisible(on);
+    mainFrame().setCommandChecked(FrameCommand::Follow, on);
+}
+
+// Room to grow is made now, once, so that no update copies the whole log.
+void DataFileWindow::startFollower()
+{
+    m_follower->start(shared().currentFileName, m_dataGrid->model()->table().content());
+    makeRoomToGrow();
+}
+
+void DataFileWindow::makeRoomToGrow()
+{
+    // A quarter more, at least a megabyte: hours of a logger's rows. Without the
+    // room, following still works; a first update is only slower.
+    const qsizetype bytes = std::max<qsizetype>(1 << 20, m_dataGrid->model()->table().byteSize() / 4);
+    steps::ignore([&] { m_dataGrid->model()->reserveForAppending(bytes); });
+    const int rows = m_dataGrid->rowCount();
+    steps::ignore([&] { reserveHistTrendGrowth(std::max(1024, rows / 4)); });
+}
+
+void DataFileWindow::followLog()
+{
+    if (!isFollowing() || m_loading || shared().plotting)
+        return;
+    steps::guarded([&] {
+        const LogFollower::Change change = m_follower->check();
+        if (change == LogFollower::Change::Replaced) {
+            reloadLog(true);
+            return;
+        }
+        if (change == LogFollower::Change::None)
+            return;
+        GridControl &grid = *m_dataGrid;
+        if (!grid.model()->table().canAppend()) {
+            reloadLog(); // bytes held that are not the file's own: read it all again
+            return;
+        }
+        const int oldRows = grid.rowCount();
+        const qsizetype taken = grid.appendLines(m_follower->pending());
+        m_follower->take(taken);
+        if (taken == 0)
+            return;
+        showCounts();
+        if (oldRows == 0 && grid.rowCount() > 0) // no longer "no rows yet"
+            setStatusPanelText(u"Current File is "_s + shared().currentFileName + loadRemarks());
+        int leftOut = 0;
+        if (grid.rowCount() > oldRows)
+            growHistTrend(grid, m_plottedBlocks, oldRows, &leftOut);
+        // Grid row r is file line r + 1.
+        if (leftOut > 0)
+            setStatusPanelText(u"Current File is "_s + shared().currentFileName
+                               + u" (the trend leaves out line %1: its date or time cannot be read)"_s.arg(
+                                   qint64(leftOut) + 1));
+    });
+}
+
+void DataFileWindow::reloadLog(bool replaced)
+{
+    if (m_loading || shared().plotting || !checkHistFile(shared().currentFileName))
+        return;
+    const QString path = shared().currentFileName;
+    GridControl &grid = *m_dataGrid;
+    QList<GridBlock> selection;
+    for (int n = 0; n < grid.selectionBlockCount(); ++n)
+        selection.append(grid.selectionBlock(n));
+    const QPoint scrolled(grid.view()->horizontalScrollBar()->value(), grid.view()->verticalScrollBar()->value());
+
+    // A trend of this log is plotted again with its traces' colours and widths.
+    TrendWindow *trend = loadedTrendWindow();
+    std::shared_ptr<TrendData> shown = trend ? trend->trendPlot().trendData() : nullptr;
+    const bool replot = trend && trend->isVisible() && shown && shown->sourcePath() == path && !m_plottedBlocks.isEmpty();
+    std::vector<std::pair<OleColor, int>> pens;
+    if (replot) {
+        PlotControl &plot = trend->trendPlot();
+        for (int ch = 0; ch < plot.ChannelCount(); ++ch)
+            pens.emplace_back(plot.Channel(ch).Color(), plot.Channel(ch).TraceLineWidth());
+    }
+    shown.reset();
+
+    QPointer<DataFileWindow> self(this);
+    getHistFile(path);
+    if (!self || shared().currentFileName != path)
+        return; // the load failed and said so
+    steps::ignoring({
+        [&] { grid.setSelectionBlocks(selection); },
+        [&] {
+            // The view lays itself out later; its scroll ranges are needed now.
+            QMetaObject::invokeMethod(grid.view(), "updateGeometries");
+            grid.view()->horizontalScrollBar()->setValue(scrolled.x());
+            grid.view()->verticalScrollBar()->setValue(scrolled.y());
+        },
+    });
+    if (replot) {
+        // Rows of a shorter file that a block no longer has are left out.
+        QList<GridBlock> blocks = m_plottedBlocks;
+        for (GridBlock &block : blocks)
+            block.lastRow = std::min(block.lastRow, grid.rowCount());
+        steps::ignore([&] { grid.setSelectionBlocks(blocks); });
+        setRunning(true);
+        steps::ignore([] { buildHistTrend(); });
+        if (!self)
+            return;
+        setRunning(false);
+        m_plottedBlocks = blocks;
+        if (isFollowing())
+            makeRoomToGrow();
+        steps::ignore([&] {
+            if (TrendWindow *again = loadedTrendWindow()) {
+                PlotControl &plot = again->trendPlot();
+                for (int ch = 0; ch < plot.ChannelCount() && ch < int(pens.size()); ++ch) {
+                    plot.Channel(ch).setColor(pens[size_t(ch)].first);
+                    plot.Channel(ch).setTraceLineWidth(pens[size_t(ch)].second);
+                }
+            }
+        });
+        steps::ignore([&] { grid.setSelectionBlocks(selection); });
+    }
+    setStatusPanelText(u"Current File is "_s + path + loadRemarks()
+                       + (replaced ? u" (reloaded: the file was replaced)"_s : QString()));
 }
 
 void DataFileWindow::closeEvent(QCloseEvent *event)

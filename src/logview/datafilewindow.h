@@ -3,9 +3,12 @@
 #include "trend/trendbuilder.h"
 #include "shell/printablewindow.h"
 
+#include "controls/blockselection.h"
+
 #include <QMdiSubWindow>
 
 class GridControl;
+class LogFollower;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -51,6 +54,22 @@ public:
     void exportPdf() override;
     bool isLoading() const { return m_loading; }
 
+    // File, Reload: reads the loaded log again, keeping the selection and the
+    // scroll position; a trend of this log is plotted again with its traces'
+    // colours and widths. `replaced` says in the status text that the file was
+    // replaced (a followed log that shrank or was swapped).
+    void reloadLog(bool replaced = false);
+    // File, Follow: while on, rows the logger appends to the loaded log are added
+    // to the grid and to a trend of it. Needs a loaded log; opening another log
+    // ends it. Shown in the status bar and by the menu's tick.
+    void setFollowing(bool on);
+    bool isFollowing() const;
+    // One look at the followed log (the watch and the timer call it): complete
+    // new rows are shown, a replaced file is loaded again. Does nothing while a
+    // load or a plot run is under way; the next look catches up.
+    void followLog();
+    const LogFollower &follower() const { return *m_follower; }
+
     // Checks the selected blocks (at least four rows each, data columns only) and
     // plots them as a historical trend; the former trend window closes first.
     void plotSelection();
@@ -85,6 +104,9 @@ private:
     void layoutControls();
     void prepareLoadedGrid();
     QString loadRemarks() const;
+    void showCounts();
+    void startFollower();
+    void makeRoomToGrow();
     // The grid's print settings for one copy of the printout.
     void setUpGridPrintout(int orientation, int fromPage, int toPage);
     void setRunning(bool running);
@@ -99,6 +121,10 @@ private:
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_statusPanel = nullptr;
     QLabel *m_countsPanel = nullptr; // rows, columns and size of the loaded log
+    QLabel *m_followPanel = nullptr; // "Following" while the log is followed
+    LogFollower *m_follower = nullptr;
+    // The blocks of the last plot run, which a followed log's rows extend.
+    QList<GridBlock> m_plottedBlocks;
     bool m_loading = false;
 };
 

@@ -115,11 +115,17 @@ void MainFrame::buildFileMenu()
     // and handleCommand() in the window.
     auto addCommand = [&](const QString &name, const QString &caption, const QKeySequence &keys,
                           FrameCommand command) {
-        connect(add(name, caption, keys), &QAction::triggered, this, [this, command] { runCommand(command); });
+        QAction *action = add(name, caption, keys);
+        m_commandActions.insert(command, action);
+        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+        return action;
     };
     addCommand(u"mnuFileOpen"_s, u"&Open..."_s, QKeySequence(Qt::CTRL | Qt::Key_O), FrameCommand::Open);
     m_recentMenu = file->addMenu(u"Open &Recent"_s);
     m_recentMenu->setObjectName(u"mnuFileRecent"_s);
+    addCommand(u"mnuFileReload"_s, u"Re&load"_s, QKeySequence(Qt::Key_F5), FrameCommand::Reload);
+    // Ticked by the window that follows, which may refuse (no file loaded).
+    addCommand(u"mnuFileFollow"_s, u"&Follow"_s, QKeySequence(), FrameCommand::Follow)->setCheckable(true);
     file->addSeparator();
     addCommand(u"mnuFilePrint"_s, u"&Print..."_s, QKeySequence(Qt::CTRL | Qt::Key_P), FrameCommand::Print);
     QAction *preview = file->addAction(drawnIcon(IconKind::PrintPreview), u"Print Pre&view"_s);
@@ -200,6 +206,12 @@ void MainFrame::setLogOpener(QWidget *window, std::function<bool(const QString &
 {
     m_openerWindow = window;
     m_opener = std::move(open);
+}
+
+void MainFrame::setCommandChecked(FrameCommand command, bool checked)
+{
+    if (QAction *action = m_commandActions.value(command))
+        action->setChecked(checked);
 }
 
 void MainFrame::runCommand(FrameCommand command)

@@ -3,6 +3,7 @@
 #include "controls/commondialog.h"
 
 #include <QList>
+#include <QMap>
 #include <QMainWindow>
 #include <QPointer>
 #include <QSizeF>
@@ -18,7 +19,7 @@ class PrintableWindow;
 class QTimer;
 
 // File menu commands that child windows carry out.
-enum class FrameCommand { Open, Print };
+enum class FrameCommand { Open, Print, Reload, Follow };
 
 // The program's multiple-document frame `frmMain`: menus, status bar, the shared
 // common dialog `cmdFile`, and the orderly exit. It opens no child window itself;
@@ -63,6 +64,9 @@ public:
 
     // A File menu command, carried out by the window that registered it.
     void runCommand(FrameCommand command);
+    // The tick of a File menu command that is a toggle (Follow), as the window
+    // that carries it out has it.
+    void setCommandChecked(FrameCommand command, bool checked);
     // An entry of File, Open Recent: opens the log, or takes a vanished one off the list.
     void openRecent(const QString &path);
     void mnuFileExitClick();
@@ -83,6 +87,8 @@ private:
         FrameCommand command;
         std::function<void()> run;
     };
+
+    QMap<FrameCommand, QAction *> m_commandActions;
 
     void buildMenus();
     void buildFileMenu();

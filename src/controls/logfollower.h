@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+class QFileSystemWatcher;
+class QTimer;
+
+// Watches a loaded log that a running logger appends to, and reads only the bytes
+// it gains. The file is opened for reading alone, and only for each look.
+//
+// start() takes the bytes already loaded (of which the last few are kept, to tell
+// a file rewritten in place from one that grew). check() looks at the file once:
+// it reads what was appended into pending(), whose complete lines the owner takes
+// and then drops with take(); an unfinished last line stays pending until the
+// rest of it arrives. A file that shrank, was replaced by another, or whose
+// loaded bytes changed is reported as Replaced: it must be loaded again.
+//
+// While started, a file-system watch and a one-second timer (for file systems
+// whose watch does not fire) emit touched(); the owner answers with check().
+class LogFollower : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Change { None, Grown, Replaced };
+
+    explicit LogFollower(QObject *parent = nullptr);
+    ~LogFollower() override;
+
+    void start(const QString &path, QByteArrayView loaded);
+    void stop();
+    bool isActive() const { return !m_path.isEmpty(); }
+    QString path() const { return m_path; }
+
+    Change check();
+    QByteArrayView pending() const { return m_pending; }
+    void take(qsizetype bytes);
+    // Bytes read from the file since start(), the compared tail included.
+    qint64 bytesRead() const { return m_bytesRead; }
+
+    // How many loaded bytes are read again on each look to see that they stayed.
+    static constexpr qsizetype TailBytes = 64;
+
+signals:
+    void touched();
+
+private:
+    void watch();
+
+    QString m_path;
+    qint64 m_offset = 0;  // bytes of the file looked at: loaded and pending
+    QByteArray m_tail;    // the last bytes before m_offset
+    QByteArray m_pending; // read but not yet taken
+    qint64 m_bytesRead = 0;
+    quint64 m_inode = 0;
+    QDateTime m_modified;
+    QFileSystemWatcher *m_watcher = nullptr;
+    QTimer *m_timer = nullptr;
+};

@@ -1,0 +1,186 @@
+#include "support/testregistry.h"
+
+#include "controls/logfollower.h"
+#include "controls/logtable.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile file(path);
+    if (!file.open(mode) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test file");
+}
+
+QString lastRowText(const LogTable &table)
+{
+    QStringList fields;
+    for (int col = 0; col <= table.colCount(); ++col)
+        fields << table.text(col, table.rowCount());
+    return fields.join(u'|');
+}
+
+// What happens to the file after the appended pieces.
+enum class Ending { None, Shrink, RenameOver, RewriteInPlace };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Ending)
+Q_DECLARE_METATYPE(LogFollower::Change)
+
+class LogFollowerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Lines appended to a loaded table read as a load of all the bytes reads them.
+    void appendedLinesReadAsLoaded_data()
+    {
+        QTest::addColumn<QByteArray>("loaded");
+        QTest::addColumn<QByteArray>("appended");
+        QTest::addColumn<int>("taken"); // bytes of `appended` that end a line
+        QTest::newRow("LF") << QByteArray("a,b\n1,2\n") << QByteArray("3,4\n5,6\n") << 8;
+        QTest::newRow("CR alone") << QByteArray("a,b\r1,2\r") << QByteArray("3,4\r5,6\r") << 8;
+        QTest::newRow("CR LF split") << QByteArray("a,b\r\n1,2\r") << QByteArray("\n3,4\r\n5") << 6;
+        QTest::newRow("quoted separators and line ends")
+            << QByteArray("a,b\n1,2\n") << QByteArray("\"x,y\",\"p\nq\"\"r\"\n") << 15;
+        QTest::newRow("quoted log gains plain lines") << QByteArray("a,b\n\"1\",2\n") << QByteArray("3,4\n") << 4;
+        QTest::newRow("trailing separators") << QByteArray("a,b,c\n1,2,3\n") << QByteArray("4,,\n,,\n") << 7;
+        QTest::newRow("last line held without its end")
+            << QByteArray("a,b\n1,2") << QByteArray("3\n4,5\n6") << 6;
+        QTest::newRow("UTF-8 after ASCII") << QByteArray("a,b\n1,2\n") << QByteArray("\xc3\xa9,\xc3\xbc\n") << 6;
+        QTest::newRow("Latin-1 after UTF-8")
+            << QByteArray("a,b\n\xc3\xa4,1\n") << QByteArray("\xe4,2\n") << 4;
+        QTest::newRow("more fields than the loaded lines") << QByteArray("a,b\n1,2\n") << QByteArray("3,4,5\n") << 6;
+    }
+
+    void appendedLinesReadAsLoaded()
+    {
+        QFETCH(QByteArray, loaded);
+        QFETCH(QByteArray, appended);
+        QFETCH(int, taken);
+        LogTable grown;
+        grown.loadBytes(loaded);
+        QCOMPARE(grown.appendLines(appended), qsizetype(taken));
+        grown.setRowCount(grown.indexedRowCount());
+        LogTable whole;
+        whole.loadBytes(loaded + appended.left(taken));
+        QCOMPARE(grown.rowCount(), whole.rowCount());
+        for (int row = 0; row <= whole.rowCount(); ++row) {
+            for (int col = 0; col <= grown.colCount(); ++col)
+                QCOMPARE(grown.text(col, row), whole.text(col, row));
+        }
+    }
+
+    void followsWhatTheLoggerAppends_data()
+    {
+        QTest::addColumn<QByteArray>("initial");
+        QTest::addColumn<QByteArrayList>("pieces"); // appended one by one, each followed by a look
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<LogFollower::Change>("lastChange");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("lastRow");
+
+        // Longer than the bytes compared at each look, so that reading it again shows.
+        const QByteArray log = "Date,Time,A\r\n1/1/2024,1:00:00 AM,1\r\n1/1/2024,1:00:01 AM,2\r\n"
+                               "1/1/2024,1:00:02 AM,3\r\n1/1/2024,1:00:03 AM,4\r\n";
+        const QString loadedLast = u"1/1/2024|1:00:03 AM|4"_s;
+        QTest::newRow("complete rows") << log << QByteArrayList{"1/1/2024,1:00:04 AM,5\r\n1/1/2024,1:00:05 AM,6\r\n"}
+                                       << Ending::None << LogFollower::Change::Grown << 6
+                                       << u"1/1/2024|1:00:05 AM|6"_s;
+        QTest::newRow("half a row, then the rest")
+            << log << QByteArrayList{"1/1/2024,1:00:04 AM,5", "5\r\n"} << Ending::None << LogFollower::Change::Grown
+            << 5 << u"1/1/2024|1:00:04 AM|55"_s;
+        QTest::newRow("half a row only waits") << log << QByteArrayList{"1/1/2024,1:00:04 AM,5"} << Ending::None
+                                               << LogFollower::Change::Grown << 4 << loadedLast;
+        QTest::newRow("CR LF split between two looks")
+            << log << QByteArrayList{"1/1/2024,1:00:04 AM,5\r", "\n1/1/2024,1:00:05 AM,6\r\n"} << Ending::None
+            << LogFollower::Change::Grown << 6 << u"1/1/2024|1:00:05 AM|6"_s;
+        QTest::newRow("loaded last line without its end goes on")
+            << QByteArray("Date,Time,A\n1/1/2024,1:00:00 AM,1") << QByteArrayList{"7\n1/1/2024,1:00:01 AM,2\n"}
+            << Ending::None << LogFollower::Change::Grown << 2 << u"1/1/2024|1:00:01 AM|2"_s;
+        QTest::newRow("a quoted line end waits for its closing quote")
+            << log << QByteArrayList{"1/1/2024,1:00:04 AM,\"x\r\n", "y\"\r\n"} << Ending::None
+            << LogFollower::Change::Grown << 5 << u"1/1/2024|1:00:04 AM|x\r\ny"_s;
+        QTest::newRow("header only, then rows") << QByteArray("Date,Time,A\n")
+                                                << QByteArrayList{"1/1/2024,1:00:00 AM,4\n"} << Ending::None
+                                                << LogFollower::Change::Grown << 1 << u"1/1/2024|1:00:00 AM|4"_s;
+        QTest::newRow("shrinks") << log << QByteArrayList{} << Ending::Shrink << LogFollower::Change::Replaced << 4
+                                 << loadedLast;
+        QTest::newRow("replaced by another file")
+            << log << QByteArrayList{} << Ending::RenameOver << LogFollower::Change::Replaced << 4 << loadedLast;
+        QTest::newRow("rewritten in place, longer")
+            << log << QByteArrayList{} << Ending::RewriteInPlace << LogFollower::Change::Replaced << 4 << loadedLast;
+        QTest::newRow("untouched") << log << QByteArrayList{} << Ending::None << LogFollower::Change::None << 4
+                                   << loadedLast;
+    }
+
+    void followsWhatTheLoggerAppends()
+    {
+        QFETCH(QByteArray, initial);
+        QFETCH(QByteArrayList, pieces);
+        QFETCH(Ending, ending);
+        QFETCH(LogFollower::Change, lastChange);
+        QFETCH(int, rows);
+        QFETCH(QString, lastRow);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"log.csv"_s);
+        writeFile(path, initial);
+        LogTable table;
+        table.load(path);
+        LogFollower follower;
+        follower.start(path, table.content());
+
+        LogFollower::Change change = LogFollower::Change::None;
+        qint64 appended = 0;
+        for (const QByteArray &piece : std::as_const(pieces)) {
+            writeFile(path, piece, QIODevice::Append);
+            appended += piece.size();
+            change = follower.check();
+            const qsizetype taken = table.appendLines(follower.pending());
+            follower.take(taken);
+            table.setRowCount(table.indexedRowCount());
+        }
+        const QByteArray other = initial + "1/1/2024,9:00:00 AM,9\r\n";
+        switch (ending) {
+        case Ending::None:
+            break;
+        case Ending::Shrink:
+            writeFile(path, initial.left(initial.size() - 3));
+            break;
+        case Ending::RenameOver:
+            writeFile(dir.filePath(u"new.csv"_s), other);
+            QFile::remove(path);
+            QVERIFY(QFile::rename(dir.filePath(u"new.csv"_s), path));
+            break;
+        case Ending::RewriteInPlace: {
+            QByteArray changed = other;
+            changed[changed.indexOf(",4\r\n") + 1] = '8'; // the last loaded value
+            writeFile(path, changed);
+            break;
+        }
+        }
+        if (ending != Ending::None || pieces.isEmpty())
+            change = follower.check();
+
+        QCOMPARE(change, lastChange);
+        QCOMPARE(table.rowCount(), rows);
+        QCOMPARE(lastRowText(table), lastRow);
+        // Only the new bytes are read, besides the few compared at each look.
+        if (ending == Ending::None) {
+            QVERIFY2(follower.bytesRead() >= appended, qPrintable(QString::number(follower.bytesRead())));
+            QVERIFY2(follower.bytesRead() <= appended + pieces.size() * LogFollower::TailBytes,
+                     qPrintable(QString::number(follower.bytesRead())));
+        }
+    }
+};
+
+VIEWER_TEST(LogFollowerTest)
+#include "tst_logfollower.moc"

@@ -1,0 +1,285 @@
+#include "support/logfixture.h"
+#include "support/scriptedui.h"
+#include "support/testenv.h"
+#include "support/testregistry.h"
+
+#include "controls/gridcontrol.h"
+#include "controls/plotcontrol.h"
+#include "controls/slider.h"
+#include "controls/trenddata.h"
+#include "logview/datafilewindow.h"
+#include "shell/mainframe.h"
+#include "shell/sharedstate.h"
+#include "trend/trendwindow.h"
+
+#include <QFile>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(GridBlock)
+
+namespace {
+
+GridControl &grid() { return *frmHistory().dataGrid(); }
+
+// The logger writes the rows of a longer log that the file does not hold yet.
+void appendRows(int from, int to, int valueColumns)
+{
+    const QByteArray all = LogFixture::minutes(to, valueColumns);
+    QFile file(shared().currentFileName);
+    if (!file.open(QIODevice::Append) || file.write(all.mid(LogFixture::minutes(from, valueColumns).size())) < 0)
+        qFatal("cannot append to the test log");
+}
+
+void plot(const QList<GridBlock> &blocks)
+{
+    grid().setSelectionBlocks(blocks);
+    frmHistory().toolbarButtonClick(2);
+}
+
+constexpr double Minute = 1.0 / 1440;
+
+} // namespace
+
+class FollowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TestEnv::reset(); }
+
+    void cleanup()
+    {
+        if (loadedHistory())
+            frmHistory().setFollowing(false);
+    }
+
+    void trendGrowsOnlyWhereItsBlockReachedTheEnd_data()
+    {
+        QTest::addColumn<GridBlock>("block");
+        QTest::addColumn<bool>("grows");
+        QTest::newRow("whole column") << GridBlock{3, -1, 3, -1} << true;
+        QTest::newRow("block down to the last row") << GridBlock{3, 2, 3, 10} << true;
+        QTest::newRow("block ending above the last row") << GridBlock{3, 2, 3, 9} << false;
+    }
+
+    void trendGrowsOnlyWhereItsBlockReachedTheEnd()
+    {
+        QFETCH(GridBlock, block);
+        QFETCH(bool, grows);
+        LogFixture::open(LogFixture::minutes(10, 2));
+        plot({{2, -1, 2, -1}, block});
+        TrendWindow *trend = loadedTrendWindow();
+        QVERIFY(trend && trend->isVisible());
+        const std::shared_ptr<TrendData> data = trend->trendPlot().trendData();
+        const qint64 fixedBefore = data->stats(1).count;
+        const double spanBefore = trend->historyXspan;
+
+        frmHistory().setFollowing(true);
+        appendRows(10, 13, 2);
+        frmHistory().followLog();
+
+        QCOMPARE(grid().rowCount(), 13);
+        QCOMPARE(data->stats(0).count, 13); // the whole date column's channel always grows
+        QCOMPARE(data->value(0, data->rowCount() - 1), 130.0);
+        QCOMPARE(data->stats(1).count, fixedBefore + (grows ? 3 : 0));
+        if (grows)
+            QCOMPARE(data->value(1, data->rowCount() - 1), 131.0);
+        QVERIFY(qAbs(trend->historyXspan - (spanBefore + 3 * Minute)) < 1e-9);
+        // The unzoomed X axis shows the grown span, up to the new last row.
+        QVERIFY(qAbs(trend->trendPlot().XAxis(0).Max() - data->time(data->rowCount() - 1)) < 1e-9);
+    }
+
+    void zoomKeepsItsShareOfTheGrownSpan_data()
+    {
+        QTest::addColumn<double>("position"); // of the time slider
+        QTest::addColumn<bool>("atEnd");
+        QTest::newRow("unzoomed") << 0.0 << true;
+        QTest::newRow("half, showing the end") << 50.0 << true;
+        QTest::newRow("half, showing the start") << 50.0 << false;
+    }
+
+    void zoomKeepsItsShareOfTheGrownSpan()
+    {
+        QFETCH(double, position);
+        QFETCH(bool, atEnd);
+        LogFixture::open(LogFixture::minutes(11, 1));
+        plot({{2, -1, 2, -1}});
+        TrendWindow *trend = loadedTrendWindow();
+        trend->DateSlider().setPosition(position);
+        trend->dateSliderChanged();
+        PlotAxis x = trend->trendPlot().XAxis(0);
+        const double firstTime = x.Min();
+        QVERIFY(qAbs(x.Span() - (100 - position) / 100 * 10 * Minute) < 1e-9);
+        if (atEnd)
+            x.setMin(firstTime + 10 * Minute - x.Span());
+        const double minBefore = x.Min();
+
+        frmHistory().setFollowing(true);
+        appendRows(11, 15, 1);
+        frmHistory().followLog();
+
+        const double lastTime = firstTime + 14 * Minute;
+        QVERIFY(qAbs(trend->historyXspan - 14 * Minute) < 1e-9);
+        QVERIFY(qAbs(x.Span() - (100 - position) / 100 * 14 * Minute) < 1e-9);
+        if (atEnd)
+            QVERIFY(qAbs(x.Max() - lastTime) < 1e-9);
+        else
+            QCOMPARE(x.Min(), minBefore);
+        QCOMPARE(trend->DateSlider().Position(), position);
+    }
+
+    void rowWithoutADateIsLeftOutOfTheTrendAndNamed_data()
+    {
+        QTest::addColumn<QByteArray>("badRow");
+        QTest::newRow("no date") << QByteArray("x/1/2024,12:20:00 AM,7\r\n");
+        QTest::newRow("no time") << QByteArray("2/1/2024,25:99 ZZ,7\r\n");
+    }
+
+    void rowWithoutADateIsLeftOutOfTheTrendAndNamed()
+    {
+        QFETCH(QByteArray, badRow);
+        const QString path = LogFixture::open(LogFixture::minutes(10, 1));
+        plot({{2, -1, 2, -1}});
+        const std::shared_ptr<TrendData> data = loadedTrendWindow()->trendPlot().trendData();
+        frmHistory().setFollowing(true);
+        appendRows(10, 11, 1);
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append) && file.write(badRow) == badRow.size());
+        }
+        appendRows(11, 12, 1); // the logger goes on after its bad line
+        frmHistory().followLog();
+
+        QCOMPARE(grid().rowCount(), 13);
+        QCOMPARE(data->rowCount(), 12); // all but line 13
+        QCOMPARE(data->gridRow(data->rowCount() - 1), 13);
+        QCOMPARE(frmHistory().statusPanelText(),
+                 u"Current File is "_s + path + u" (the trend leaves out line 13: its date or time cannot be read)"_s);
+    }
+
+    void viewMovesWithTheDataOnlyWhenItShowedTheEnd_data()
+    {
+        QTest::addColumn<bool>("atEnd");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("showing the end") << true << 1;
+        QTest::newRow("showing the end, written twice") << true << 2;
+        QTest::newRow("showing the top") << false << 1;
+    }
+
+    void viewMovesWithTheDataOnlyWhenItShowedTheEnd()
+    {
+        QFETCH(bool, atEnd);
+        QFETCH(int, writes);
+        LogFixture::open(LogFixture::minutes(300, 2));
+        QTableView *view = grid().view();
+        QScrollBar *bar = view->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        if (atEnd)
+            view->scrollToBottom();
+        else
+            view->scrollToTop();
+        const int before = bar->value();
+        const int maximumBefore = bar->maximum();
+
+        frmHistory().setFollowing(true);
+        int rows = 300;
+        for (int write = 0; write < writes; ++write, rows += 40) {
+            appendRows(rows, rows + 40, 2);
+            frmHistory().followLog();
+            QCoreApplication::processEvents(); // the view's own layout pass
+        }
+        QCOMPARE(grid().rowCount(), rows);
+
+        QVERIFY(bar->maximum() > maximumBefore);
+        if (atEnd) {
+            QCOMPARE(bar->value(), bar->maximum());
+            const int lastShown = view->rowAt(view->viewport()->height() - 2);
+            QCOMPARE(lastShown, rows - 1); // the model row of the last grid row
+        } else {
+            QCOMPARE(bar->value(), before);
+        }
+    }
+
+    void replacedFileIsLoadedAgainAndPlotted_data()
+    {
+        QTest::addColumn<QByteArray>("replacement");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("shrank") << LogFixture::minutes(6, 2) << 6;
+        QByteArray longer = LogFixture::minutes(14, 2);
+        longer.replace(",11:", ",10:");
+        QTest::newRow("rewritten longer") << longer << 14;
+    }
+
+    void replacedFileIsLoadedAgainAndPlotted()
+    {
+        QFETCH(QByteArray, replacement);
+        QFETCH(int, rows);
+        const QString path = LogFixture::open(LogFixture::minutes(10, 2));
+        plot({{2, -1, 3, -1}});
+        PlotControl &trendPlot = loadedTrendWindow()->trendPlot();
+        trendPlot.Channel(1).setTraceLineWidth(5);
+        frmHistory().setFollowing(true);
+
+        LogFixture::write(replacement);
+        frmHistory().followLog();
+
+        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + path + u" (reloaded: the file was replaced)"_s);
+        QCOMPARE(grid().rowCount(), rows);
+        TrendWindow *trend = loadedTrendWindow();
+        QVERIFY(trend && trend->isVisible());
+        QCOMPARE(trend->trendPlot().trendData()->rowCount(), rows);
+        QCOMPARE(trend->trendPlot().Channel(1).TraceLineWidth(), 5);
+        QVERIFY(frmHistory().isFollowing());
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+    void reloadKeepsSelectionPlaceAndTrend_data()
+    {
+        QTest::addColumn<int>("rowsAfter");
+        QTest::newRow("file unchanged") << 300;
+        QTest::newRow("file grew") << 320;
+    }
+
+    void reloadKeepsSelectionPlaceAndTrend()
+    {
+        QFETCH(int, rowsAfter);
+        LogFixture::open(LogFixture::minutes(300, 3));
+        plot({{2, -1, 3, -1}});
+        loadedTrendWindow()->trendPlot().Channel(0).setTraceLineWidth(7);
+        const QList<GridBlock> selection{{3, 100, 4, 150}};
+        grid().setSelectionBlocks(selection);
+        QScrollBar *bar = grid().view()->verticalScrollBar();
+        bar->setValue(bar->maximum() / 2);
+        const int place = bar->value();
+        QVERIFY(place > 0);
+
+        appendRows(300, rowsAfter, 3);
+        mainFrame().runCommand(FrameCommand::Reload);
+
+        QCOMPARE(grid().rowCount(), rowsAfter);
+        QCOMPARE(grid().selectionBlockCount(), 1);
+        QCOMPARE(grid().selectionBlock(0), selection.constFirst());
+        QCOMPARE(bar->value(), place);
+        PlotControl &trendPlot = loadedTrendWindow()->trendPlot();
+        QCOMPARE(trendPlot.trendData()->rowCount(), rowsAfter);
+        QCOMPARE(trendPlot.Channel(0).TraceLineWidth(), 7);
+        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + shared().currentFileName);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+    void openingAnotherLogEndsFollowing()
+    {
+        LogFixture::open(LogFixture::minutes(10, 2));
+        frmHistory().setFollowing(true);
+        QVERIFY(frmHistory().isFollowing());
+        LogFixture::open(LogFixture::minutes(5, 2), u"other.csv"_s);
+        QVERIFY(!frmHistory().isFollowing());
+    }
+};
+
+VIEWER_TEST(FollowTest)
+#include "tst_follow.moc"
