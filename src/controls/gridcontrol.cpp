@@ -144,6 +144,13 @@ void GridControl::setUpFrozenView()
             &QAbstractSlider::setValue);
     connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged, m_view->verticalScrollBar(),
             &QAbstractSlider::setValue);
+    // The views share the current cell, and a view scrolls to its current cell:
+    // Ctrl+End would otherwise bring the last column in under the time's caption.
+    QScrollBar *sideways = m_frozen->horizontalScrollBar();
+    connect(sideways, &QAbstractSlider::valueChanged, sideways, [sideways](int value) {
+        if (value != sideways->minimum())
+            sideways->setValue(sideways->minimum());
+    });
 }
 
 void GridControl::placeFrozenView()

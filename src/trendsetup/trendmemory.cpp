@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QList>
 #include <QStringList>
 #include <QUrl>
 
@@ -104,13 +105,38 @@ void remember(PlotControl &plot)
 
 void applyTo(PlotControl &plot)
 {
+    QList<OleColor> taken;
+    QList<int> unkept;
     for (int i = 0; i < plot.ChannelCount(); ++i) {
         PlotChannel channel = plot.Channel(i);
         if (const auto p = pen(channel.TitleText())) {
             channel.setColor(p->color);
             channel.setTraceLineWidth(p->width);
             channel.setYAxisIndex(p->axis);
+            taken << p->color;
+        } else {
+            unkept << i;
         }
+    }
+    // A kept colour may be the one a new column gets by its place in the
+    // selection (Pressure kept in blue, Wind third this time): two traces in one
+    // colour cannot be told apart, so such a column takes the first colour of the
+    // plot's own set that no other channel has.
+    constexpr int PaletteSize = 12;
+    for (int i : unkept) {
+        PlotChannel channel = plot.Channel(i);
+        if (!taken.contains(channel.Color())) {
+            taken << channel.Color();
+            continue;
+        }
+        for (int k = 0; k < PaletteSize; ++k) {
+            const OleColor candidate = PlotControl::defaultChannelColor(k);
+            if (!taken.contains(candidate)) {
+                channel.setColor(candidate);
+                break;
+            }
+        }
+        taken << channel.Color();
     }
     PlotAxis x = plot.XAxis(0);
     PlotAxis y = plot.YAxis(0);

@@ -455,6 +455,33 @@ private slots:
         QCOMPARE(bar->value(), value);
     }
 
+    // Moving the current cell far to the right scrolls the grid, never the
+    // frozen time: it still shows the time of day under its own caption.
+    void theFrozenTimeStaysAfterAMoveToTheRight_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Ctrl+End") << int(Qt::Key_End) << int(Qt::ControlModifier);
+        QTest::newRow("End") << int(Qt::Key_End) << int(Qt::NoModifier);
+    }
+
+    void theFrozenTimeStaysAfterAMoveToTheRight()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        GridControl &grid = loadedLog(wideLog(40, 20));
+        grid.setFrozenColumns(1);
+        grid.view()->setCurrentIndex(grid.model()->index(2, 3));
+        QTest::keyClick(grid.view(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCoreApplication::processEvents();
+        QVERIFY2(grid.view()->horizontalScrollBar()->value() > 0, "the grid itself did not scroll");
+        auto *frozen = grid.findChild<QTableView *>(u"frozenView"_s);
+        QVERIFY(frozen && frozen->isVisible());
+        const QModelIndex shown = frozen->indexAt(QPoint(2, frozen->rowViewportPosition(2) + 2));
+        QCOMPARE(shown.data().toString(), u"t3"_s);
+        QCOMPARE(frozen->horizontalHeader()->logicalIndexAt(2), 0);
+    }
+
     void loadArguments_data()
     {
         QTest::addColumn<QString>("quote");

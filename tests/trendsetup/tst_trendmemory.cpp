@@ -84,6 +84,37 @@ private slots:
         QCOMPARE(next.YAxis(0).MinorCount(), 6);
     }
 
+    void aKeptColourIsNotGivenToASecondColumn_data()
+    {
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QString>("keptHeading");
+        QTest::addColumn<int>("kept"); // a default colour's place, or -1: one of no place
+        QTest::addColumn<QList<int>>("colors"); // the same, per channel
+        QTest::newRow("kept is a later column's default")
+            << QStringList{u"Temp"_s, u"Pressure"_s, u"Wind"_s} << u"Pressure"_s << 2 << QList<int>{0, 2, 1};
+        QTest::newRow("kept is an earlier column's default")
+            << QStringList{u"Temp"_s, u"Wind"_s} << u"Wind"_s << 0 << QList<int>{1, 0};
+        QTest::newRow("no clash: defaults stay")
+            << QStringList{u"Temp"_s, u"Pressure"_s, u"Wind"_s} << u"Pressure"_s << -1 << QList<int>{0, -1, 2};
+    }
+
+    void aKeptColourIsNotGivenToASecondColumn()
+    {
+        QFETCH(QStringList, titles);
+        QFETCH(QString, keptHeading);
+        QFETCH(int, kept);
+        QFETCH(QList<int>, colors);
+        const auto colorAt = [](int place) {
+            return place < 0 ? OleColor(0x123456) : PlotControl::defaultChannelColor(place);
+        };
+        trendmemory::rememberPen(keptHeading, {colorAt(kept), 1, 0});
+        PlotControl plot;
+        addChannels(plot, titles);
+        trendmemory::applyTo(plot);
+        for (int i = 0; i < titles.size(); ++i)
+            QCOMPARE(plot.Channel(i).Color(), colorAt(colors[i]));
+    }
+
     void eachValueAxisIsTitledWithItsChannels_data()
     {
         QTest::addColumn<QStringList>("titles");
