@@ -258,6 +258,8 @@ int GridControl::rowCount() const { return m_model->table().rowCount(); }
 int GridControl::colCount() const { return m_model->table().colCount(); }
 void GridControl::setRowCount(int rows) { m_model->setGridRowCount(rows); }
 void GridControl::setColCount(int cols) { m_model->setGridColCount(cols); }
+bool GridControl::rowIsWhole(int row, int col) const { return m_model->table().rowIsWhole(row, col); }
+
 int GridControl::lastDataColumn() const { return m_model->table().lastDataColumn(); }
 
 int GridControl::currentRow() const

@@ -59,6 +59,8 @@ public:
     void setColCount(int cols);
     // The last column holding any text, headers included; 0 when none does.
     int lastDataColumn() const;
+    // Whether the row's line in the file reaches `col` and ends in a line end.
+    bool rowIsWhole(int row, int col) const;
 
     // The row of the view's current cell (the one the keyboard moves), from 1;
     // 0 when there is none. Setting it scrolls to it and leaves the selected

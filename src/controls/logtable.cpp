@@ -1078,6 +1078,19 @@ int LogTable::rowLastDataColumn(int row) const
     return 0;
 }
 
+bool LogTable::rowIsWhole(int row, int col) const
+{
+    const qsizetype line = qsizetype(row) - m_rowOffset;
+    const int fieldIndex = col - m_colOffset;
+    if (line < 0 || line >= m_lineLimit || fieldIndex < 0 || row > m_rows)
+        return false;
+    // The line end's last byte lies inside the file unless the line has none.
+    if (m_lineStarts[size_t(line) + 1] - 1 >= m_data.size())
+        return false;
+    Span span;
+    return field(line, fieldIndex, span);
+}
+
 int LogTable::lastDataColumn() const
 {
     return lastDataColumn(0, m_rows);

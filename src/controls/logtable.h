@@ -101,6 +101,9 @@ public:
     // The same over rows firstRow to lastRow only (clipped to the table); looks at
     // those rows alone, so a few rows of a big log cost a few rows.
     int lastDataColumn(int firstRow, int lastRow) const;
+    // Whether the row's line was written whole: it has a field for `col` and its
+    // line end. False for a row the program added.
+    bool rowIsWhole(int row, int col) const;
 
     bool isUtf8() const { return m_utf8; }
     qsizetype byteSize() const { return m_data.size(); }

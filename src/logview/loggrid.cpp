@@ -2,14 +2,20 @@
 
 #include "controls/gridcontrol.h"
 
+#include <algorithm>
+
 void prepareLogGrid(GridControl &grid)
 {
     grid.setBlockSelectionOptions(BlockSelection::WholeColumns | BlockSelection::Blocks);
-    // Not merely the separators a logger may end its lines with: a missing cell.
+    // A last row cut short by a power cut goes: it lacks its date or time, or its
+    // line stops short of the last column holding data, or lacks its line end and
+    // a cell. Not merely the separators a logger may end its lines with; and an
+    // empty value in a line written whole is a missing sample, which stays.
     const int lastRow = grid.rowCount();
     if (lastRow > 0) {
         const int lastCol = grid.lastDataColumn();
-        for (int col = 0; col <= lastCol; ++col) {
+        const int mustHold = grid.rowIsWhole(lastRow, lastCol) ? std::min(lastCol, 1) : lastCol;
+        for (int col = 0; col <= mustHold; ++col) {
             grid.setActiveCell(col, lastRow);
             if (grid.activeText().isEmpty()) {
                 grid.setRowCount(grid.rowCount() - 1);

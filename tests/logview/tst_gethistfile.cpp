@@ -161,8 +161,11 @@ private slots:
         QTest::newRow("complete") << head + "1/3/2024,1:00:02 AM,5,6\r\n" << 3 << u"1/3/2024"_s;
         QTest::newRow("empty date") << head + ",1:00:02 AM,5,6\r\n" << 2 << u"1/2/2024"_s;
         QTest::newRow("empty time") << head + "1/3/2024,,5,6\r\n" << 2 << u"1/2/2024"_s;
-        QTest::newRow("empty value") << head + "1/3/2024,1:00:02 AM,,6\r\n" << 2 << u"1/2/2024"_s;
-        QTest::newRow("empty last value") << head + "1/3/2024,1:00:02 AM,5,\r\n" << 2 << u"1/2/2024"_s;
+        // A line written whole keeps its row: an empty value is a missing sample.
+        QTest::newRow("empty value") << head + "1/3/2024,1:00:02 AM,,6\r\n" << 3 << u"1/3/2024"_s;
+        QTest::newRow("empty last value") << head + "1/3/2024,1:00:02 AM,5,\r\n" << 3 << u"1/3/2024"_s;
+        QTest::newRow("empty last value, no line end") << head + "1/3/2024,1:00:02 AM,5," << 2 << u"1/2/2024"_s;
+        QTest::newRow("all values, no line end") << head + "1/3/2024,1:00:02 AM,5,6" << 3 << u"1/3/2024"_s;
         QTest::newRow("short line") << head + "1/3/2024,1:00:02 AM" << 2 << u"1/2/2024"_s;
         QTest::newRow("empty line at the end") << head + "\r\n" << 2 << u"1/2/2024"_s;
         QTest::newRow("only one row goes") << head + "1/3/2024,1:00:02 AM,,6\r\n1/4/2024,,7,8\r\n" << 3
@@ -173,8 +176,10 @@ private slots:
                                                          << u"1/3/2024"_s;
         QTest::newRow("separators at the end: cut short") << trailing + "1/3/2024,1:00:02 AM,5" << 2
                                                           << u"1/2/2024"_s;
-        QTest::newRow("separators at the end: last value empty") << trailing + "1/3/2024,1:00:02 AM,5,,,\r\n" << 2
-                                                                 << u"1/2/2024"_s;
+        QTest::newRow("separators at the end: last value empty") << trailing + "1/3/2024,1:00:02 AM,5,,,\r\n" << 3
+                                                                 << u"1/3/2024"_s;
+        QTest::newRow("a line end, a field short") << trailing + "1/3/2024,1:00:02 AM,5\r\n" << 2
+                                                        << u"1/2/2024"_s;
         QTest::newRow("a wider row above") << head + "1/3/2024,1:00:02 AM,5,6,,,\r\n1/4/2024,1:00:03 AM,7,8\r\n"
                                            << 4 << u"1/4/2024"_s;
     }
@@ -275,7 +280,7 @@ private slots:
             big += "12/31/2024,11:59:59 PM,1,2,3\r\n";
         QTest::newRow("as loaded") << GoodLog << u"3 rows, 5 columns, %1 bytes"_s.arg(GoodLog.size());
         QTest::newRow("incomplete last row dropped")
-            << QByteArray("Date,Time,A\r\n1/1/2024,1:00:00 AM,1\r\n1/2/2024,1:00:01 AM,\r\n") << u"1 row, 3 columns, 58 bytes"_s;
+            << QByteArray("Date,Time,A\r\n1/1/2024,1:00:00 AM,1\r\n1/2/2024,1:00:01 AM\r\n") << u"1 row, 3 columns, 57 bytes"_s;
         QTest::newRow("kilobytes") << big << u"2,000 rows, 5 columns, 58.6 kB"_s;
         QTest::newRow("failed load") << QByteArray() << QString();
     }
