@@ -547,6 +547,7 @@ PlotControl::PlotControl(QWidget *parent)
     d->q = this;
     QCustomPlot *plot = new QCustomPlot(this);
     d->plot = plot;
+    plot->installEventFilter(this);
     // The user edits nothing; only the data cursor is dragged.
     plot->setInteractions(QCP::Interactions());
     QLocale locale;
@@ -613,6 +614,7 @@ PlotControl::PlotControl(QWidget *parent)
 
 PlotControl::~PlotControl()
 {
+    d->plot->removeEventFilter(this);
     releaseData(std::exchange(d->data, std::make_shared<TrendData>()));
 }
 
@@ -800,6 +802,19 @@ void PlotControl::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     d->plot->setGeometry(rect());
+}
+
+bool PlotControl::eventFilter(QObject *watched, QEvent *event)
+{
+    // A resized plot is drawn once, on the event loop's next pass, not at once:
+    // showing a window and fitting it into the frame resize it twice in a row,
+    // and every draw of a big trend at once is a stretch the user waits through.
+    if (watched == d->plot && event->type() == QEvent::Resize) {
+        d->plot->setViewport(d->plot->rect());
+        d->plot->replot(QCustomPlot::rpQueuedReplot);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PlotControl::showEvent(QShowEvent *event)
