@@ -52,9 +52,11 @@ protected:
             return QCPAxisTicker::getTickStep(range);
         m_step = datetimeformat::chooseTimeStep(range.size(), tickCount());
         // Room for only two or three labels could leave one tick on the axis (a
-        // 5000-year step over 9900 years): take a finer step then.
-        if (range.size() / m_step.days() < 2.0)
-            m_step = datetimeformat::chooseTimeStep(range.size(), std::max(tickCount(), 2) * 3);
+        // 5000-year step over 9900 years): take a finer step then, the coarsest
+        // that puts two steps in view, so that the labels still have their room.
+        const int finest = std::max(tickCount(), 2) * 3;
+        for (int count = tickCount() + 1; range.size() / m_step.days() < 2.0 && count <= finest; ++count)
+            m_step = datetimeformat::chooseTimeStep(range.size(), count);
         if (m_automatic)
             m_pattern = autoticks::patternFor(m_step);
         return m_step.days();

@@ -654,6 +654,44 @@ private slots:
             QCOMPARE(labels.at(i), datetimeformat::format(ticks.at(i), format));
     }
 
+    void labelsInViewHaveTheirRoom_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<double>("spanDays");
+        QTest::newRow("a year, narrow") << 480 << 366.0;
+        QTest::newRow("a year, narrower") << 400 << 366.0;
+        QTest::newRow("ten years, narrow") << 420 << 3653.0;
+        QTest::newRow("a day, narrow") << 360 << 1.0;
+    }
+
+    // However narrow the plot, the time labels in view fit side by side along it.
+    void labelsInViewHaveTheirRoom()
+    {
+        QFETCH(int, width);
+        QFETCH(double, spanDays);
+        PlotControl plot;
+        plot.resize(width, 300);
+        PlotAxis x = plot.XAxis(0);
+        x.setDateTimeFormat(u"Automatic"_s);
+        x.setMin(at(0, 0, 0));
+        x.setSpan(spanDays);
+        plot.replot();
+        const QList<double> ticks = x.tickPositions();
+        const QStringList labels = x.tickLabels();
+        QCOMPARE(labels.size(), ticks.size());
+        const QFontMetrics metrics(plot.font());
+        int needed = 0;
+        int shown = 0;
+        for (qsizetype i = 0; i < ticks.size(); ++i) {
+            if (ticks.at(i) < x.Min() || ticks.at(i) > x.Max())
+                continue;
+            needed += metrics.horizontalAdvance(labels.at(i)) + metrics.averageCharWidth();
+            ++shown;
+        }
+        QVERIFY2(shown >= 2, qPrintable(labels.join(u" | "_s)));
+        QVERIFY2(needed <= width - 60, qPrintable(u"%1 px for "_s.arg(needed) + labels.join(u" | "_s)));
+    }
+
     void datesAtTheEndsOfTheRangeGetTicks_data()
     {
         QTest::addColumn<double>("zoom");
