@@ -78,6 +78,25 @@ QString folded(QStringView s)
     return s.toString().toCaseFolded();
 }
 
+// The time of day of hour, minute and second (`meridiem`: 0 AM, 12 PM, -1 a
+// 24-hour clock) as a fraction of a day; throws for a part out of range.
+double dayFraction(const int (&parts)[3], double fraction, int meridiem)
+{
+    int hour = parts[0];
+    const int minute = parts[1];
+    const int second = parts[2];
+    if (minute > 59 || second > 59)
+        mismatch();
+    if (meridiem >= 0) {
+        if (hour < 1 || hour > 12)
+            mismatch();
+        hour = hour % 12 + meridiem;
+    } else if (hour > 23) {
+        mismatch();
+    }
+    return (hour * 3600.0 + minute * 60.0 + second + fraction) / 86400.0;
+}
+
 } // namespace
 
 LogValueParser::LogValueParser(const QLocale &locale)
@@ -269,19 +288,7 @@ double LogValueParser::time(QStringView text) const
     // A bare number is no time unless it carries AM or PM.
     if (partCount == 1 && meridiem < 0)
         mismatch();
-    int hour = parts[0];
-    const int minute = parts[1];
-    const int second = parts[2];
-    if (minute > 59 || second > 59)
-        mismatch();
-    if (meridiem >= 0) {
-        if (hour < 1 || hour > 12)
-            mismatch();
-        hour = hour % 12 + meridiem;
-    } else if (hour > 23) {
-        mismatch();
-    }
-    return (hour * 3600.0 + minute * 60.0 + second + fraction) / 86400.0;
+    return dayFraction(parts, fraction, meridiem);
 }
 
 namespace {
@@ -370,19 +377,7 @@ double LogValueParser::time(QByteArrayView ascii) const
     }
     if (p != end || partCount < 2)
         return time(QString::fromLatin1(ascii));
-    int hour = parts[0];
-    const int minute = parts[1];
-    const int second = parts[2];
-    if (minute > 59 || second > 59)
-        mismatch();
-    if (meridiem >= 0) {
-        if (hour < 1 || hour > 12)
-            mismatch();
-        hour = hour % 12 + meridiem;
-    } else if (hour > 23) {
-        mismatch();
-    }
-    return (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+    return dayFraction(parts, 0, meridiem);
 }
 
 double LogValueParser::number(QStringView text) const
