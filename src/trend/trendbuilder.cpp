@@ -557,6 +557,7 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
         plot.XAxis(0).setSpan(xSpan);
         trend->historyXspan = xSpan;
         trend->historyYspan = plot.YAxis(0).Span();
+        trend->historyY2span = plot.YAxis(1).Span();
         trend->setPanelText(1, u"Current trend data from "_s + stripPath(data->sourcePath()));
         // Showing the window draws the whole trend: the interface gets a turn first.
         yieldToUser();

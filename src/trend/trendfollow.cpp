@@ -45,8 +45,10 @@ void followAxes(TrendWindow &trend, double oldEnd, double newEnd)
     const double span = (100 - trend.DateSlider().Position()) * 0.01 * trend.historyXspan;
     const bool fitY = trend.YSlider().Position() == 0;
     plot.trendDataGrew(showedEnd ? std::max(min, newEnd - span) : min, span, fitY);
-    if (fitY)
+    if (fitY) {
         trend.historyYspan = plot.YAxis(0).Span();
+        trend.historyY2span = plot.YAxis(1).Span();
+    }
 }
 
 } // namespace

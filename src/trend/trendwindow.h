@@ -66,6 +66,9 @@ public:
     // The full X span (days) and Y span of the last plot run: the zoom sliders' 100 %.
     double historyXspan = 0;
     double historyYspan = 0;
+    // The right value axis's span at the end of the last plot run; the Y slider
+    // zooms it alike while a channel is on it.
+    double historyY2span = 0;
 
     // The zoom sliders' position-change handlers.
     void dateSliderChanged();
@@ -101,6 +104,7 @@ private:
 
     void zoomAxis(Slider &slider, bool xAxis);
     QString zoomText() const;
+    bool rightAxisInUse() const;
     // The sliders and the scroll bar show the plot's view; the scroll bar moves it.
     void followView();
     void scrolled(int value);

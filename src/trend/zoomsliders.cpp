@@ -40,9 +40,24 @@ void TrendWindow::zoomAxis(Slider &slider, bool xAxis)
             // span; a second redraw of a big trend would only cost time.
             if (axis.Span() != span)
                 axis.setSpan(span);
+            if (!xAxis && historyY2span > 0 && rightAxisInUse()) {
+                const double rightSpan = (100 - slider.Position()) * 0.01 * historyY2span;
+                PlotAxis right = m_plot->YAxis(1);
+                if (right.Span() != rightSpan)
+                    right.setSpan(rightSpan);
+            }
         },
         [&] { setPanelText(2, zoomText()); },
     });
+}
+
+bool TrendWindow::rightAxisInUse() const
+{
+    for (int ch = 0; ch < m_plot->ChannelCount(); ++ch) {
+        if (m_plot->Channel(ch).YAxisIndex() == 1)
+            return true;
+    }
+    return false;
 }
 
 // "XZoom = 25.00% : YZoom = 0.00%", with the user's decimal separator.

@@ -155,6 +155,29 @@ private slots:
     }
 
     // Both figures are always written, whichever slider moved last.
+    void theYSliderZoomsBothValueAxes_data()
+    {
+        QTest::addColumn<double>("position");
+        QTest::newRow("half") << 50.0;
+        QTest::newRow("a tenth") << 90.0;
+    }
+
+    // With a channel on the right axis, each value axis shows the same share of
+    // its own full span.
+    void theYSliderZoomsBothValueAxes()
+    {
+        QFETCH(double, position);
+        TrendWindow &w = plottedTrend();
+        PlotControl &plot = w.trendPlot();
+        plot.Channel(2).setYAxisIndex(1);
+        plot.YAxis(1).setMin(0);
+        plot.YAxis(1).setSpan(40);
+        w.historyY2span = 40;
+        w.YSlider().setPosition(position);
+        QCOMPARE(plot.YAxis(0).Span(), (100 - position) * 0.01 * w.historyYspan);
+        QCOMPARE(plot.YAxis(1).Span(), (100 - position) * 0.4);
+    }
+
     void thePanelShowsBothPositions()
     {
         TrendWindow &w = plottedTrend();
