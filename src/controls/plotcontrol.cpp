@@ -422,7 +422,29 @@ void PlotControlPrivate::settle()
         applyRange(which);
         updateTickCount(which);
     }
+    // The titles are fitted to the axes as this draw lays them out.
+    if (std::any_of(std::begin(axes), std::end(axes), [](const AxisState &a) { return !a.title.isEmpty(); })) {
+        QCPLayout *layout = plot->plotLayout();
+        layout->update(QCPLayoutElement::upPreparation);
+        layout->update(QCPLayoutElement::upMargins);
+        layout->update(QCPLayoutElement::upLayout);
+        for (int which : {AxisX, AxisY, AxisY2})
+            fitTitle(which);
+    }
     updateCursor();
+}
+
+void PlotControlPrivate::fitTitle(int which)
+{
+    // A title that names many channels is cut short with "..." rather than cut
+    // off at both ends by a short axis.
+    const AxisState &a = axes[which];
+    const QRect rect = plot->axisRect()->rect();
+    const int length = which == AxisX ? rect.width() : rect.height();
+    const QString shown = length > 0 ? QFontMetrics(a.axis->labelFont()).elidedText(a.title, Qt::ElideRight, length)
+                                     : a.title;
+    if (a.axis->label() != shown)
+        a.axis->setLabel(shown);
 }
 
 void PlotControlPrivate::redrawNow()
@@ -1090,11 +1112,12 @@ void PlotAxis::setMinorCount(int count)
     d->redrawSoon();
 }
 
-QString PlotAxis::TitleText() const { return d->axes[m_which].axis->label(); }
+QString PlotAxis::TitleText() const { return d->axes[m_which].title; }
 
 void PlotAxis::setTitleText(const QString &text)
 {
-    d->axes[m_which].axis->setLabel(text);
+    d->axes[m_which].title = text;
+    d->fitTitle(m_which);
     d->redrawSoon();
 }
 

@@ -44,6 +44,7 @@ struct AxisState
     bool alignFirst = false;
     int labelsStyle = 0;
     QString dateTimeFormat;
+    QString title; // as set; drawn cut short to the axis's length
     OleColor labelsColor = 0xFFFFFF;
     OleColor scaleColor = 0xFFFFFF;
     OleColor titleColor = 0xFFFFFF;
@@ -115,6 +116,7 @@ struct PlotControlPrivate
     // Before every drawing: merges out-of-order points, applies pending fits, sets
     // the axes' ranges and tick counts and places the data cursor.
     void settle();
+    void fitTitle(int which);
     void addTrace(int index);
     void removeTraces();
     // Takes in the extent of the whole data, as after appending all of it.

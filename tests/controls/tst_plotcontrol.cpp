@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <qcustomplot.h>
 
 #include <cmath>
 #include <functional>
@@ -729,6 +730,32 @@ private slots:
             shown += ticks.at(i) >= x.Min() && ticks.at(i) <= x.Max();
         }
         QVERIFY2(shown >= 2, qPrintable(labels.join(u" | "_s) + u" min "_s + QString::number(x.Min(), 'f') + u" max "_s + QString::number(x.Max(), 'f')));
+    }
+
+    void aLongTitleIsCutShortToItsAxis_data()
+    {
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("short axis") << 260 << false;
+        QTest::newRow("tall axis") << 900 << true;
+    }
+
+    // The title as set is kept; on the axis it is cut short with "..." where the
+    // axis is shorter, instead of running past both of its ends.
+    void aLongTitleIsCutShortToItsAxis()
+    {
+        QFETCH(int, height);
+        QFETCH(bool, whole);
+        const QString title = u"Inlet Temp, Outlet Temp, Pressure, Flow, Level, Voltage and 6 more"_s;
+        PlotControl plot;
+        plot.resize(700, height);
+        plot.YAxis(0).setTitleText(title);
+        plot.replot();
+        QCPAxis *axis = plot.findChild<QCustomPlot *>()->yAxis;
+        QCOMPARE(plot.YAxis(0).TitleText(), title);
+        QCOMPARE(axis->label() == title, whole);
+        QVERIFY2(QFontMetrics(axis->labelFont()).horizontalAdvance(axis->label()) <= axis->axisRect()->height(),
+                 qPrintable(axis->label()));
     }
 
     void geometryIsInTwips()
