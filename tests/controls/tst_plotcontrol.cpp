@@ -753,7 +753,8 @@ private slots:
         plot.replot();
         QCPAxis *axis = plot.findChild<QCustomPlot *>()->yAxis;
         QCOMPARE(plot.YAxis(0).TitleText(), title);
-        QCOMPARE(axis->label() == title, whole);
+        QVERIFY2((axis->label() == title) == whole,
+                 qPrintable(u"%1 on %2 px"_s.arg(axis->label()).arg(axis->axisRect()->height())));
         QVERIFY2(QFontMetrics(axis->labelFont()).horizontalAdvance(axis->label()) <= axis->axisRect()->height(),
                  qPrintable(axis->label()));
     }
