@@ -420,16 +420,17 @@ void PlotControlPrivate::settle()
     for (int which : {AxisX, AxisY, AxisY2}) {
         fitAxis(which);
         applyRange(which);
-        updateTickCount(which);
     }
-    // The titles are fitted to the axes as this draw lays them out.
-    if (std::any_of(std::begin(axes), std::end(axes), [](const AxisState &a) { return !a.title.isEmpty(); })) {
-        QCPLayout *layout = plot->plotLayout();
-        layout->update(QCPLayoutElement::upPreparation);
-        layout->update(QCPLayoutElement::upMargins);
-        layout->update(QCPLayoutElement::upLayout);
-        for (int which : {AxisX, AxisY, AxisY2})
-            fitTitle(which);
+    // The tick counts and titles are fitted to the axes as laid out at the size
+    // this draw has: the last draw's layout may have been at another size (one
+    // draw follows a burst of resizes).
+    QCPLayout *layout = plot->plotLayout();
+    layout->update(QCPLayoutElement::upPreparation);
+    layout->update(QCPLayoutElement::upMargins);
+    layout->update(QCPLayoutElement::upLayout);
+    for (int which : {AxisX, AxisY, AxisY2}) {
+        updateTickCount(which);
+        fitTitle(which);
     }
     updateCursor();
 }

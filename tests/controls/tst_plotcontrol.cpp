@@ -659,10 +659,13 @@ private slots:
     {
         QTest::addColumn<int>("width");
         QTest::addColumn<double>("spanDays");
-        QTest::newRow("a year, narrow") << 480 << 366.0;
-        QTest::newRow("a year, narrower") << 400 << 366.0;
-        QTest::newRow("ten years, narrow") << 420 << 3653.0;
-        QTest::newRow("a day, narrow") << 360 << 1.0;
+        QTest::addColumn<int>("drawnWidthBefore"); // 0: never drawn before
+        QTest::newRow("a year, narrow") << 480 << 366.0 << 0;
+        QTest::newRow("a year, narrower") << 400 << 366.0 << 0;
+        QTest::newRow("ten years, narrow") << 420 << 3653.0 << 0;
+        QTest::newRow("a day, narrow") << 360 << 1.0 << 0;
+        // One draw after a window was made smaller, as a restored window is.
+        QTest::newRow("a year, narrower after wide") << 380 << 366.0 << 1500;
     }
 
     // However narrow the plot, the time labels in view fit side by side along it.
@@ -670,15 +673,22 @@ private slots:
     {
         QFETCH(int, width);
         QFETCH(double, spanDays);
+        QFETCH(int, drawnWidthBefore);
         PlotControl plot;
-        plot.resize(width, 300);
         PlotAxis x = plot.XAxis(0);
         x.setDateTimeFormat(u"Automatic"_s);
         x.setMin(at(0, 0, 0));
         x.setSpan(spanDays);
+        if (drawnWidthBefore) {
+            plot.resize(drawnWidthBefore, 300);
+            plot.replot();
+        }
+        plot.resize(width, 300);
         plot.replot();
-        const QList<double> ticks = x.tickPositions();
-        const QStringList labels = x.tickLabels();
+        // The ticks of that one draw, as shown.
+        const QCPAxis *axis = plot.findChild<QCustomPlot *>()->xAxis;
+        const QList<double> ticks = axis->tickVector();
+        const QStringList labels = axis->tickVectorLabels();
         QCOMPARE(labels.size(), ticks.size());
         const QFontMetrics metrics(plot.font());
         int needed = 0;
