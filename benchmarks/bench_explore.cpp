@@ -7,9 +7,7 @@
 // update after a pan; each includes its redraw.
 
 #include "benchsupport.h"
-#include "controls/oledate.h"
 #include "controls/plotcontrol.h"
-#include "controls/trenddata.h"
 #include "shell/mainframe.h"
 #include "trend/statspanel.h"
 #include "trend/trendwindow.h"
@@ -23,9 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
-#include <limits>
 #include <memory>
-#include <random>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -37,35 +33,6 @@ namespace {
 constexpr int Channels = 12;
 constexpr int PointsPerChannel = 1'000'000;
 constexpr int Steps = 40;
-
-std::shared_ptr<TrendData> noisyTrend()
-{
-    const double start = oledate::fromFields(2024, 1, 15, 6, 0, 0);
-    auto data = std::make_shared<TrendData>();
-    data->reserve(PointsPerChannel);
-    for (int i = 0; i < PointsPerChannel; ++i)
-        data->appendRow(start + i / 86400.0, i + 1);
-    std::mt19937 random(740);
-    std::normal_distribution<double> step(0, 0.8);
-    std::uniform_real_distribution<double> chance(0, 1);
-    for (int c = 0; c < Channels; ++c) {
-        const int ch = data->addChannel(u"Channel %1"_s.arg(c + 1));
-        double *values = data->values(ch);
-        double y = 20 + c * 5.0;
-        int outage = 0;
-        for (int i = 0; i < PointsPerChannel; ++i) {
-            y += step(random);
-            // Now and then the logger loses a channel for a few thousand samples.
-            if (outage == 0 && chance(random) < 2e-6)
-                outage = 2000 + int(chance(random) * 20000);
-            const bool missing = outage > 0 || chance(random) < 0.04;
-            outage = std::max(0, outage - 1);
-            values[i] = missing ? std::numeric_limits<double>::quiet_NaN() : y;
-        }
-        data->valuesChanged(ch, 0);
-    }
-    return data;
-}
 
 double timedMs(const std::function<void()> &call)
 {
@@ -97,16 +64,8 @@ int main(int argc, char *argv[])
 
     mainFrame().resize(1500, 1000);
     mainFrame().show();
-    TrendWindow &w = frmHistoryPlot();
+    TrendWindow &w = bench::trendWindowOf(bench::noisyTrend(Channels, PointsPerChannel, true));
     PlotControl &plot = w.trendPlot();
-    plot.RemoveAllChannels();
-    plot.ClearAllData();
-    plot.XAxis(0).setTrackingEnabled(true);
-    plot.YAxis(0).setTrackingEnabled(true);
-    plot.setTrendData(noisyTrend());
-    w.historyXspan = plot.dataXMax() - plot.dataXMin();
-    plot.XAxis(0).setSpan(w.historyXspan);
-    w.historyYspan = plot.YAxis(0).Span();
     w.show();
     // The window sized so that the plot is 1000 x 600 pixels.
     for (int pass = 0; pass < 3; ++pass) {

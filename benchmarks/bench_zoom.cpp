@@ -5,10 +5,7 @@
 // and the peak resident memory.
 
 #include "benchsupport.h"
-#include "controls/oledate.h"
-#include "controls/plotcontrol.h"
 #include "controls/slider.h"
-#include "controls/trenddata.h"
 #include "shell/mainframe.h"
 #include "trend/trendwindow.h"
 
@@ -18,9 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <memory>
-#include <random>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -59,34 +54,7 @@ int main(int argc, char *argv[])
 
     mainFrame().resize(1200, 900);
     mainFrame().show();
-    TrendWindow &w = frmHistoryPlot();
-    PlotControl &plot = w.trendPlot();
-    plot.RemoveAllChannels();
-    plot.ClearAllData();
-    plot.XAxis(0).setTrackingEnabled(true);
-    plot.YAxis(0).setTrackingEnabled(true);
-    const double start = oledate::fromFields(2024, 1, 15, 6, 0, 0);
-    auto data = std::make_shared<TrendData>();
-    data->reserve(PointsPerChannel);
-    for (int i = 0; i < PointsPerChannel; ++i)
-        data->appendRow(start + i / 86400.0, i + 1);
-    std::mt19937 random(740);
-    std::normal_distribution<double> step(0, 0.8);
-    std::uniform_real_distribution<double> chance(0, 1);
-    for (int c = 0; c < Channels; ++c) {
-        const int ch = data->addChannel(u"Channel %1"_s.arg(c + 1));
-        double *values = data->values(ch);
-        double y = 20 + c * 5.0;
-        for (int i = 0; i < PointsPerChannel; ++i) {
-            y += step(random);
-            values[i] = chance(random) < 0.04 ? std::numeric_limits<double>::quiet_NaN() : y;
-        }
-        data->valuesChanged(ch, 0);
-    }
-    plot.setTrendData(data);
-    w.historyXspan = (PointsPerChannel - 1) / 86400.0;
-    plot.XAxis(0).setSpan(w.historyXspan);
-    w.historyYspan = plot.YAxis(0).Span();
+    TrendWindow &w = bench::trendWindowOf(bench::noisyTrend(Channels, PointsPerChannel, false));
     w.resize(1000, 700);
     w.show();
     QCoreApplication::processEvents();

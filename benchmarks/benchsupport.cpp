@@ -1,8 +1,12 @@
 #include "benchsupport.h"
 
+#include "controls/oledate.h"
+#include "controls/plotcontrol.h"
+#include "controls/trenddata.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "shell/sharedstate.h"
+#include "trend/trendwindow.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -11,6 +15,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <limits>
+#include <random>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -142,6 +148,49 @@ DataFileWindow &showDataFileWindow(const QString &startDir)
     window.resize(1200, 800);
     QCoreApplication::processEvents();
     return window;
+}
+
+std::shared_ptr<TrendData> noisyTrend(int channels, int points, bool outages)
+{
+    const double start = oledate::fromFields(2024, 1, 15, 6, 0, 0);
+    auto data = std::make_shared<TrendData>();
+    data->reserve(points);
+    for (int i = 0; i < points; ++i)
+        data->appendRow(start + i / 86400.0, i + 1);
+    std::mt19937 random(740);
+    std::normal_distribution<double> step(0, 0.8);
+    std::uniform_real_distribution<double> chance(0, 1);
+    for (int c = 0; c < channels; ++c) {
+        const int ch = data->addChannel(QStringLiteral("Channel %1").arg(c + 1));
+        double *values = data->values(ch);
+        double y = 20 + c * 5.0;
+        int outage = 0;
+        for (int i = 0; i < points; ++i) {
+            y += step(random);
+            if (outages && outage == 0 && chance(random) < 2e-6)
+                outage = 2000 + int(chance(random) * 20000);
+            const bool missing = outage > 0 || chance(random) < 0.04;
+            outage = std::max(0, outage - 1);
+            values[i] = missing ? std::numeric_limits<double>::quiet_NaN() : y;
+        }
+        data->valuesChanged(ch, 0);
+    }
+    return data;
+}
+
+TrendWindow &trendWindowOf(std::shared_ptr<TrendData> data)
+{
+    TrendWindow &w = frmHistoryPlot();
+    PlotControl &plot = w.trendPlot();
+    plot.RemoveAllChannels();
+    plot.ClearAllData();
+    plot.XAxis(0).setTrackingEnabled(true);
+    plot.YAxis(0).setTrackingEnabled(true);
+    plot.setTrendData(std::move(data));
+    w.historyXspan = plot.dataXMax() - plot.dataXMin();
+    plot.XAxis(0).setSpan(w.historyXspan);
+    w.historyYspan = plot.YAxis(0).Span();
+    return w;
 }
 
 } // namespace bench

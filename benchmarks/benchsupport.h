@@ -12,10 +12,14 @@ class DataFileWindow;
 class QTemporaryDir;
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 // What every benchmark needs: services that answer without a user, statistics
 // and the process's peak memory.
+class TrendData;
+class TrendWindow;
+
 namespace bench {
 
 // Messages go to the terminal; a benchmark has nobody to answer them. Records the
@@ -81,5 +85,12 @@ QString writeBenchLog(const QTemporaryDir &dir, const LogGenOptions &options);
 Ui &installServices(const QString &log);
 // The main frame and a large data file window on screen, as a user works.
 DataFileWindow &showDataFileWindow(const QString &startDir);
+
+// Trend data like a real log's: one sample a second from a January morning, per
+// channel a random walk with about 4 % of its samples missing and, with
+// `outages`, now and then a few thousand samples in a row. The same every time.
+std::shared_ptr<TrendData> noisyTrend(int channels, int points, bool outages);
+// The trend window as a plot run leaves it, showing `data` whole (not yet shown).
+TrendWindow &trendWindowOf(std::shared_ptr<TrendData> data);
 
 } // namespace bench
