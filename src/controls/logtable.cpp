@@ -806,10 +806,10 @@ quint32 *LogTable::fieldCursors() const
     return m_fieldCursor.data();
 }
 
-const char *LogTable::resumeAt(qsizetype line, int fieldIndex, qsizetype &k) const
+const char *LogTable::resumeAt(const quint32 *cursors, qsizetype line, int fieldIndex, int &k) const
 {
     const char *lineStart = m_data.constData() + m_lineStarts[size_t(line)];
-    const quint32 cursor = __atomic_load_n(&fieldCursors()[line], __ATOMIC_RELAXED);
+    const quint32 cursor = __atomic_load_n(&cursors[line], __ATOMIC_RELAXED);
     if (cursor != NoCursor && int(cursor & 0xFF) <= fieldIndex) {
         k = int(cursor & 0xFF);
         return lineStart + (cursor >> 8);
@@ -818,10 +818,9 @@ const char *LogTable::resumeAt(qsizetype line, int fieldIndex, qsizetype &k) con
     return lineStart;
 }
 
-void LogTable::remember(qsizetype line, int fieldIndex, const char *next, const char *stop) const
+void LogTable::remember(quint32 *cursors, qsizetype line, int fieldIndex, const char *next, const char *stop) const
 {
     const char *d = m_data.constData();
-    quint32 *cursors = fieldCursors();
     // A plot run goes down the lines: fetch the same field a few lines ahead now,
     // so that the big buffer's cache misses overlap with this line's work.
     const size_t ahead = size_t(line) + 8;
@@ -844,8 +843,10 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
     ReadCache &cache = readCache();
     // Resume where the last read on this line left off: reading a line column
     // after column, the next field usually starts right there.
-    qsizetype k = 0;
-    const char *p = resumeAt(line, fieldIndex, k);
+    quint32 *cursors = fieldCursors();
+    int resumed = 0;
+    const char *p = resumeAt(cursors, line, fieldIndex, resumed);
+    qsizetype k = resumed;
     if (cache.wideLine == line && cache.wideField <= fieldIndex && cache.wideField > k) {
         k = cache.wideField;
         p = d + start + cache.wideOffset;
@@ -883,7 +884,7 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
     }
     const char *q = splitField(p, stop, span);
     count(q - from);
-    remember(line, fieldIndex, q, stop);
+    remember(cursors, line, fieldIndex, q, stop);
     // On a wide line, the start of this field too, so that reading the cell
     // again costs the cell.
     cache.wideLine = line;
@@ -916,15 +917,9 @@ bool LogTable::ColumnReader::rawText(int row, QByteArrayView &bytes)
     // A row holding a written cell is read the careful way.
     if (size_t(row) < t.m_rowWritten.size() && t.m_rowWritten[size_t(row)])
         return t.rawText(t.m_colOffset + m_field, row, bytes);
-    // What resumeAt() and remember() do, with the column's constants kept.
-    const char *d = t.m_data.constData();
-    const qsizetype *lineStarts = t.m_lineStarts.data();
-    const char *lineStart = d + lineStarts[line];
-    const char *stop = d + t.contentEnd(size_t(line));
-    const quint32 cursor = __atomic_load_n(&m_cursors[line], __ATOMIC_RELAXED);
-    const bool resume = cursor != NoCursor && int(cursor & 0xFF) <= m_field;
-    int k = resume ? int(cursor & 0xFF) : 0;
-    const char *p = lineStart + (resume ? cursor >> 8 : 0);
+    const char *stop = t.m_data.constData() + t.contentEnd(size_t(line));
+    int k = 0;
+    const char *p = t.resumeAt(m_cursors, line, m_field, k);
     const char *from = p;
     Span span;
     for (; k < m_field; ++k) {
@@ -937,13 +932,7 @@ bool LogTable::ColumnReader::rawText(int row, QByteArrayView &bytes)
     }
     const char *q = t.splitField(p, stop, span);
     m_scanned += q - from;
-    const size_t ahead = size_t(line) + 8;
-    if (ahead + 1 < t.m_lineStarts.size()) {
-        const quint32 next = __atomic_load_n(&m_cursors[ahead], __ATOMIC_RELAXED);
-        __builtin_prefetch(d + lineStarts[ahead] + (next != NoCursor ? next >> 8 : 0));
-    }
-    if (q < stop && m_field < 0xFF && q - lineStart + 1 < (qsizetype(1) << 24))
-        __atomic_store_n(&m_cursors[line], (quint32(q - lineStart + 1) << 8) | quint32(m_field + 1), __ATOMIC_RELAXED);
+    t.remember(m_cursors, line, m_field, q, stop);
     if (!span.plain)
         return false;
     bytes = QByteArrayView(span.begin, span.length);

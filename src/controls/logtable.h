@@ -220,10 +220,12 @@ private:
     quint32 *fieldCursors() const;
     // Where to start walking to a field of a line: the line's cursor, if it lies
     // before the field; `k` is the index of the field that starts there.
-    const char *resumeAt(qsizetype line, int fieldIndex, qsizetype &k) const;
+    [[gnu::always_inline]] inline const char *resumeAt(const quint32 *cursors, qsizetype line, int fieldIndex,
+                                                       int &k) const;
     // Notes where the field after `fieldIndex` starts (`next`: just past the
     // field), and fetches the same field a few lines ahead.
-    void remember(qsizetype line, int fieldIndex, const char *next, const char *stop) const;
+    [[gnu::always_inline]] inline void remember(quint32 *cursors, qsizetype line, int fieldIndex, const char *next,
+                                                const char *stop) const;
     static constexpr int CheckpointFields = 256;
     static constexpr qsizetype MaxCheckpointLines = 64;
     QHash<quint64, QString> m_written;
