@@ -18,19 +18,53 @@
 
 #include <memory>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <signal.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 QTemporaryDir *g_root = nullptr;
 ScriptedUi *g_ui = nullptr;
 ScriptedDialogs *g_dialogs = nullptr;
+
+const QString rootPrefix = u"krn740-tests-"_s;
+
+// The folders are named krn740-tests-PID-XXXXXX. One whose process has gone (a
+// run killed by a signal leaves its folder) belongs to no one: remove it.
+void removeAbandonedRoots()
+{
+    QDir temp(QDir::tempPath());
+    const QStringList names = temp.entryList({rootPrefix + u'*'}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QString &name : names) {
+        const QString pidText = name.mid(rootPrefix.size()).section(u'-', 0, 0);
+        bool ok = false;
+        const qint64 pid = pidText.toLongLong(&ok);
+        if (!ok || pid <= 0 || pid > INT_MAX)
+            continue;
+        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        QDir(temp.filePath(name)).removeRecursively();
+    }
+}
+
+// Runs when the test program ends normally, whatever its tests' outcome.
+void removeRoot()
+{
+    delete g_root;
+    g_root = nullptr;
+}
 } // namespace
 
 namespace TestEnv {
 
 void initProcess()
 {
-    g_root = new QTemporaryDir(QDir::tempPath() + u"/krn740-tests-XXXXXX"_s);
+    removeAbandonedRoots();
+    g_root = new QTemporaryDir(QDir::tempPath() + u'/' + rootPrefix + QString::number(QCoreApplication::applicationPid()) + u"-XXXXXX"_s);
+    std::atexit(removeRoot);
     const QByteArray root = g_root->path().toUtf8();
     QDir(g_root->path()).mkpath(u"config"_s);
     QDir(g_root->path()).mkpath(u"runtime"_s);
