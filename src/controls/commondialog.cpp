@@ -1,6 +1,8 @@
 #include "commondialog.h"
 
+#include "outputfile.h"
 #include "runtimeerror.h"
+#include "writetarget.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
@@ -9,6 +11,8 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QStringList>
+
+#include <exception>
 
 using namespace Qt::StringLiterals;
 
@@ -89,8 +93,20 @@ public:
     void previewPrint(QPrinter &printer, const std::function<void(QPrinter &)> &paint, QWidget *parent) override
     {
         QPrintPreviewDialog dlg(&printer, parent);
-        QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&paint](QPrinter *p) { paint(*p); });
+        // Nothing may escape into the dialog's event loop: the first failure
+        // comes out once the preview has closed.
+        std::exception_ptr failure;
+        QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&paint, &failure](QPrinter *p) {
+            try {
+                paint(*p);
+            } catch (...) {
+                if (!failure)
+                    failure = std::current_exception();
+            }
+        });
         dlg.exec();
+        if (failure)
+            std::rethrow_exception(failure);
     }
 
 private:
@@ -207,7 +223,21 @@ void CommonDialog::showFile(bool save)
 
 void CommonDialog::showPreview(QPrinter &printer, const std::function<void(QPrinter &)> &paint)
 {
-    backend().previewPrint(printer, paint, m_parent);
+    previewPrintout(printer, paint, m_parent);
+}
+
+std::optional<PrintDialogResult> CommonDialog::askPrinter(QPrinter &printer, bool allowSelection, bool allowPageRange,
+                                                          QWidget *parent)
+{
+    std::optional<PrintDialogResult> chosen = backend().choosePrinter(printer, allowSelection, allowPageRange, parent);
+    if (chosen)
+        writetarget::check(printer.outputFileName());
+    return chosen;
+}
+
+void CommonDialog::previewPrintout(QPrinter &printer, const std::function<void(QPrinter &)> &paint, QWidget *parent)
+{
+    backend().previewPrint(printer, [&paint](QPrinter &p) { outputfile::printOn(p, paint); }, parent);
 }
 
 void CommonDialog::showColor()
@@ -221,7 +251,7 @@ void CommonDialog::showColor()
 void CommonDialog::showPrinter()
 {
     const std::optional<PrintDialogResult> chosen =
-        backend().choosePrinter(printer(), !(flags & NoSelection), !(flags & NoPageNums), m_parent);
+        askPrinter(printer(), !(flags & NoSelection), !(flags & NoPageNums), m_parent);
     if (!chosen)
         return cancelled();
     fromPage = chosen->fromPage;

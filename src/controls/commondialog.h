@@ -56,7 +56,8 @@ public:
     virtual std::optional<PrintDialogResult> choosePrinter(QPrinter &printer, bool allowSelection,
                                                            bool allowPageRange, QWidget *parent) = 0;
     // Shows the pages that `paint` draws on `printer` in a preview window, from
-    // which the user may also print them; returns when the preview has closed.
+    // which the user may also print them; returns when the preview has closed,
+    // throwing what `paint` threw.
     virtual void previewPrint(QPrinter &printer, const std::function<void(QPrinter &)> &paint,
                               QWidget *parent) = 0;
 };
@@ -116,8 +117,17 @@ public:
     // The backend every common dialog uses; tests install a scripted one.
     static CommonDialogBackend &backend();
     static void installBackend(std::unique_ptr<CommonDialogBackend> backend);
-    // The preview of a printout, through the backend.
+    // The preview of a printout, through previewPrintout().
     void showPreview(QPrinter &printer, const std::function<void(QPrinter &)> &paint);
+
+    // The print dialog, through the backend. A file chosen as the printer's
+    // output is checked there as every output file is: writetarget::check()
+    // throws its refusal (the log being viewed, not a regular file).
+    static std::optional<PrintDialogResult> askPrinter(QPrinter &printer, bool allowSelection, bool allowPageRange,
+                                                       QWidget *parent);
+    // The preview, through the backend; pages printed from it into a file go
+    // through outputfile::printOn(), and what that throws comes out of here.
+    static void previewPrintout(QPrinter &printer, const std::function<void(QPrinter &)> &paint, QWidget *parent);
 
     // "Log Files(*.csv)|*.csv" -> "Log Files(*.csv)"; a description without its
     // pattern in brackets gets " (pattern)" appended.

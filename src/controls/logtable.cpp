@@ -182,6 +182,7 @@ void LogTable::load(const QString &path, char separator, int flags)
     }
     loadBytes(std::move(file.data), separator, flags);
     m_notes.changedWhileRead = file.shrank;
+    m_source = writetarget::LogHold(path);
 }
 
 void LogTable::loadBytes(QByteArray bytes, char separator, int flags)
@@ -243,6 +244,7 @@ void LogTable::clearContent()
     m_quoted = false;
     m_unclosedQuote = -1;
     m_notes = LoadNotes();
+    m_source = writetarget::LogHold();
     m_scan = ScanState();
     m_converted = false;
     m_scanned = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "writetarget.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
@@ -198,6 +200,7 @@ private:
     qsizetype m_lineLimit = 0;              // lines from here on read as empty (dropped rows)
     int m_fieldLimit = 0;                   // fields from here on read as empty (dropped columns)
     LoadNotes m_notes;
+    writetarget::LogHold m_source; // the file load() read: no writer may replace it
     ScanState m_scan;                       // where indexing stopped: appended lines go on from here
     bool m_converted = false;               // the bytes held are not the file's (UTF-16)
     mutable std::atomic<qint64> m_scanned{0};

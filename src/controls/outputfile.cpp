@@ -1,11 +1,19 @@
 #include "outputfile.h"
 
 #include "runtimeerror.h"
+#include "writetarget.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPaintEngine>
 #include <QPrinter>
+#include <QRegularExpression>
+#include <QStorageInfo>
 #include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -55,9 +63,8 @@ void checkWritable(const QString &fileName)
 {
     if (fileName.trimmed().isEmpty())
         throw RuntimeError(RuntimeError::BadFileName);
+    writetarget::check(fileName);
     const QFileInfo info(fileName);
-    if (info.isDir())
-        throw RuntimeError(RuntimeError::PathFileAccess);
     const QFileInfo folder(info.absolutePath());
     if (!folder.isDir())
         throw RuntimeError(RuntimeError::PathNotFound);
@@ -65,41 +72,109 @@ void checkWritable(const QString &fileName)
         throw RuntimeError(RuntimeError::PermissionDenied);
 }
 
-void refuseOverwriting(const QString &fileName, const QString &keep)
+namespace {
+
+// Whether the PDF at `path` is whole as its writer finished it: it ends with
+// its trailer, and its cross-reference table starts where the trailer says,
+// which it does not when bytes were lost on the way to the disk.
+bool isWholePdf(const QString &path)
 {
-    if (keep.isEmpty() || fileName.isEmpty())
-        return;
-    const QFileInfo target(fileName), kept(keep);
-    const bool same = target.exists() ? target.canonicalFilePath() == kept.canonicalFilePath()
-                                      : target.absoluteFilePath() == kept.absoluteFilePath();
-    if (same)
-        throw RuntimeError(RuntimeError::PermissionDenied);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = file.size();
+    constexpr qint64 TailBytes = 64;
+    if (size <= TailBytes || !file.seek(size - TailBytes))
+        return false;
+    static const QRegularExpression trailer(u"startxref\\s+(\\d{1,18})\\s+%%EOF\\s*$"_s);
+    const QRegularExpressionMatch m = trailer.match(QString::fromLatin1(file.read(TailBytes)));
+    const qint64 xref = m.hasMatch() ? m.captured(1).toLongLong() : -1;
+    if (xref <= 0 || xref >= size || !file.seek(xref) || file.read(4) != "xref")
+        return false;
+    // On the disk before it replaces anything.
+    return ::fsync(file.handle()) == 0;
 }
 
-void printToPdf(const QString &fileName, const std::function<void(QPrinter &)> &paint)
+RuntimeError incompleteFile(const QString &folder)
+{
+    // A printer does not say why its file came out short; nearly always the
+    // disk is full.
+    constexpr qint64 AlmostFull = 1 << 20;
+    const qint64 free = QStorageInfo(folder).bytesAvailable();
+    return RuntimeError(free >= 0 && free < AlmostFull ? RuntimeError::DiskFull : RuntimeError::PrinterError);
+}
+
+// Writes a PDF at `fileName` through a temporary file in the folder where the
+// write lands (the end of a chain of links): `write` fills the file named, and
+// it replaces the target only when whole.
+void writePdfThroughPart(const QString &fileName, const std::function<void(const QString &)> &write)
 {
     checkWritable(fileName);
-    const QFileInfo info(fileName);
-    // The pages go to a file beside the target, renamed over it once complete.
-    QTemporaryFile part(QDir(info.absolutePath()).filePath(info.fileName() + u".XXXXXX"_s));
+    const QFileInfo landing(writetarget::landingPath(fileName));
+    const QString folder = landing.absolutePath();
+    // No suffix: a printer given a name ending in .pdf would change its format.
+    QTemporaryFile part(QDir(folder).filePath(u".krn740-print-XXXXXX"_s));
     if (!part.open())
         throw RuntimeError(RuntimeError::PathFileAccess);
     part.close();
 
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(part.fileName());
-    paint(printer);
-    if (printer.printerState() == QPrinter::Error || QFileInfo(part.fileName()).size() == 0)
-        throw RuntimeError(RuntimeError::PrinterError);
-    if (info.exists() && !QFile::remove(info.absoluteFilePath()))
-        throw RuntimeError(RuntimeError::PermissionDenied);
-    if (!part.rename(info.absoluteFilePath()))
-        throw RuntimeError(RuntimeError::PathFileAccess);
+    write(part.fileName());
+    if (!isWholePdf(part.fileName()))
+        throw incompleteFile(folder);
+    // A file replaced keeps its permissions; a temporary file is private to its owner.
+    const QFile::Permissions permissions = landing.exists()
+                                               ? landing.permissions()
+                                               : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    QFile::setPermissions(part.fileName(), permissions);
+    // Asked again: the target may have changed while the pages were drawn.
+    writetarget::check(fileName);
+    // One step: the target is the old file or the new one, never neither.
+    if (::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(landing.absoluteFilePath()).constData())
+        != 0)
+        throw RuntimeError(errno == EACCES || errno == EPERM ? RuntimeError::PermissionDenied
+                                                             : RuntimeError::PathFileAccess);
     part.setAutoRemove(false);
-    // A temporary file is private to its owner; a saved printout is an ordinary file.
-    QFile::setPermissions(info.absoluteFilePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                                       | QFile::ReadOther);
+}
+
+// A preview records the pages in pictures; its printer writes nothing.
+bool isPreviewing(QPrinter &printer)
+{
+    const QPaintEngine *engine = printer.paintEngine();
+    return engine && engine->type() == QPaintEngine::Picture;
+}
+
+} // namespace
+
+void printToPdf(const QString &fileName, const std::function<void(QPrinter &)> &paint)
+{
+    writePdfThroughPart(fileName, [&](const QString &part) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(part);
+        paint(printer);
+        if (printer.printerState() == QPrinter::Error)
+            throw RuntimeError(RuntimeError::PrinterError);
+    });
+}
+
+void printOn(QPrinter &printer, const std::function<void(QPrinter &)> &paint)
+{
+    const QString target = printer.outputFileName();
+    if (target.isEmpty() || isPreviewing(printer))
+        return paint(printer);
+    writePdfThroughPart(target, [&](const QString &part) {
+        // The printer keeps naming the file chosen, whatever happens here.
+        struct Restore
+        {
+            QPrinter &printer;
+            QString name;
+            ~Restore() { printer.setOutputFileName(name); }
+        } restore{printer, target};
+        printer.setOutputFileName(part);
+        paint(printer);
+        if (printer.printerState() == QPrinter::Error)
+            throw RuntimeError(RuntimeError::PrinterError);
+    });
 }
 
 } // namespace outputfile

@@ -28,17 +28,22 @@ QString pdfFilter();
 // type, else the filter chosen (1-based, as listed by imageFilter()), else JPEG.
 ImageType chosenImageType(const QString &fileName, int filterIndex);
 
-// Throws what a file that cannot be written at `fileName` gives: 52 (no name),
-// 75 (a folder), 76 (no such folder), 70 (no permission).
+// Throws what a file that cannot be written at `fileName` gives: the refusals of
+// writetarget::check() (a log being viewed, not a regular file, a name too
+// long), then 52 (no name), 76 (no such folder), 70 (no permission).
 void checkWritable(const QString &fileName);
 
-// Throws 70 when `fileName` is the file `keep` (the loaded log, which the viewer
-// never changes); nothing when `keep` is empty.
-void refuseOverwriting(const QString &fileName, const QString &keep);
-
-// A PDF printer writes the pages that `paint` draws into `fileName`; an existing
-// file is replaced only by a complete one. Throws as checkWritable(), and 482 when
-// the pages cannot be written.
+// A PDF printer writes the pages that `paint` draws into `fileName`. Throws as
+// checkWritable(), and 482 or 61 (a full disk) when the pages cannot be written
+// whole; see printOn() for how the file is written.
 void printToPdf(const QString &fileName, const std::function<void(QPrinter &)> &paint);
+
+// Prints what `paint` draws on `printer`. When the printer writes a file (the
+// print dialog's print to file), that file is checked as checkWritable() does
+// and the pages go to a temporary file beside it, which replaces it only once
+// it is whole (its trailer written, its cross-reference table where the trailer
+// says); an existing file is otherwise left as it was. A printer that only
+// records pages for a preview writes no file and is painted on directly.
+void printOn(QPrinter &printer, const std::function<void(QPrinter &)> &paint);
 
 } // namespace outputfile

@@ -887,21 +887,16 @@ void PlotControl::writeRaster(const QString &fileName, const char *format, int q
     outputfile::checkWritable(fileName);
     d->settle();
     const QImage image = d->plot->toPixmap(size.width(), size.height()).toImage();
-    const QFileInfo folder(QFileInfo(fileName).absolutePath());
-
-    // Written beside the target and renamed over it only when complete.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw RuntimeError(RuntimeError::PathFileAccess);
-    QImageWriter writer(&file, format);
+    // Encoded in memory first: an encoder that meets a full disk may print its
+    // own complaint and leaves nothing to tell how far it got.
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    QImageWriter writer(&bytes, format);
     writer.setQuality(quality);
     writer.setProgressiveScanWrite(progressive);
-    if (!writer.write(image) || !file.commit()) {
-        file.cancelWriting();
-        const qint64 free = QStorageInfo(folder.absoluteFilePath()).bytesAvailable();
-        const qint64 needed = qint64(image.width()) * image.height() * 3;
-        throw RuntimeError(free >= 0 && free < needed ? RuntimeError::DiskFull : RuntimeError::DeviceIoError);
-    }
+    if (!writer.write(image))
+        throw RuntimeError(RuntimeError::DeviceIoError);
+    writeWhole(fileName, bytes.data());
 }
 
 void PlotControl::writeVector(const QString &fileName, outputfile::ImageType type, QSize size)
@@ -936,11 +931,16 @@ void PlotControl::writeVector(const QString &fileName, outputfile::ImageType typ
     d->plot->toPainter(&painter, size.width(), size.height());
     painter.end();
     device.reset(); // the PDF writer finishes its file as it goes
+    writeWhole(fileName, bytes.data());
+}
 
+// Written beside the target and renamed over it only when complete.
+void PlotControl::writeWhole(const QString &fileName, const QByteArray &bytes)
+{
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         throw RuntimeError(RuntimeError::PathFileAccess);
-    if (file.write(bytes.data()) != bytes.size() || !file.commit()) {
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
         file.cancelWriting();
         const qint64 free = QStorageInfo(QFileInfo(fileName).absolutePath()).bytesAvailable();
         throw RuntimeError(free >= 0 && free < bytes.size() ? RuntimeError::DiskFull : RuntimeError::DeviceIoError);
@@ -952,16 +952,16 @@ void PlotControl::PrintPlot()
     if (!d->printer)
         d->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     QPrinter &printer = *d->printer;
-    if (!CommonDialog::backend().choosePrinter(printer, false, false, this))
+    if (!CommonDialog::askPrinter(printer, false, false, this))
         return;
-    printTo(printer);
+    outputfile::printOn(printer, [this](QPrinter &p) { printTo(p); });
 }
 
 void PlotControl::PreviewPlot()
 {
     if (!d->printer)
         d->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    CommonDialog::backend().previewPrint(*d->printer, [this](QPrinter &printer) { printTo(printer); }, this);
+    CommonDialog::previewPrintout(*d->printer, [this](QPrinter &printer) { printTo(printer); }, this);
 }
 
 void PlotControl::ExportPDF(const QString &fileName)

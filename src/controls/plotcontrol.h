@@ -325,6 +325,7 @@ protected:
 private:
     void writeRaster(const QString &fileName, const char *format, int quality, bool progressive, QSize size);
     void writeVector(const QString &fileName, outputfile::ImageType type, QSize size);
+    static void writeWhole(const QString &fileName, const QByteArray &bytes);
 
     std::unique_ptr<PlotControlPrivate> d;
     PlotInteraction *m_interaction = nullptr;

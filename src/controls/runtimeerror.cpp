@@ -38,6 +38,7 @@ QString RuntimeError::standardDescription(int number)
     case EmptyFile: return u"The file is empty."_s;
     case NotTextFile: return u"The file is not a text log: it holds NUL bytes near the start."_s;
     case NotRegularFile: return u"The file is not a regular file (a folder, a device or a pipe)."_s;
+    case LogBeingViewed: return u"The file is a log being viewed."_s;
     case CancelSelected: return u"Cancel was selected."_s;
     default: return QString();
     }

@@ -33,6 +33,8 @@ public:
         EmptyFile = 31001,
         NotTextFile = 31002,
         NotRegularFile = 31003,
+        // A file the viewer would write is a log it holds.
+        LogBeingViewed = 31004,
         CancelSelected = 32755,
     };
 

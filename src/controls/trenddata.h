@@ -1,5 +1,7 @@
 #pragma once
 
+#include "writetarget.h"
+
 #include <QPointF>
 #include <QString>
 
@@ -75,8 +77,14 @@ public:
 
     void clear();
 
+    // The log the trend was plotted from; no writer may replace it while the
+    // trend lives, whatever the grid shows meanwhile.
     QString sourcePath() const { return m_sourcePath; }
-    void setSourcePath(const QString &path) { m_sourcePath = path; }
+    void setSourcePath(const QString &path)
+    {
+        m_sourcePath = path;
+        m_sourceHold = writetarget::LogHold(path);
+    }
     // A cell of the log as logged, by column and grid row; nothing once that log
     // is no longer at hand (or when no reader was given).
     using LoggedTextReader = std::function<std::optional<QString>(int column, int gridRow)>;
@@ -184,6 +192,7 @@ private:
     qsizetype findInBlock(const Channel &c, size_t level, qsizetype block, double value) const;
 
     QString m_sourcePath;
+    writetarget::LogHold m_sourceHold;
     LoggedTextReader m_loggedText;
     Column<double> m_time;
     Column<int> m_gridRow;

@@ -6,6 +6,7 @@
 #include "controls/outputfile.h"
 #include "controls/plotcontrol.h"
 #include "controls/runtimeerror.h"
+#include "controls/writetarget.h"
 #include "shell/sharedstate.h"
 #include "shell/uiservices.h"
 #include "shell/windowregistry.h"
@@ -13,11 +14,8 @@
 #include "trend/trendwindow.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
-#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -72,21 +70,16 @@ QString reason(const RuntimeError &error)
     return error.description().isEmpty() ? RuntimeError::standardDescription(error.number()) : error.description();
 }
 
-// The same file under another name too: a link or a second hard link.
-bool sameFile(const QString &a, const QString &b)
-{
-    struct stat sa{}, sb{};
-    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
-        return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 // What the plot run said, on one line: the line naming the bad cell when there is
-// one, else the whole text.
+// one (all after the message's first two lines; a line break of the cell's own
+// text or heading shows as \n), else the whole text.
 QString oneLine(const QString &message)
 {
-    const QStringList lines = message.split(QRegularExpression(u"[\r\n]+"_s), Qt::SkipEmptyParts);
-    return lines.size() >= 3 ? lines.constLast() : lines.join(u' ');
+    static const QRegularExpression lineBreak(u"\r\n|\r|\n"_s);
+    const QStringList lines = message.split(lineBreak);
+    if (lines.size() >= 3)
+        return QStringList(lines.begin() + 2, lines.end()).join(u"\\n"_s);
+    return lines.join(u' ').trimmed();
 }
 
 // The selection a user would make: every value column as one block, or each
@@ -120,17 +113,19 @@ void exportTrend(const Request &request, UnattendedUi &unattended)
         throw Failure{u"--size "_s + quoted(*request.size)
                       + u" is not a size: give width and height in pixels, such as 1000x600, each 32 to 10000"_s};
     const QString out = request.outFile;
-    const std::optional<outputfile::ImageType> type = outputfile::imageTypeOfName(out);
-    if (!type)
-        throw Failure{quoted(out) + u" has no image type: name it .png, .jpg, .svg or .pdf"_s};
     const QString log = QFileInfo(request.logFile).absoluteFilePath();
-    if (sameFile(out, log) || QFileInfo(out).absoluteFilePath() == log)
-        throw Failure{quoted(out) + u" is the log itself: choose another output file"_s};
+    // The log is held from the start: not even its own name is taken as output.
+    const writetarget::LogHold held(log);
     try {
         outputfile::checkWritable(out);
     } catch (const RuntimeError &e) {
+        if (writetarget::isRefusal(e.number()))
+            throw Failure{e.description()};
         throw Failure{u"cannot write "_s + quoted(out) + u": "_s + reason(e)};
     }
+    const std::optional<outputfile::ImageType> type = outputfile::imageTypeOfName(out);
+    if (!type)
+        throw Failure{quoted(out) + u" has no image type: name it .png, .jpg, .svg or .pdf"_s};
 
     GridControl grid;
     try {
@@ -157,6 +152,8 @@ void exportTrend(const Request &request, UnattendedUi &unattended)
     try {
         trend->trendPlot().SaveImage(out, *type, *size);
     } catch (const RuntimeError &e) {
+        if (writetarget::isRefusal(e.number()))
+            throw Failure{e.description()};
         throw Failure{u"cannot write "_s + quoted(out) + u": "_s + reason(e)};
     }
 }

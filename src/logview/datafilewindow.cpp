@@ -460,6 +460,9 @@ void DataFileWindow::printHistGrid()
     } catch (const RuntimeError &e) {
         if (e.number() == RuntimeError::CancelSelected)
             return;
+        // A file refused as the printer's output is named, and nothing printed.
+        if (showRefusedOutput(e))
+            return;
     } catch (...) {
     }
     int fromPage = 0, toPage = 0, copies = 0, orientation = 0;
@@ -477,7 +480,7 @@ void DataFileWindow::printHistGrid()
         steps::ignoring({
             // Each copy is a job of its own, so the printer must not repeat it.
             [&] { printer.setCopyCount(1); },
-            [&] { m_dataGrid->print(printer); },
+            [&] { outputfile::printOn(printer, [this](QPrinter &p) { m_dataGrid->print(p); }); },
         });
     }
     ui().setPointer(Pointer::Default);
@@ -515,13 +518,15 @@ void DataFileWindow::printPreview()
     if (!checkHistFile(shared().currentFileName) || !shared().fileDialog)
         return;
     CommonDialog &dialog = *shared().fileDialog;
-    steps::guarded([&] {
+    try {
         dialog.showPreview(dialog.printer(), [this](QPrinter &printer) {
             setUpGridPrintout(0, 0, 0);
             printer.setCopyCount(1);
             m_dataGrid->print(printer);
         });
-    });
+    } catch (...) {
+        showRefusedOutput(RuntimeError::fromCurrentException());
+    }
 }
 
 void DataFileWindow::exportPdf()
@@ -538,7 +543,6 @@ void DataFileWindow::exportPdf()
                                                   u".pdf"_s, log.dir().filePath(log.completeBaseName() + u".pdf"_s));
         if (!self)
             return;
-        outputfile::refuseOverwriting(fileName, shared().currentFileName);
         // The paper and its orientation of the last printout or preview.
         const QPageLayout layout = dialog.printer().pageLayout();
         ui().setPointer(Pointer::Hourglass);
@@ -551,10 +555,13 @@ void DataFileWindow::exportPdf()
         ui().setPointer(Pointer::Default);
     } catch (...) {
         ui().setPointer(Pointer::Default);
-        if (RuntimeError::fromCurrentException().number() != RuntimeError::CancelSelected)
-            steps::ignore([] {
-                msgBox(u"PDF file can not be saved. Check filename or disk space"_s, MsgIcon::Critical, MsgButtons::Ok);
-            });
+        const RuntimeError error = RuntimeError::fromCurrentException();
+        if (error.number() != RuntimeError::CancelSelected)
+            if (!showRefusedOutput(error))
+                steps::ignore([] {
+                    msgBox(u"PDF file can not be saved. Check filename or disk space"_s, MsgIcon::Critical,
+                           MsgButtons::Ok);
+                });
     }
 }
 

@@ -1,8 +1,10 @@
 #include "errorreport.h"
 
+#include "steps.h"
 #include "uiservices.h"
 
 #include "controls/runtimeerror.h"
+#include "controls/writetarget.h"
 
 using namespace Qt::StringLiterals;
 
@@ -15,4 +17,12 @@ QString errorReportText(const QString &name, int number, const QString &descript
 void reportError(const QString &name, const RuntimeError &error)
 {
     msgBox(errorReportText(name, error.number(), error.description()), MsgIcon::None, MsgButtons::Ok);
+}
+
+bool showRefusedOutput(const RuntimeError &error)
+{
+    if (!writetarget::isRefusal(error.number()))
+        return false;
+    steps::ignore([&] { msgBox(error.description(), MsgIcon::Exclamation, MsgButtons::Ok); });
+    return true;
 }

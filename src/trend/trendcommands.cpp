@@ -10,6 +10,7 @@
 #include "controls/plotcontrol.h"
 #include "controls/runtimeerror.h"
 #include "controls/trenddata.h"
+#include "shell/errorreport.h"
 #include "shell/sharedstate.h"
 #include "shell/steps.h"
 #include "shell/uiservices.h"
@@ -90,16 +91,13 @@ void TrendWindow::saveJpeg()
         csv = viewcsv::isCsvChoice(fileName, dialog.filterIndex, CsvFilterIndex);
         if (!self)
             return; // the program closed the window while the dialog was up
-        // Neither the loaded log nor the one the trend came from is ever replaced.
-        outputfile::refuseOverwriting(fileName, shared().currentFileName);
-        if (const auto data = m_plot->trendData())
-            outputfile::refuseOverwriting(fileName, data->sourcePath());
         if (csv)
             viewcsv::save(*m_plot, fileName);
         else
             m_plot->SaveImage(fileName, type);
     } catch (...) {
-        if (RuntimeError::fromCurrentException().number() != RuntimeError::CancelSelected)
+        const RuntimeError error = RuntimeError::fromCurrentException();
+        if (error.number() != RuntimeError::CancelSelected && !showRefusedOutput(error))
             csv ? showSaveFailure(u"CSV"_s) : showSaveFailure(type);
     }
 }
@@ -112,12 +110,21 @@ void TrendWindow::printTrend()
         msgBox(noPrinterText(), MsgIcon::Critical, MsgButtons::Ok);
         return;
     }
-    steps::ignore([&] { m_plot->PrintPlot(); });
+    // Errors are skipped, but a file refused as the printer's output is named.
+    try {
+        m_plot->PrintPlot();
+    } catch (...) {
+        showRefusedOutput(RuntimeError::fromCurrentException());
+    }
 }
 
 void TrendWindow::printPreview()
 {
-    steps::guarded([&] { m_plot->PreviewPlot(); });
+    try {
+        m_plot->PreviewPlot();
+    } catch (...) {
+        showRefusedOutput(RuntimeError::fromCurrentException());
+    }
 }
 
 // The printed page as a PDF file, for a machine without a printer.
@@ -132,10 +139,10 @@ void TrendWindow::exportPdf()
                                                   u".pdf"_s, windowTitle() + u".pdf"_s);
         if (!self)
             return;
-        outputfile::refuseOverwriting(fileName, shared().currentFileName);
         m_plot->ExportPDF(fileName);
     } catch (...) {
-        if (RuntimeError::fromCurrentException().number() != RuntimeError::CancelSelected)
+        const RuntimeError error = RuntimeError::fromCurrentException();
+        if (error.number() != RuntimeError::CancelSelected && !showRefusedOutput(error))
             showSaveFailure(outputfile::ImageType::Pdf);
     }
 }

@@ -1,4 +1,6 @@
+#include "support/devicenode.h"
 #include "support/pdftext.h"
+#include "support/smalldisk.h"
 #include "support/testregistry.h"
 
 #include "controls/plotcontrol.h"
@@ -13,6 +15,9 @@
 #include <QTest>
 
 #include <cmath>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -54,6 +59,7 @@ class CommandLineTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    QString m_device; // what null.png links to; empty when no device may be made
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
@@ -94,6 +100,15 @@ private slots:
                                         "3/14/2024,1:02:00 PM,3,abc\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
         QVERIFY(write(u"short.csv"_s, sensorLog(3)));
         QVERIFY(QFile::link(path(u"run.csv"_s), path(u"same.png"_s)));
+        QVERIFY(::link(QFile::encodeName(path(u"run.csv"_s)).constData(), QFile::encodeName(path(u"hard.png"_s)).constData())
+                == 0);
+        QVERIFY(::mkfifo(QFile::encodeName(path(u"pipe.png"_s)).constData(), 0600) == 0);
+        QVERIFY(QDir(m_dir.path()).mkdir(u"folder.png"_s));
+        m_device = deviceForLinks(m_dir.path());
+        if (!m_device.isEmpty())
+            QVERIFY(QFile::link(m_device, path(u"null.png"_s)));
+        QVERIFY(write(u"breaks.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
+                                       "3/14/2024,1:02:00 PM,3,\"a\nb\"\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
     }
 
     // Every failure: exit code 1 and one line saying why; nothing written.
@@ -119,8 +134,25 @@ private slots:
                                       << u"\"%D/short.csv\" has 3 rows: a trend needs at least 4"_s;
         QTest::newRow("folder missing") << QStringList{u"--export"_s, u"no/out.png"_s, log} << 1
                                         << u"cannot write \"no/out.png\": Path not found"_s;
-        QTest::newRow("out is the log") << QStringList{u"--export"_s, u"same.png"_s, log} << 1
-                                        << u"\"same.png\" is the log itself: choose another output file"_s;
+        const QString viewed = u" is the log being viewed; choose another file."_s;
+        QTest::newRow("out is the log") << QStringList{u"--export"_s, log, log} << 1 << u"\"run.csv\""_s + viewed;
+        QTest::newRow("out links to the log") << QStringList{u"--export"_s, u"same.png"_s, log} << 1
+                                              << u"\"same.png\""_s + viewed;
+        QTest::newRow("out is a hard link to the log") << QStringList{u"--export"_s, u"hard.png"_s, log} << 1
+                                                       << u"\"hard.png\""_s + viewed;
+        const QString notRegular = u" is not a regular file."_s;
+        QTest::newRow("out is a pipe") << QStringList{u"--export"_s, u"pipe.png"_s, log} << 1
+                                       << u"\"pipe.png\""_s + notRegular;
+        QTest::newRow("out is a folder") << QStringList{u"--export"_s, u"folder.png"_s, log} << 1
+                                         << u"\"folder.png\""_s + notRegular;
+        if (!m_device.isEmpty())
+            QTest::newRow("out links to a device") << QStringList{u"--export"_s, u"null.png"_s, log} << 1
+                                                   << u"\"null.png\""_s + notRegular;
+        const QString longName = QString(300, u'x') + u".png"_s;
+        QTest::newRow("name too long") << QStringList{u"--export"_s, longName, log} << 1
+                                       << u"cannot write \""_s + longName + u"\": the name is too long"_s;
+        QTest::newRow("line break in a cell") << QStringList{u"--export"_s, u"out.png"_s, u"breaks.csv"_s} << 1
+                                              << u"\"%D/breaks.csv\": Line 4, column \"B\": \"a\\nb\" is not a number."_s;
         QTest::newRow("unknown type") << QStringList{u"--export"_s, u"out.bmp"_s, log} << 1
                                       << u"\"out.bmp\" has no image type: name it .png, .jpg, .svg or .pdf"_s;
         const QString badSize = u" is not a size: give width and height in pixels, such as 1000x600, each 32 to 10000"_s;
@@ -238,6 +270,38 @@ private slots:
         viewer.waitForFinished();
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(QImageReader(path(u"beside.png"_s)).format(), QByteArray("png"));
+    }
+
+    // A disk too full for the image: one line says so, and the earlier image stays.
+    void fullDiskIsOneLine_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("PNG") << u"disk/trend.png"_s;
+        QTest::newRow("JPEG") << u"disk/trend.jpg"_s;
+        QTest::newRow("SVG") << u"disk/trend.svg"_s;
+        QTest::newRow("PDF") << u"disk/trend.pdf"_s;
+    }
+
+    void fullDiskIsOneLine()
+    {
+        QFETCH(QString, name);
+        QVERIFY(QDir(m_dir.path()).mkpath(u"disk"_s));
+        SmallDisk small;
+        if (!small.mount(path(u"disk"_s), 128))
+            QSKIP(qPrintable(SmallDisk::cannotMount()));
+        const QByteArray earlier = "the image of yesterday";
+        QVERIFY(write(name, earlier));
+        QVERIFY(small.fillLeaving(8192));
+
+        const Run result = run({u"--export"_s, name, u"run.csv"_s});
+
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.error, u"krn740-viewer: cannot write \""_s + name + u"\": Disk full\n"_s);
+        QFile image(path(name));
+        QVERIFY(image.open(QIODevice::ReadOnly));
+        QCOMPARE(image.readAll(), earlier);
+        QCOMPARE(QDir(path(u"disk"_s)).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 (QStringList{u"filler"_s, QFileInfo(name).fileName()}));
     }
 
     // Each type opens as what it is, at the size asked for.

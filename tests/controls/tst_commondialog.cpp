@@ -1,11 +1,18 @@
+#include "support/errorof.h"
 #include "support/scripteddialogs.h"
 #include "support/testenv.h"
 #include "support/testregistry.h"
+#include "support/widgetdriver.h"
 
 #include "controls/commondialog.h"
 #include "controls/runtimeerror.h"
+#include "controls/writetarget.h"
 
+#include <QAction>
 #include <QFile>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -205,6 +212,52 @@ private slots:
         const auto request = TestEnv::dialogs().printRequests.constFirst();
         QVERIFY(!request.allowSelection);
         QVERIFY(!request.allowPageRange);
+    }
+
+    // Qt's preview: drawing its pages writes no file, whatever file the printer
+    // names; printing from it to a file goes through the checks of every output
+    // file, and what they refuse comes out once the preview has closed.
+    void previewWritesOnlyWhenPrinted()
+    {
+        CommonDialog::installBackend(makeQtDialogBackend());
+        QTemporaryDir dir;
+        const QString log = dir.filePath(u"held.csv"_s);
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("Date,Time\r\n") > 0);
+        file.close();
+        const writetarget::LogHold held(log);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFileName(dir.filePath(u"earlier.pdf"_s));
+
+        int shownPages = 0;
+        bool printAsked = false;
+        WidgetDriver::whenModal([&](QWidget *w) {
+            auto *preview = qobject_cast<QPrintPreviewDialog *>(w);
+            if (!preview || !preview->isVisible())
+                return false;
+            shownPages = preview->findChild<QPrintPreviewWidget *>()->pageCount();
+            WidgetDriver::printToFile(log, &printAsked);
+            for (QAction *action : preview->findChildren<QAction *>()) {
+                if (action->text() == u"Print"_s)
+                    action->trigger();
+            }
+            return true;
+        });
+        const int error = errorOf([&] {
+            CommonDialog::previewPrintout(printer, [](QPrinter &p) {
+                QPainter painter(&p);
+                painter.drawText(100, 100, u"page one"_s);
+                p.newPage();
+                painter.drawText(100, 100, u"page two"_s);
+            }, nullptr);
+        });
+
+        QCOMPARE(shownPages, 2);
+        QVERIFY(!QFile::exists(dir.filePath(u"earlier.pdf"_s)));
+        QVERIFY(printAsked);
+        QCOMPARE(error, int(RuntimeError::LogBeingViewed));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("Date,Time\r\n"));
     }
 
     void colourPacking()

@@ -822,7 +822,7 @@ private slots:
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<int>("number");
         QTest::newRow("no name") << u"  "_s << 52;
-        QTest::newRow("a folder") << TestEnv::tempDir() << 75;
+        QTest::newRow("a folder") << TestEnv::tempDir() << 31003;
         QTest::newRow("no such folder") << TestEnv::tempDir() + u"/missing/trend.jpg"_s << 76;
     }
 

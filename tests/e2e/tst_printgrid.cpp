@@ -152,6 +152,32 @@ private slots:
             }
         }
     }
+
+    // Qt's own print dialog printing to a file: the loaded log, named as that
+    // file, is refused once the dialog has closed, and stays as it was.
+    void printToFileNeverWritesTheLog()
+    {
+        QTemporaryDir dir;
+        const QByteArray bytes = "Date,Time,A\r\n1/2/2024,1:00:00 AM,1\r\n1/2/2024,1:01:00 AM,2\r\n";
+        const QString log = dir.filePath(u"press-line.csv"_s);
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        TestEnv::dialogs().files.append(log);
+        frmHistory().toolbarButton(1)->trigger();
+        QCOMPARE(shared().currentFileName, log);
+
+        CommonDialog::installBackend(makeQtDialogBackend());
+        bool answered = false;
+        WidgetDriver::printToFile(log, &answered);
+        frmHistory().toolbarButton(3)->trigger();
+
+        QVERIFY(answered);
+        QCOMPARE(shared().fileDialog->printer().outputFileName(), log);
+        QCOMPARE(TestEnv::ui().texts(), QStringList{u"\"press-line.csv\" is the log being viewed; choose another file."_s});
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
+    }
 };
 
 VIEWER_TEST(PrintGridTest)

@@ -405,18 +405,6 @@ private slots:
         QCOMPARE(TestEnv::dialogs().previews, button == 5 ? 1 : 0);
     }
 
-    void pdfNeverReplacesTheLog()
-    {
-        const QByteArray log = uniqueLog(5, 3);
-        load(log);
-        TestEnv::dialogs().files.append(m_log);
-        window().toolbarButton(6)->trigger();
-        QCOMPARE(TestEnv::ui().texts(), QStringList{u"PDF file can not be saved. Check filename or disk space"_s});
-        QFile file(m_log);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), log);
-    }
-
     void notDuringAPlotRun()
     {
         load(uniqueLog(5, 3));

@@ -2,7 +2,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPrintDialog>
 #include <QTimer>
 
 #include <memory>
@@ -38,6 +41,25 @@ void answerMessageBox(QMessageBox::StandardButton button, std::function<void(QMe
                 b->click();
             else
                 box->reject();
+            return true;
+        },
+        timeoutMs);
+}
+
+void printToFile(const QString &file, bool *answered, int timeoutMs)
+{
+    whenModal(
+        [file, answered](QWidget *w) {
+            auto *dialog = qobject_cast<QPrintDialog *>(w);
+            auto *printers = dialog ? dialog->findChild<QComboBox *>(QStringLiteral("printers")) : nullptr;
+            auto *name = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("filename")) : nullptr;
+            if (!printers || !name || !dialog->isVisible())
+                return false;
+            printers->setCurrentIndex(printers->count() - 1); // the file entry comes last
+            name->setText(file);
+            if (answered)
+                *answered = true;
+            dialog->accept();
             return true;
         },
         timeoutMs);
