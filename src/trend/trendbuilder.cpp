@@ -475,7 +475,9 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
             const qint64 columns = qint64(corners.lastCol) - corners.firstCol + 1;
 
             for (int col = corners.firstCol; col <= corners.lastCol; ++col) {
-                if (!shared().plotting)
+                // The dates and times were read as part of the first column: a
+                // cancel while they were read ends the run after that column.
+                if (channel > 0 && !shared().plotting)
                     throw RunStopped{true};
                 // A block that covers every row of the run writes every value itself.
                 const bool everyRow = indexOfRow.table.empty() && block.firstRow == indexOfRow.offset
