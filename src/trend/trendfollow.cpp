@@ -1,6 +1,7 @@
 #include "trendfollow.h"
 
 #include "logvalueparser.h"
+#include "pathhelper.h"
 #include "trendbuilder.h"
 #include "trendwindow.h"
 
@@ -14,6 +15,8 @@
 #include <cmath>
 #include <limits>
 #include <vector>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -59,6 +62,15 @@ void reserveHistTrendGrowth(qsizetype rows)
     const std::shared_ptr<TrendData> data = trend ? trend->trendPlot().trendData() : nullptr;
     if (data && data->sourcePath() == shared().currentFileName)
         data->reserve(data->rowCount() + rows);
+}
+
+void markHistTrendEmptied()
+{
+    TrendWindow *trend = loadedTrendWindow();
+    const std::shared_ptr<TrendData> data = trend ? trend->trendPlot().trendData() : nullptr;
+    if (data && data->sourcePath() == shared().currentFileName)
+        trend->setPanelText(1, u"Current trend data from "_s + stripPath(data->sourcePath())
+                                   + u" (emptied: rows read before)"_s);
 }
 
 int growHistTrend(const GridControl &grid, QList<GridBlock> &blocks, int oldRowCount, int *leftOut)

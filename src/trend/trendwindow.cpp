@@ -307,6 +307,8 @@ QString TrendWindow::panelText(int panel) const
 void TrendWindow::setPanelText(int panel, const QString &text)
 {
     this->panel(panel).setText(text);
+    // A narrow window cuts a long file name and its remark off; the tip shows them.
+    this->panel(panel).setToolTip(text);
 }
 
 void TrendWindow::resizeEvent(QResizeEvent *event)

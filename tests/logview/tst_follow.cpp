@@ -237,6 +237,42 @@ private slots:
         QVERIFY(TestEnv::ui().messages.isEmpty());
     }
 
+    // A logger that starts its file again: what was read stays, and the log is
+    // read again once the file holds a row.
+    void anEmptiedLogKeepsItsRowsUntilNewOnesArrive()
+    {
+        const QString path = LogFixture::open(LogFixture::minutes(10, 2));
+        plot({{2, -1, 3, -1}});
+        frmHistory().setFollowing(true);
+
+        LogFixture::write(QByteArray());
+        frmHistory().followLog();
+        LogFixture::write("Date,Time,A,B\r\n"); // a header is no row yet
+        frmHistory().followLog();
+
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(frmHistory().isFollowing());
+        QCOMPARE(grid().rowCount(), 10);
+        TrendWindow *trend = loadedTrendWindow();
+        QVERIFY(trend && trend->isVisible());
+        QCOMPARE(trend->trendPlot().trendData()->rowCount(), 10);
+        QCOMPARE(frmHistory().statusPanelText(),
+                 path + u" was emptied; the rows read before stay until new rows arrive."_s);
+        QCOMPARE(trend->panelText(1), u"Current trend data from run.csv (emptied: rows read before)"_s);
+
+        LogFixture::write(LogFixture::minutes(4, 2));
+        frmHistory().followLog();
+
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(frmHistory().isFollowing());
+        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + path + u" (reloaded: the file was replaced)"_s);
+        QCOMPARE(grid().rowCount(), 4);
+        trend = loadedTrendWindow();
+        QVERIFY(trend && trend->isVisible());
+        QCOMPARE(trend->trendPlot().trendData()->rowCount(), 4);
+        QCOMPARE(trend->panelText(1), u"Current trend data from run.csv"_s);
+    }
+
     void reloadKeepsSelectionPlaceAndTrend_data()
     {
         QTest::addColumn<int>("rowsAfter");
