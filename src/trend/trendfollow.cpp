@@ -44,14 +44,16 @@ void followAxes(TrendWindow &trend, double oldEnd, double newEnd)
     const double min = x.Min();
     // A hair of slack for the rounding of the slider's span.
     const bool showedEnd = min + x.Span() >= oldEnd - 1e-7;
-    trend.historyXspan += std::max(0.0, newEnd - oldEnd);
-    const double span = (100 - trend.DateSlider().Position()) * 0.01 * trend.historyXspan;
+    const double xSpan = trend.historyXspan + std::max(0.0, newEnd - oldEnd);
     const bool fitY = trend.YSlider().Position() == 0;
+    // Unzoomed value axes show the grown data whole, and their full spans grow
+    // with it; zoomed ones keep theirs.
+    if (fitY)
+        trend.recordSpans(xSpan);
+    else
+        trend.historyXspan = xSpan;
+    const double span = (100 - trend.DateSlider().Position()) * 0.01 * xSpan;
     plot.trendDataGrew(showedEnd ? std::max(min, newEnd - span) : min, span, fitY);
-    if (fitY) {
-        trend.historyYspan = plot.YAxis(0).Span();
-        trend.historyY2span = plot.YAxis(1).Span();
-    }
 }
 
 } // namespace
