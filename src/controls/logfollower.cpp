@@ -5,6 +5,9 @@
 #include <QFileSystemWatcher>
 #include <QTimer>
 
+#include <algorithm>
+#include <functional>
+
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
@@ -23,6 +26,49 @@ quint64 inodeOf(const QString &path)
     Q_UNUSED(path)
 #endif
     return 0;
+}
+
+// Reads the file from its start in slices, while `more` asks for the next one.
+void readSlices(const QString &path, const std::function<bool(QByteArrayView)> &more)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return;
+    constexpr qint64 Slice = 64 * 1024;
+    for (QByteArray bytes = file.read(Slice); !bytes.isEmpty() && more(bytes); bytes = file.read(Slice)) {
+    }
+}
+
+// Whether the file holds nothing but NUL bytes, the space a logger sets aside.
+bool holdsNoText(const QString &path)
+{
+    bool text = false;
+    readSlices(path, [&](QByteArrayView bytes) {
+        text = std::any_of(bytes.begin(), bytes.end(), [](char c) { return c != '\0'; });
+        return !text;
+    });
+    return !text;
+}
+
+// Whether the file's text holds two whole lines: a header and a row.
+bool holdsARow(const QString &path)
+{
+    int lineEnds = 0;
+    bool afterCr = false;
+    readSlices(path, [&](QByteArrayView bytes) {
+        for (char c : bytes) {
+            if (c == '\0')
+                continue; // space set aside, or the high byte of a UTF-16 character
+            // A CR LF pair ends one line; a CR ends one when anything else follows.
+            if (c == '\n' || afterCr)
+                ++lineEnds;
+            afterCr = c == '\r';
+            if (lineEnds >= 2)
+                return false;
+        }
+        return true;
+    });
+    return lineEnds >= 2;
 }
 
 } // namespace
@@ -52,6 +98,7 @@ void LogFollower::start(const QString &path, QByteArrayView loaded)
 void LogFollower::stop()
 {
     m_path.clear();
+    m_emptied = false;
     m_pending.clear();
     m_tail.clear();
     m_offset = 0;
@@ -82,9 +129,20 @@ LogFollower::Change LogFollower::check()
     watch();
     const qint64 size = info.size();
     const quint64 inode = inodeOf(m_path);
-    if (size < m_offset || inode != m_inode)
-        return Change::Replaced;
     const QDateTime modified = info.lastModified();
+    if (m_emptied) {
+        if (size == m_offset && inode == m_inode && modified == m_modified)
+            return Change::None;
+        m_offset = size;
+        m_inode = inode;
+        m_modified = modified;
+        if (!holdsARow(m_path))
+            return Change::None;
+        m_emptied = false;
+        return Change::Replaced;
+    }
+    if (size < m_offset || inode != m_inode)
+        return replaced(size);
     if (size == m_offset && modified == m_modified)
         return Change::None;
     m_modified = modified;
@@ -98,7 +156,7 @@ LogFollower::Change LogFollower::check()
     const QByteArray bytes = file.read(size - from);
     m_bytesRead += bytes.size();
     if (bytes.size() < m_tail.size() || !bytes.startsWith(m_tail))
-        return Change::Replaced;
+        return replaced(size);
     QByteArrayView added = QByteArrayView(bytes).sliced(m_tail.size());
     // NUL bytes are space a logger set aside and has not written yet.
     if (const qsizetype nul = added.indexOf('\0'); nul >= 0)
@@ -111,6 +169,19 @@ LogFollower::Change LogFollower::check()
     seen.append(added.last(std::min(added.size(), TailBytes)));
     m_tail = seen.right(TailBytes);
     return Change::Grown;
+}
+
+LogFollower::Change LogFollower::replaced(qint64 size)
+{
+    if (!holdsNoText(m_path))
+        return Change::Replaced;
+    m_emptied = true;
+    m_pending.clear();
+    m_tail.clear();
+    m_offset = size;
+    m_inode = inodeOf(m_path);
+    m_modified = QFileInfo(m_path).lastModified();
+    return Change::Emptied;
 }
 
 void LogFollower::take(qsizetype bytes)

@@ -16,7 +16,10 @@ class QTimer;
 // it reads what was appended into pending(), whose complete lines the owner takes
 // and then drops with take(); an unfinished last line stays pending until the
 // rest of it arrives. A file that shrank, was replaced by another, or whose
-// loaded bytes changed is reported as Replaced: it must be loaded again.
+// loaded bytes changed is reported as Replaced: it must be loaded again. One
+// left without text (a logger that starts its file again) is reported once as
+// Emptied instead; from then on check() reports None until the file holds a
+// header line and one whole row, and then Replaced.
 //
 // While started, a file-system watch and a one-second timer (for file systems
 // whose watch does not fire) emit touched(); the owner answers with check().
@@ -25,7 +28,7 @@ class LogFollower : public QObject
     Q_OBJECT
 
 public:
-    enum class Change { None, Grown, Replaced };
+    enum class Change { None, Grown, Replaced, Emptied };
 
     explicit LogFollower(QObject *parent = nullptr);
     ~LogFollower() override;
@@ -49,6 +52,8 @@ signals:
 
 private:
     void watch();
+    // Replaced, or Emptied when the file holds no text: then waits for rows.
+    Change replaced(qint64 size);
 
     QString m_path;
     qint64 m_offset = 0;  // bytes of the file looked at: loaded and pending
@@ -57,6 +62,7 @@ private:
     qint64 m_bytesRead = 0;
     quint64 m_inode = 0;
     QDateTime m_modified;
+    bool m_emptied = false; // waiting for an emptied file's first row
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_timer = nullptr;
 };

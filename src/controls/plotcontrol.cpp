@@ -707,6 +707,7 @@ void PlotControl::RemoveAllChannels()
     releaseData(std::exchange(d->data, std::make_shared<TrendData>()));
     d->forgetData();
     d->redrawSoon();
+    emit dataChanged();
 }
 
 void PlotControl::ClearAllData()
@@ -718,6 +719,7 @@ void PlotControl::ClearAllData()
     releaseData(std::exchange(d->data, std::move(fresh)));
     d->forgetData();
     d->redrawSoon();
+    emit dataChanged();
 }
 
 std::shared_ptr<TrendData> PlotControl::trendData() const
@@ -740,6 +742,7 @@ void PlotControl::setTrendData(std::shared_ptr<TrendData> data)
     }
     d->dataReplaced();
     d->redrawSoon();
+    emit dataChanged();
 }
 
 void PlotControl::trendDataGrew(double xMin, double xSpan, bool fitY)
@@ -754,14 +757,17 @@ void PlotControl::trendDataGrew(double xMin, double xSpan, bool fitY)
     }
     d->axes[AxisX].min = xMin;
     d->axes[AxisX].span = std::max(0.0, xSpan);
-    if (fitY && d->hasData && d->hi[AxisY] > d->lo[AxisY]) {
-        d->axes[AxisY].min = d->lo[AxisY];
-        d->axes[AxisY].span = d->hi[AxisY] - d->lo[AxisY];
+    for (int which : {AxisY, AxisY2}) {
+        if (fitY && d->hasRange[which] && d->hi[which] > d->lo[which]) {
+            d->axes[which].min = d->lo[which];
+            d->axes[which].span = d->hi[which] - d->lo[which];
+        }
     }
-    for (int which : {AxisX, AxisY})
+    for (int which : {AxisX, AxisY, AxisY2})
         d->applyRange(which);
     d->updateCursor();
     d->redrawSoon();
+    emit dataChanged();
 }
 
 int PlotControl::legendLayoutPasses() const

@@ -228,9 +228,9 @@ public:
     std::shared_ptr<TrendData> trendData() const;
     void setTrendData(std::shared_ptr<TrendData> data);
     // The trend data gained rows (a followed log grew): the channels keep their
-    // settings, the X axis shows [xMin, xMin + xSpan], the Y axis is fitted to
-    // all the data when `fitY` (and stays as set otherwise), and the plot is
-    // drawn again once, soon.
+    // settings, the X axis shows [xMin, xMin + xSpan], each value axis is fitted
+    // to its channels' data when `fitY` (and stays as set otherwise), and the
+    // plot is drawn again once, soon.
     void trendDataGrew(double xMin, double xSpan, bool fitY);
     // How often the legend has been laid out afresh since the control was made.
     int legendLayoutPasses() const;
@@ -313,6 +313,9 @@ public:
 signals:
     // The X or Y axis range changed (by the user or the program).
     void viewChanged();
+    // The trend data was replaced, emptied or gained rows; emitted at once, before
+    // the plot is drawn with it.
+    void dataChanged();
     // The cursor moved to another sample, or was shown or hidden.
     void cursorSampleChanged(qsizetype sample);
     void channelVisibilityChanged(int channel, bool visible);

@@ -617,6 +617,14 @@ void DataFileWindow::followLog()
         return;
     steps::guarded([&] {
         const LogFollower::Change change = m_follower->check();
+        if (change == LogFollower::Change::Emptied) {
+            // A logger that starts its file again: the rows read stay shown, and
+            // the file is read again once it holds a row.
+            setStatusPanelText(shared().currentFileName
+                               + u" was emptied; the rows read before stay until new rows arrive."_s);
+            markHistTrendEmptied();
+            return;
+        }
         if (change == LogFollower::Change::Replaced) {
             reloadLog(true);
             return;

@@ -475,7 +475,9 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
             const qint64 columns = qint64(corners.lastCol) - corners.firstCol + 1;
 
             for (int col = corners.firstCol; col <= corners.lastCol; ++col) {
-                if (!shared().plotting)
+                // The dates and times were read as part of the first column: a
+                // cancel while they were read ends the run after that column.
+                if (channel > 0 && !shared().plotting)
                     throw RunStopped{true};
                 // A block that covers every row of the run writes every value itself.
                 const bool everyRow = indexOfRow.table.empty() && block.firstRow == indexOfRow.offset
@@ -554,10 +556,9 @@ void buildHistTrend(GridControl &grid, PlotRunProgress &progress)
         const double lowestX = data->rowCount() ? data->time(0) : std::numeric_limits<double>::quiet_NaN();
         const double highestX = data->rowCount() ? data->time(data->rowCount() - 1) : lowestX;
         const double xSpan = usableXspan(lastTime - firstTime, lowestX, highestX, plot);
+        // Recorded before the span is shown: the sliders measure the view by them.
+        trend->recordSpans(xSpan);
         plot.XAxis(0).setSpan(xSpan);
-        trend->historyXspan = xSpan;
-        trend->historyYspan = plot.YAxis(0).Span();
-        trend->historyY2span = plot.YAxis(1).Span();
         trend->setPanelText(1, u"Current trend data from "_s + stripPath(data->sourcePath()));
         // Showing the window draws the whole trend: the interface gets a turn first.
         yieldToUser();

@@ -23,9 +23,10 @@ public:
 // channel per selected column (titled by its header), one sample per selected row
 // at the row's date and time. An empty cell, one of blanks and the usual
 // missing-value marks are gaps, never zeros; the grid is not written. Shows
-// progress, keeps the interface alive, lets the user cancel before each column,
-// and at the end shows the trend window at its stored placement with the full
-// spans recorded for the zoom sliders. Every outcome is shown to the user; a text
+// progress, keeps the interface alive, lets the user cancel before each column
+// but the first (reading the dates and times is part of the first), and at the
+// end shows the trend window at its stored placement with the full spans
+// recorded for the zoom sliders. Every outcome is shown to the user; a text
 // that is not a value is named with its line and column. If `grid` goes away
 // during the run (the program exits), the run ends quietly.
 void buildHistTrend(GridControl &grid, PlotRunProgress &progress);

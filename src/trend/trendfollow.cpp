@@ -1,6 +1,7 @@
 #include "trendfollow.h"
 
 #include "logvalueparser.h"
+#include "pathhelper.h"
 #include "trendbuilder.h"
 #include "trendwindow.h"
 
@@ -14,6 +15,8 @@
 #include <cmath>
 #include <limits>
 #include <vector>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -41,14 +44,16 @@ void followAxes(TrendWindow &trend, double oldEnd, double newEnd)
     const double min = x.Min();
     // A hair of slack for the rounding of the slider's span.
     const bool showedEnd = min + x.Span() >= oldEnd - 1e-7;
-    trend.historyXspan += std::max(0.0, newEnd - oldEnd);
-    const double span = (100 - trend.DateSlider().Position()) * 0.01 * trend.historyXspan;
+    const double xSpan = trend.historyXspan + std::max(0.0, newEnd - oldEnd);
     const bool fitY = trend.YSlider().Position() == 0;
+    // Unzoomed value axes show the grown data whole, and their full spans grow
+    // with it; zoomed ones keep theirs.
+    if (fitY)
+        trend.recordSpans(xSpan);
+    else
+        trend.historyXspan = xSpan;
+    const double span = (100 - trend.DateSlider().Position()) * 0.01 * xSpan;
     plot.trendDataGrew(showedEnd ? std::max(min, newEnd - span) : min, span, fitY);
-    if (fitY) {
-        trend.historyYspan = plot.YAxis(0).Span();
-        trend.historyY2span = plot.YAxis(1).Span();
-    }
 }
 
 } // namespace
@@ -59,6 +64,15 @@ void reserveHistTrendGrowth(qsizetype rows)
     const std::shared_ptr<TrendData> data = trend ? trend->trendPlot().trendData() : nullptr;
     if (data && data->sourcePath() == shared().currentFileName)
         data->reserve(data->rowCount() + rows);
+}
+
+void markHistTrendEmptied()
+{
+    TrendWindow *trend = loadedTrendWindow();
+    const std::shared_ptr<TrendData> data = trend ? trend->trendPlot().trendData() : nullptr;
+    if (data && data->sourcePath() == shared().currentFileName)
+        trend->setPanelText(1, u"Current trend data from "_s + stripPath(data->sourcePath())
+                                   + u" (emptied: rows read before)"_s);
 }
 
 int growHistTrend(const GridControl &grid, QList<GridBlock> &blocks, int oldRowCount, int *leftOut)

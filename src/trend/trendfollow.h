@@ -23,3 +23,8 @@ int growHistTrend(const GridControl &grid, QList<GridBlock> &blocks, int oldRowC
 // growing it does not copy what it holds; a trend of another log is left alone.
 // Throws std::bad_alloc.
 void reserveHistTrendGrowth(qsizetype rows);
+
+// Says in the status bar of the trend of the log now loaded that the file was
+// emptied and the trend shows the rows read before; a trend of another log is
+// left alone.
+void markHistTrendEmptied();

@@ -9,6 +9,7 @@
 #include "trendsetup/trendsetupdialog.h"
 
 #include <QComboBox>
+#include <QPointer>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -56,5 +57,25 @@ void TrendWindow::setupHistTrend()
         }
     }
 
+    // What OK sets is not followed by the sliders; a channel moved to the other
+    // value axis changes both axes' full spans, as a plot run would record them.
+    QList<int> axesBefore;
+    steps::ignore([&] {
+        for (int i = 0; i < plot.ChannelCount(); ++i)
+            axesBefore << plot.Channel(i).YAxisIndex();
+    });
+    QPointer<TrendWindow> self(this);
+    m_slidersHeld = true;
     steps::report(name, [&] { TrendSetup().exec(); });
+    if (!self)
+        return;
+    m_slidersHeld = false;
+    steps::ignore([&] {
+        for (int i = 0; i < plot.ChannelCount() && i < axesBefore.size(); ++i) {
+            if (plot.Channel(i).YAxisIndex() != axesBefore[i]) {
+                recordSpans(historyXspan);
+                return;
+            }
+        }
+    });
 }

@@ -133,6 +133,7 @@ TrendWindow::TrendWindow()
     m_stats = new StatsPanel(m_plotArea);
     m_stats->hide();
     connect(m_plot, &PlotControl::viewChanged, this, &TrendWindow::viewChanged);
+    connect(m_plot, &PlotControl::dataChanged, this, &TrendWindow::trendDataChanged);
     connect(m_plot, &PlotControl::channelVisibilityChanged, this, &TrendWindow::viewChanged);
     connect(m_plot, &PlotControl::cursorSampleChanged, this, &TrendWindow::cursorSampleChanged);
     column->addWidget(m_plotArea, 1);
@@ -307,6 +308,8 @@ QString TrendWindow::panelText(int panel) const
 void TrendWindow::setPanelText(int panel, const QString &text)
 {
     this->panel(panel).setText(text);
+    // A narrow window cuts a long file name and its remark off; the tip shows them.
+    this->panel(panel).setToolTip(text);
 }
 
 void TrendWindow::resizeEvent(QResizeEvent *event)
@@ -384,7 +387,18 @@ void TrendWindow::toggleStats()
 void TrendWindow::viewChanged()
 {
     steps::guarded([&] {
-        followView();
+        followView(!m_slidersHeld);
+        if (m_stats->isVisible())
+            m_stats->showStats(*m_plot);
+    });
+}
+
+// New data changes what the scroll bar and the statistics cover, not the
+// sliders' zoom.
+void TrendWindow::trendDataChanged()
+{
+    steps::guarded([&] {
+        followView(false);
         if (m_stats->isVisible())
             m_stats->showStats(*m_plot);
     });

@@ -26,9 +26,10 @@ class StatsPanel;
 // sliders out from its outer size. A close request is refused while it is
 // minimised; otherwise its placement is stored as it closes. The sliders zoom
 // their axis about its minimum: position p shows (100 - p) % of the full span;
-// they, the scroll bar under the plot and the statistics panel follow the view
-// however the user moves it. The data cursor and a grid's current row can be
-// kept in step through sampleRowChanged() and showGridRow().
+// they follow the length of their axis however the user changes it, but not
+// what the trend setup sets. The scroll bar under the plot and the statistics
+// panel follow the view and the trend's data. The data cursor and a grid's
+// current row can be kept in step through sampleRowChanged() and showGridRow().
 class TrendWindow : public QMdiSubWindow, public PrintableWindow
 {
     Q_OBJECT
@@ -63,12 +64,17 @@ public:
     // step is reported as "FrmHistoryTrendSetup" and the next one runs.
     void setupHistTrend();
 
-    // The full X span (days) and Y span of the last plot run: the zoom sliders' 100 %.
+    // The zoom sliders' 100 %, recorded by the last plot run or follow: the full
+    // X span (days), the left value axis's span over its channels' values and
+    // the right one's over its own; the Y slider zooms each value axis from its
+    // own span.
     double historyXspan = 0;
     double historyYspan = 0;
-    // The right value axis's span at the end of the last plot run; the Y slider
-    // zooms it alike while a channel is on it.
     double historyY2span = 0;
+    // Records `xSpan` as the full X span and each value axis's full span from the
+    // values of the channels now on it (its present span when they have no
+    // extent, or it has none).
+    void recordSpans(double xSpan);
 
     // The zoom sliders' position-change handlers.
     void dateSliderChanged();
@@ -106,9 +112,12 @@ private:
     QString zoomText() const;
     bool rightAxisInUse() const;
     // The sliders and the scroll bar show the plot's view; the scroll bar moves it.
-    void followView();
+    // A slider follows only a change of its axis's length, and only when
+    // `moveSliders`.
+    void followView(bool moveSliders);
     void scrolled(int value);
     void viewChanged();
+    void trendDataChanged();
     void toggleStats();
     void cursorSampleChanged(qsizetype sample);
     bool showsCurrentFile() const;
@@ -125,6 +134,11 @@ private:
     // Set while the controls are being brought to the view, which they then
     // must not move again.
     bool m_following = false;
+    // The X and left value axis's spans as the sliders last saw them.
+    double m_seenXspan = 0;
+    double m_seenYspan = 0;
+    // Set while the trend setup applies its settings: the sliders stay.
+    bool m_slidersHeld = false;
 };
 
 // The trend window, created (hidden, its load handling run) on first touch.

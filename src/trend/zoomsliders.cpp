@@ -1,12 +1,13 @@
 // The trend window's zoom sliders: a position p shows (100 - p) % of the full span
-// of the last plot run on its axis, about the axis minimum, and panel 2 of the
-// status bar shows both positions. The sliders and the scroll bar under the plot
-// follow the view however it moves.
+// recorded for its axis, about the axis minimum, and panel 2 of the status bar
+// shows both positions. The sliders follow the user's zooming of the view, the
+// scroll bar under the plot every move of it.
 
 #include "trendwindow.h"
 
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
+#include "controls/trenddata.h"
 #include "shell/steps.h"
 
 #include <QLocale>
@@ -51,6 +52,21 @@ void TrendWindow::zoomAxis(Slider &slider, bool xAxis)
     });
 }
 
+void TrendWindow::recordSpans(double xSpan)
+{
+    historyXspan = xSpan;
+    TrendStats values[2];
+    const std::shared_ptr<TrendData> data = m_plot->trendData();
+    for (int ch = 0; ch < m_plot->ChannelCount() && ch < data->channelCount(); ++ch)
+        values[m_plot->Channel(ch).YAxisIndex()].take(data->stats(ch));
+    const auto spanOf = [&](int axis) {
+        const TrendStats &v = values[axis];
+        return v.count > 0 && v.max > v.min ? v.max - v.min : m_plot->YAxis(axis).Span();
+    };
+    historyYspan = spanOf(0);
+    historyY2span = spanOf(1);
+}
+
 bool TrendWindow::rightAxisInUse() const
 {
     for (int ch = 0; ch < m_plot->ChannelCount(); ++ch) {
@@ -81,7 +97,7 @@ double positionFor(double span, double fullSpan)
 }
 } // namespace
 
-void TrendWindow::followView()
+void TrendWindow::followView(bool moveSliders)
 {
     if (m_following)
         return;
@@ -96,8 +112,17 @@ void TrendWindow::followView()
                 if (std::abs(position - slider.Position()) > 1e-6)
                     slider.setPosition(position);
             };
-            follow(*m_dateSlider, m_plot->XAxis(0).Span(), historyXspan);
-            follow(*m_ySlider, m_plot->YAxis(0).Span(), historyYspan);
+            // An axis whose length stayed keeps its slider where it is: a pan, or
+            // a zoom of time alone, does not move the value slider. The value
+            // slider follows the left axis; a gesture zooms both alike.
+            const double xSpan = m_plot->XAxis(0).Span();
+            const double ySpan = m_plot->YAxis(0).Span();
+            if (moveSliders && xSpan != m_seenXspan)
+                follow(*m_dateSlider, xSpan, historyXspan);
+            if (moveSliders && ySpan != m_seenYspan)
+                follow(*m_ySlider, ySpan, historyYspan);
+            m_seenXspan = xSpan;
+            m_seenYspan = ySpan;
         },
         [&] {
             const double lo = m_plot->dataXMin();

@@ -180,6 +180,38 @@ private slots:
                      qPrintable(QString::number(follower.bytesRead())));
         }
     }
+
+    // The data file window's tests follow a file emptied and written again with
+    // CR LF line ends; these are the other shapes a logger leaves.
+    void anEmptiedFileWaitsForItsFirstRow_data()
+    {
+        QTest::addColumn<QByteArrayList>("contents"); // the file's whole content at each look
+        QTest::addColumn<QList<LogFollower::Change>>("changes");
+        using C = LogFollower::Change;
+        QTest::newRow("filled with NUL bytes") << QByteArrayList{QByteArray(300, '\0')} << QList<C>{C::Emptied};
+        QTest::newRow("lines ended by CR alone")
+            << QByteArrayList{"", "Date,Time,A\r1/1/2024,1:00:00 AM,1\r", "Date,Time,A\r1/1/2024,1:00:00 AM,1\r1"}
+            << QList<C>{C::Emptied, C::None, C::Replaced};
+    }
+
+    void anEmptiedFileWaitsForItsFirstRow()
+    {
+        QFETCH(QByteArrayList, contents);
+        QFETCH(QList<LogFollower::Change>, changes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"log.csv"_s);
+        const QByteArray log = "Date,Time,A\r\n1/1/2024,1:00:00 AM,1\r\n";
+        writeFile(path, log);
+        LogFollower follower;
+        follower.start(path, log);
+        QList<LogFollower::Change> seen;
+        for (const QByteArray &content : std::as_const(contents)) {
+            writeFile(path, content);
+            seen << follower.check();
+        }
+        QCOMPARE(seen, changes);
+        QVERIFY(follower.pending().isEmpty());
+    }
 };
 
 VIEWER_TEST(LogFollowerTest)

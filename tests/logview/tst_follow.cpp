@@ -77,6 +77,7 @@ private slots:
         const std::shared_ptr<TrendData> data = trend->trendPlot().trendData();
         const qint64 fixedBefore = data->stats(1).count;
         const double spanBefore = trend->historyXspan;
+        trend->trendPlot().Channel(0).setYAxisIndex(1);
 
         frmHistory().setFollowing(true);
         appendRows(10, 13, 2);
@@ -89,8 +90,11 @@ private slots:
         if (grows)
             QCOMPARE(data->value(1, data->rowCount() - 1), 131.0);
         QVERIFY(qAbs(trend->historyXspan - (spanBefore + 3 * Minute)) < 1e-9);
-        // The unzoomed X axis shows the grown span, up to the new last row.
+        // The unzoomed X axis shows the grown span, up to the new last row, and
+        // the right value axis its channel's grown values.
         QVERIFY(qAbs(trend->trendPlot().XAxis(0).Max() - data->time(data->rowCount() - 1)) < 1e-9);
+        QCOMPARE(trend->trendPlot().YAxis(1).Max(), 130.0);
+        QCOMPARE(trend->historyY2span, trend->trendPlot().YAxis(1).Span());
     }
 
     void zoomKeepsItsShareOfTheGrownSpan_data()
@@ -237,11 +241,48 @@ private slots:
         QVERIFY(TestEnv::ui().messages.isEmpty());
     }
 
+    // A logger that starts its file again: what was read stays, and the log is
+    // read again once the file holds a row.
+    void anEmptiedLogKeepsItsRowsUntilNewOnesArrive()
+    {
+        const QString path = LogFixture::open(LogFixture::minutes(10, 2));
+        plot({{2, -1, 3, -1}});
+        frmHistory().setFollowing(true);
+
+        LogFixture::write(QByteArray());
+        frmHistory().followLog();
+        LogFixture::write("Date,Time,A,B\r\n"); // a header is no row yet
+        frmHistory().followLog();
+
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(frmHistory().isFollowing());
+        QCOMPARE(grid().rowCount(), 10);
+        TrendWindow *trend = loadedTrendWindow();
+        QVERIFY(trend && trend->isVisible());
+        QCOMPARE(trend->trendPlot().trendData()->rowCount(), 10);
+        QCOMPARE(frmHistory().statusPanelText(),
+                 path + u" was emptied; the rows read before stay until new rows arrive."_s);
+        QCOMPARE(trend->panelText(1), u"Current trend data from run.csv (emptied: rows read before)"_s);
+
+        LogFixture::write(LogFixture::minutes(4, 2));
+        frmHistory().followLog();
+
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(frmHistory().isFollowing());
+        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + path + u" (reloaded: the file was replaced)"_s);
+        QCOMPARE(grid().rowCount(), 4);
+        trend = loadedTrendWindow();
+        QVERIFY(trend && trend->isVisible());
+        QCOMPARE(trend->trendPlot().trendData()->rowCount(), 4);
+        QCOMPARE(trend->panelText(1), u"Current trend data from run.csv"_s);
+    }
+
     void reloadKeepsSelectionPlaceAndTrend_data()
     {
         QTest::addColumn<int>("rowsAfter");
         QTest::newRow("file unchanged") << 300;
         QTest::newRow("file grew") << 320;
+        QTest::newRow("file grew by a fifth") << 360;
     }
 
     void reloadKeepsSelectionPlaceAndTrend()
@@ -269,6 +310,16 @@ private slots:
         QCOMPARE(trendPlot.Channel(0).TraceLineWidth(), 7);
         QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + shared().currentFileName);
         QVERIFY(TestEnv::ui().messages.isEmpty());
+        // The whole new trend, both sliders at 0.
+        TrendWindow &trend = *loadedTrendWindow();
+        QVERIFY(qAbs(trend.historyXspan - (rowsAfter - 1) * Minute) < 1e-9);
+        QCOMPARE(trendPlot.XAxis(0).Span(), trend.historyXspan);
+        QCOMPARE(trendPlot.YAxis(0).Min(), 10.0);
+        QCOMPARE(trendPlot.YAxis(0).Span(), rowsAfter * 10 + 1 - 10.0);
+        QCOMPARE(trend.historyYspan, trendPlot.YAxis(0).Span());
+        QCOMPARE(trend.DateSlider().Position(), 0.0);
+        QCOMPARE(trend.YSlider().Position(), 0.0);
+        QCOMPARE(trend.panelText(2), u"XZoom = 0.00% : YZoom = 0.00%"_s);
     }
 
     void openingAnotherLogEndsFollowing()

@@ -354,6 +354,26 @@ private slots:
         QVERIFY(!frmHistoryPlot().isVisible());
     }
 
+    // The dates and times are read before the first column's values, as part of
+    // it: a cancel then still completes that column.
+    void cancelWhileTheTimesAreReadKeepsTheFirstColumn()
+    {
+        LogFixture::open(LogFixture::minutes(5000, 3));
+        grid().setSelectionBlocks({GridBlock{2, -1, 4, -1}});
+        setYieldInterval(0);
+        const int before = TestEnv::ui().passes;
+        TestEnv::ui().onPass = [before](int pass) {
+            if (pass == before + 1) // the times yield every 1,024 rows, before any value is read
+                frmHistory().toolbarButtonClick(4);
+        };
+        buildHistTrend();
+        verifyRunEnded();
+        QCOMPARE(TestEnv::ui().texts(), QStringList{CancelText});
+        QCOMPARE(plot().ChannelCount(), 1);
+        QCOMPARE(plot().Channel(0).Count(), 5000);
+        QVERIFY(!frmHistoryPlot().isVisible());
+    }
+
     void cancelDuringTheLastColumnIsNotSeen()
     {
         LogFixture::open(LogFixture::minutes(5, 2));

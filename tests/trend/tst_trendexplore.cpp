@@ -1,5 +1,7 @@
+#include "support/scriptedui.h"
 #include "support/testenv.h"
 #include "support/testregistry.h"
+#include "support/widgetdriver.h"
 
 #include "controls/oledate.h"
 #include "controls/plotcontrol.h"
@@ -10,8 +12,11 @@
 #include "shell/sharedstate.h"
 #include "trend/statspanel.h"
 #include "trend/trendwindow.h"
+#include "trendsetup/trendsetupdialog.h"
 
+#include <QComboBox>
 #include <QLocale>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -62,6 +67,7 @@ TrendWindow &shownTrend()
     plot.RemoveAllChannels();
     plot.XAxis(0).setTrackingEnabled(true);
     plot.YAxis(0).setTrackingEnabled(true);
+    plot.YAxis(1).setTrackingEnabled(true);
     plot.setTrendData(data);
     w.historyXspan = (Samples - 1) * Minute;
     plot.XAxis(0).setSpan(w.historyXspan);
@@ -228,6 +234,16 @@ private slots:
             QTest::mouseRelease(canvas(w), Qt::LeftButton, {}, c + QPoint(-150, 0));
         });
         QTest::newRow("a channel hidden") << Gesture([](TrendWindow &w) { w.trendPlot().setChannelVisible(0, false); });
+        // As a followed log's new rows arrive: the data grows, the view moves on.
+        QTest::newRow("rows appended") << Gesture([](TrendWindow &w) {
+            const std::shared_ptr<TrendData> data = w.trendPlot().trendData();
+            for (int i = Samples; i < Samples + 30; ++i) {
+                const qsizetype row = data->appendRow(minute(i), i + 1);
+                data->setValue(0, row, 40 + i % 7);
+                data->setValue(1, row, 300);
+            }
+            w.trendPlot().trendDataGrew(minute(Samples + 29 - 40), 40 * Minute, true);
+        });
     }
 
     void theStatisticsPanelShowsTheView()
@@ -266,6 +282,40 @@ private slots:
             ++row;
         }
         QCOMPARE(panel.rowCount(), row);
+    }
+
+    // Level put on the right value axis in the trend setup: each value axis has
+    // the span of its own channel for the value slider, and a wheel notch that
+    // zooms time only leaves that slider alone.
+    void eachValueAxisZoomsFromItsOwnSpan()
+    {
+        TrendWindow &w = shownTrend();
+        PlotControl &plot = w.trendPlot();
+        WidgetDriver::whenModal([](QWidget *modal) {
+            auto *dialog = qobject_cast<TrendSetupDialog *>(modal);
+            if (!dialog || !dialog->isVisible())
+                return false;
+            dialog->PenAssign(1).setCurrentIndex(1);
+            dialog->cmdOK().click();
+            return true;
+        });
+        w.setupHistTrend();
+        QCOMPARE(plot.Channel(1).YAxisIndex(), 1);
+
+        wheel(canvas(w), canvas(w)->rect().center(), 1);
+        QVERIFY(plot.XAxis(0).Span() < 40 * Minute);
+        QCOMPARE(w.YSlider().Position(), 0.0);
+        QVERIFY2(w.panelText(2).endsWith(u" : YZoom = 0.00%"_s), qPrintable(w.panelText(2)));
+
+        const TrendStats flow = plot.trendData()->stats(0);
+        const TrendStats level = plot.trendData()->stats(1);
+        w.YSlider().setPosition(50);
+        QCOMPARE(plot.YAxis(0).Span(), (flow.max - flow.min) / 2);
+        QCOMPARE(plot.YAxis(1).Span(), (level.max - level.min) / 2);
+        w.YSlider().setPosition(0);
+        QCOMPARE((QList<double>{plot.YAxis(0).Min(), plot.YAxis(0).Max(), plot.YAxis(1).Min(), plot.YAxis(1).Max()}),
+                 (QList<double>{flow.min, flow.max, level.min, level.max}));
+        QVERIFY(TestEnv::ui().messages.isEmpty());
     }
 };
 

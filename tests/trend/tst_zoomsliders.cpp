@@ -1,13 +1,17 @@
 #include "support/testenv.h"
 #include "support/testregistry.h"
+#include "support/widgetdriver.h"
 
+#include "controls/numericedit.h"
 #include "controls/oledate.h"
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
 #include "shell/mainframe.h"
 #include "trend/trendwindow.h"
+#include "trendsetup/trendsetupdialog.h"
 
 #include <QLocale>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -220,16 +224,38 @@ private slots:
         QTEST(w.panelText(2), "panel");
     }
 
-    // The sliders keep to the spans of the plot run: a Y axis set since then (by
-    // the trend setup) is replaced by the next move.
-    void aMoveStartsFromTheRecordedSpanAgain()
+    // OK in the trend setup sets the value axis and leaves the sliders and their
+    // figures; the next move of the value slider starts from the recorded span
+    // again, about the minimum the setup gave.
+    void setupOkLeavesTheSliders()
     {
         TrendWindow &w = plottedTrend();
-        const double min = w.trendPlot().YAxis(0).Min();
-        w.trendPlot().YAxis(0).setSpan(5);
+        w.DateSlider().setPosition(25);
+        const QString panel = w.panelText(2);
+        WidgetDriver::whenModal([](QWidget *modal) {
+            auto *dialog = qobject_cast<TrendSetupDialog *>(modal);
+            if (!dialog || !dialog->isVisible())
+                return false;
+            dialog->TrendZeroAnalog().setValue(0);
+            dialog->TrendSpanAnalog().setValue(2000);
+            dialog->cmdOK().click();
+            return true;
+        });
+        w.setupHistTrend();
+        PlotAxis y = w.trendPlot().YAxis(0);
+        QCOMPARE(y.Min(), 0.0);
+        QCOMPARE(y.Span(), 2000.0);
+        QCOMPARE(w.YSlider().Position(), 0.0);
+        QCOMPARE(w.DateSlider().Position(), 25.0);
+        QCOMPARE(w.panelText(2), panel);
+
+        // The time slider still leaves the value slider where it stands.
+        w.DateSlider().setPosition(50);
+        QCOMPARE(w.YSlider().Position(), 0.0);
+        QCOMPARE(w.panelText(2), u"XZoom = 50.00% : YZoom = 0.00%"_s);
         w.YSlider().setPosition(10);
-        QCOMPARE(w.trendPlot().YAxis(0).Span(), 0.9 * w.historyYspan);
-        QCOMPARE(w.trendPlot().YAxis(0).Min(), min);
+        QCOMPARE(y.Span(), 0.9 * w.historyYspan);
+        QCOMPARE(y.Min(), 0.0);
     }
 };
 
