@@ -432,11 +432,15 @@ void MainFrame::closeEvent(QCloseEvent *event)
         return;
     }
     shared().exitConfirmed = true;
-    if (!isMinimized())
-        MainFramePlacement.store(*this);
-    for (QWidget *window : WindowRegistry::loaded()) {
-        if (window != this && window->objectName() != u"frmMain"_s)
-            steps::ignore([&] { window->close(); });
+    {
+        // Every window's placement reaches the settings file in one write.
+        SettingsStore::ChangeSet changes;
+        if (!isMinimized())
+            MainFramePlacement.store(*this);
+        for (QWidget *window : WindowRegistry::loaded()) {
+            if (window != this && window->objectName() != u"frmMain"_s)
+                steps::ignore([&] { window->close(); });
+        }
     }
     event->accept();
     ui().endProgram(0);
