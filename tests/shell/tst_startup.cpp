@@ -8,7 +8,6 @@
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
 #include "shell/sharedstate.h"
-#include "shell/singleinstance.h"
 #include "shell/splash.h"
 #include "shell/uiservices.h"
 
@@ -19,15 +18,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
-#include <QProcess>
 #include <QScreen>
-#include <QSysInfo>
-#include <QTemporaryDir>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
-
-#include <optional>
 
 using namespace Qt::StringLiterals;
 using Edge = PlacementSetting::Edge;
@@ -269,79 +263,6 @@ private slots:
             splash->timerTick();
         QVERIFY(!loadedHistory());
         QCOMPARE(TestEnv::ui().messages.size(), 1);
-    }
-
-    // Only a viewer that runs keeps a second one out; any other lock is taken
-    // over, and a lock that cannot be made at all lets the program start.
-    void lockTellsTheTruth_data()
-    {
-        QTest::addColumn<QString>("holder");
-        QTest::addColumn<int>("expected");
-        using State = SingleInstance::State;
-        QTest::newRow("held by this viewer") << u"this viewer"_s << int(State::HeldByLiveCopy);
-        QTest::newRow("held by another running viewer") << u"running viewer"_s << int(State::HeldByLiveCopy);
-        QTest::newRow("left by a crashed viewer") << u"crashed"_s << int(State::Acquired);
-        QTest::newRow("process number now of another program") << u"other program"_s << int(State::Acquired);
-        QTest::newRow("our process number, left by an earlier run") << u"own number"_s << int(State::Acquired);
-        QTest::newRow("garbage") << u"garbage"_s << int(State::Acquired);
-        QTest::newRow("empty file") << u"empty"_s << int(State::Acquired);
-        QTest::newRow("free after the viewer ended") << u"ended"_s << int(State::Acquired);
-        QTest::newRow("runtime folder missing") << u"no folder"_s << int(State::Unusable);
-        QTest::newRow("runtime folder is a file") << u"file as folder"_s << int(State::Unusable);
-    }
-
-    void lockTellsTheTruth()
-    {
-        QFETCH(QString, holder);
-        QFETCH(int, expected);
-        QTemporaryDir dir(TestEnv::tempDir() + u"/lock-XXXXXX"_s);
-        QString path = dir.path() + u"/viewer.lock"_s;
-        const QByteArray host = QSysInfo::machineHostName().toUtf8();
-        auto writeLock = [&](const QByteArray &bytes) {
-            QFile lock(path);
-            QVERIFY(lock.open(QIODevice::WriteOnly));
-            lock.write(bytes);
-        };
-        QProcess process;
-        auto startProgram = [&](const QString &program) {
-            process.start(program, {u"30"_s});
-            QVERIFY(process.waitForStarted());
-            writeLock(QByteArray::number(process.processId()) + "\nsome name\n" + host + "\n");
-        };
-        std::optional<SingleInstance> first;
-        if (holder == u"this viewer"_s || holder == u"ended"_s) {
-            first.emplace(path);
-            QCOMPARE(first->acquire(), SingleInstance::State::Acquired);
-            if (holder == u"ended"_s)
-                first.reset();
-        } else if (holder == u"running viewer"_s) {
-            // A program file named as this one is, so the process counts as a viewer.
-            const QString copy = dir.path() + u'/' + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-            QVERIFY(QFile::copy(u"/bin/sleep"_s, copy));
-            startProgram(copy);
-        } else if (holder == u"other program"_s) {
-            startProgram(u"/bin/sleep"_s);
-        } else if (holder == u"crashed"_s) {
-            // A process number above the kernel's limit cannot be running.
-            writeLock("99999999\nkrn740-viewer\n" + host + "\n");
-        } else if (holder == u"own number"_s) {
-            writeLock(QByteArray::number(QCoreApplication::applicationPid()) + "\nkrn740-viewer\n" + host + "\n");
-        } else if (holder == u"garbage"_s) {
-            writeLock("\x01\x02 not a lock at all\n");
-        } else if (holder == u"empty"_s) {
-            writeLock({});
-        } else if (holder == u"no folder"_s) {
-            path = dir.path() + u"/missing/viewer.lock"_s;
-        } else if (holder == u"file as folder"_s) {
-            writeLock("x");
-            path += u"/viewer.lock"_s;
-        }
-        SingleInstance next(path);
-        QCOMPARE(int(next.acquire()), expected);
-        if (expected == int(SingleInstance::State::Unusable))
-            QVERIFY(next.problem().contains(QDir::toNativeSeparators(path)));
-        process.kill();
-        process.waitForFinished();
     }
 };
 
