@@ -57,41 +57,43 @@ private slots:
         QCOMPARE(mainFrame().windowTitle(), u"Quandel KRN-740 Data Viewer"_s);
         QCOMPARE(shared().fileDialog, &mainFrame().cmdFile());
         QCOMPARE(shared().startDir, QDir::toNativeSeparators(QDir::currentPath()));
-        QCOMPARE(shared().helpFilePath, shared().startDir + u"/KRN740 DATA VIEWER HELP.HLP"_s);
         QVERIFY(!loadedHistory());
     }
 
-    void driveRootGivesTwoSeparators()
-    {
-        const QString before = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(u"/"_s));
-        TestStartup::begin();
-        QDir::setCurrent(before);
-        QCOMPARE(shared().helpFilePath, u"//KRN740 DATA VIEWER HELP.HLP"_s);
-    }
-
-    // The help file is looked for beside the program first, whatever folder the
-    // program starts in; only without it there does the start folder count.
+    // The help file is looked for beside the program, then in the data folder of
+    // the install the program belongs to; never in the folder the program starts in.
     void helpFileIsFound_data()
     {
-        QTest::addColumn<bool>("besideProgram");
-        QTest::newRow("beside the program, started elsewhere") << true;
-        QTest::newRow("nowhere: the start folder") << false;
+        QTest::addColumn<QString>("where");
+        QTest::newRow("beside the program") << u"beside"_s;
+        QTest::newRow("in the install's data folder") << u"install"_s;
+        QTest::newRow("only in the start folder") << u"start folder"_s;
     }
 
     void helpFileIsFound()
     {
-        QFETCH(bool, besideProgram);
-        const QString beside = QCoreApplication::applicationDirPath() + u"/KRN740 DATA VIEWER HELP.HLP"_s;
+        QFETCH(QString, where);
+        const QString name = u"KRN740 DATA VIEWER HELP.HLP"_s;
+        const QString programDir = QCoreApplication::applicationDirPath();
+        const QString beside = programDir + u'/' + name;
+        const QString dataDir = QDir::cleanPath(programDir + u"/../share/krn740-viewer"_s);
+        const QString startDir = TestEnv::tempDir() + u"/start"_s;
+        const QString placed = where == u"beside"_s ? beside
+                               : where == u"install"_s ? dataDir + u'/' + name
+                                                      : startDir + u'/' + name;
         QFile::remove(beside);
-        if (besideProgram)
-            QVERIFY(QFile::copy(QStringLiteral(VIEWER_SOURCE_DIR) + u"/resources/help.html"_s, beside));
+        QVERIFY(QDir().mkpath(startDir));
+        QVERIFY(QDir().mkpath(QFileInfo(placed).absolutePath()));
+        QVERIFY(QFile::copy(QStringLiteral(VIEWER_SOURCE_DIR) + u"/resources/help.html"_s, placed));
         const QString before = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(TestEnv::tempDir()));
+        QVERIFY(QDir::setCurrent(startDir));
         TestStartup::begin();
         QDir::setCurrent(before);
-        QFile::remove(beside);
-        QCOMPARE(shared().helpFilePath, besideProgram ? beside : shared().startDir + u"/KRN740 DATA VIEWER HELP.HLP"_s);
+        QFile::remove(placed);
+        if (where == u"install"_s)
+            QDir(QFileInfo(dataDir).absolutePath()).removeRecursively();
+        // Without a file, the Help menu names the place beside the program.
+        QCOMPARE(shared().helpFilePath, where == u"start folder"_s ? beside : placed);
     }
 
     void tenthTickOpensTheDataFileWindow()
