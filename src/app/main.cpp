@@ -91,16 +91,23 @@ int main(int argc, char *argv[])
     const QStringList positional = parser.positionalArguments();
     const QString log = positional.isEmpty() ? QString() : QFileInfo(positional.constFirst()).absoluteFilePath();
 
-    // A log named while a viewer runs goes to that viewer, which opens it.
+    // A log named while a viewer runs goes to that viewer, which opens it; this
+    // start ends with 0 once it has, else with 1 and the reason.
     SingleInstance instance;
     const SingleInstance::State lock = instance.acquire();
-    if (lock == SingleInstance::State::HeldByLiveCopy && !log.isEmpty()
-        && SingleInstance::handOver(SingleInstance::defaultLockPath(), log))
-        return 0;
+    if (lock == SingleInstance::State::HeldByLiveCopy && !log.isEmpty()) {
+        const QString why = SingleInstance::handOver(instance.lockPath(), log);
+        if (why.isEmpty())
+            return 0;
+        warn(why);
+        return 1;
+    }
     if (lock == SingleInstance::State::Unusable)
         warn(u"warning: "_s + instance.problem() + u"; starting without the check for a viewer that runs already."_s);
     if (lock == SingleInstance::State::Acquired
-        && !instance.listen([](const QString &path) { mainFrame().receiveLog(path); }))
+        && !instance.listen([](const QString &path, SingleInstance::Reply reply) {
+               mainFrame().receiveLog(path, std::move(reply));
+           }))
         warn(u"warning: logs named at a later start cannot be handed over to this viewer."_s);
 
     StartupHooks hooks;

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -18,42 +17,213 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 QPointer<HelpViewer> g_viewer;
 
-QString plainText(QString html)
+// Searches one help file, adding up how many characters its searches pass over.
+// Every search of the scans below resumes where the one before it stopped, so a
+// file is passed over a few times at most, whatever tags it leaves open.
+class HelpScan
 {
-    static const QRegularExpression tags(u"<[^>]*>"_s);
-    html.remove(tags);
-    return html.replace(u"&amp;"_s, u"&"_s).replace(u"&lt;"_s, u"<"_s).replace(u"&gt;"_s, u">"_s).simplified();
+public:
+    HelpScan(QStringView text, qsizetype *scanned)
+        : m_text(text)
+        , m_scanned(scanned)
+    {
+    }
+
+    qsizetype size() const { return m_text.size(); }
+    QChar at(qsizetype i) const { return m_text.at(i); }
+    QStringView text() const { return m_text; }
+
+    // Where `what` starts at or after `from` (letters in either case), else -1.
+    qsizetype find(QStringView what, qsizetype from)
+    {
+        const qsizetype found = m_text.indexOf(what, from, Qt::CaseInsensitive);
+        passed((found < 0 ? m_text.size() : found + what.size()) - from);
+        return found;
+    }
+
+    bool startsWith(qsizetype at, QStringView what)
+    {
+        passed(std::min(what.size(), m_text.size() - at));
+        return m_text.sliced(at).startsWith(what, Qt::CaseInsensitive);
+    }
+
+    qsizetype skipSpaces(qsizetype from, qsizetype to)
+    {
+        qsizetype i = from;
+        while (i < to && m_text.at(i).isSpace())
+            ++i;
+        passed(i - from);
+        return i;
+    }
+
+    void passed(qsizetype count)
+    {
+        if (m_scanned && count > 0)
+            *m_scanned += count;
+    }
+
+private:
+    QStringView m_text;
+    qsizetype *m_scanned;
+};
+
+// The next `what` at or after `from`, remembered in `cache` for the searches
+// after it: -2 before the first search, -1 when there is none any more.
+qsizetype nextAfter(HelpScan &scan, QStringView what, qsizetype from, qsizetype &cache)
+{
+    if (cache != -1 && cache < from)
+        cache = scan.find(what, from);
+    return cache;
+}
+
+// A heading's text without its tags and with the three entities the help writes.
+QString plainText(HelpScan &scan, qsizetype from, qsizetype to)
+{
+    QString text;
+    qsizetype i = from;
+    while (i < to) {
+        const qsizetype tag = scan.text().sliced(i, to - i).indexOf(u'<');
+        scan.passed((tag < 0 ? to - i : tag + 1));
+        if (tag < 0) {
+            text += scan.text().sliced(i, to - i);
+            break;
+        }
+        text += scan.text().sliced(i, tag);
+        const qsizetype close = scan.text().sliced(i + tag, to - i - tag).indexOf(u'>');
+        scan.passed(close < 0 ? to - i - tag : close + 1);
+        if (close < 0) {
+            text += scan.text().sliced(i + tag, to - i - tag); // an unclosed '<' stays text
+            break;
+        }
+        i += tag + close + 1;
+    }
+    return text.replace(u"&amp;"_s, u"&"_s).replace(u"&lt;"_s, u"<"_s).replace(u"&gt;"_s, u">"_s).simplified();
+}
+
+// An anchor `<a name="..."></a>` that opens a heading's text: its name, and where
+// the text after it starts; nothing when the text opens otherwise.
+std::optional<std::pair<QString, qsizetype>> leadingAnchor(HelpScan &scan, qsizetype from, qsizetype to)
+{
+    qsizetype i = scan.skipSpaces(from, to);
+    if (i + 2 >= to || !scan.startsWith(i, u"<a") || !scan.at(i + 2).isSpace())
+        return std::nullopt;
+    i = scan.skipSpaces(i + 2, to);
+    if (i + 6 > to || !scan.startsWith(i, u"name=\""))
+        return std::nullopt;
+    const qsizetype nameFrom = i + 6;
+    const qsizetype quote = scan.text().sliced(nameFrom, to - nameFrom).indexOf(u'"');
+    scan.passed(quote < 0 ? to - nameFrom : quote + 1);
+    if (quote < 0)
+        return std::nullopt;
+    i = scan.skipSpaces(nameFrom + quote + 1, to);
+    if (i >= to || scan.at(i) != u'>')
+        return std::nullopt;
+    i = scan.skipSpaces(i + 1, to);
+    if (i + 4 > to || !scan.startsWith(i, u"</a>"))
+        return std::nullopt;
+    return std::pair{scan.text().sliced(nameFrom, quote).toString(), i + 4};
+}
+
+// Qt's rich-text import takes time that grows with the square of how deeply the
+// file's elements nest, and a file that leaves its tags open nests ever deeper.
+// A help file nests a few levels; one nesting far deeper is shown as plain text.
+bool nestsTooDeeply(QStringView html)
+{
+    constexpr int DeepestShown = 200;
+    // Elements that hold nothing, or whose end the file may leave out.
+    static const QStringList unnested = {u"area"_s, u"base"_s, u"br"_s, u"col"_s, u"dd"_s, u"dt"_s, u"embed"_s,
+                                         u"hr"_s, u"img"_s, u"input"_s, u"li"_s, u"link"_s, u"meta"_s,
+                                         u"option"_s, u"p"_s, u"param"_s, u"source"_s, u"td"_s, u"th"_s, u"tr"_s,
+                                         u"track"_s, u"wbr"_s};
+    int depth = 0;
+    qsizetype tagEnd = -2;
+    for (qsizetype at = html.indexOf(u'<'); at >= 0 && at + 1 < html.size(); at = html.indexOf(u'<', at + 1)) {
+        if (html.at(at + 1) == u'/') {
+            depth = std::max(0, depth - 1);
+            continue;
+        }
+        qsizetype nameEnd = at + 1;
+        while (nameEnd < html.size() && html.at(nameEnd).isLetterOrNumber())
+            ++nameEnd;
+        if (nameEnd == at + 1 || unnested.contains(html.sliced(at + 1, nameEnd - at - 1), Qt::CaseInsensitive))
+            continue;
+        if (tagEnd != -1 && tagEnd < nameEnd)
+            tagEnd = html.indexOf(u'>', nameEnd);
+        if (tagEnd > 0 && html.at(tagEnd - 1) == u'/')
+            continue; // <x/> holds nothing
+        if (++depth > DeepestShown)
+            return true;
+    }
+    return false;
 }
 } // namespace
 
 HelpViewer *HelpViewer::current() { return g_viewer.data(); }
 
-QList<HelpViewer::Heading> HelpViewer::headingsOf(const QString &html)
+QList<HelpViewer::Heading> HelpViewer::headingsOf(const QString &html, qsizetype *scanned)
 {
-    static const QRegularExpression heading(
-        u"<h([1-3])[^>]*>\\s*(?:<a\\s+name=\"([^\"]*)\"\\s*>\\s*</a>)?(.*?)</h\\1>"_s,
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    HelpScan scan(html, scanned);
     QList<Heading> result;
-    for (auto it = heading.globalMatch(html); it.hasNext();) {
-        const auto m = it.next();
-        result.append({m.captured(1).toInt(), m.captured(2), plainText(m.captured(3))});
+    qsizetype tagEnd = -2;
+    qsizetype closing[4] = {-1, -2, -2, -2};
+    const QString closers[4] = {{}, u"</h1>"_s, u"</h2>"_s, u"</h3>"_s};
+    qsizetype pos = 0;
+    for (;;) {
+        const qsizetype open = scan.find(u"<h", pos);
+        if (open < 0 || open + 3 > scan.size())
+            break;
+        pos = open + 2;
+        const int level = scan.at(open + 2).digitValue();
+        if (level < 1 || level > 3 || (open + 3 < scan.size() && scan.at(open + 3) != u'>' && !scan.at(open + 3).isSpace()))
+            continue;
+        const qsizetype end = nextAfter(scan, u">", open + 3, tagEnd);
+        if (end < 0)
+            break; // no tag ends any more, so no heading starts
+        const qsizetype close = nextAfter(scan, closers[level], end + 1, closing[level]);
+        if (close < 0)
+            continue; // never closed: no heading, nor any later one of its level
+        QString anchor;
+        qsizetype textFrom = end + 1;
+        if (const auto a = leadingAnchor(scan, textFrom, close)) {
+            anchor = a->first;
+            textFrom = a->second;
+        }
+        result.append({level, anchor, plainText(scan, textFrom, close)});
+        pos = close + closers[level].size();
     }
     return result;
 }
 
-QList<HelpViewer::Keyword> HelpViewer::keywordsOf(const QString &html)
+QList<HelpViewer::Keyword> HelpViewer::keywordsOf(const QString &html, qsizetype *scanned)
 {
-    static const QRegularExpression anchor(u"<a\\s+name=\"kw:([^\"]+)\""_s, QRegularExpression::CaseInsensitiveOption);
+    HelpScan scan(html, scanned);
     QList<Keyword> result;
-    for (auto it = anchor.globalMatch(html); it.hasNext();) {
-        const auto m = it.next();
-        result.append({m.captured(1), u"kw:"_s + m.captured(1)});
+    qsizetype quote = -2;
+    qsizetype pos = 0;
+    for (;;) {
+        const qsizetype open = scan.find(u"<a", pos);
+        if (open < 0)
+            break;
+        pos = open + 2;
+        const qsizetype name = scan.skipSpaces(open + 2, scan.size());
+        if (name == open + 2 || name + 9 > scan.size() || !scan.startsWith(name, u"name=\"kw:"))
+            continue;
+        const qsizetype end = nextAfter(scan, u"\"", name + 9, quote);
+        if (end < 0)
+            break; // no quote closes any more
+        if (end == name + 9)
+            continue;
+        const QString text = html.sliced(name + 9, end - name - 9);
+        result.append({text, u"kw:"_s + text});
+        pos = end + 1;
     }
     std::sort(result.begin(), result.end(), [](const Keyword &a, const Keyword &b) {
         return a.text.compare(b.text, Qt::CaseInsensitive) < 0;
@@ -139,7 +309,12 @@ HelpViewer::HelpViewer(const QString &path, const QString &html)
     m_browser = new QTextBrowser;
     m_browser->setOpenExternalLinks(false);
     m_browser->setSearchPaths({QFileInfo(path).absolutePath()});
-    m_browser->setHtml(html);
+    if (nestsTooDeeply(html)) {
+        // Lines as the file has them: wrapping one endless word costs as much again.
+        m_browser->setWordWrapMode(QTextOption::NoWrap);
+        m_browser->setPlainText(html);
+    } else
+        m_browser->setHtml(html);
 
     auto *splitter = new QSplitter;
     splitter->addWidget(m_tabs);

@@ -39,8 +39,10 @@ public:
     // The one open help window, if any.
     static HelpViewer *current();
 
-    static QList<Heading> headingsOf(const QString &html);
-    static QList<Keyword> keywordsOf(const QString &html);
+    // Both read the file in time linear in its size, whatever tags it leaves open;
+    // `scanned`, when given, is raised by the characters the searches passed over.
+    static QList<Heading> headingsOf(const QString &html, qsizetype *scanned = nullptr);
+    static QList<Keyword> keywordsOf(const QString &html, qsizetype *scanned = nullptr);
 
     void showContents();
     void showIndex(const QString &keyword);

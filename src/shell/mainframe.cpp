@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -35,13 +36,37 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 // How soon a log that waits for a busy data file window is tried again.
 constexpr int RetryMs = 250;
+
+// Why `path` cannot be opened as a log at all; empty when it is a readable file.
+// Opened without waiting, so that a FIFO is told apart instead of hanging.
+QString whyNoLogFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return u"it does not exist"_s;
+    if (!info.isFile())
+        return u"it is not a regular file"_s;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return u"it cannot be read (%1)"_s.arg(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat st = {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular ? QString() : u"it is not a regular file"_s;
+}
 
 WindowSlot<MainFrame> &slot()
 {
@@ -251,39 +276,52 @@ void MainFrame::openRecent(const QString &path)
     });
 }
 
-void MainFrame::openLog(const QString &path)
+void MainFrame::openLog(const QString &path, LogOutcome outcome)
 {
     // Before the data file window is on screen the log waits for it (the last
     // one given wins).
+    if (const LogOutcome passedOver = std::exchange(m_waitingOutcome, {}))
+        passedOver(u"another log was named after it"_s);
     m_waitingLog = path;
+    m_waitingOutcome = outcome;
     if (!m_documentShown || !m_openerWindow || !m_opener)
         return;
     m_waitingLog.clear();
+    m_waitingOutcome = {};
     bool busy = false;
     const std::function<bool(const QString &)> open = m_opener;
     steps::guarded([&] { busy = !open(path); });
-    if (!busy)
+    if (busy) {
+        // Busy with a load or a plot run: tried again shortly.
+        m_waitingLog = path;
+        m_waitingOutcome = outcome;
+        QTimer::singleShot(RetryMs, this, &MainFrame::openWaitingLog);
         return;
-    // Busy with a load or a plot run: tried again shortly.
-    m_waitingLog = path;
-    QTimer::singleShot(RetryMs, this, &MainFrame::openWaitingLog);
+    }
+    if (outcome)
+        outcome(shared().currentFileName == path ? QString() : u"it could not be loaded"_s);
 }
 
 void MainFrame::openWaitingLog()
 {
     const QString path = std::exchange(m_waitingLog, QString());
     if (!path.isEmpty())
-        openLog(path);
+        openLog(path, std::exchange(m_waitingOutcome, {}));
 }
 
-void MainFrame::receiveLog(const QString &path)
+void MainFrame::receiveLog(const QString &path, LogOutcome outcome)
 {
+    if (const QString why = whyNoLogFile(path); !why.isEmpty()) {
+        if (outcome)
+            outcome(why);
+        return;
+    }
     if (isMinimized())
         showNormal();
     raise();
     activateWindow();
     // Not inside the socket's handler: the load yields to the event loop.
-    QTimer::singleShot(0, this, [this, path] { openLog(path); });
+    QTimer::singleShot(0, this, [this, path, outcome] { openLog(path, outcome); });
 }
 
 void MainFrame::documentShown()
@@ -432,11 +470,15 @@ void MainFrame::closeEvent(QCloseEvent *event)
         return;
     }
     shared().exitConfirmed = true;
-    if (!isMinimized())
-        MainFramePlacement.store(*this);
-    for (QWidget *window : WindowRegistry::loaded()) {
-        if (window != this && window->objectName() != u"frmMain"_s)
-            steps::ignore([&] { window->close(); });
+    {
+        // Every window's placement reaches the settings file in one write.
+        SettingsStore::ChangeSet changes;
+        if (!isMinimized())
+            MainFramePlacement.store(*this);
+        for (QWidget *window : WindowRegistry::loaded()) {
+            if (window != this && window->objectName() != u"frmMain"_s)
+                steps::ignore([&] { window->close(); });
+        }
     }
     event->accept();
     ui().endProgram(0);

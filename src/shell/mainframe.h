@@ -53,11 +53,15 @@ public:
     // start of the program, a drop), as its Open command would; `open` returns
     // false when the window is busy and cannot take the log now.
     void setLogOpener(QWidget *window, std::function<bool(const QString &)> open);
+    // What became of a log given to open: an empty text once it is open, else why not.
+    using LogOutcome = std::function<void(const QString &why)>;
     // Opens the log at `path`. Before start-up has shown the data file window, or
     // while that window is busy, the path waits (the last one given wins).
-    void openLog(const QString &path);
+    void openLog(const QString &path, LogOutcome outcome = {});
     // A log handed over by a later start: the frame comes to the front and opens it.
-    void receiveLog(const QString &path);
+    // A path that is no readable file is refused before the data file window sees
+    // it, so that the log it shows stays.
+    void receiveLog(const QString &path, LogOutcome outcome = {});
     // Start-up has shown the data file window: a waiting log opens once the event
     // loop has painted it.
     void documentShown();
@@ -118,6 +122,7 @@ private:
     QPointer<QWidget> m_openerWindow;
     std::function<bool(const QString &)> m_opener;
     QString m_waitingLog;
+    LogOutcome m_waitingOutcome;
     bool m_documentShown = false;
     bool m_shownOnce = false;
 };

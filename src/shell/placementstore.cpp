@@ -13,6 +13,7 @@
 void PlacementSetting::store(const QWidget &window) const
 {
     const QRectF g = twips::geometryOf(window);
+    SettingsStore::ChangeSet changes; // the four in one write
     steps::ignoring({
         [&] { write(Edge::Left, float(g.x())); },
         [&] { write(Edge::Top, float(g.y())); },

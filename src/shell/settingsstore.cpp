@@ -1,28 +1,169 @@
 #include "settingsstore.h"
 
+#include "settingsfile.h"
 #include "sharedstate.h"
 
 #include "controls/runtimeerror.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
-#include <QSettings>
+#include <QSaveFile>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-QString groupOf(const QString &section)
+// Where a settings file stands on disk; another value than the one last seen
+// means that someone else wrote (or removed) it.
+struct FileStamp
 {
-    return QString(section).replace(u'\\', u'/');
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+
+FileStamp stampOf(const QString &path)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {true, qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            quint64(st.st_ino), quint64(st.st_dev)};
 }
 
-QSettings openStore()
+// The file's bytes; nothing for anything but a regular file (a FIFO in its place
+// must not hang the start) or one that cannot be read.
+QByteArray readRegularFile(const QString &path)
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, appTitle());
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    QByteArray bytes;
+    struct stat st = {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        QFile file;
+        if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+            bytes = file.readAll();
+    }
+    ::close(fd);
+    return bytes;
 }
+
+// A section such as "History\chartNest" is the file's [History] with the key
+// "chartNest/MainLeft", as Qt's own INI store has it.
+std::pair<QString, QString> placeOf(const QString &section, const QString &key)
+{
+    const QString group = QString(section).replace(u'\\', u'/');
+    const qsizetype slash = group.indexOf(u'/');
+    if (slash < 0)
+        return {group, key};
+    return {group.first(slash), group.sliced(slash + 1) + u'/' + key};
+}
+
+// The settings of the run: one file, read when first asked and again only after
+// another program changed it; a change reaches the disk once per change set.
+class Store
+{
+public:
+    static Store &instance()
+    {
+        static Store store;
+        return store;
+    }
+
+    std::optional<QString> read(const QString &section, const QString &key)
+    {
+        refresh();
+        const auto [inFile, keyInFile] = placeOf(section, key);
+        return m_file.value(inFile, keyInFile);
+    }
+
+    // Applies `edit` now; outside a change set it is written at once.
+    void change(std::function<void(SettingsFile &)> edit)
+    {
+        refresh();
+        edit(m_file);
+        if (m_openSets > 0) {
+            m_edits.append(std::move(edit)); // done again if the file is read again meanwhile
+            return;
+        }
+        commit();
+    }
+
+    void beginSet() { ++m_openSets; }
+
+    void endSet()
+    {
+        if (--m_openSets > 0)
+            return;
+        try {
+            commit();
+        } catch (const RuntimeError &) {
+            // A set's writes are the kind whose failure is skipped.
+        }
+    }
+
+private:
+    void refresh()
+    {
+        const QString path = SettingsStore::fileName();
+        const FileStamp now = stampOf(path);
+        if (m_read && path == m_path && now == m_seen)
+            return;
+        m_path = path;
+        m_seen = now;
+        m_read = true;
+        m_file = SettingsFile(readRegularFile(path));
+        for (const auto &edit : std::as_const(m_edits))
+            edit(m_file);
+    }
+
+    void commit()
+    {
+        m_edits.clear();
+        if (!m_file.isChanged())
+            return;
+        if (!writeFile()) {
+            m_read = false; // what could not be written is not kept either
+            throw RuntimeError(RuntimeError::PathFileAccess);
+        }
+    }
+
+    bool writeFile()
+    {
+        const QFileInfo info(m_path);
+        if (!QDir().mkpath(info.absolutePath()) || (info.exists() && !info.isFile()))
+            return false;
+        QByteArray text = m_file.text();
+        QSaveFile out(m_path);
+        if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
+            return false;
+        m_file.settle(std::move(text));
+        m_seen = stampOf(m_path);
+        return true;
+    }
+
+    QString m_path;
+    FileStamp m_seen;
+    bool m_read = false;
+    SettingsFile m_file;
+    int m_openSets = 0;
+    QList<std::function<void(SettingsFile &)>> m_edits;
+};
 
 } // namespace
 
@@ -30,24 +171,17 @@ namespace SettingsStore {
 
 QString readText(const QString &section, const QString &key, const QString &defaultText)
 {
-    QSettings store = openStore();
-    store.beginGroup(groupOf(section));
-    const QVariant value = store.value(key);
-    if (!value.isValid())
-        return defaultText;
-    return value.toString();
+    return Store::instance().read(section, key).value_or(defaultText);
 }
 
 void writeText(const QString &section, const QString &key, const QString &value)
 {
-    QSettings store = openStore();
-    store.beginGroup(groupOf(section));
-    store.setValue(key, value);
-    store.endGroup();
-    store.sync();
-    if (store.status() != QSettings::NoError)
-        throw RuntimeError(RuntimeError::PathFileAccess);
+    const std::pair<QString, QString> place = placeOf(section, key);
+    Store::instance().change([place, value](SettingsFile &file) { file.setValue(place.first, place.second, value); });
 }
+
+ChangeSet::ChangeSet() { Store::instance().beginSet(); }
+ChangeSet::~ChangeSet() { Store::instance().endSet(); }
 
 QString singleToText(float value)
 {
@@ -82,12 +216,20 @@ float textToSingle(const QString &text)
 
 QString fileName()
 {
-    return openStore().fileName();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' + appTitle() + u".ini"_s;
 }
 
 bool isWritable()
 {
-    return openStore().isWritable();
+    // What a write does, short of replacing the file: a new file in the folder,
+    // which also needs the old one to be a writable file.
+    const QFileInfo info(fileName());
+    if (!QDir().mkpath(info.absolutePath()) || (info.exists() && !info.isFile()))
+        return false;
+    QSaveFile probe(info.filePath());
+    const bool writable = probe.open(QIODevice::WriteOnly);
+    probe.cancelWriting();
+    return writable;
 }
 
 } // namespace SettingsStore
@@ -153,25 +295,21 @@ QString keyOf(int index) { return u"File"_s + QString::number(index + 1); }
 
 void store(const QStringList &paths)
 {
-    QSettings settings = openStore();
-    settings.beginGroup(Section);
-    settings.remove(QString()); // the whole section: a shorter list leaves no stale key
-    for (int i = 0; i < paths.size() && i < MaxCount; ++i)
-        settings.setValue(keyOf(i), paths.at(i));
-    settings.endGroup();
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        throw RuntimeError(RuntimeError::PathFileAccess);
+    if (list() == paths)
+        return;
+    Store::instance().change([paths](SettingsFile &file) {
+        file.removeSection(Section); // the whole section: a shorter list leaves no stale key
+        for (int i = 0; i < paths.size() && i < MaxCount; ++i)
+            file.setValue(Section, keyOf(i), paths.at(i));
+    });
 }
 } // namespace
 
 QStringList list()
 {
-    QSettings settings = openStore();
-    settings.beginGroup(Section);
     QStringList paths;
     for (int i = 0; i < MaxCount; ++i) {
-        const QString path = settings.value(keyOf(i)).toString();
+        const QString path = SettingsStore::readText(Section, keyOf(i), QString());
         if (!path.isEmpty() && !paths.contains(path))
             paths.append(path);
     }

@@ -11,11 +11,26 @@ class QWidget;
 // named after the application title. A section such as "History\chartNest" is
 // the group "History/chartNest". Numbers are kept as the locale's text of a
 // single-precision value and read back with the same locale.
+//
+// The file is read once for the run, and again only when another program has
+// changed it. It is written whole (a new file that replaces the old one) once per
+// change set, and not at all when the values written were those it held.
 namespace SettingsStore {
 
 QString readText(const QString &section, const QString &key, const QString &defaultText);
-// Throws RuntimeError 75 when the store cannot be written.
+// Throws RuntimeError 75 when the store cannot be written; inside a change set
+// the write waits for the set's end, and a failure there is not told.
 void writeText(const QString &section, const QString &key, const QString &value);
+
+// While one lives, writes reach the file together when the outermost set ends.
+class ChangeSet
+{
+public:
+    ChangeSet();
+    ~ChangeSet();
+    ChangeSet(const ChangeSet &) = delete;
+    ChangeSet &operator=(const ChangeSet &) = delete;
+};
 
 // The locale's text of a single-precision number, as the store keeps it.
 QString singleToText(float value);
@@ -24,7 +39,8 @@ float textToSingle(const QString &text);
 
 // Where the store lives (for the README and tests).
 QString fileName();
-// False when the store cannot be created or written (a read-only folder or file).
+// False when the store cannot be created or replaced (a read-only folder or file,
+// something other than a file in its place).
 bool isWritable();
 
 } // namespace SettingsStore
@@ -54,8 +70,8 @@ struct PlacementSetting
     // The stored value, or the default also when the stored text is no number.
     float readOrDefault(Edge edge, QSizeF frameClient = {}) const;
     void write(Edge edge, float value) const;
-    // Writes the window's left, top, width and height in twips, in that order; a
-    // key that cannot be written is skipped and the others are still written.
+    // Writes the window's left, top, width and height in twips, in one change set;
+    // a store that cannot be written keeps them as they were, without a word.
     void store(const QWidget &window) const;
 };
 

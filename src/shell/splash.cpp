@@ -29,19 +29,22 @@ using namespace Qt::StringLiterals;
 namespace {
 QPointer<Splash> g_splash;
 
-// The help file beside the program, else in the installed data folder, else in
-// the start directory (the path the Help menu then reports as missing).
-QString locateHelpFile(const QString &startDir)
+// The help file beside the program (as the build tree has it), else in the data
+// folder of the install the program belongs to. Never the current folder, which
+// may hold anyone's file of that name. Without one, the place beside the program,
+// which the Help menu then reports as missing.
+QString locateHelpFile()
 {
     const QString name = u"KRN740 DATA VIEWER HELP.HLP"_s;
+    const QString programDir = QCoreApplication::applicationDirPath();
     const QString candidates[] = {
-        QCoreApplication::applicationDirPath() + u'/' + name,
-        QStringLiteral(VIEWER_DATA_DIR) + u'/' + name,
+        programDir + u'/' + name,
+        QDir::cleanPath(programDir + u'/' + QStringLiteral(VIEWER_DATA_FROM_PROGRAM) + u'/' + name),
     };
     for (const QString &path : candidates)
         if (QFileInfo(path).isFile())
             return QDir::toNativeSeparators(path);
-    return startDir + QDir::separator() + name;
+    return QDir::toNativeSeparators(candidates[0]);
 }
 } // namespace
 
@@ -101,7 +104,7 @@ void Splash::load()
     try {
         m_theCount = 1;
         shared().startDir = QDir::toNativeSeparators(QDir::currentPath());
-        shared().helpFilePath = locateHelpFile(shared().startDir);
+        shared().helpFilePath = locateHelpFile();
         checkPrevInstance();
         if (programEnded())
             return;

@@ -89,6 +89,7 @@ void rememberPen(const QString &heading, const PenMemory &pen)
 
 void remember(PlotControl &plot)
 {
+    SettingsStore::ChangeSet changes; // one write however many channels
     for (int i = 0; i < plot.ChannelCount(); ++i) {
         PlotChannel channel = plot.Channel(i);
         rememberPen(channel.TitleText(), {channel.Color(), channel.TraceLineWidth(), channel.YAxisIndex()});

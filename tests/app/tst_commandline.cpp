@@ -304,6 +304,50 @@ private slots:
                  (QStringList{u"filler"_s, QFileInfo(name).fileName()}));
     }
 
+    // A later start with a log ends with 0 only once the viewer that runs has
+    // opened the log; otherwise it says why on standard error and ends with 1.
+    void handOverToRunningViewer_data()
+    {
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("a log") << u"run.csv"_s << 0 << QString();
+        QTest::newRow("a missing path") << u"gone.csv"_s << 1 << u"it does not exist"_s;
+    }
+
+    void handOverToRunningViewer()
+    {
+        QFETCH(QString, log);
+        QFETCH(int, exitCode);
+        QFETCH(QString, error);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"XDG_CONFIG_HOME"_s, path(u"config-viewer"_s));
+        env.insert(u"XDG_RUNTIME_DIR"_s, path(u"runtime"_s));
+        const QString socket = path(u"runtime/krn740-data-viewer.socket"_s);
+        QFile::remove(socket); // a killed viewer's
+        QProcess viewer;
+        viewer.setProcessEnvironment(env);
+        viewer.start(QStringLiteral(VIEWER_PROGRAM), QStringList());
+        QVERIFY(viewer.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket), 30000);
+
+        QProcess later;
+        later.setProcessEnvironment(env);
+        later.setWorkingDirectory(m_dir.path());
+        later.start(QStringLiteral(VIEWER_PROGRAM), {log});
+        const bool ended = later.waitForFinished(60000);
+        viewer.kill();
+        viewer.waitForFinished();
+        QVERIFY(ended);
+        QCOMPARE(later.exitCode(), exitCode);
+        const QString said = QString::fromUtf8(later.readAllStandardError());
+        if (error.isEmpty())
+            QCOMPARE(said, QString());
+        else
+            QCOMPARE(said, u"krn740-viewer: the viewer that runs did not open %1: %2\n"_s.arg(path(log), error));
+    }
+
     // Each type opens as what it is, at the size asked for.
     void exportWritesEachType_data()
     {

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <QTextBrowser>
 
 using namespace Qt::StringLiterals;
 
@@ -40,6 +41,57 @@ private slots:
         QCOMPARE(keywords.size(), 2);
         QCOMPARE(keywords.at(0).text, u"Axis"_s); // sorted
         QCOMPARE(keywords.at(1).anchor, u"kw:Zoom"_s);
+    }
+
+    // Headings and keywords are found in a few passes over the file, whatever it
+    // leaves open: 20,000 unclosed headings must not cost 20,000 passes.
+    void helpIsReadInLinearTime_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<int>("headings");
+        const int n = 20000;
+        QTest::newRow("unclosed headings") << u"<h1>x"_s.repeated(n) + u"<h2>End</h2>"_s << 1;
+        QTest::newRow("every level unclosed") << u"<h1>a<h2>b<h3>c"_s.repeated(n) << 0;
+        QTest::newRow("opening tags never ended") << u"<h1 "_s.repeated(n) << 0;
+        QTest::newRow("a heading full of open tags") << u"<h1>"_s + u"<b"_s.repeated(n) + u"</h1>"_s << 1;
+        QTest::newRow("anchors in unclosed headings") << u"<h3><a name=\"a\"></a>t"_s.repeated(n) << 0;
+        QTest::newRow("anchors without a space") << u"<a"_s.repeated(n) + u" name=\"kw:x\""_s << 0;
+    }
+
+    void helpIsReadInLinearTime()
+    {
+        QFETCH(QString, html);
+        QFETCH(int, headings);
+        qsizetype scanned = 0;
+        QCOMPARE(HelpViewer::headingsOf(html, &scanned).size(), headings);
+        HelpViewer::keywordsOf(html, &scanned);
+        QVERIFY2(scanned <= 8 * html.size(), qPrintable(u"%1 characters passed over in %2"_s.arg(scanned).arg(html.size())));
+    }
+
+    // However deeply a help file nests its tags, Help opens at once: a file that
+    // nests far beyond any help is shown as its text.
+    void deeplyNestedHelpIsShownAsText_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<bool>("asText");
+        QTest::newRow("the shipped help") << shippedHelp() << false;
+        QTest::newRow("20,000 unclosed headings") << u"<h1>x"_s.repeated(20000) << true;
+        QTest::newRow("20,000 paragraphs left open") << u"<p>x"_s.repeated(20000) << false;
+    }
+
+    void deeplyNestedHelpIsShownAsText()
+    {
+        QFETCH(QString, html);
+        QFETCH(bool, asText);
+        const QString path = TestEnv::tempDir() + u"/help.html"_s;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(html.toUtf8());
+        file.close();
+        HelpViewer::winHelp(nullptr, path, HelpViewer::HelpContents);
+        QVERIFY(HelpViewer::current());
+        QCOMPARE(HelpViewer::current()->browser()->toPlainText().startsWith(html.left(8)), asText);
+        HelpViewer::current()->close();
     }
 
     void shippedHelpCoversEveryCommand_data()

@@ -1,3 +1,4 @@
+#include "support/ordinaryuser.h"
 #include "support/scriptedui.h"
 #include "support/startup.h"
 #include "support/testenv.h"
@@ -21,9 +22,14 @@
 #include <QPointer>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTreeWidget>
+
+#include <optional>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using Edge = PlacementSetting::Edge;
@@ -86,25 +92,48 @@ private slots:
     // starting; the status bar says what is lost.
     void settingsThatCannotBeKept_data()
     {
-        QTest::addColumn<bool>("blocked");
-        QTest::addColumn<QString>("status");
-        QTest::newRow("writable") << false << u"Status"_s;
-        QTest::newRow("settings file is a folder")
-            << true << u"Window places will not be kept: the settings file "_s + TestEnv::settingsFile()
-                           + u" cannot be written."_s;
+        QTest::addColumn<QString>("blocked");
+        QTest::newRow("writable") << QString();
+        QTest::newRow("settings file is a folder") << u"folder"_s;
+        QTest::newRow("a folder that takes no new file") << u"read-only folder"_s;
     }
 
     void settingsThatCannotBeKept()
     {
-        QFETCH(bool, blocked);
-        QFETCH(QString, status);
-        if (blocked)
+        QFETCH(QString, blocked);
+        QTemporaryDir home; // reachable by the ordinary user the row may act as
+        const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+        if (blocked == u"folder"_s) {
             QVERIFY(QDir().mkpath(TestEnv::settingsFile()));
-        TestStartup::run();
+        } else if (blocked == u"read-only folder"_s) {
+            // The file itself may be written, but the new file that replaces it
+            // cannot be made beside it.
+            QCOMPARE(::chmod(QFile::encodeName(home.path()).constData(), 0755), 0);
+            QVERIFY(QDir().mkpath(home.path() + u"/config"_s));
+            qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + u"/config"_s));
+            QFile file(TestEnv::settingsFile());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.close();
+            QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
+                                        | QFile::ReadOther | QFile::WriteOther));
+            QCOMPARE(::chmod(QFile::encodeName(home.path() + u"/config"_s).constData(), 0555), 0);
+        }
+        const QString settings = TestEnv::settingsFile();
+        {
+            std::optional<AsOrdinaryUser> ordinary;
+            if (blocked == u"read-only folder"_s)
+                ordinary.emplace(); // root could write anywhere
+            TestStartup::run();
+        }
         const QString shown = mainFrame().findChild<QLabel *>(u"sbStatusPanel1"_s)->text();
         const bool visible = frmHistory().isVisible();
-        QDir(TestEnv::settingsFile()).removeRecursively();
-        QCOMPARE(shown, status);
+        if (blocked == u"folder"_s)
+            QDir(settings).removeRecursively();
+        qputenv("XDG_CONFIG_HOME", configHome);
+        ::chmod(QFile::encodeName(home.path() + u"/config"_s).constData(), 0755);
+        QCOMPARE(shown, blocked.isEmpty() ? u"Status"_s
+                                          : u"Window places will not be kept: the settings file "_s + settings
+                                                + u" cannot be written."_s);
         QVERIFY(visible);
         QVERIFY(TestEnv::ui().messages.isEmpty());
     }

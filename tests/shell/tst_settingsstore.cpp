@@ -1,16 +1,73 @@
+#include "support/scriptedui.h"
+#include "support/startup.h"
 #include "support/testenv.h"
 #include "support/testregistry.h"
 
 #include "controls/runtimeerror.h"
+#include "shell/mainframe.h"
 #include "shell/settingsstore.h"
+#include "shell/uiservices.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
+#include <QSettings>
 #include <QTest>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using Edge = PlacementSetting::Edge;
+
+namespace {
+// Counts, from its making on, how often the settings file is opened only to be
+// read and how often a new file takes its place (or it is written in place).
+class FileWatch
+{
+public:
+    explicit FileWatch(const QString &path)
+        : m_name(QFile::encodeName(QFileInfo(path).fileName()))
+        , m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        ::inotify_add_watch(m_fd, QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                            IN_CLOSE_NOWRITE | IN_CLOSE_WRITE | IN_MOVED_TO);
+    }
+    ~FileWatch() { ::close(m_fd); }
+
+    int reads() { return take(), m_reads; }
+    int writes() { return take(), m_writes; }
+
+private:
+    void take()
+    {
+        alignas(inotify_event) char buffer[16384];
+        ssize_t got = 0;
+        while ((got = ::read(m_fd, buffer, sizeof buffer)) > 0) {
+            for (qsizetype at = 0; at < got;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+                if (event->len > 0 && m_name == event->name) {
+                    m_reads += (event->mask & IN_CLOSE_NOWRITE) ? 1 : 0;
+                    m_writes += (event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) ? 1 : 0;
+                }
+                at += qsizetype(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+    QByteArray m_name;
+    int m_fd;
+    int m_reads = 0;
+    int m_writes = 0;
+};
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+} // namespace
 
 class SettingsStoreTest : public QObject
 {
@@ -104,6 +161,109 @@ private slots:
     {
         SettingsStore::writeText(u"History\\HistPlot"_s, u"MainWidth"_s, u"wide"_s);
         QVERIFY_THROWS_EXCEPTION(RuntimeError, TrendPlacement.read(Edge::Width));
+    }
+
+    // The file is read once for the run (again only when another program changed
+    // it) and written once per change set, and not when nothing changed.
+    void fileIsReadOnceAndWrittenOncePerChange_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("reads");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("start-up") << u"start"_s << 1 << 0;
+        QTest::newRow("start-up and exit") << u"exit"_s << 1 << 1;
+        QTest::newRow("a placement stored twice") << u"store twice"_s << 1 << 1;
+        QTest::newRow("twenty keys in one change set") << u"set"_s << 1 << 1;
+        QTest::newRow("two keys outside a set") << u"two"_s << 1 << 2;
+        QTest::newRow("a file another program changed") << u"changed"_s << 2 << 0;
+    }
+
+    void fileIsReadOnceAndWrittenOncePerChange()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, reads);
+        QFETCH(int, writes);
+        QVERIFY(writeFile(TestEnv::settingsFile(), "[Settings]\nMainLeft=1500\n"));
+        FileWatch watch(TestEnv::settingsFile());
+        if (action == u"start"_s || action == u"exit"_s || action == u"store twice"_s)
+            TestStartup::run();
+        if (action == u"exit"_s) {
+            TestEnv::ui().answers = {MsgResult::Yes};
+            QVERIFY(mainFrame().close());
+        } else if (action == u"store twice"_s) {
+            MainFramePlacement.store(mainFrame());
+            MainFramePlacement.store(mainFrame());
+        } else if (action == u"set"_s) {
+            SettingsStore::ChangeSet changes;
+            for (int i = 0; i < 20; ++i)
+                SettingsStore::writeText(u"TrendPens"_s, u"Column%1"_s.arg(i), u"#123456,2,left"_s);
+        } else if (action == u"two"_s) {
+            SettingsStore::writeText(u"Settings"_s, u"MainTop"_s, u"1"_s);
+            SettingsStore::writeText(u"Settings"_s, u"MainTop"_s, u"2"_s);
+        } else if (action == u"changed"_s) {
+            QCOMPARE(MainFramePlacement.read(Edge::Left), 1500.0f);
+            QVERIFY(writeFile(TestEnv::settingsFile(), "[Settings]\nMainLeft=1700.5\n"));
+            QCOMPARE(MainFramePlacement.read(Edge::Left), 1700.5f);
+            QCOMPARE(MainFramePlacement.read(Edge::Top), 1000.0f);
+            QCOMPARE(watch.writes(), 1); // the other program's
+            QCOMPARE(watch.reads(), reads);
+            return;
+        }
+        QCOMPARE(watch.reads(), reads);
+        QCOMPARE(watch.writes(), writes);
+    }
+
+    // What the store writes, Qt's INI reader reads as written, and the other way
+    // round: a settings file of an earlier version keeps every value.
+    void fileStaysQtsIni_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("a number") << u"Settings"_s << u"MainLeft"_s << u"1000"_s;
+        QTest::newRow("a decimal comma") << u"History\\chartNest"_s << u"MainLeft"_s << u"2077,5"_s;
+        QTest::newRow("a path with ; = [ and more") << u"Recent"_s << u"File1"_s
+                                                    << u"/home/anna/Logs/\u00DCber 1;2 = [x].csv"_s;
+        QTest::newRow("blanks at both ends") << u"Recent"_s << u"File2"_s << u"  padded  "_s;
+        QTest::newRow("quotes and backslashes") << u"Recent"_s << u"File3"_s << u"C:\\Logs\\\"new\"\\run.csv"_s;
+        QTest::newRow("line breaks, a tab, a control") << u"TrendSetup"_s << u"LabelFormat"_s << u"a\nb\tc\r\u0001d"_s;
+        QTest::newRow("a leading @") << u"TrendSetup"_s << u"LabelFormat"_s << u"@home"_s;
+        QTest::newRow("outside the first plane") << u"TrendSetup"_s << u"LabelFormat"_s << u"\U0001F600 d"_s;
+        QTest::newRow("a heading as key") << u"TrendPens"_s << u"Temp%20(%C2%B0C)"_s << u"#123456,2,left"_s;
+        QTest::newRow("empty") << u"Recent"_s << u"File4"_s << QString();
+    }
+
+    void fileStaysQtsIni()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        const QString qtKey = QString(section).replace(u'\\', u'/') + u'/' + key;
+        {
+            QSettings qt(TestEnv::settingsFile(), QSettings::IniFormat);
+            qt.setValue(qtKey, value);
+        }
+        QCOMPARE(SettingsStore::readText(section, key, u"(missing)"_s), value);
+        TestEnv::clearSettings();
+        SettingsStore::writeText(section, key, value);
+        QSettings qt(TestEnv::settingsFile(), QSettings::IniFormat);
+        QCOMPARE(qt.value(qtKey, u"(missing)"_s).toString(), value);
+    }
+
+    // A write rewrites its own section; every other byte of the file, comments and
+    // sections the program does not know included, stays as it was.
+    void otherSectionsKeepTheirBytes()
+    {
+        const QByteArray head = "; written by hand\r\n[Unknown]\r\n  odd = \"spaced\" ; note\r\nnot a key line\r\n\r\n";
+        const QByteArray tail = "\n[TrendPens]\nA=#010203,1,left\n[Recent]\nFile1=/x.csv";
+        QVERIFY(writeFile(TestEnv::settingsFile(), head + "[Settings]\nMainLeft=1\n" + tail));
+        MainFramePlacement.write(Edge::Left, 2);
+        QFile file(TestEnv::settingsFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        QVERIFY2(written.startsWith(head + "[Settings]\nMainLeft=2\n"), written.constData());
+        QVERIFY2(written.endsWith(tail), written.constData());
+        QCOMPARE(SettingsStore::readText(u"Unknown"_s, u"odd"_s, {}), u"spaced"_s);
     }
 
     void unwritableStoreRaises()

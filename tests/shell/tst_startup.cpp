@@ -8,7 +8,6 @@
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
 #include "shell/sharedstate.h"
-#include "shell/singleinstance.h"
 #include "shell/splash.h"
 #include "shell/uiservices.h"
 
@@ -19,15 +18,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
-#include <QProcess>
 #include <QScreen>
-#include <QSysInfo>
-#include <QTemporaryDir>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
-
-#include <optional>
 
 using namespace Qt::StringLiterals;
 using Edge = PlacementSetting::Edge;
@@ -63,41 +57,43 @@ private slots:
         QCOMPARE(mainFrame().windowTitle(), u"Quandel KRN-740 Data Viewer"_s);
         QCOMPARE(shared().fileDialog, &mainFrame().cmdFile());
         QCOMPARE(shared().startDir, QDir::toNativeSeparators(QDir::currentPath()));
-        QCOMPARE(shared().helpFilePath, shared().startDir + u"/KRN740 DATA VIEWER HELP.HLP"_s);
         QVERIFY(!loadedHistory());
     }
 
-    void driveRootGivesTwoSeparators()
-    {
-        const QString before = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(u"/"_s));
-        TestStartup::begin();
-        QDir::setCurrent(before);
-        QCOMPARE(shared().helpFilePath, u"//KRN740 DATA VIEWER HELP.HLP"_s);
-    }
-
-    // The help file is looked for beside the program first, whatever folder the
-    // program starts in; only without it there does the start folder count.
+    // The help file is looked for beside the program, then in the data folder of
+    // the install the program belongs to; never in the folder the program starts in.
     void helpFileIsFound_data()
     {
-        QTest::addColumn<bool>("besideProgram");
-        QTest::newRow("beside the program, started elsewhere") << true;
-        QTest::newRow("nowhere: the start folder") << false;
+        QTest::addColumn<QString>("where");
+        QTest::newRow("beside the program") << u"beside"_s;
+        QTest::newRow("in the install's data folder") << u"install"_s;
+        QTest::newRow("only in the start folder") << u"start folder"_s;
     }
 
     void helpFileIsFound()
     {
-        QFETCH(bool, besideProgram);
-        const QString beside = QCoreApplication::applicationDirPath() + u"/KRN740 DATA VIEWER HELP.HLP"_s;
+        QFETCH(QString, where);
+        const QString name = u"KRN740 DATA VIEWER HELP.HLP"_s;
+        const QString programDir = QCoreApplication::applicationDirPath();
+        const QString beside = programDir + u'/' + name;
+        const QString dataDir = QDir::cleanPath(programDir + u"/../share/krn740-viewer"_s);
+        const QString startDir = TestEnv::tempDir() + u"/start"_s;
+        const QString placed = where == u"beside"_s ? beside
+                               : where == u"install"_s ? dataDir + u'/' + name
+                                                      : startDir + u'/' + name;
         QFile::remove(beside);
-        if (besideProgram)
-            QVERIFY(QFile::copy(QStringLiteral(VIEWER_SOURCE_DIR) + u"/resources/help.html"_s, beside));
+        QVERIFY(QDir().mkpath(startDir));
+        QVERIFY(QDir().mkpath(QFileInfo(placed).absolutePath()));
+        QVERIFY(QFile::copy(QStringLiteral(VIEWER_SOURCE_DIR) + u"/resources/help.html"_s, placed));
         const QString before = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(TestEnv::tempDir()));
+        QVERIFY(QDir::setCurrent(startDir));
         TestStartup::begin();
         QDir::setCurrent(before);
-        QFile::remove(beside);
-        QCOMPARE(shared().helpFilePath, besideProgram ? beside : shared().startDir + u"/KRN740 DATA VIEWER HELP.HLP"_s);
+        QFile::remove(placed);
+        if (where == u"install"_s)
+            QDir(QFileInfo(dataDir).absolutePath()).removeRecursively();
+        // Without a file, the Help menu names the place beside the program.
+        QCOMPARE(shared().helpFilePath, where == u"start folder"_s ? beside : placed);
     }
 
     void tenthTickOpensTheDataFileWindow()
@@ -269,79 +265,6 @@ private slots:
             splash->timerTick();
         QVERIFY(!loadedHistory());
         QCOMPARE(TestEnv::ui().messages.size(), 1);
-    }
-
-    // Only a viewer that runs keeps a second one out; any other lock is taken
-    // over, and a lock that cannot be made at all lets the program start.
-    void lockTellsTheTruth_data()
-    {
-        QTest::addColumn<QString>("holder");
-        QTest::addColumn<int>("expected");
-        using State = SingleInstance::State;
-        QTest::newRow("held by this viewer") << u"this viewer"_s << int(State::HeldByLiveCopy);
-        QTest::newRow("held by another running viewer") << u"running viewer"_s << int(State::HeldByLiveCopy);
-        QTest::newRow("left by a crashed viewer") << u"crashed"_s << int(State::Acquired);
-        QTest::newRow("process number now of another program") << u"other program"_s << int(State::Acquired);
-        QTest::newRow("our process number, left by an earlier run") << u"own number"_s << int(State::Acquired);
-        QTest::newRow("garbage") << u"garbage"_s << int(State::Acquired);
-        QTest::newRow("empty file") << u"empty"_s << int(State::Acquired);
-        QTest::newRow("free after the viewer ended") << u"ended"_s << int(State::Acquired);
-        QTest::newRow("runtime folder missing") << u"no folder"_s << int(State::Unusable);
-        QTest::newRow("runtime folder is a file") << u"file as folder"_s << int(State::Unusable);
-    }
-
-    void lockTellsTheTruth()
-    {
-        QFETCH(QString, holder);
-        QFETCH(int, expected);
-        QTemporaryDir dir(TestEnv::tempDir() + u"/lock-XXXXXX"_s);
-        QString path = dir.path() + u"/viewer.lock"_s;
-        const QByteArray host = QSysInfo::machineHostName().toUtf8();
-        auto writeLock = [&](const QByteArray &bytes) {
-            QFile lock(path);
-            QVERIFY(lock.open(QIODevice::WriteOnly));
-            lock.write(bytes);
-        };
-        QProcess process;
-        auto startProgram = [&](const QString &program) {
-            process.start(program, {u"30"_s});
-            QVERIFY(process.waitForStarted());
-            writeLock(QByteArray::number(process.processId()) + "\nsome name\n" + host + "\n");
-        };
-        std::optional<SingleInstance> first;
-        if (holder == u"this viewer"_s || holder == u"ended"_s) {
-            first.emplace(path);
-            QCOMPARE(first->acquire(), SingleInstance::State::Acquired);
-            if (holder == u"ended"_s)
-                first.reset();
-        } else if (holder == u"running viewer"_s) {
-            // A program file named as this one is, so the process counts as a viewer.
-            const QString copy = dir.path() + u'/' + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-            QVERIFY(QFile::copy(u"/bin/sleep"_s, copy));
-            startProgram(copy);
-        } else if (holder == u"other program"_s) {
-            startProgram(u"/bin/sleep"_s);
-        } else if (holder == u"crashed"_s) {
-            // A process number above the kernel's limit cannot be running.
-            writeLock("99999999\nkrn740-viewer\n" + host + "\n");
-        } else if (holder == u"own number"_s) {
-            writeLock(QByteArray::number(QCoreApplication::applicationPid()) + "\nkrn740-viewer\n" + host + "\n");
-        } else if (holder == u"garbage"_s) {
-            writeLock("\x01\x02 not a lock at all\n");
-        } else if (holder == u"empty"_s) {
-            writeLock({});
-        } else if (holder == u"no folder"_s) {
-            path = dir.path() + u"/missing/viewer.lock"_s;
-        } else if (holder == u"file as folder"_s) {
-            writeLock("x");
-            path += u"/viewer.lock"_s;
-        }
-        SingleInstance next(path);
-        QCOMPARE(int(next.acquire()), expected);
-        if (expected == int(SingleInstance::State::Unusable))
-            QVERIFY(next.problem().contains(QDir::toNativeSeparators(path)));
-        process.kill();
-        process.waitForFinished();
     }
 };
 
