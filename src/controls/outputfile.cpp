@@ -1,6 +1,6 @@
 #include "outputfile.h"
 
-#include "runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QDir>
 #include <QFileInfo>

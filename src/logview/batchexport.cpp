@@ -5,7 +5,7 @@
 #include "controls/gridcontrol.h"
 #include "controls/outputfile.h"
 #include "controls/plotcontrol.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "shell/sharedstate.h"
 #include "shell/uiservices.h"
 #include "shell/windowregistry.h"

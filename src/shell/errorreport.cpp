@@ -2,7 +2,7 @@
 
 #include "uiservices.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 using namespace Qt::StringLiterals;
 

@@ -2,7 +2,7 @@
 
 #include "sharedstate.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QLocale>
 #include <QSettings>

@@ -1,14 +1,14 @@
 #include "trendfollow.h"
 
-#include "logvalueparser.h"
+#include "core/logvalueparser.h"
 #include "trendbuilder.h"
 #include "trendwindow.h"
 
 #include "controls/gridcontrol.h"
 #include "controls/plotcontrol.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "controls/slider.h"
-#include "controls/trenddata.h"
+#include "core/trenddata.h"
 #include "shell/sharedstate.h"
 
 #include <cmath>

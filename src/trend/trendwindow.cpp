@@ -1,14 +1,14 @@
 #include "trendwindow.h"
 
-#include "pathhelper.h"
+#include "core/pathhelper.h"
 #include "statspanel.h"
 
-#include "controls/autoticks.h"
+#include "core/autoticks.h"
 #include "controls/icons.h"
 #include "controls/plotcontrol.h"
 #include "controls/plotinteraction.h"
 #include "controls/slider.h"
-#include "controls/trenddata.h"
+#include "core/trenddata.h"
 #include "controls/twips.h"
 #include "shell/mainframe.h"
 #include "shell/sharedstate.h"

@@ -3,7 +3,7 @@
 #include "support/testregistry.h"
 
 #include "controls/commondialog.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QFile>
 #include <QPrinter>

@@ -1,7 +1,7 @@
 #include "support/testenv.h"
 #include "support/testregistry.h"
 
-#include "controls/oledate.h"
+#include "core/oledate.h"
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
 #include "shell/mainframe.h"
