@@ -475,5 +475,5 @@ void MainFrame::showHelp(int command)
 
 void MainFrame::mnuHelpAboutClick()
 {
-    showAboutBox();
+    showAboutBox(this);
 }
