@@ -132,9 +132,9 @@ TrendWindow::TrendWindow()
     connect(m_scrollBar, &QScrollBar::valueChanged, this, &TrendWindow::scrolled);
     m_stats = new StatsPanel(m_plotArea);
     m_stats->hide();
-    connect(m_plot, &PlotControl::viewChanged, this, &TrendWindow::viewChanged);
-    connect(m_plot, &PlotControl::channelVisibilityChanged, this, &TrendWindow::viewChanged);
-    connect(m_plot, &PlotControl::cursorSampleChanged, this, &TrendWindow::cursorSampleChanged);
+    connect(m_plot, &PlotControl::viewChanged, this, &TrendWindow::updateForView);
+    connect(m_plot, &PlotControl::channelVisibilityChanged, this, &TrendWindow::updateForView);
+    connect(m_plot, &PlotControl::cursorSampleChanged, this, &TrendWindow::reportCursorRow);
     column->addWidget(m_plotArea, 1);
 
     m_statusBar = new QStatusBar(content);
@@ -381,7 +381,7 @@ void TrendWindow::toggleStats()
         m_stats->showStats(*m_plot);
 }
 
-void TrendWindow::viewChanged()
+void TrendWindow::updateForView()
 {
     steps::guarded([&] {
         followView();
@@ -404,7 +404,7 @@ void TrendWindow::setCellTextSource(std::function<QString(int column, int gridRo
     });
 }
 
-void TrendWindow::cursorSampleChanged(qsizetype sample)
+void TrendWindow::reportCursorRow(qsizetype sample)
 {
     steps::guarded([&] {
         if (sample >= 0 && showsCurrentFile())

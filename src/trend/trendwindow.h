@@ -108,9 +108,10 @@ private:
     // The sliders and the scroll bar show the plot's view; the scroll bar moves it.
     void followView();
     void scrolled(int value);
-    void viewChanged();
+    void updateForView();
     void toggleStats();
-    void cursorSampleChanged(qsizetype sample);
+    // Tells the grid the row of the log under the data cursor.
+    void reportCursorRow(qsizetype sample);
     bool showsCurrentFile() const;
 
     PlotControl *m_plot = nullptr;
