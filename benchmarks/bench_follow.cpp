@@ -9,9 +9,9 @@
 #include "loggen.h"
 
 #include "controls/gridcontrol.h"
-#include "controls/logfollower.h"
+#include "core/logfollower.h"
 #include "controls/plotcontrol.h"
-#include "controls/trenddata.h"
+#include "core/trenddata.h"
 #include "logview/datafilewindow.h"
 #include "shell/windowregistry.h"
 #include "trend/trendwindow.h"

@@ -6,9 +6,9 @@
 // and the process's peak resident memory.
 
 #include "benchsupport.h"
-#include "controls/oledate.h"
+#include "core/oledate.h"
 #include "controls/plotcontrol.h"
-#include "controls/trenddata.h"
+#include "core/trenddata.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "benchsupport.h"
 
-#include "controls/oledate.h"
+#include "core/oledate.h"
 #include "controls/plotcontrol.h"
-#include "controls/trenddata.h"
+#include "core/trenddata.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "shell/sharedstate.h"

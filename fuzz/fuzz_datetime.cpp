@@ -1,7 +1,7 @@
 // Any text as a date or a time under several locales: a value in range or
 // Type mismatch, nothing else.
-#include "controls/runtimeerror.h"
-#include "trend/logvalueparser.h"
+#include "core/runtimeerror.h"
+#include "core/logvalueparser.h"
 
 #include <algorithm>
 #include <cmath>

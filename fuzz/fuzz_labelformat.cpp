@@ -1,7 +1,7 @@
 // Any format text the user may type, applied to any date: a label or, for a date
 // outside the range, Overflow; and tick steps for any span stay bounded.
-#include "controls/datetimeformat.h"
-#include "controls/runtimeerror.h"
+#include "core/datetimeformat.h"
+#include "core/runtimeerror.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,8 +1,8 @@
 // Any bytes as a log file: the load either reports failure or gives a table
 // whose every cell can be read, written, cleared and trimmed, the same wherever
 // the bytes fall against the blocks the index reads.
-#include "controls/logtable.h"
-#include "controls/runtimeerror.h"
+#include "core/logtable.h"
+#include "core/runtimeerror.h"
 
 #include <cstddef>
 #include <cstdint>

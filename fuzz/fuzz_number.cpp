@@ -1,6 +1,6 @@
 // Any text as a logged value: a finite real or Type mismatch.
-#include "controls/runtimeerror.h"
-#include "trend/logvalueparser.h"
+#include "core/runtimeerror.h"
+#include "core/logvalueparser.h"
 
 #include <algorithm>
 #include <cmath>

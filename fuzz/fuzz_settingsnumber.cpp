@@ -1,6 +1,6 @@
 // Any stored text as a placement number: a number that writes back to a text
 // reading as the same number, or Type mismatch.
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "shell/settingsstore.h"
 
 #include <QLocale>

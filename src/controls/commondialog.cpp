@@ -1,8 +1,8 @@
 #include "commondialog.h"
 
 #include "outputfile.h"
-#include "runtimeerror.h"
-#include "writetarget.h"
+#include "core/runtimeerror.h"
+#include "core/writetarget.h"
 
 #include <QColorDialog>
 #include <QFileDialog>

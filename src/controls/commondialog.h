@@ -1,6 +1,6 @@
 #pragma once
 
-#include "olecolor.h"
+#include "core/olecolor.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "gridcontrol.h"
 
 #include "gridmodel.h"
-#include "runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "twips.h"
 
 #include <QAbstractButton>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "blockselection.h"
+#include "core/blockselection.h"
 #include "gridprinter.h"
-#include "logtable.h"
+#include "core/logtable.h"
 
 #include <QHash>
 #include <QPoint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "blockselection.h"
-#include "logtable.h"
+#include "core/blockselection.h"
+#include "core/logtable.h"
 
 #include <QAbstractTableModel>
 

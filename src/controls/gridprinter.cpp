@@ -1,7 +1,7 @@
 #include "gridprinter.h"
 
 #include "gridmodel.h"
-#include "runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

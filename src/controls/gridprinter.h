@@ -1,6 +1,6 @@
 #pragma once
 
-#include "blockselection.h"
+#include "core/blockselection.h"
 
 #include <QList>
 #include <QString>

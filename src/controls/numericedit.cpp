@@ -1,6 +1,6 @@
 #include "numericedit.h"
 
-#include "runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QLineEdit>
 

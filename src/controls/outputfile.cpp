@@ -1,7 +1,7 @@
 #include "outputfile.h"
 
-#include "runtimeerror.h"
-#include "writetarget.h"
+#include "core/runtimeerror.h"
+#include "core/writetarget.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,13 +1,13 @@
 #include "plotcontrol.h"
 
 #include "plotcontrol_p.h"
-#include "autoticks.h"
+#include "core/autoticks.h"
 #include "plotinteraction.h"
-#include "tracepainter.h"
-#include "datetimeformat.h"
+#include "core/tracepainter.h"
+#include "core/datetimeformat.h"
 
 #include "commondialog.h"
-#include "runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "twips.h"
 
 #include <qcustomplot.h>

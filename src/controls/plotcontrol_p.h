@@ -3,8 +3,8 @@
 // The plot control's inner state, shared by its source files only. The plotting
 // library is only forward-declared here; its header stays in the .cpp files.
 
-#include "olecolor.h"
-#include "trenddata.h"
+#include "core/olecolor.h"
+#include "core/trenddata.h"
 
 #include <QString>
 

@@ -5,7 +5,7 @@
 
 #include "plotcontrol_p.h"
 
-#include "runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <qcustomplot.h>
 

@@ -1,6 +1,6 @@
 #include "slider.h"
 
-#include "runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QSignalBlocker>
 

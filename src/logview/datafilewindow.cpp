@@ -16,11 +16,11 @@
 #include "controls/gridcontrol.h"
 #include "controls/gridmodel.h"
 #include "controls/icons.h"
-#include "controls/logfollower.h"
+#include "core/logfollower.h"
 #include "controls/plotcontrol.h"
 #include "controls/outputfile.h"
-#include "controls/runtimeerror.h"
-#include "controls/trenddata.h"
+#include "core/runtimeerror.h"
+#include "core/trenddata.h"
 #include "controls/twips.h"
 
 #include <QAction>

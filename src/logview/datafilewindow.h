@@ -3,7 +3,7 @@
 #include "trend/trendbuilder.h"
 #include "shell/printablewindow.h"
 
-#include "controls/blockselection.h"
+#include "core/blockselection.h"
 
 #include <QMdiSubWindow>
 

@@ -1,6 +1,5 @@
 #include "aboutbox.h"
 
-#include "mainframe.h"
 #include "sharedstate.h"
 #include "steps.h"
 #include "uiservices.h"
@@ -48,11 +47,11 @@ QFrame *separatorLine(const QString &name, const QColor &colour)
 AboutBox &frmAbout() { return slot().touch(); }
 AboutBox *loadedAbout() { return slot().loaded(); }
 
-void showAboutBox()
+void showAboutBox(QWidget *parent)
 {
-    steps::reporting(u"mnuHelpAbout"_s, {[] {
+    steps::reporting(u"mnuHelpAbout"_s, {[parent] {
         AboutBox &box = frmAbout();
-        box.setParent(&mainFrame(), box.windowFlags());
+        box.setParent(parent, box.windowFlags());
         box.exec();
     }});
 }

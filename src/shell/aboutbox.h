@@ -45,5 +45,5 @@ private:
 // The about box, created on first touch.
 AboutBox &frmAbout();
 AboutBox *loadedAbout();
-// Help, About: shows the about box modally over the main frame.
-void showAboutBox();
+// Help, About: shows the about box modally over `parent`.
+void showAboutBox(QWidget *parent);

@@ -3,8 +3,8 @@
 #include "steps.h"
 #include "uiservices.h"
 
-#include "controls/runtimeerror.h"
-#include "controls/writetarget.h"
+#include "core/runtimeerror.h"
+#include "core/writetarget.h"
 
 using namespace Qt::StringLiterals;
 

@@ -10,7 +10,7 @@
 #include "windowregistry.h"
 
 #include "controls/icons.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "controls/twips.h"
 
 #include <QCloseEvent>
@@ -517,5 +517,5 @@ void MainFrame::showHelp(int command)
 
 void MainFrame::mnuHelpAboutClick()
 {
-    showAboutBox();
+    showAboutBox(this);
 }

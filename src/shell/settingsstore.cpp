@@ -3,7 +3,7 @@
 #include "settingsfile.h"
 #include "sharedstate.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QDir>
 #include <QFile>

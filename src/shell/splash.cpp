@@ -7,7 +7,7 @@
 #include "uiservices.h"
 #include "windowregistry.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "controls/twips.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "errorreport.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 namespace steps {
 

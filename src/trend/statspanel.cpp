@@ -1,8 +1,8 @@
 #include "statspanel.h"
 
 #include "controls/plotcontrol.h"
-#include "controls/trenddata.h"
-#include "controls/viewstats.h"
+#include "core/trenddata.h"
+#include "core/viewstats.h"
 
 #include <QHeaderView>
 #include <QLocale>

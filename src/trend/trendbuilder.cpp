@@ -1,14 +1,14 @@
 #include "trendbuilder.h"
 
-#include "logvalueparser.h"
-#include "pathhelper.h"
+#include "core/logvalueparser.h"
+#include "core/pathhelper.h"
 #include "trendwindow.h"
 
 #include "controls/gridcontrol.h"
 #include "controls/plotcontrol.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "controls/slider.h"
-#include "controls/trenddata.h"
+#include "core/trenddata.h"
 #include "shell/mainframe.h"
 #include "shell/sharedstate.h"
 #include "shell/steps.h"

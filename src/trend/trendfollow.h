@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/blockselection.h"
+#include "core/blockselection.h"
 
 #include <QList>
 

@@ -1,14 +1,14 @@
 #include "trendwindow.h"
 
-#include "pathhelper.h"
+#include "core/pathhelper.h"
 #include "statspanel.h"
 
-#include "controls/autoticks.h"
+#include "core/autoticks.h"
 #include "controls/icons.h"
 #include "controls/plotcontrol.h"
 #include "controls/plotinteraction.h"
 #include "controls/slider.h"
-#include "controls/trenddata.h"
+#include "core/trenddata.h"
 #include "controls/twips.h"
 #include "shell/mainframe.h"
 #include "shell/sharedstate.h"
@@ -132,10 +132,10 @@ TrendWindow::TrendWindow()
     connect(m_scrollBar, &QScrollBar::valueChanged, this, &TrendWindow::scrolled);
     m_stats = new StatsPanel(m_plotArea);
     m_stats->hide();
-    connect(m_plot, &PlotControl::viewChanged, this, &TrendWindow::viewChanged);
+    connect(m_plot, &PlotControl::viewChanged, this, &TrendWindow::updateForView);
     connect(m_plot, &PlotControl::dataChanged, this, &TrendWindow::trendDataChanged);
-    connect(m_plot, &PlotControl::channelVisibilityChanged, this, &TrendWindow::viewChanged);
-    connect(m_plot, &PlotControl::cursorSampleChanged, this, &TrendWindow::cursorSampleChanged);
+    connect(m_plot, &PlotControl::channelVisibilityChanged, this, &TrendWindow::updateForView);
+    connect(m_plot, &PlotControl::cursorSampleChanged, this, &TrendWindow::reportCursorRow);
     column->addWidget(m_plotArea, 1);
 
     m_statusBar = new QStatusBar(content);
@@ -384,7 +384,7 @@ void TrendWindow::toggleStats()
         m_stats->showStats(*m_plot);
 }
 
-void TrendWindow::viewChanged()
+void TrendWindow::updateForView()
 {
     steps::guarded([&] {
         followView(!m_slidersHeld);
@@ -418,7 +418,7 @@ void TrendWindow::setCellTextSource(std::function<QString(int column, int gridRo
     });
 }
 
-void TrendWindow::cursorSampleChanged(qsizetype sample)
+void TrendWindow::reportCursorRow(qsizetype sample)
 {
     steps::guarded([&] {
         if (sample >= 0 && showsCurrentFile())

@@ -116,10 +116,11 @@ private:
     // `moveSliders`.
     void followView(bool moveSliders);
     void scrolled(int value);
-    void viewChanged();
+    void updateForView();
     void trendDataChanged();
     void toggleStats();
-    void cursorSampleChanged(qsizetype sample);
+    // Tells the grid the row of the log under the data cursor.
+    void reportCursorRow(qsizetype sample);
     bool showsCurrentFile() const;
 
     PlotControl *m_plot = nullptr;

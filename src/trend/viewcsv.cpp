@@ -1,10 +1,10 @@
 #include "viewcsv.h"
 
-#include "controls/oledate.h"
+#include "core/oledate.h"
 #include "controls/outputfile.h"
 #include "controls/plotcontrol.h"
-#include "controls/runtimeerror.h"
-#include "controls/trenddata.h"
+#include "core/runtimeerror.h"
+#include "core/trenddata.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

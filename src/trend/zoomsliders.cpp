@@ -7,7 +7,7 @@
 
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
-#include "controls/trenddata.h"
+#include "core/trenddata.h"
 #include "shell/steps.h"
 
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "colorswatch.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 ColorSwatch::ColorSwatch(OleColor color, QWidget *parent)
     : QLabel(parent)

@@ -1,6 +1,6 @@
 #include "trendsettings.h"
 
-#include "controls/autoticks.h"
+#include "core/autoticks.h"
 #include "controls/twips.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/olecolor.h"
+#include "core/olecolor.h"
 
 #include <QSizeF>
 

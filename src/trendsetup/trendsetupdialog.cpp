@@ -6,7 +6,7 @@
 #include "controls/commondialog.h"
 #include "controls/numericedit.h"
 #include "controls/plotcontrol.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "shell/mainframe.h"
 #include "shell/sharedstate.h"
 #include "shell/steps.h"

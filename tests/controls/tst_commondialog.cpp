@@ -5,8 +5,8 @@
 #include "support/widgetdriver.h"
 
 #include "controls/commondialog.h"
-#include "controls/runtimeerror.h"
-#include "controls/writetarget.h"
+#include "core/runtimeerror.h"
+#include "core/writetarget.h"
 
 #include <QAction>
 #include <QFile>

@@ -3,7 +3,7 @@
 
 #include "controls/gridcontrol.h"
 #include "controls/gridmodel.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QAbstractButton>
 #include <QClipboard>

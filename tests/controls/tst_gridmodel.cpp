@@ -1,7 +1,7 @@
 #include "support/testregistry.h"
 
 #include "controls/gridmodel.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>

@@ -5,7 +5,7 @@
 #include "controls/gridcontrol.h"
 #include "controls/gridmodel.h"
 #include "controls/gridprinter.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QFile>
 #include <QFileInfo>

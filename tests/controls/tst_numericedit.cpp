@@ -2,7 +2,7 @@
 #include "support/testregistry.h"
 
 #include "controls/numericedit.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QLineEdit>
 #include <QTest>

@@ -3,10 +3,10 @@
 #include "support/errorof.h"
 #include "support/testregistry.h"
 
-#include "controls/datetimeformat.h"
-#include "controls/oledate.h"
+#include "core/datetimeformat.h"
+#include "core/oledate.h"
 #include "controls/plotcontrol.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "controls/twips.h"
 
 #include <QDir>

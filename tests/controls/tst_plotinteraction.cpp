@@ -1,10 +1,10 @@
 #include "support/testenv.h"
 #include "support/testregistry.h"
 
-#include "controls/oledate.h"
+#include "core/oledate.h"
 #include "controls/plotcontrol.h"
-#include "controls/trenddata.h"
-#include "controls/viewstats.h"
+#include "core/trenddata.h"
+#include "core/viewstats.h"
 
 #include <QTest>
 #include <QWheelEvent>

@@ -10,7 +10,7 @@
 #include "controls/gridmodel.h"
 #include "controls/numericedit.h"
 #include "controls/plotcontrol.h"
-#include "controls/trenddata.h"
+#include "core/trenddata.h"
 #include "controls/slider.h"
 #include "controls/twips.h"
 #include "logview/datafilewindow.h"

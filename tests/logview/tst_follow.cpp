@@ -6,7 +6,7 @@
 #include "controls/gridcontrol.h"
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
-#include "controls/trenddata.h"
+#include "core/trenddata.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "shell/sharedstate.h"

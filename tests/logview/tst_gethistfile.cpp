@@ -5,10 +5,10 @@
 #include "support/ordinaryuser.h"
 #include "support/testregistry.h"
 
-#include "controls/blockselection.h"
+#include "core/blockselection.h"
 #include "controls/gridcontrol.h"
 #include "controls/gridmodel.h"
-#include "controls/logtable.h"
+#include "core/logtable.h"
 #include "logview/datafilewindow.h"
 #include "shell/sharedstate.h"
 

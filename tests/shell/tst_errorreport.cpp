@@ -2,7 +2,7 @@
 #include "support/testenv.h"
 #include "support/testregistry.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "shell/errorreport.h"
 #include "shell/sharedstate.h"
 #include "shell/steps.h"

@@ -3,7 +3,7 @@
 #include "support/testenv.h"
 #include "support/testregistry.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
 #include "shell/uiservices.h"

@@ -11,7 +11,7 @@
 #include "shell/splash.h"
 #include "shell/uiservices.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QDir>
 #include <QElapsedTimer>

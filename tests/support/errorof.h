@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <functional>
 

@@ -6,7 +6,7 @@
 #include "support/widgetdriver.h"
 
 #include "controls/commondialog.h"
-#include "controls/oledate.h"
+#include "core/oledate.h"
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
 #include "controls/twips.h"

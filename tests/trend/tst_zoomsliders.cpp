@@ -3,7 +3,7 @@
 #include "support/widgetdriver.h"
 
 #include "controls/numericedit.h"
-#include "controls/oledate.h"
+#include "core/oledate.h"
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
 #include "shell/mainframe.h"

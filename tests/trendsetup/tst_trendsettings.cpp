@@ -1,7 +1,7 @@
 #include "support/testenv.h"
 #include "support/testregistry.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
 #include "trendsetup/trendsettings.h"

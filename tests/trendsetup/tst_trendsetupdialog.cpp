@@ -6,7 +6,7 @@
 
 #include "controls/numericedit.h"
 #include "controls/plotcontrol.h"
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 #include "shell/errorreport.h"
 #include "shell/mainframe.h"
 #include "shell/sharedstate.h"

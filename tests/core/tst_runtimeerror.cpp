@@ -1,6 +1,6 @@
 #include "support/testregistry.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "support/testregistry.h"
 
-#include "trend/pathhelper.h"
+#include "core/pathhelper.h"
 
 #include <QTest>
 

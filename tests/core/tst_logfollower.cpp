@@ -1,7 +1,7 @@
 #include "support/testregistry.h"
 
-#include "controls/logfollower.h"
-#include "controls/logtable.h"
+#include "core/logfollower.h"
+#include "core/logtable.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,8 +2,8 @@
 #include "support/ordinaryuser.h"
 #include "support/testregistry.h"
 
-#include "controls/logtable.h"
-#include "controls/runtimeerror.h"
+#include "core/logtable.h"
+#include "core/runtimeerror.h"
 #include "loggen.h"
 
 #include <QFile>

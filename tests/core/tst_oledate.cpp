@@ -1,7 +1,7 @@
 #include "support/testregistry.h"
 
-#include "controls/oledate.h"
-#include "controls/runtimeerror.h"
+#include "core/oledate.h"
+#include "core/runtimeerror.h"
 
 #include <QTest>
 

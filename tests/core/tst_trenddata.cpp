@@ -1,7 +1,7 @@
 #include "support/testregistry.h"
 
-#include "controls/tracepainter.h"
-#include "controls/trenddata.h"
+#include "core/tracepainter.h"
+#include "core/trenddata.h"
 
 #include <QImage>
 #include <QPainter>

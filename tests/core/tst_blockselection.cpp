@@ -1,6 +1,6 @@
 #include "support/testregistry.h"
 
-#include "controls/blockselection.h"
+#include "core/blockselection.h"
 
 #include <QTest>
 

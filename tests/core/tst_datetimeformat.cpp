@@ -1,7 +1,7 @@
 #include "support/testregistry.h"
 
-#include "controls/datetimeformat.h"
-#include "controls/oledate.h"
+#include "core/datetimeformat.h"
+#include "core/oledate.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "support/testregistry.h"
 
-#include "controls/runtimeerror.h"
-#include "trend/logvalueparser.h"
+#include "core/runtimeerror.h"
+#include "core/logvalueparser.h"
 
 #include <QDate>
 #include <QTest>

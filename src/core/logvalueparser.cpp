@@ -1,6 +1,6 @@
 #include "logvalueparser.h"
 
-#include "controls/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 #include <QDate>
 
