@@ -1,5 +1,7 @@
 #include "logfollower.h"
 
+#include "logtable.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -13,6 +15,9 @@
 #endif
 
 namespace {
+
+// Gains up to this size are read as they are, their padding included.
+constexpr qint64 PaddingLookAbove = 16 << 20;
 
 // The file's identity: a replacement written beside it and renamed over it has
 // another one.
@@ -150,10 +155,16 @@ LogFollower::Change LogFollower::check()
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return Change::None;
+    // A large gain may be mostly NUL padding, space a logger set aside: where its
+    // text ends is found first, and the padding is not read.
+    const qint64 end = size - m_offset > PaddingLookAbove ? LogTable::textEnd(file.handle(), m_offset, size, m_bytesRead)
+                                                         : size;
+    if (end < 0)
+        return Change::None;
     const qint64 from = m_offset - m_tail.size();
     if (!file.seek(from))
         return Change::None;
-    const QByteArray bytes = file.read(size - from);
+    const QByteArray bytes = file.read(end - from);
     m_bytesRead += bytes.size();
     if (bytes.size() < m_tail.size() || !bytes.startsWith(m_tail))
         return replaced(size);
