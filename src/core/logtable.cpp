@@ -286,19 +286,31 @@ QByteArray fromUtf16(QByteArray bytes)
     return text.toUtf8();
 }
 
-// The bits set in x. std::popcount is a library call unless the build targets a
-// processor that counts bits in one instruction.
-inline int bitCount(quint64 x)
+// The bits set in x: with the processor's instruction, or without (std::popcount
+// is a library call unless the whole build targets a processor that has one).
+template<bool Instruction>
+[[gnu::always_inline]] inline int bitCount(quint64 x)
 {
-#if defined(__POPCNT__)
-    return std::popcount(x);
-#else
-    x -= (x >> 1) & 0x5555555555555555ULL;
-    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-    return int((x * 0x0101010101010101ULL) >> 56);
-#endif
+    if constexpr (Instruction) {
+        return __builtin_popcountll(x);
+    } else {
+        x -= (x >> 1) & 0x5555555555555555ULL;
+        x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+        x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+        return int((x * 0x0101010101010101ULL) >> 56);
+    }
 }
+
+// Whether the processor counts bits in one instruction: nearly every x86-64 made
+// since 2008 does, but the build does not assume it.
+#if defined(__x86_64__) && !defined(__POPCNT__) && (defined(__GNUC__) || defined(__clang__))
+#define LOGTABLE_COUNT_INSTRUCTION 1
+bool hasCountInstruction()
+{
+    static const bool has = __builtin_cpu_supports("popcnt");
+    return has;
+}
+#endif
 
 } // namespace
 
@@ -541,10 +553,32 @@ qint32 LogTable::lastFieldBefore(qsizetype lineStart, qsizetype contentEnd, qsiz
     return p > lineStart ? qint32(separators - trailing) : -1;
 }
 
+bool LogTable::scanPlain(ScanState &s, qsizetype limit)
+{
+#ifdef LOGTABLE_COUNT_INSTRUCTION
+    if (hasCountInstruction())
+        return scanPlainCounting(s, limit);
+#endif
+    return scanPlainWith<false>(s, limit);
+}
+
+#ifdef LOGTABLE_COUNT_INSTRUCTION
+[[gnu::target("popcnt")]] bool LogTable::scanPlainCounting(ScanState &s, qsizetype limit)
+{
+    return scanPlainWith<true>(s, limit);
+}
+#else
+bool LogTable::scanPlainCounting(ScanState &s, qsizetype limit)
+{
+    return scanPlainWith<true>(s, limit);
+}
+#endif
+
 // Without quotes a line is what lies between two line ends, and its last non-empty
 // field is found by looking back over the separators at its end. Stops at the
 // first quote character and returns false: the file then takes the quoted path.
-bool LogTable::scanPlain(ScanState &s, qsizetype limit)
+template<bool CountInstruction>
+bool LogTable::scanPlainWith(ScanState &s, qsizetype limit)
 {
     const char *d = m_data.constData();
     const qsizetype n = m_data.size();
@@ -598,39 +632,38 @@ bool LogTable::scanPlain(ScanState &s, qsizetype limit)
         const __m128i c = _mm_loadu_si128(block + 2);
         const __m128i e = _mm_loadu_si128(block + 3);
         high = _mm_or_si128(high, either(a, b, c, e));
-        const __m128i sa = eq(a, sep), sb = eq(b, sep), sc = eq(c, sep), se = eq(e, sep);
-        const __m128i la = eq(a, newline), lb = eq(b, newline), lc = eq(c, newline), le = eq(e, newline);
-        const __m128i ra = eq(a, ret), rb = eq(b, ret), rc = eq(c, ret), re = eq(e, ret);
-        const __m128i quotes = either(eq(a, quote), eq(b, quote), eq(c, quote), eq(e, quote));
-        const __m128i ends = _mm_or_si128(either(la, lb, lc, le), either(ra, rb, rc, re));
-        if (!_mm_movemask_epi8(_mm_or_si128(ends, quotes))) {
-            sepLanes = _mm_sub_epi8(sepLanes, _mm_add_epi8(_mm_add_epi8(sa, sb), _mm_add_epi8(sc, se)));
+        const __m128i lineEndsOrQuotes = either(either(eq(a, newline), eq(b, newline), eq(c, newline), eq(e, newline)),
+                                                either(eq(a, ret), eq(b, ret), eq(c, ret), eq(e, ret)),
+                                                either(eq(a, quote), eq(b, quote), eq(c, quote), eq(e, quote)), zero);
+        if (!_mm_movemask_epi8(lineEndsOrQuotes)) {
+            sepLanes = _mm_sub_epi8(sepLanes, _mm_add_epi8(_mm_add_epi8(eq(a, sep), eq(b, sep)),
+                                                           _mm_add_epi8(eq(c, sep), eq(e, sep))));
             if (++laneBlocks == 63)
                 addLanes();
             continue;
         }
-        if (_mm_movemask_epi8(quotes))
+        if (_mm_movemask_epi8(either(eq(a, quote), eq(b, quote), eq(c, quote), eq(e, quote))))
             return false;
         if (laneBlocks)
             addLanes();
-        const quint64 lfs = bits(la, lb, lc, le);
-        quint64 crs = bits(ra, rb, rc, re);
+        const quint64 lfs = bits(eq(a, newline), eq(b, newline), eq(c, newline), eq(e, newline));
+        quint64 crs = bits(eq(a, ret), eq(b, ret), eq(c, ret), eq(e, ret));
         if (crs) {
             // The CR of a CR LF is no line end of its own: its LF ends the line.
             const bool lfAfter = i + 64 < n && d[i + 64] == '\n';
             crs &= ~((lfs >> 1) | quint64(lfAfter) << 63);
         }
         quint64 lineEnds = lfs | crs;
-        quint64 seps = bits(sa, sb, sc, se);
+        quint64 seps = bits(eq(a, sep), eq(b, sep), eq(c, sep), eq(e, sep));
         while (lineEnds) {
             const int bit = std::countr_zero(lineEnds);
             const quint64 before = (quint64(1) << bit) - 1;
-            s.separators += bitCount(seps & before);
+            s.separators += bitCount<CountInstruction>(seps & before);
             seps &= ~before;
             lineEndAt(i + bit);
             lineEnds &= lineEnds - 1;
         }
-        s.separators += bitCount(seps);
+        s.separators += bitCount<CountInstruction>(seps);
     }
     if (laneBlocks)
         addLanes();

@@ -196,6 +196,10 @@ private:
     // Indexes [s.pos, limit) without quotes; false at the first quote. Short of
     // the buffer's end, a few bytes before `limit` wait for the next call.
     bool scanPlain(ScanState &s, qsizetype limit);
+    // scanPlain() as built for a processor that counts bits in one instruction, and as built for any.
+    bool scanPlainCounting(ScanState &s, qsizetype limit);
+    template<bool CountInstruction>
+    [[gnu::always_inline]] inline bool scanPlainWith(ScanState &s, qsizetype limit);
     void scanQuoted(ScanState &s);
     void scanQuotedBytes(ScanState &s, qsizetype to);
     [[gnu::always_inline]] inline qint32 lastFieldBefore(qsizetype lineStart, qsizetype contentEnd,
