@@ -7,6 +7,7 @@
 #include "core/oledate.h"
 #include "core/trenddata.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QHash>
 #include <QImage>
@@ -195,7 +196,9 @@ private slots:
         const QString drawn = m_dir.filePath(u"drawn"_s);
         for (auto [suffix, type] : {std::pair{u".png"_s, outputfile::ImageType::Png}, {u".svg"_s, outputfile::ImageType::Svg}}) {
             plot.SaveImage(saved + suffix, type, size);
+            const qsizetype widgets = QApplication::allWidgets().size();
             trendrenderer::write(drawn + suffix, type, size, shown, *data);
+            QCOMPARE(QApplication::allWidgets().size(), widgets); // none made to draw it
         }
 
         const QList<Text> expected = textsOf(saved + u".svg"_s);
