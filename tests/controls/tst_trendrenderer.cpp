@@ -97,7 +97,10 @@ QList<Text> textsOf(const QString &path)
         if (svg.isEndElement() && svg.name() == u"g"_s) {
             transforms.removeLast();
         } else if (svg.isStartElement() && svg.name() == u"g"_s) {
-            const QStringList m = svg.attributes().value(u"transform"_s).toString().mid(7).chopped(1).split(u',');
+            // transform="matrix(m11,m12,m21,m22,dx,dy)"
+            const QString transform = svg.attributes().value(u"transform"_s).toString();
+            const QStringList m = transform.startsWith(u"matrix("_s) ? transform.mid(7).chopped(1).split(u',')
+                                                                     : QStringList();
             transforms.append(m.size() == 6 ? QTransform(m[0].toDouble(), m[1].toDouble(), m[2].toDouble(),
                                                          m[3].toDouble(), m[4].toDouble(), m[5].toDouble())
                                             : transforms.constLast());
