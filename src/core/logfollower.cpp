@@ -16,9 +16,6 @@
 
 namespace {
 
-// Gains up to this size are read as they are, their padding included.
-constexpr qint64 PaddingLookAbove = 16 << 20;
-
 // The file's identity: a replacement written beside it and renamed over it has
 // another one.
 quint64 inodeOf(const QString &path)
@@ -155,10 +152,10 @@ LogFollower::Change LogFollower::check()
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return Change::None;
-    // A large gain may be mostly NUL padding, space a logger set aside: where its
-    // text ends is found first, and the padding is not read.
-    const qint64 end = size - m_offset > PaddingLookAbove ? LogTable::textEnd(file.handle(), m_offset, size, m_bytesRead)
-                                                         : size;
+    // A gain may be mostly NUL padding, space a logger set aside: where its text
+    // ends is found first (a gain that ends in text costs a look at one byte), and
+    // the padding is not read.
+    const qint64 end = LogTable::textEnd(file.handle(), m_offset, size, m_bytesRead);
     if (end < 0)
         return Change::None;
     const qint64 from = m_offset - m_tail.size();

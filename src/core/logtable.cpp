@@ -43,8 +43,9 @@ constexpr qsizetype MaxLines = INT_MAX - 2;
 // cache, and the load takes about as long as the reading.
 constexpr qsizetype ReadPiece = qsizetype(1) << 20;
 // The NUL bytes at a file's end are looked through a block at a time, from a
-// small one (a file that ends in text costs one small read) to a large one.
-constexpr qsizetype FirstLook = 4096;
+// single byte (a file that ends in text costs the read of one byte), then from a
+// small block to a large one.
+constexpr qsizetype FirstBlock = 4096;
 constexpr qsizetype LargestLook = qsizetype(1) << 20;
 
 bool startsWithUtf16Mark(QByteArrayView bytes)
@@ -324,7 +325,9 @@ qint64 LogTable::textEnd(int fd, qint64 from, qint64 size, qint64 &bytesRead, bo
         end = dataEndBefore(fd, from, end);
         if (end <= from)
             break;
-        block.resize(size_t(block.empty() ? FirstLook : std::min<qsizetype>(2 * block.size(), LargestLook)));
+        block.resize(size_t(block.empty()        ? 1
+                            : block.size() == 1 ? FirstBlock
+                                                : std::min<qsizetype>(2 * block.size(), LargestLook)));
         const qint64 start = std::max<qint64>(from, end - qint64(block.size()));
         const qsizetype got = readAt(fd, block.data(), end - start, start);
         if (got < 0)
