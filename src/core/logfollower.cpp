@@ -1,5 +1,7 @@
 #include "logfollower.h"
 
+#include "logtable.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -150,10 +152,16 @@ LogFollower::Change LogFollower::check()
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return Change::None;
+    // A gain may be mostly NUL padding, space a logger set aside: where its text
+    // ends is found first (a gain that ends in text costs a look at one byte), and
+    // the padding is not read.
+    const qint64 end = LogTable::textEnd(file.handle(), m_offset, size, m_bytesRead);
+    if (end < 0)
+        return Change::None;
     const qint64 from = m_offset - m_tail.size();
     if (!file.seek(from))
         return Change::None;
-    const QByteArray bytes = file.read(size - from);
+    const QByteArray bytes = file.read(end - from);
     m_bytesRead += bytes.size();
     if (bytes.size() < m_tail.size() || !bytes.startsWith(m_tail))
         return replaced(size);

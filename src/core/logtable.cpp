@@ -16,6 +16,8 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -36,6 +38,20 @@ namespace {
 constexpr qsizetype TextProbeBytes = 4096;
 // Rows and columns are ints in the grid; the header takes one of each.
 constexpr qsizetype MaxLines = INT_MAX - 2;
+// A file is read a piece at a time and each piece indexed as soon as it is in,
+// while the next one is read: the indexer finds it still in the processor's
+// cache, and the load takes about as long as the reading.
+constexpr qsizetype ReadPiece = qsizetype(1) << 20;
+// The NUL bytes at a file's end are looked through a block at a time, from a
+// single byte (a file that ends in text costs the read of one byte), then from a
+// small block to a large one.
+constexpr qsizetype FirstBlock = 4096;
+constexpr qsizetype LargestLook = qsizetype(1) << 20;
+
+bool startsWithUtf16Mark(QByteArrayView bytes)
+{
+    return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+}
 
 #ifdef Q_OS_UNIX
 int errorNumberFor(int err)
@@ -54,81 +70,188 @@ int errorNumberFor(int err)
     }
 }
 
-// What was read from the file, and what the reading found.
-struct FileBytes
+// A log file open for reading, and its size at opening: what is read. A logger
+// that appends meanwhile cannot change the loaded table.
+struct OpenLog
 {
-    QByteArray data;
-    bool shrank = false;
+    int fd = -1;
+    qint64 size = 0;
+
+    explicit OpenLog(const QString &path)
+    {
+        const QByteArray native = QFile::encodeName(path);
+        // Looked at before opening: opening a pipe for reading waits for a writer,
+        // and a device such as /dev/zero never ends.
+        struct stat st;
+        if (::stat(native.constData(), &st) != 0)
+            throw RuntimeError(errorNumberFor(errno));
+        if (!S_ISREG(st.st_mode))
+            throw RuntimeError(RuntimeError::NotRegularFile);
+        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            throw RuntimeError(errorNumberFor(errno));
+        // Swapped for something else between the look and the opening.
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            throw RuntimeError(RuntimeError::NotRegularFile);
+        }
+        size = st.st_size;
+    }
+    ~OpenLog() { ::close(fd); }
+    OpenLog(const OpenLog &) = delete;
+    OpenLog &operator=(const OpenLog &) = delete;
 };
 
-FileBytes readWholeFile(const QString &path, qint64 &size)
+// Up to `wanted` bytes from `offset`, fewer only where the file ends; -1 with
+// errno set when it cannot be read.
+qsizetype readAt(int fd, char *into, qsizetype wanted, qint64 offset)
 {
-    const QByteArray native = QFile::encodeName(path);
-    // Looked at before opening: opening a pipe for reading waits for a writer, and
-    // a device such as /dev/zero never ends.
-    struct stat st;
-    if (::stat(native.constData(), &st) != 0)
-        throw RuntimeError(errorNumberFor(errno));
-    if (!S_ISREG(st.st_mode))
-        throw RuntimeError(RuntimeError::NotRegularFile);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        throw RuntimeError(errorNumberFor(errno));
-    struct Closer
-    {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-
-    // Swapped for something else between the look and the opening.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        throw RuntimeError(RuntimeError::NotRegularFile);
-    size = st.st_size;
-
-    auto readSome = [fd](char *into, qsizetype wanted) -> qsizetype {
-        for (;;) {
-            const ssize_t got = ::read(fd, into, size_t(wanted));
-            if (got >= 0)
-                return got;
-            if (errno != EINTR)
-                throw RuntimeError(errorNumberFor(errno));
-        }
-    };
-
-    FileBytes file;
-    QByteArray &data = file.data;
-    if (st.st_size > 0) {
-        // The size at opening is what is read: a logger that appends meanwhile
-        // cannot change the loaded table.
-        if (quint64(st.st_size) >= quint64(std::numeric_limits<qsizetype>::max() / 2))
-            throw std::bad_alloc();
-        data = QByteArray(qsizetype(st.st_size), Qt::Uninitialized);
-        qsizetype have = 0;
-        while (have < data.size()) {
-            const qsizetype got = readSome(data.data() + have, data.size() - have);
-            if (got == 0)
-                break;
+    qsizetype have = 0;
+    while (have < wanted) {
+        const ssize_t got = ::pread(fd, into + have, size_t(wanted - have), off_t(offset + have));
+        if (got > 0)
             have += got;
-        }
-        file.shrank = have < data.size();
-        data.truncate(have);
-    } else {
-        // Files of the proc kind report no size.
-        constexpr qsizetype Chunk = 1 << 16;
-        for (;;) {
-            const qsizetype have = data.size();
-            data.resize(have + Chunk);
-            const qsizetype got = readSome(data.data() + have, Chunk);
-            data.truncate(have + got);
-            if (got == 0)
-                break;
-        }
-        size = data.size();
+        else if (got == 0)
+            break;
+        else if (errno != EINTR)
+            return -1;
     }
-    return file;
+    return have;
+}
+
+// Whether [at, end) may hold data: false only for a hole of a sparse file (or
+// for what lies past the file's end), as far as the file system can tell.
+bool mayHoldData(int fd, qint64 at, qint64 end)
+{
+#ifdef SEEK_DATA
+    const off_t data = ::lseek(fd, off_t(at), SEEK_DATA);
+    if (data < 0)
+        return errno != ENXIO;
+    return data < end;
+#else
+    Q_UNUSED(fd)
+    Q_UNUSED(at)
+    Q_UNUSED(end)
+    return true;
+#endif
+}
+
+// Where the data before `end` ends, not before `from`: `end` unless a hole of a
+// sparse file reaches up to it. Found by halving, so a hole of any size costs a
+// few dozen look-ups.
+qint64 dataEndBefore(int fd, qint64 from, qint64 end)
+{
+    if (mayHoldData(fd, end - 1, end))
+        return end;
+    if (!mayHoldData(fd, from, end))
+        return from;
+    // Data in [low, end), none in [high, end).
+    qint64 low = from;
+    qint64 high = end - 1;
+    while (high - low > 1) {
+        const qint64 middle = low + (high - low) / 2;
+        (mayHoldData(fd, middle, end) ? low : high) = middle;
+    }
+    return high;
+}
+
+// Reads a file into its buffer a piece at a time, on a thread of its own for a
+// file of more than one piece, while the loading thread indexes the pieces that
+// have arrived: the load then takes about as long as the reading alone.
+class PieceReader
+{
+public:
+    PieceReader(int fd, char *into, qsizetype size) : m_fd(fd), m_into(into), m_size(size)
+    {
+        if (size <= ReadPiece)
+            run();
+        else
+            m_thread = std::thread([this] { run(); });
+    }
+    ~PieceReader() { stop(); }
+    PieceReader(const PieceReader &) = delete;
+    PieceReader &operator=(const PieceReader &) = delete;
+
+    // Waits until more than `held` bytes are in, or the reading ended; returns the
+    // bytes in then. Throws RuntimeError when the file could not be read.
+    qsizetype waitBeyond(qsizetype held)
+    {
+        qint64 state;
+        while ((state = m_state.load(std::memory_order_acquire)) == held)
+            m_state.wait(held, std::memory_order_acquire);
+        if (state & Finished) {
+            stop();
+            if (m_error)
+                throw RuntimeError(errorNumberFor(m_error));
+        }
+        return qsizetype(state & ~Finished);
+    }
+    bool finished() const { return m_state.load(std::memory_order_acquire) & Finished; }
+    qint64 bytesRead() const { return m_state.load(std::memory_order_acquire) & ~Finished; }
+    // Ends the reading early, and waits for it.
+    void stop()
+    {
+        m_stop.store(true, std::memory_order_relaxed);
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    static constexpr qint64 Finished = qint64(1) << 62;
+
+    void run()
+    {
+        qsizetype have = 0;
+        while (have < m_size && !m_stop.load(std::memory_order_relaxed)) {
+            const qsizetype wanted = std::min(ReadPiece, m_size - have);
+            const qsizetype got = readAt(m_fd, m_into + have, wanted, have);
+            if (got < 0) {
+                m_error = errno;
+                break;
+            }
+            have += got;
+            if (got < wanted)
+                break;
+            if (have < m_size) {
+                m_state.store(have, std::memory_order_release);
+                m_state.notify_one();
+            }
+        }
+        m_state.store(have | Finished, std::memory_order_release);
+        m_state.notify_one();
+    }
+
+    const int m_fd;
+    char *const m_into;
+    const qsizetype m_size;
+    std::atomic<qint64> m_state{0}; // the bytes in, and whether the reading ended
+    std::atomic<bool> m_stop{false};
+    int m_error = 0;
+    std::thread m_thread;
+};
+
+// Files of the proc kind report no size: read to their end.
+QByteArray readUnsized(int fd, qint64 &bytesRead)
+{
+    constexpr qsizetype Chunk = 1 << 16;
+    QByteArray data;
+    for (;;) {
+        const qsizetype have = data.size();
+        data.resize(have + Chunk);
+        ssize_t got;
+        do
+            got = ::read(fd, data.data() + have, size_t(Chunk));
+        while (got < 0 && errno == EINTR);
+        if (got < 0)
+            throw RuntimeError(errorNumberFor(errno));
+        data.truncate(have + got);
+        bytesRead += got;
+        if (got == 0)
+            return data;
+    }
 }
 #else
-FileBytes readWholeFile(const QString &path, qint64 &size)
+QByteArray readWholeFile(const QString &path, qint64 &size)
 {
     QFile file(path);
     if (!file.exists())
@@ -139,10 +262,9 @@ FileBytes readWholeFile(const QString &path, qint64 &size)
         throw RuntimeError(file.permissions() & QFileDevice::ReadUser ? RuntimeError::PathFileAccess
                                                                       : RuntimeError::PermissionDenied);
     size = file.size();
-    FileBytes bytes{file.readAll()};
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw RuntimeError(RuntimeError::PathFileAccess);
-    bytes.shrank = bytes.data.size() < size;
     return bytes;
 }
 #endif
@@ -157,46 +279,191 @@ RuntimeError outOfMemory(qint64 size)
 // UTF-16 text with its byte order mark, as UTF-8; other bytes as they are.
 QByteArray fromUtf16(QByteArray bytes)
 {
-    const bool little = bytes.startsWith("\xFF\xFE");
-    if (!little && !bytes.startsWith("\xFE\xFF"))
+    if (!startsWithUtf16Mark(bytes))
         return bytes;
-    QStringDecoder decoder(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
     QString text = decoder.decode(QByteArrayView(bytes).sliced(2));
     bytes = QByteArray();
     return text.toUtf8();
 }
 
+// The bits set in x: with the processor's instruction, or without (std::popcount
+// is a library call unless the whole build targets a processor that has one).
+template<bool Instruction>
+[[gnu::always_inline]] inline int bitCount(quint64 x)
+{
+    if constexpr (Instruction) {
+        return __builtin_popcountll(x);
+    } else {
+        x -= (x >> 1) & 0x5555555555555555ULL;
+        x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+        x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+        return int((x * 0x0101010101010101ULL) >> 56);
+    }
+}
+
+// Whether the processor counts bits in one instruction: nearly every x86-64 made
+// since 2008 does, but the build does not assume it.
+#if defined(__x86_64__) && !defined(__POPCNT__) && (defined(__GNUC__) || defined(__clang__))
+#define LOGTABLE_COUNT_INSTRUCTION 1
+bool hasCountInstruction()
+{
+    static const bool has = __builtin_cpu_supports("popcnt");
+    return has;
+}
+#endif
+
 } // namespace
+
+qint64 LogTable::textEnd(int fd, qint64 from, qint64 size, qint64 &bytesRead, bool *shorter)
+{
+#ifdef Q_OS_UNIX
+    std::vector<char> block;
+    qint64 end = size;
+    while (end > from) {
+        // A hole at the end is passed unread: the text lies before it.
+        end = dataEndBefore(fd, from, end);
+        if (end <= from)
+            break;
+        block.resize(size_t(block.empty()        ? 1
+                            : block.size() == 1 ? FirstBlock
+                                                : std::min<qsizetype>(2 * block.size(), LargestLook)));
+        const qint64 start = std::max<qint64>(from, end - qint64(block.size()));
+        const qsizetype got = readAt(fd, block.data(), end - start, start);
+        if (got < 0)
+            return -1;
+        bytesRead += got;
+        if (got < end - start && shorter)
+            *shorter = true;
+        const char *text = block.data();
+        const char *p = text + got;
+        while (p > text && p[-1] == '\0')
+            --p;
+        if (p > text)
+            return start + (p - text);
+        end = start;
+    }
+    return from;
+#else
+    Q_UNUSED(fd)
+    Q_UNUSED(bytesRead)
+    Q_UNUSED(shorter)
+    return std::max(from, size);
+#endif
+}
 
 void LogTable::load(const QString &path, char separator, int flags)
 {
     // The former content goes first, so that a reload never holds two files.
     clearContent();
     m_rows = m_cols = 0;
-    qint64 size = 0;
-    FileBytes file;
+#ifdef Q_OS_UNIX
+    const OpenLog file(path);
+    qint64 bytesRead = 0;
+    if (file.size == 0) {
+        QByteArray bytes;
+        try {
+            bytes = readUnsized(file.fd, bytesRead);
+        } catch (const std::bad_alloc &) {
+            throw outOfMemory(bytesRead);
+        }
+        loadBytes(std::move(bytes), separator, flags);
+        m_bytesRead = bytesRead;
+        m_source = writetarget::LogHold(path);
+        return;
+    }
+    // The NUL padding at the end is found before the text is read, and never read whole.
+    bool shrank = false;
+    qint64 end = textEnd(file.fd, 0, file.size, bytesRead, &shrank);
+    if (end < 0)
+        throw RuntimeError(errorNumberFor(errno));
+    checkSeparator(separator);
+    if (end == 0)
+        throw RuntimeError(shrank && bytesRead == 0 ? RuntimeError::EmptyFile : RuntimeError::NotTextFile);
+    if (end % 2 == 1 && end < file.size) {
+        // A UTF-16 text may end in the NUL half of its last character.
+        char mark[2];
+        if (readAt(file.fd, mark, 2, 0) == 2 && startsWithUtf16Mark(QByteArrayView(mark, 2)))
+            ++end;
+    }
+    std::optional<PieceReader> reader;
     try {
-        file = readWholeFile(path, size);
+        if (quint64(end) >= quint64(std::numeric_limits<qsizetype>::max() / 2))
+            throw std::bad_alloc();
+        m_data = QByteArray(qsizetype(end), Qt::Uninitialized);
+        reader.emplace(file.fd, m_data.data(), m_data.size());
+        qsizetype held = reader->waitBeyond(0);
+        const auto readMore = [&] {
+            held = reader->waitBeyond(held);
+            if (reader->finished())
+                m_data.truncate(held); // the file ended early
+            return held;
+        };
+        // Converted whole, or cut short while it was read: what was read is
+        // loaded as it is, and its padding dropped.
+        const bool whole = startsWithUtf16Mark(m_data) || (reader->finished() && held < m_data.size());
+        if (!whole)
+            indexHeld(held, readMore, separator, flags);
+        while (held < m_data.size())
+            readMore();
+        bytesRead += reader->bytesRead();
+        shrank = shrank || held < end;
+        if (whole || shrank) {
+            QByteArray bytes = std::move(m_data);
+            loadBytes(std::move(bytes), separator, flags);
+        }
+    } catch (...) {
+        if (reader)
+            reader->stop(); // before the buffer goes
+        dropAndRethrow(end);
+    }
+    m_notes.changedWhileRead = shrank;
+    m_bytesRead = bytesRead;
+#else
+    qint64 size = 0;
+    QByteArray bytes;
+    try {
+        bytes = readWholeFile(path, size);
     } catch (const std::bad_alloc &) {
         throw outOfMemory(size);
     }
-    loadBytes(std::move(file.data), separator, flags);
-    m_notes.changedWhileRead = file.shrank;
+    const qint64 bytesRead = bytes.size();
+    loadBytes(std::move(bytes), separator, flags);
+    m_notes.changedWhileRead = bytesRead < size;
+    m_bytesRead = bytesRead;
+#endif
     m_source = writetarget::LogHold(path);
+}
+
+void LogTable::checkSeparator(char separator)
+{
+    if (separator == '\n' || separator == '\r' || separator == '\0' || separator == '"')
+        throw RuntimeError(RuntimeError::InvalidCall);
+}
+
+void LogTable::dropAndRethrow(qint64 fileSize)
+{
+    clearContent();
+    m_rows = m_cols = 0;
+    try {
+        throw;
+    } catch (const RuntimeError &) {
+        throw;
+    } catch (...) {
+        throw outOfMemory(fileSize);
+    }
 }
 
 void LogTable::loadBytes(QByteArray bytes, char separator, int flags)
 {
-    if (separator == '\n' || separator == '\r' || separator == '\0' || separator == '"')
-        throw RuntimeError(RuntimeError::InvalidCall);
+    checkSeparator(separator);
     clearContent();
     m_rows = m_cols = 0;
     if (bytes.isEmpty())
         throw RuntimeError(RuntimeError::EmptyFile);
     const qint64 fileSize = bytes.size();
-
     try {
-        const bool converted = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+        const bool converted = startsWithUtf16Mark(bytes);
         bytes = fromUtf16(std::move(bytes));
         qsizetype size = bytes.size();
         while (size > 0 && bytes.at(size - 1) == '\0')
@@ -205,28 +472,24 @@ void LogTable::loadBytes(QByteArray bytes, char separator, int flags)
         if (size == 0 && !bytes.isEmpty())
             throw RuntimeError(RuntimeError::NotTextFile);
         bytes.truncate(size);
-        if (std::memchr(bytes.constData(), 0, size_t(std::min(size, TextProbeBytes))))
-            throw RuntimeError(RuntimeError::NotTextFile);
-
         m_data = std::move(bytes);
+        indexHeld(size, {}, separator, flags);
         m_converted = converted;
-        m_separator = separator;
-        m_rowOffset = flags & HeaderRow ? 0 : 1;
-        m_colOffset = flags & HeaderColumn ? 0 : 1;
-        index();
-    } catch (const RuntimeError &) {
-        clearContent();
-        m_rows = m_cols = 0;
-        throw;
     } catch (...) {
-        clearContent();
-        m_rows = m_cols = 0;
-        throw outOfMemory(fileSize);
+        dropAndRethrow(fileSize);
     }
-    if (m_lastField.empty()) {
-        clearContent(); // a byte order mark and nothing else
-        throw RuntimeError(RuntimeError::EmptyFile);
-    }
+}
+
+void LogTable::indexHeld(qsizetype held, const std::function<qsizetype()> &readMore, char separator, int flags)
+{
+    if (std::memchr(m_data.constData(), 0, size_t(std::min(held, TextProbeBytes))))
+        throw RuntimeError(RuntimeError::NotTextFile);
+    m_separator = separator;
+    m_rowOffset = flags & HeaderRow ? 0 : 1;
+    m_colOffset = flags & HeaderColumn ? 0 : 1;
+    index(held, readMore);
+    if (m_lastField.empty())
+        throw RuntimeError(RuntimeError::EmptyFile); // a byte order mark and nothing else
 }
 
 void LogTable::clearContent()
@@ -244,11 +507,12 @@ void LogTable::clearContent()
     m_quoted = false;
     m_unclosedQuote = -1;
     m_notes = LoadNotes();
+    m_bytesRead = 0;
     m_source = writetarget::LogHold();
     m_scan = ScanState();
     m_converted = false;
     m_scanned = 0;
-    std::vector<quint32>().swap(m_fieldCursor);
+    decltype(m_fieldCursor)().swap(m_fieldCursor);
     m_fieldCursorReady = false;
     // Every thread's cached cursors of the old content are void from here on.
     m_generation = freshGeneration();
@@ -264,70 +528,6 @@ void LogTable::endLine(ScanState &s, qsizetype next, qint32 lastField)
     s.maxLastField = std::max(s.maxLastField, lastField);
     s.separators = 0;
     s.lineStart = s.fieldStart = next;
-}
-
-// Without quotes a line is what lies between two line ends, and its last non-empty
-// field is found by looking back over the separators at its end. Stops at the
-// first quote character and returns false: the file then takes the quoted path.
-bool LogTable::scanPlain(ScanState &s)
-{
-    const char *d = m_data.constData();
-    const qsizetype n = m_data.size();
-    const char separator = m_separator;
-    auto lineEndAt = [&](qsizetype pos) {
-        qsizetype contentEnd = pos;
-        qsizetype next = pos + 1;
-        if (d[pos] == '\r') {
-            if (pos + 1 < n && d[pos + 1] == '\n')
-                return; // the LF ends the line
-        } else if (pos > s.lineStart && d[pos - 1] == '\r') {
-            contentEnd = pos - 1;
-        }
-        endLine(s, next, lastFieldBefore(s.lineStart, contentEnd, s.separators));
-    };
-
-    qsizetype i = s.pos;
-    bool ascii = m_ascii;
-#if defined(__SSE2__)
-    const __m128i newline = _mm_set1_epi8('\n');
-    const __m128i ret = _mm_set1_epi8('\r');
-    const __m128i sep = _mm_set1_epi8(separator);
-    const __m128i quote = _mm_set1_epi8('"');
-    __m128i high = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)))
-            return false;
-        high = _mm_or_si128(high, v);
-        unsigned ends = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, newline), _mm_cmpeq_epi8(v, ret))));
-        unsigned seps = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, sep)));
-        while (ends) {
-            const int bit = std::countr_zero(ends);
-            const unsigned before = (1u << bit) - 1;
-            s.separators += std::popcount(seps & before);
-            seps &= ~before;
-            lineEndAt(i + bit);
-            ends &= ends - 1;
-        }
-        s.separators += std::popcount(seps);
-    }
-    ascii = ascii && _mm_movemask_epi8(high) == 0;
-#endif
-    for (; i < n; ++i) {
-        const char c = d[i];
-        if (c == '\n' || c == '\r')
-            lineEndAt(i);
-        else if (c == separator)
-            ++s.separators;
-        else if (c == '"')
-            return false;
-        if (uchar(c) >= 0x80)
-            ascii = false;
-    }
-    m_ascii = ascii;
-    addScanned(n - s.pos);
-    s.pos = n;
-    return true;
 }
 
 // The index of a line's last non-empty field, -1 if none: looked for from its end,
@@ -354,6 +554,141 @@ qint32 LogTable::lastFieldBefore(qsizetype lineStart, qsizetype contentEnd, qsiz
     }
     addScanned(contentEnd - p);
     return p > lineStart ? qint32(separators - trailing) : -1;
+}
+
+bool LogTable::scanPlain(ScanState &s, qsizetype limit)
+{
+#ifdef LOGTABLE_COUNT_INSTRUCTION
+    if (hasCountInstruction())
+        return scanPlainCounting(s, limit);
+#endif
+    return scanPlainWith<false>(s, limit);
+}
+
+#ifdef LOGTABLE_COUNT_INSTRUCTION
+[[gnu::target("popcnt")]] bool LogTable::scanPlainCounting(ScanState &s, qsizetype limit)
+{
+    return scanPlainWith<true>(s, limit);
+}
+#else
+bool LogTable::scanPlainCounting(ScanState &s, qsizetype limit)
+{
+    return scanPlainWith<true>(s, limit);
+}
+#endif
+
+// Without quotes a line is what lies between two line ends, and its last non-empty
+// field is found by looking back over the separators at its end. Stops at the
+// first quote character and returns false: the file then takes the quoted path.
+template<bool CountInstruction>
+bool LogTable::scanPlainWith(ScanState &s, qsizetype limit)
+{
+    const char *d = m_data.constData();
+    const qsizetype n = m_data.size();
+    const char separator = m_separator;
+    auto lineEndAt = [&](qsizetype pos) {
+        qsizetype contentEnd = pos;
+        qsizetype next = pos + 1;
+        if (d[pos] == '\r') {
+            if (pos + 1 < n && d[pos + 1] == '\n')
+                return; // the LF ends the line
+        } else if (pos > s.lineStart && d[pos - 1] == '\r') {
+            contentEnd = pos - 1;
+        }
+        endLine(s, next, lastFieldBefore(s.lineStart, contentEnd, s.separators));
+    };
+
+    qsizetype i = s.pos;
+    bool ascii = m_ascii;
+    // Short of the buffer's end the last byte waits for the next call: a CR
+    // there may be the first half of a CR LF.
+    const qsizetype blocksEnd = limit == n ? limit : limit - 1;
+#if defined(__SSE2__)
+    const __m128i newline = _mm_set1_epi8('\n');
+    const __m128i ret = _mm_set1_epi8('\r');
+    const __m128i sep = _mm_set1_epi8(separator);
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i zero = _mm_setzero_si128();
+    __m128i high = zero;
+    const auto eq = [](__m128i v, __m128i c) { return _mm_cmpeq_epi8(v, c); };
+    const auto either = [](__m128i a, __m128i b, __m128i c, __m128i e) {
+        return _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, e));
+    };
+    const auto bits = [](__m128i a, __m128i b, __m128i c, __m128i e) {
+        return quint64(unsigned(_mm_movemask_epi8(a))) | quint64(unsigned(_mm_movemask_epi8(b))) << 16
+               | quint64(unsigned(_mm_movemask_epi8(c))) << 32 | quint64(unsigned(_mm_movemask_epi8(e))) << 48;
+    };
+    // Most blocks hold no line end: their separators are counted in byte lanes,
+    // added up at the next line end (a lane gains at most 4 a block).
+    __m128i sepLanes = zero;
+    int laneBlocks = 0;
+    const auto addLanes = [&] {
+        const __m128i sums = _mm_sad_epu8(sepLanes, zero);
+        s.separators += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
+        sepLanes = zero;
+        laneBlocks = 0;
+    };
+    for (; i + 64 <= blocksEnd; i += 64) {
+        const auto *block = reinterpret_cast<const __m128i *>(d + i);
+        const __m128i a = _mm_loadu_si128(block);
+        const __m128i b = _mm_loadu_si128(block + 1);
+        const __m128i c = _mm_loadu_si128(block + 2);
+        const __m128i e = _mm_loadu_si128(block + 3);
+        high = _mm_or_si128(high, either(a, b, c, e));
+        const __m128i lineEndsOrQuotes = either(either(eq(a, newline), eq(b, newline), eq(c, newline), eq(e, newline)),
+                                                either(eq(a, ret), eq(b, ret), eq(c, ret), eq(e, ret)),
+                                                either(eq(a, quote), eq(b, quote), eq(c, quote), eq(e, quote)), zero);
+        if (!_mm_movemask_epi8(lineEndsOrQuotes)) {
+            sepLanes = _mm_sub_epi8(sepLanes, _mm_add_epi8(_mm_add_epi8(eq(a, sep), eq(b, sep)),
+                                                           _mm_add_epi8(eq(c, sep), eq(e, sep))));
+            if (++laneBlocks == 63)
+                addLanes();
+            continue;
+        }
+        if (_mm_movemask_epi8(either(eq(a, quote), eq(b, quote), eq(c, quote), eq(e, quote))))
+            return false;
+        if (laneBlocks)
+            addLanes();
+        const quint64 lfs = bits(eq(a, newline), eq(b, newline), eq(c, newline), eq(e, newline));
+        quint64 crs = bits(eq(a, ret), eq(b, ret), eq(c, ret), eq(e, ret));
+        if (crs) {
+            // The CR of a CR LF is no line end of its own: its LF ends the line.
+            const bool lfAfter = i + 64 < n && d[i + 64] == '\n';
+            crs &= ~((lfs >> 1) | quint64(lfAfter) << 63);
+        }
+        quint64 lineEnds = lfs | crs;
+        quint64 seps = bits(eq(a, sep), eq(b, sep), eq(c, sep), eq(e, sep));
+        while (lineEnds) {
+            const int bit = std::countr_zero(lineEnds);
+            const quint64 before = (quint64(1) << bit) - 1;
+            s.separators += bitCount<CountInstruction>(seps & before);
+            seps &= ~before;
+            lineEndAt(i + bit);
+            lineEnds &= lineEnds - 1;
+        }
+        s.separators += bitCount<CountInstruction>(seps);
+    }
+    if (laneBlocks)
+        addLanes();
+    ascii = ascii && _mm_movemask_epi8(high) == 0;
+#endif
+    if (limit == n) {
+        for (; i < n; ++i) {
+            const char c = d[i];
+            if (c == '\n' || c == '\r')
+                lineEndAt(i);
+            else if (c == separator)
+                ++s.separators;
+            else if (c == '"')
+                return false;
+            if (uchar(c) >= 0x80)
+                ascii = false;
+        }
+    }
+    m_ascii = ascii;
+    addScanned(i - s.pos);
+    s.pos = i;
+    return true;
 }
 
 // With quotes, separators and line ends inside a quoted field belong to the field.
@@ -511,24 +846,43 @@ void LogTable::scanQuoted(ScanState &s)
 
 // One pass over the buffer finds the line starts, each line's field count and its
 // last non-empty field, and whether the text is plain ASCII.
-void LogTable::index()
+void LogTable::index(qsizetype held, const std::function<qsizetype()> &readMore)
 {
-    const char *d = m_data.constData();
-    const qsizetype n = m_data.size();
     ScanState s;
-    if (n >= 3 && std::memcmp(d, "\xEF\xBB\xBF", 3) == 0)
-        s.pos = s.lineStart = s.fieldStart = 3; // a UTF-8 byte order mark is no part of the first caption
+    {
+        const char *d = m_data.constData();
+        const qsizetype n = m_data.size();
+        if (held >= 3 && std::memcmp(d, "\xEF\xBB\xBF", 3) == 0)
+            s.pos = s.lineStart = s.fieldStart = 3; // a UTF-8 byte order mark is no part of the first caption
+        // Reserve by the shorter of the first two lines (a header may be longer
+        // than a row); untouched reserve costs no memory.
+        const qsizetype look = std::min<qsizetype>(held, 1 << 16);
+        qsizetype guess = 64;
+        if (const void *end = std::memchr(d, '\n', size_t(look))) {
+            const char *first = static_cast<const char *>(end) + 1;
+            guess = first - d;
+            if (const void *next = std::memchr(first, '\n', size_t(d + look - first)))
+                guess = std::min<qsizetype>(guess, static_cast<const char *>(next) + 1 - first);
+            guess = std::max<qsizetype>(8, guess);
+        }
+        m_lineStarts.reserve(size_t(n / guess * 2 + 16));
+        m_lastField.reserve(size_t(n / guess * 2 + 16));
+    }
 
-    // Reserve by the first lines' length; untouched reserve costs no memory.
-    const void *firstEnd = std::memchr(d, '\n', size_t(std::min<qsizetype>(n, 1 << 16)));
-    const qsizetype guess = firstEnd ? std::max<qsizetype>(8, static_cast<const char *>(firstEnd) - d) : 64;
-    m_lineStarts.reserve(size_t(n / guess * 2 + 16));
-    m_lastField.reserve(size_t(n / guess * 2 + 16));
-
-    // A file without a quote character takes the plain path.
+    // A file without a quote character takes the plain path, indexed a piece at
+    // a time as it is read.
     m_ascii = true;
     const ScanState start = s;
-    m_quoted = !scanPlain(s);
+    for (;;) {
+        m_quoted = !scanPlain(s, held);
+        if (m_quoted || held == m_data.size())
+            break;
+        held = readMore();
+    }
+    while (held < m_data.size())
+        held = readMore();
+    const char *d = m_data.constData();
+    const qsizetype n = m_data.size();
     if (m_quoted) {
         s = start;
         m_lineStarts.clear();
@@ -630,7 +984,7 @@ qsizetype LogTable::appendLines(QByteArrayView bytes)
         s.inQuote = false;
         const ScanState start = s;
         const bool quotes = std::memchr(bytes.data(), '"', size_t(bytes.size())) != nullptr;
-        if (m_quoted || quotes || !scanPlain(s)) {
+        if (m_quoted || quotes || !scanPlain(s, m_data.size())) {
             // The first quote turns the whole table quote-aware; the lines before
             // it held none, so they read the same.
             s = start;
@@ -802,7 +1156,7 @@ quint32 *LogTable::fieldCursors() const
     if (!m_fieldCursorReady.load(std::memory_order_acquire)) {
         const std::lock_guard lock(g_cursorArrays);
         if (m_fieldCursor.empty())
-            m_fieldCursor.assign(m_lineStarts.size(), NoCursor);
+            decltype(m_fieldCursor)(m_lineStarts.size()).swap(m_fieldCursor);
         m_fieldCursorReady.store(true, std::memory_order_release);
     }
     return m_fieldCursor.data();
@@ -1098,6 +1452,16 @@ int LogTable::lastDataColumn(int firstRow, int lastRow) const
             best = std::max(best, rowLastDataColumn(row));
         return best;
     }
+    const qsizetype firstLine = std::max<qsizetype>(0, qsizetype(firstRow) - m_rowOffset);
+    const qsizetype lines = std::min(m_lineLimit, qsizetype(lastRow) + 1 - m_rowOffset);
+    if (m_written.isEmpty() && firstLine < lines) {
+        // Usually every line's last field is held: then the index alone answers.
+        qint32 top = -1;
+        for (auto it = m_lastField.begin() + firstLine, end = m_lastField.begin() + lines; it != end; ++it)
+            top = std::max(top, *it);
+        if (top < m_fieldLimit)
+            return top >= 0 ? int(top) + m_colOffset : 0;
+    }
     // Rows with written cells, or with data in dropped columns, are looked at cell
     // by cell; the rest take the last field found while indexing.
     QSet<int> exactRows;
@@ -1107,8 +1471,6 @@ int LogTable::lastDataColumn(int firstRow, int lastRow) const
             exactRows.insert(row);
     }
     const bool anyWritten = !exactRows.isEmpty();
-    const qsizetype firstLine = std::max<qsizetype>(0, qsizetype(firstRow) - m_rowOffset);
-    const qsizetype lines = std::min(m_lineLimit, qsizetype(lastRow) + 1 - m_rowOffset);
     for (qsizetype line = firstLine; line < lines; ++line) {
         const int row = int(line) + m_rowOffset;
         const qint32 last = m_lastField[size_t(line)];

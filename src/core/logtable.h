@@ -9,6 +9,9 @@
 #include <QString>
 
 #include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <new>
 #include <vector>
 
 // The content of the grid: a delimited text file held as one buffer, with an index
@@ -52,11 +55,24 @@ public:
     // refused before it is opened for reading, so a pipe cannot block), 31001 (no
     // text at all), 31002 (NUL bytes among the first 4 KiB) or 7 (too big to hold);
     // the table is then empty. A header line alone loads, with no rows. NUL
-    // padding at the end, as a logger leaves it after a power cut, is dropped.
+    // padding at the end, as a logger leaves it after a power cut, is found
+    // before the text is read and never held (see textEnd()).
     void load(const QString &path, char separator = ',', int flags = HeaderRow | HeaderColumn);
     // The same for bytes already in memory.
     void loadBytes(QByteArray bytes, char separator = ',', int flags = HeaderRow | HeaderColumn);
     const LoadNotes &loadNotes() const { return m_notes; }
+    // Bytes the last load() read from its file: the text, and what it read to
+    // find where the text ends. NUL padding is not read, or read a block at a time
+    // and dropped, so that it costs no memory.
+    qint64 bytesRead() const { return m_bytesRead; }
+
+    // Where the text of an open file ends, looked for from `size` back to `from`:
+    // before the NUL bytes at its end, the space a logger set aside or what a
+    // power cut leaves. The holes of a sparse file are passed without reading
+    // them; NUL bytes written out are read a block at a time. A file that ends
+    // before `size` ends where its bytes end (`shorter` is then set). Adds the
+    // bytes read to `bytesRead`; -1 with errno set when the file cannot be read.
+    static qint64 textEnd(int fd, qint64 from, qint64 size, qint64 &bytesRead, bool *shorter = nullptr);
 
     int rowCount() const { return m_rows; }
     int colCount() const { return m_cols; }
@@ -166,12 +182,29 @@ private:
     };
 
     void clearContent();
-    void index();
-    bool scanPlain(ScanState &s);
+    static void checkSeparator(char separator);
+    // Checks and indexes m_data, of which `held` bytes are in (see index()).
+    void indexHeld(qsizetype held, const std::function<qsizetype()> &readMore, char separator, int flags);
+    // Empties the table and throws the exception being handled again, anything
+    // but a RuntimeError as running out of memory for a file of `fileSize` bytes.
+    [[noreturn]] void dropAndRethrow(qint64 fileSize);
+    // One pass over m_data. While the file is still being read, `held` bytes of
+    // the buffer are in and readMore() reads the next piece and returns how many
+    // are in then; it shortens the buffer to them when the file ends early.
+    void index(qsizetype held, const std::function<qsizetype()> &readMore);
+    void index() { index(m_data.size(), {}); }
+    // Indexes [s.pos, limit) without quotes; false at the first quote. Short of
+    // the buffer's end, a few bytes before `limit` wait for the next call.
+    bool scanPlain(ScanState &s, qsizetype limit);
+    // scanPlain() as built for a processor that counts bits in one instruction, and as built for any.
+    bool scanPlainCounting(ScanState &s, qsizetype limit);
+    template<bool CountInstruction>
+    [[gnu::always_inline]] inline bool scanPlainWith(ScanState &s, qsizetype limit);
     void scanQuoted(ScanState &s);
     void scanQuotedBytes(ScanState &s, qsizetype to);
-    qint32 lastFieldBefore(qsizetype lineStart, qsizetype contentEnd, qsizetype separators) const;
-    void endLine(ScanState &s, qsizetype next, qint32 lastField);
+    [[gnu::always_inline]] inline qint32 lastFieldBefore(qsizetype lineStart, qsizetype contentEnd,
+                                                         qsizetype separators) const;
+    [[gnu::always_inline]] inline void endLine(ScanState &s, qsizetype next, qint32 lastField);
     QString decode(const char *begin, qsizetype length) const;
     QString spanText(const Span &span) const;
     qsizetype contentEnd(size_t line) const;
@@ -200,6 +233,7 @@ private:
     qsizetype m_lineLimit = 0;              // lines from here on read as empty (dropped rows)
     int m_fieldLimit = 0;                   // fields from here on read as empty (dropped columns)
     LoadNotes m_notes;
+    qint64 m_bytesRead = 0;
     writetarget::LogHold m_source; // the file load() read: no writer may replace it
     ScanState m_scan;                       // where indexing stopped: appended lines go on from here
     bool m_converted = false;               // the bytes held are not the file's (UTF-16)
@@ -208,8 +242,32 @@ private:
     // that reading the next column of a line scans one field, not the whole line.
     // The plot run reads one table on two threads, each on lines of its own: the
     // array is made once, under a lock, and its entries are read and written whole.
-    static constexpr quint32 NoCursor = 0xFFFFFFFF;
-    mutable std::vector<quint32> m_fieldCursor;
+    // A cursor never is 0 (a field's offset is counted from 1), so that a fresh
+    // array needs no writing: its pages cost nothing until a line is read.
+    static constexpr quint32 NoCursor = 0;
+    template<typename T>
+    struct ZeroedAllocator
+    {
+        using value_type = T;
+        ZeroedAllocator() = default;
+        template<typename U>
+        ZeroedAllocator(const ZeroedAllocator<U> &) {}
+        // Large blocks come straight from the system, already zero: calloc writes nothing.
+        T *allocate(size_t n)
+        {
+            if (void *p = std::calloc(n, sizeof(T)))
+                return static_cast<T *>(p);
+            throw std::bad_alloc();
+        }
+        void deallocate(T *p, size_t) { std::free(p); }
+        // An element made without a value keeps the zero it was allocated with.
+        template<typename U>
+        void construct(U *) {}
+        template<typename U, typename... Args>
+        void construct(U *p, Args &&...args) { ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...); }
+        bool operator==(const ZeroedAllocator &) const { return true; }
+    };
+    mutable std::vector<quint32, ZeroedAllocator<quint32>> m_fieldCursor;
     mutable std::atomic<bool> m_fieldCursorReady{false};
     // Which load of which table a thread's read cache belongs to.
     static quint64 freshGeneration();

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -27,7 +29,9 @@ QString lastRowText(const LogTable &table)
 }
 
 // What happens to the file after the appended pieces.
-enum class Ending { None, Shrink, RenameOver, RewriteInPlace };
+// A hole is a sparse file's unwritten end, read as NUL bytes: a little of it is
+// space a logger sets aside, gigabytes what a power cut leaves.
+enum class Ending { None, Shrink, RenameOver, RewriteInPlace, SmallHole, PowerCutHole };
 
 } // namespace
 
@@ -119,6 +123,11 @@ private slots:
             << log << QByteArrayList{} << Ending::RewriteInPlace << LogFollower::Change::Replaced << 4 << loadedLast;
         QTest::newRow("untouched") << log << QByteArrayList{} << Ending::None << LogFollower::Change::None << 4
                                    << loadedLast;
+        QTest::newRow("a hole set aside") << log << QByteArrayList{} << Ending::SmallHole << LogFollower::Change::None
+                                          << 4 << loadedLast;
+        QTest::newRow("a row, then a power cut's hole")
+            << log << QByteArrayList{"1/1/2024,1:00:04 AM,5\r\n"} << Ending::PowerCutHole << LogFollower::Change::None
+            << 5 << u"1/1/2024|1:00:04 AM|5"_s;
     }
 
     void followsWhatTheLoggerAppends()
@@ -160,6 +169,16 @@ private slots:
             QFile::remove(path);
             QVERIFY(QFile::rename(dir.filePath(u"new.csv"_s), path));
             break;
+        case Ending::SmallHole:
+        case Ending::PowerCutHole: {
+            QFile file(path);
+            QVERIFY(file.resize(file.size() + (ending == Ending::SmallHole ? qint64(1) << 20 : qint64(3) << 30)));
+            struct stat st;
+            QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+            if (qint64(st.st_blocks) * 512 >= st.st_size)
+                QSKIP("the file system keeps no holes");
+            break;
+        }
         case Ending::RewriteInPlace: {
             QByteArray changed = other;
             changed[changed.indexOf(",4\r\n") + 1] = '8'; // the last loaded value
@@ -173,12 +192,16 @@ private slots:
         QCOMPARE(change, lastChange);
         QCOMPARE(table.rowCount(), rows);
         QCOMPARE(lastRowText(table), lastRow);
-        // Only the new bytes are read, besides the few compared at each look.
+        // Only the new bytes are read, besides the few compared at each look and
+        // the last one, which tells whether the gain ends in padding.
         if (ending == Ending::None) {
             QVERIFY2(follower.bytesRead() >= appended, qPrintable(QString::number(follower.bytesRead())));
-            QVERIFY2(follower.bytesRead() <= appended + pieces.size() * LogFollower::TailBytes,
+            QVERIFY2(follower.bytesRead() <= appended + pieces.size() * (LogFollower::TailBytes + 1),
                      qPrintable(QString::number(follower.bytesRead())));
         }
+        // Of a hole, no more than a look at where the text ends.
+        if (ending == Ending::SmallHole || ending == Ending::PowerCutHole)
+            QVERIFY2(follower.bytesRead() < appended + (64 << 10), qPrintable(QString::number(follower.bytesRead())));
     }
 
     // The data file window's tests follow a file emptied and written again with
