@@ -229,7 +229,8 @@ PagePlan::Page PagePlan::page(int number) const
     const int perBand = rowPages();
     const Band &band = bands.at((number - 1) / perBand);
     const int first = firstRow + ((number - 1) % perBand) * rowsPerPage;
-    return {band.firstCol, band.lastCol, first, std::min(lastRow, first + rowsPerPage - 1)};
+    return {band.firstCol, band.lastCol, first, std::min(lastRow, first + rowsPerPage - 1),
+            std::min(repeatedLastCol, band.firstCol - 1)};
 }
 
 PagePlan PagePlan::make(const PrintArea &area, const std::function<double(int)> &columnWidth, double bandWidth,
@@ -241,23 +242,18 @@ PagePlan PagePlan::make(const PrintArea &area, const std::function<double(int)> 
     plan.rowsPerPage = std::max(1, rowsPerPage);
     if (area.isEmpty())
         return plan;
-    double &repeatedWidth = plan.repeatedWidth;
-    if (area.firstCol == 1 && repeatedCols > 0) {
-        plan.repeatedLastCol = std::min(repeatedCols, area.lastCol);
-        for (int col = 1; col <= plan.repeatedLastCol; ++col)
-            repeatedWidth += columnWidth(col);
-        if (repeatedWidth > bandWidth / 2) {
-            plan.repeatedLastCol = 0;
-            repeatedWidth = 0;
-        }
-    }
+    // leading.at(k): the width of columns 1 to k, printed before a band starting after them.
+    QList<double> leading{0};
+    for (int col = 1; col <= std::min(repeatedCols, area.lastCol - 1); ++col)
+        leading.append(leading.constLast() + columnWidth(col));
+    if (leading.constLast() <= bandWidth / 2)
+        plan.repeatedLastCol = int(leading.size()) - 1;
     double used = 0;
     for (int col = area.firstCol; col <= area.lastCol; ++col) {
         const double width = columnWidth(col);
         if (plan.bands.isEmpty() || used + width > bandWidth) {
             plan.bands.append({col, col});
-            // A later band starts beside the repeated columns.
-            used = (plan.bands.size() > 1 ? repeatedWidth : 0) + width;
+            used = leading.at(std::min(plan.repeatedLastCol, col - 1)) + width;
         } else {
             plan.bands.last().lastCol = col;
             used += width;
@@ -316,21 +312,20 @@ int GridPrinter::print(QPrinter &printer, const GridPrintSettings &settings, con
         drawPageText(painter, m, PageText::parse(settings.header, number), 0);
         drawPageText(painter, m, PageText::parse(settings.footer, number), m.page.height() - m.pageTextHeight);
 
-        // The page's columns: the repeated ones on a later band, then the band's.
-        // Their edges follow the date column's.
+        // The page's columns: the repeated ones its band starts after, then the
+        // band's. Their edges follow the date column's.
         QList<int> columns;
-        const bool repeats = page.firstCol > plan.repeatedLastCol && plan.repeatedLastCol > 0;
-        if (repeats) {
-            for (int col = 1; col <= plan.repeatedLastCol; ++col)
-                columns.append(col);
+        double room = bandWidth;
+        for (int col = 1; col <= page.repeatedLastCol; ++col) {
+            columns.append(col);
+            room -= widthOf(col);
         }
         for (int col = page.firstCol; col <= page.lastCol; ++col)
             columns.append(col);
         // A band column as wide as the page gives way to the repeated ones.
-        const double room = repeats ? bandWidth - plan.repeatedWidth : bandWidth;
         QList<double> edges{0, dateWidth};
         for (const int col : std::as_const(columns))
-            edges.append(edges.constLast() + (col > plan.repeatedLastCol ? std::min(widthOf(col), room) : widthOf(col)));
+            edges.append(edges.constLast() + (col > page.repeatedLastCol ? std::min(widthOf(col), room) : widthOf(col)));
         const double top = m.gridTop();
         const int rows = page.lastRow - page.firstRow + 1;
         const double bottom = top + (rows + 1) * m.rowHeight;

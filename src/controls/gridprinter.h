@@ -60,8 +60,9 @@ struct PrintArea
 // A printout cut into pages. Columns that don't fit beside the date column go on
 // to further pages in bands; the pages run down all the rows of the first band,
 // then down the rows of the next band, and so on. Pages count from 1. Columns 1 to
-// `repeatedLastCol` (a log's time of day) print again beside the date column on
-// every band after the first.
+// `repeatedLastCol` (a log's time of day) print beside the date column on every
+// page whose band starts after them, so that a block of values, or a later band,
+// still shows each row's time.
 struct PagePlan
 {
     struct Band
@@ -72,11 +73,11 @@ struct PagePlan
     struct Page
     {
         int firstCol, lastCol, firstRow, lastRow;
+        int repeatedLastCol; // columns 1 to this print first, beside the date
     };
 
     QList<Band> bands;
     int repeatedLastCol = 0;
-    double repeatedWidth = 0;
     int firstRow = 1;
     int lastRow = 0;
     int rowsPerPage = 1;
@@ -87,8 +88,8 @@ struct PagePlan
 
     // `columnWidth(col)` gives a column's width in the units of `bandWidth`, the
     // room beside the date column; a column wider than that has a band of its own.
-    // The first `repeatedCols` columns repeat when the area starts with them and
-    // they take at most half the room; the later bands have what they leave.
+    // The first `repeatedCols` columns repeat when they take at most half the room;
+    // a band has what the ones printed before it leave.
     static PagePlan make(const PrintArea &area, const std::function<double(int)> &columnWidth,
                          double bandWidth, int rowsPerPage, int repeatedCols = 0);
 };
@@ -99,7 +100,8 @@ struct PagePlan
 class GridPrinter
 {
 public:
-    // The first `repeatedCols` columns print again beside the date on later bands.
+    // The first `repeatedCols` columns print beside the date on every page whose
+    // columns start after them.
     GridPrinter(const GridModel &model, std::function<double(int)> columnChars, int repeatedCols = 0);
 
     // One print job on `printer` (its name, orientation and margins are set here)

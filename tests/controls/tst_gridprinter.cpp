@@ -249,19 +249,21 @@ private slots:
         QCOMPARE(plan.page(12).firstCol, 5);
         QCOMPARE(plan.page(12).lastRow, 30);
 
-        // Column 1 printed again on later bands leaves them its width less; a
-        // column wider than half the room is not repeated.
-        const auto bandsOf = [](const QList<double> &widths, int repeated) {
-            const PagePlan p = PagePlan::make({1, int(widths.size()) - 1, 1, 1}, [&](int col) { return widths.at(col); },
-                                              8, 8, repeated);
+        // Column 1 printed again before a band that starts after it leaves that
+        // band its width less; a column wider than half the room is not repeated.
+        const auto bandsOf = [](const QList<double> &widths, int repeated, int firstCol = 1) {
+            const PagePlan p = PagePlan::make({firstCol, int(widths.size()) - 1, 1, 1},
+                                              [&](int col) { return widths.at(col); }, 8, 8, repeated);
             QList<int> firstCols{p.repeatedLastCol};
-            for (const PagePlan::Band &band : p.bands)
-                firstCols.append(band.firstCol);
-            return firstCols; // the last repeated column, then where each band starts
+            for (int page = 1; page <= p.pageCount(); ++page)
+                firstCols << p.page(page).repeatedLastCol << p.page(page).firstCol;
+            return firstCols; // the last repeated column, then each page's repeated columns and first column
         };
-        QCOMPARE(bandsOf({0, 3, 5, 2, 2, 2}, 0), (QList<int>{0, 1, 3}));
-        QCOMPARE(bandsOf({0, 3, 5, 2, 2, 2}, 1), (QList<int>{1, 1, 3, 5}));
-        QCOMPARE(bandsOf({0, 5, 3, 2, 2, 2}, 1), (QList<int>{0, 1, 3}));
+        QCOMPARE(bandsOf({0, 3, 5, 2, 2, 2}, 0), (QList<int>{0, 0, 1, 0, 3}));
+        QCOMPARE(bandsOf({0, 3, 5, 2, 2, 2}, 1), (QList<int>{1, 0, 1, 1, 3, 1, 5}));
+        QCOMPARE(bandsOf({0, 5, 3, 2, 2, 2}, 1), (QList<int>{0, 0, 1, 0, 3}));
+        // A block of values has the repeated column on its first band too.
+        QCOMPARE(bandsOf({0, 3, 5, 2, 2, 2}, 1, 2), (QList<int>{1, 1, 2, 1, 3, 1, 5}));
     }
 
     // A sheet too big for one page in both directions: every cell once, on the
