@@ -12,4 +12,13 @@ class QPainter;
 // each pixel column's vertical extent, widened by a round pen of `width`, filled.
 // That looks like the polyline drawn with round caps and joins but costs about the
 // number of columns, whatever the width.
-void paintTrace(QPainter &painter, const std::vector<QPointF> &pixels, const QColor &color, int width);
+//
+// A dashed trace is drawn in dashes of TraceDashOn units with gaps of
+// TraceDashOff units, a unit being the pen's width (at least two pixels): along
+// the line as a polyline, along the pixel columns otherwise (each dash then ends
+// round), at the same cost.
+void paintTrace(QPainter &painter, const std::vector<QPointF> &pixels, const QColor &color, int width,
+                bool dashed = false);
+
+constexpr int TraceDashOn = 4;
+constexpr int TraceDashOff = 3;
