@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTest>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <tuple>
@@ -228,6 +229,53 @@ private slots:
                                     .arg(k).arg(drawn[size_t(k)].first).arg(drawn[size_t(k)].second)
                                     .arg(expected[size_t(k)].first).arg(expected[size_t(k)].second)));
         }
+    }
+
+    void appendedPointsShareRowsOfTheirTime_data()
+    {
+        using Points = QList<QList<double>>;
+        QTest::addColumn<Points>("rowsFirst"); // channel, time, value: rows made and set first
+        QTest::addColumn<Points>("points");    // channel, time, value: appended
+        QTest::addColumn<int>("rows");
+        QTest::newRow("two channels at the same times")
+            << Points{} << Points{{0, 1, 10}, {0, 2, 20}, {0, 3, 30}, {1, 1, 11}, {1, 2, 21}, {1, 3, 31}} << 3;
+        QTest::newRow("a time twice in one channel")
+            << Points{} << Points{{0, 1, 10}, {0, 1, 15}, {0, 2, 20}, {1, 1, 11}, {1, 1, 16}} << 3;
+        QTest::newRow("a second channel skipping a time")
+            << Points{} << Points{{0, 1, 10}, {0, 2, 20}, {0, 3, 30}, {1, 1, 11}, {1, 3, 31}} << 3;
+        QTest::newRow("a clock set back")
+            << Points{} << Points{{0, 5, 50}, {0, 6, 60}, {1, 5, 51}, {1, 6, 61}, {1, 5.5, 56}} << 3;
+        QTest::newRow("rows that hold the channel's values already")
+            << Points{{0, 1, 10}, {0, 2, 20}} << Points{{1, 1, 11}, {1, 2, 21}, {0, 1, 15}} << 3;
+    }
+
+    // A point goes into a row of its time that its channel has no value in yet,
+    // else into a new row: no value is written over, no row made twice.
+    void appendedPointsShareRowsOfTheirTime()
+    {
+        QFETCH(QList<QList<double>>, rowsFirst);
+        QFETCH(QList<QList<double>>, points);
+        QFETCH(int, rows);
+        TrendData data;
+        data.addChannel();
+        data.addChannel();
+        for (const QList<double> &p : rowsFirst)
+            data.setValue(int(p[0]), data.appendRow(p[1]), p[2]);
+        for (const QList<double> &p : points)
+            data.appendPoint(int(p[0]), p[1], p[2]);
+        data.sortByTime();
+        QCOMPARE(data.rowCount(), qsizetype(rows));
+        QList<QList<double>> found;
+        for (int ch = 0; ch < 2; ++ch) {
+            for (qsizetype i = 0; i < data.rowCount(); ++i) {
+                if (!TrendData::isAbsent(data.value(ch, i)))
+                    found << QList<double>{double(ch), data.time(i), data.value(ch, i)};
+            }
+        }
+        QList<QList<double>> expected = rowsFirst + points;
+        std::sort(expected.begin(), expected.end());
+        std::sort(found.begin(), found.end());
+        QCOMPARE(found, expected);
     }
 
     void statisticsOfAnyRange_data()
