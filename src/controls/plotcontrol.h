@@ -13,6 +13,7 @@
 
 class PlotControl;
 class PlotInteraction;
+struct TrendPicture;
 class TrendData;
 struct PlotControlPrivate;
 class QPrinter;
@@ -234,6 +235,10 @@ public:
     // to its channels' data when `fitY` (and stays as set otherwise), and the
     // plot is drawn again once, soon.
     void trendDataGrew(double xMin, double xSpan, bool fitY);
+    // What the plot shows, for the trend renderer to draw it without the
+    // control: the axes as drawn now (pending fits applied), each channel's look
+    // and the legend. The data cursor is not part of it.
+    TrendPicture trendPicture() const;
     // How often a plot's legend has measured all its entries afresh, in this
     // process: adding, removing and drawing channels take a pass at most for each
     // drawing.
@@ -335,7 +340,6 @@ protected:
 private:
     void writeRaster(const QString &fileName, const char *format, int quality, bool progressive, QSize size);
     void writeVector(const QString &fileName, outputfile::ImageType type, QSize size);
-    static void writeWhole(const QString &fileName, const QByteArray &bytes);
 
     std::unique_ptr<PlotControlPrivate> d;
     PlotInteraction *m_interaction = nullptr;
