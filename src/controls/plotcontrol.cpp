@@ -104,17 +104,6 @@ private:
 
 namespace {
 
-// A channel's trace as the legend shows it: its colour, width and dashes.
-QPen tracePen(const ChannelState &c)
-{
-    QPen pen(toQColor(c.color), c.width, c.dashed ? Qt::DashLine : Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    if (c.dashed) {
-        const double unit = double(std::max(c.width, 2)) / c.width;
-        pen.setDashPattern({TraceDashOn * unit, TraceDashOff * unit});
-    }
-    return pen;
-}
-
 // A linear axis's pixel for a coordinate, worked out from two of the axis's own
 // pixels rather than asked of the axis point by point.
 struct LinearMap
@@ -256,7 +245,7 @@ protected:
             const QRect icon(line.topLeft() + QPoint(0, (line.height() - IconSize.height()) / 2), IconSize);
             painter->save();
             painter->setClipRect(icon, Qt::IntersectClip);
-            painter->setPen(tracePen(c));
+            painter->setPen(tracePen(toQColor(c.color), c.width, c.dashed));
             painter->drawLine(QLineF(icon.left(), icon.center().y() + 0.5, icon.right() + 1, icon.center().y() + 0.5));
             painter->restore();
             painter->setPen(c.visible ? m_textColor : QColor(110, 110, 110));
@@ -887,7 +876,7 @@ TrendPicture PlotControl::trendPicture() const
     fill(AxisY, picture.left);
     fill(AxisY2, picture.right);
     for (const ChannelState &c : d->channels)
-        picture.channels.push_back({c.title, c.color, c.width, c.valueAxis == AxisY2 ? 1 : 0, c.visible});
+        picture.channels.push_back({c.title, c.color, c.width, c.dashed, c.valueAxis == AxisY2 ? 1 : 0, c.visible});
     picture.background = d->background;
     picture.font = d->axes[AxisX].axis->tickLabelFont();
     picture.legendVisible = d->legend->visible();

@@ -641,7 +641,7 @@ void Renderer::drawTraces()
         pixels.reserve(points.size());
         for (const QPointF &p : points)
             pixels.emplace_back(toPixel(x, p.x()), std::isnan(p.y()) ? p.y() : toPixel(y, p.y()));
-        paintTrace(*m_painter, pixels, toQColor(c.color), c.width);
+        paintTrace(*m_painter, pixels, toQColor(c.color), c.width, c.dashed);
     }
 }
 
@@ -770,7 +770,7 @@ void Renderer::drawLegend()
             const QRect icon(entry.topLeft() + QPoint(0, (entry.height() - IconSize.height()) / 2), IconSize);
             m_painter->save();
             m_painter->setClipRect(icon, Qt::IntersectClip);
-            m_painter->setPen(QPen(toQColor(c.color), c.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            m_painter->setPen(tracePen(toQColor(c.color), c.width, c.dashed));
             const double middle = icon.center().y() + 0.5;
             line(QLineF(icon.left(), middle, icon.right() + 1, middle));
             m_painter->restore();

@@ -31,13 +31,7 @@ int dashUnit(int width)
 void paintPolyline(QPainter &painter, const std::vector<QPointF> &pixels, const QColor &color, int width,
                    bool dashed)
 {
-    QPen pen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    if (dashed) {
-        // The pattern counts in pen widths.
-        const double unit = double(dashUnit(width)) / width;
-        pen.setDashPattern({TraceDashOn * unit, TraceDashOff * unit});
-    }
-    painter.setPen(pen);
+    painter.setPen(tracePen(color, width, dashed));
     painter.setBrush(Qt::NoBrush);
     size_t start = 0;
     for (size_t i = 0; i <= pixels.size(); ++i) {
@@ -114,6 +108,17 @@ void columnSpans(const std::vector<QPointF> &pixels, int firstColumn, int lastCo
 }
 
 } // namespace
+
+QPen tracePen(const QColor &color, int width, bool dashed)
+{
+    QPen pen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    if (dashed) {
+        // The pattern counts in pen widths.
+        const double unit = double(dashUnit(width)) / std::max(width, 1);
+        pen.setDashPattern({TraceDashOn * unit, TraceDashOff * unit});
+    }
+    return pen;
+}
 
 void paintTrace(QPainter &painter, const std::vector<QPointF> &pixels, const QColor &color, int width, bool dashed)
 {

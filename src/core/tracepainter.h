@@ -6,6 +6,7 @@
 
 class QColor;
 class QPainter;
+class QPen;
 
 // Draws a trace given in device pixels; a point with a NaN y breaks the line. A
 // trace of few points is a polyline. One of many points is drawn column by column:
@@ -22,3 +23,7 @@ void paintTrace(QPainter &painter, const std::vector<QPointF> &pixels, const QCo
 
 constexpr int TraceDashOn = 4;
 constexpr int TraceDashOff = 3;
+
+// The pen a trace of few points is stroked with (round caps and joins, dashed as
+// above); the legend draws a channel's line with it too.
+QPen tracePen(const QColor &color, int width, bool dashed);
