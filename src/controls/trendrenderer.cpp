@@ -372,7 +372,8 @@ struct Layout
     QRect plot; // the data area
     QRect legendTitle;
     QRect legend;
-    QList<QRect> entries;
+    QList<QRect> entries; // the first channels', as many as fit
+    QRect more;           // the line counting the channels that do not
 };
 
 class Renderer
@@ -515,19 +516,41 @@ void Renderer::layOut()
     m_layout.plot = QRect(0, 0, columns[0], m_size.height()).marginsRemoved(margins);
 
     const QRect column = QRect(columns[0] + Spacing, 0, columns[1], m_size.height()).marginsRemoved(ColumnMargins);
-    const QList<int> rows = sectionSizes({m_legend.title.height(), m_legend.height, 0},
+    // The legend is as long as its entries, or as the column leaves it, a line
+    // at least; then its last line counts the entries that do not fit.
+    const qsizetype count = m_legend.entryHeights.size();
+    const int frame = LegendMargins.top() + LegendMargins.bottom();
+    const int room = column.height() - 2 * Spacing - m_legend.title.height();
+    const int legendHeight =
+        std::min(m_legend.height, std::max(room, frame + (count > 0 ? m_legend.entryHeights.constFirst() : 0)));
+    const QList<int> rows = sectionSizes({m_legend.title.height(), legendHeight, 0},
                                          {LegendColumnStretch, LegendColumnStretch, 1.0}, column.height() - 2 * Spacing);
     m_layout.legendTitle = QRect(column.left(), column.top(), column.width(), rows[0]).marginsRemoved(TitleMargins);
     m_layout.legend = QRect(column.left(), column.top() + rows[0] + Spacing, column.width(), rows[1]);
     const QRect entries = m_layout.legend.marginsRemoved(LegendMargins);
-    const qsizetype count = m_legend.entryHeights.size();
-    const QList<int> heights = sectionSizes(m_legend.entryHeights, QList<double>(count, 1.0),
-                                            entries.height() - LegendRowSpacing * int(std::max<qsizetype>(0, count - 1)));
     m_layout.entries.clear();
-    int y = entries.top();
-    for (int h : heights) {
-        m_layout.entries.append(QRect(entries.left(), y, entries.width(), h));
-        y += h + LegendRowSpacing;
+    m_layout.more = QRect();
+    if (legendHeight >= m_legend.height) {
+        const QList<int> heights = sectionSizes(m_legend.entryHeights, QList<double>(count, 1.0),
+                                                entries.height() - LegendRowSpacing * int(std::max<qsizetype>(0, count - 1)));
+        int y = entries.top();
+        for (int h : heights) {
+            m_layout.entries.append(QRect(entries.left(), y, entries.width(), h));
+            y += h + LegendRowSpacing;
+        }
+        return;
+    }
+    const int line = std::max(QFontMetrics(m_picture.font).height(), IconSize.height());
+    const int pitch = line + LegendRowSpacing;
+    const int shown = std::max(0, (entries.height() + LegendRowSpacing) / pitch - 1);
+    for (int i = 0; i <= shown; ++i) {
+        const QRect r(entries.left(), entries.top() + i * pitch, entries.width(), line);
+        if (r.bottom() > entries.bottom())
+            break;
+        if (i < shown)
+            m_layout.entries.append(r);
+        else
+            m_layout.more = r;
     }
 }
 
@@ -774,6 +797,14 @@ void Renderer::drawLegend()
             const double middle = icon.center().y() + 0.5;
             line(QLineF(icon.left(), middle, icon.right() + 1, middle));
             m_painter->restore();
+        });
+    }
+    if (m_layout.more.isValid()) {
+        part(m_layout.more, false, [&] {
+            m_painter->setFont(m_picture.font);
+            m_painter->setPen(QPen(toQColor(m_picture.legendColor)));
+            m_painter->drawText(m_layout.more, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+                                u"and %1 more"_s.arg(m_picture.channels.size() - size_t(m_layout.entries.size())));
         });
     }
 }

@@ -177,6 +177,8 @@ private slots:
         QTest::newRow("a dashed channel")
             << waves(25, 600, afternoon, minute)
             << PictureSetup([](TrendPicture &p) { p.channels[24].color = 0xC0C0C0; }) << QSize(1000, 600) << false;
+        QTest::newRow("more channels than the legend has lines")
+            << waves(40, 300, afternoon, minute) << asNew << QSize(900, 500) << false;
         QTest::newRow("powers of ten, another locale")
             << waves(2, 300, afternoon, minute) << PictureSetup([](TrendPicture &p) {
                    p.left.min = 1e7;
