@@ -102,80 +102,191 @@ private:
     datetimeformat::TimeStep m_step;
 };
 
-// One channel's trace, drawn from the trend data at about one summary block per
-// pixel column, so that a redraw costs the same for a thousand points as for
-// millions, and the same at every line width.
-class TrendTrace : public QCPAbstractPlottable
+namespace {
+
+// A linear axis's pixel for a coordinate, worked out from two of the axis's own
+// pixels rather than asked of the axis point by point.
+struct LinearMap
+{
+    LinearMap(const QCPAxis *axis)
+        : origin(axis->range().lower)
+        , base(axis->coordToPixel(origin))
+        , scale(axis->range().size() != 0 ? (axis->coordToPixel(axis->range().upper) - base) / axis->range().size()
+                                          : 0)
+    {
+    }
+    double operator()(double coord) const { return base + (coord - origin) * scale; }
+    double origin;
+    double base;
+    double scale;
+};
+
+} // namespace
+
+// Every channel's trace, in channel order, drawn from the trend data at about one
+// summary block per pixel column, so that a redraw costs the same for a thousand
+// points as for millions, and the same at every line width. One drawing object for
+// all channels: the plotting library keeps its objects in lists it searches, and
+// thousands of channels would make every addition and removal slow.
+class TraceLayer : public QCPLayerable
 {
 public:
-    TrendTrace(QCPAxis *key, QCPAxis *value, const PlotControlPrivate *d, int channel)
-        : QCPAbstractPlottable(key, value)
+    TraceLayer(QCustomPlot *plot, const PlotControlPrivate *d)
+        : QCPLayerable(plot, u"main"_s)
         , d(d)
-        , m_channel(channel)
     {
         setAntialiased(false);
     }
 
-    double selectTest(const QPointF &, bool, QVariant *) const override { return -1; }
-
-    QCPRange getKeyRange(bool &found, QCP::SignDomain) const override
-    {
-        const TrendData &data = *d->data;
-        found = data.rowCount() > 0;
-        return found ? QCPRange(data.time(0), data.time(data.rowCount() - 1)) : QCPRange();
-    }
-
-    QCPRange getValueRange(bool &found, QCP::SignDomain, const QCPRange &) const override
-    {
-        const TrendStats s = d->data->stats(m_channel);
-        found = s.count > 0;
-        return found ? QCPRange(s.min, s.max) : QCPRange();
-    }
-
 protected:
+    QRect clipRect() const override { return mParentPlot->axisRect()->rect(); }
+
+    void applyDefaultAntialiasingHint(QCPPainter *painter) const override
+    {
+        applyAntialiasingHint(painter, mAntialiased, QCP::aePlottables);
+    }
+
     void draw(QCPPainter *painter) override
     {
-        QCPAxis *key = keyAxis();
-        QCPAxis *value = valueAxis();
-        if (!key || !value)
-            return;
+        QCPAxis *key = mParentPlot->xAxis;
         const QCPRange range = key->range();
         const int columns = std::max(1, key->axisRect()->width());
-        m_points.clear();
-        d->data->trace(m_channel, range.lower, range.upper, columns, m_points);
-        m_pixels.clear();
-        m_pixels.reserve(m_points.size());
-        for (const QPointF &p : m_points) {
-            m_pixels.emplace_back(key->coordToPixel(p.x()),
-                                  std::isnan(p.y()) ? p.y() : value->coordToPixel(p.y()));
+        const LinearMap toX(key);
+        for (size_t ch = 0; ch < d->channels.size() && int(ch) < d->data->channelCount(); ++ch) {
+            const ChannelState &c = d->channels[ch];
+            if (!c.visible)
+                continue;
+            m_points.clear();
+            d->data->trace(int(ch), range.lower, range.upper, columns, m_points);
+            const LinearMap toY(d->axes[c.valueAxis].axis);
+            for (QPointF &p : m_points)
+                p = QPointF(toX(p.x()), std::isnan(p.y()) ? p.y() : toY(p.y()));
+            paintTrace(*painter, m_points, toQColor(c.color), c.width, c.dashed);
         }
-        paintTrace(*painter, m_pixels, pen().color(), pen().width());
-    }
-
-    void drawLegendIcon(QCPPainter *painter, const QRectF &rect) const override
-    {
-        painter->setPen(pen());
-        painter->drawLine(QLineF(rect.left(), rect.center().y(), rect.right(), rect.center().y()));
     }
 
 private:
     const PlotControlPrivate *d;
-    int m_channel;
     std::vector<QPointF> m_points;
-    std::vector<QPointF> m_pixels;
 };
 
-// The legend column beside the data view. It counts its layout passes (each one
-// walks every entry), which adding and removing channels keep to a few.
-class LegendColumn : public QCPLegend
+// The legend column beside the data view: a framed list of each channel's trace
+// sample and title, greyed for a hidden channel. What does not fit ends in a row
+// that counts the rest. The widest title is measured again only when titles or
+// channels change; each such pass walks every entry, and is counted.
+class ChannelLegend : public QCPLayoutElement
 {
 public:
-    void simplify() override
+    static constexpr QMargins Margins{7, 5, 7, 4};
+    static constexpr QSize IconSize{20, 10};
+    static constexpr int IconTextPadding = 7;
+    static constexpr int RowSpacing = 3;
+
+    ChannelLegend(QCustomPlot *plot, const PlotControlPrivate *d)
+        : QCPLayoutElement(plot)
+        , d(d)
     {
-        ++passes;
-        QCPLegend::simplify();
+        setLayer(u"legend"_s);
+        setAutoMargins(QCP::msNone);
+        setMargins(Margins);
+        setAntialiased(false);
     }
-    int passes = 0;
+
+    void entriesChanged() { m_measured = false; }
+    void setTextColor(const QColor &color) { m_textColor = color; }
+    void setBorderPen(const QPen &pen) { m_borderPen = pen; }
+
+    // The channel whose entry holds `at`, -1 when none.
+    int entryAt(QPoint at) const
+    {
+        if (!realVisibility() || !mRect.contains(at))
+            return -1;
+        const int row = (at.y() - mRect.top()) / rowPitch();
+        return row < shownEntries() && (at.y() - mRect.top()) % rowPitch() < rowHeight() ? row : -1;
+    }
+
+    static inline int passes = 0;
+
+protected:
+    QSize minimumOuterSizeHint() const override
+    {
+        // One row at least, however many there are: the rest is counted.
+        return QSize(contentWidth(), std::min<qint64>(1, d->channels.size()) * rowHeight()) + marginSize();
+    }
+
+    QSize maximumOuterSizeHint() const override
+    {
+        const qint64 rows = qint64(d->channels.size());
+        const qint64 height = rows > 0 ? rows * rowPitch() - RowSpacing : 0;
+        return QSize(QWIDGETSIZE_MAX, int(std::min<qint64>(height, QWIDGETSIZE_MAX / 2))) + marginSize();
+    }
+
+    void draw(QCPPainter *painter) override
+    {
+        if (d->channels.empty())
+            return;
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(m_borderPen);
+        painter->drawRect(mOuterRect);
+        painter->setFont(mParentPlot->font());
+        const int shown = shownEntries();
+        const int rows = int(std::min<size_t>(d->channels.size(), size_t(shown + 1)));
+        for (int row = 0; row < rows; ++row) {
+            const QRect line(mRect.left(), mRect.top() + row * rowPitch(), mRect.width(), rowHeight());
+            if (line.bottom() > mRect.bottom())
+                break;
+            if (row == shown) {
+                painter->setPen(m_textColor);
+                painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+                                  u"and %1 more"_s.arg(d->channels.size() - size_t(shown)));
+                break;
+            }
+            const ChannelState &c = d->channels[size_t(row)];
+            const QRect icon(line.topLeft() + QPoint(0, (line.height() - IconSize.height()) / 2), IconSize);
+            painter->save();
+            painter->setClipRect(icon, Qt::IntersectClip);
+            painter->setPen(tracePen(toQColor(c.color), c.width, c.dashed));
+            painter->drawLine(QLineF(icon.left(), icon.center().y() + 0.5, icon.right() + 1, icon.center().y() + 0.5));
+            painter->restore();
+            painter->setPen(c.visible ? m_textColor : QColor(110, 110, 110));
+            painter->drawText(line.adjusted(IconSize.width() + IconTextPadding, 0, 0, 0),
+                              Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, c.title);
+        }
+    }
+
+private:
+    QSize marginSize() const { return QSize(mMargins.left() + mMargins.right(), mMargins.top() + mMargins.bottom()); }
+    int rowHeight() const { return std::max(QFontMetrics(mParentPlot->font()).height(), IconSize.height()); }
+    int rowPitch() const { return rowHeight() + RowSpacing; }
+
+    // Entries drawn whole in the rows there are: all, or all but the last row,
+    // which then counts the rest.
+    int shownEntries() const
+    {
+        const qint64 count = qint64(d->channels.size());
+        const qint64 fit = (mRect.height() + RowSpacing) / rowPitch();
+        return int(count <= fit ? count : std::max<qint64>(0, fit - 1));
+    }
+
+    int contentWidth() const
+    {
+        if (!m_measured) {
+            ++passes;
+            const QFontMetrics metrics(mParentPlot->font());
+            int widest = 0;
+            for (const ChannelState &c : d->channels)
+                widest = std::max(widest, metrics.horizontalAdvance(c.title));
+            m_widest = widest;
+            m_measured = true;
+        }
+        return d->channels.empty() ? 0 : IconSize.width() + IconTextPadding + m_widest;
+    }
+
+    const PlotControlPrivate *d;
+    QColor m_textColor = Qt::white;
+    QPen m_borderPen;
+    mutable bool m_measured = false;
+    mutable int m_widest = 0;
 };
 
 namespace {
@@ -207,13 +318,6 @@ void requireIndexZero(int index)
         throw RuntimeError(RuntimeError::SubscriptOutOfRange);
 }
 
-// Round ends and corners: a thick trace drawn from the summaries then covers what
-// the same trace drawn through every point would.
-QPen tracePen(OleColor color, int width)
-{
-    return QPen(toQColor(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
-
 // Gives back the memory of trend data that is no longer drawn. Tens of millions of
 // values take longer to hand back than a frame lasts, so a large set goes on a
 // thread of its own and the interface does not wait for it.
@@ -241,31 +345,14 @@ ChannelState &PlotControlPrivate::channel(int index)
     return channels[size_t(index)];
 }
 
-void PlotControlPrivate::addTrace(int index)
+void PlotControlPrivate::channelsChanged()
 {
-    ChannelState &c = channels[size_t(index)];
-    c.trace = new TrendTrace(plot->xAxis, plot->yAxis, this, index);
-    c.trace->setPen(tracePen(c.color, c.width));
-    c.trace->setName(c.title);
-    // Straight into the next row: the legend's own way of adding looks for a free
-    // row from the top each time.
-    c.legendItem = new QCPPlottableLegendItem(legend, c.trace);
-    legend->addElement(legend->rowCount(), 0, c.legendItem);
-    createChannelHint(c);
+    legend->entriesChanged();
 }
 
-void PlotControlPrivate::removeTraces()
+int PlotControlPrivate::legendEntryAt(QPoint at) const
 {
-    // The legend's entries go first, all at once and with one layout pass:
-    // removed one by one, each would lay the whole legend out again.
-    for (int i = legend->elementCount() - 1; i >= 0; --i)
-        delete legend->takeAt(i);
-    legend->simplify();
-    for (auto c = channels.rbegin(); c != channels.rend(); ++c) {
-        removeChannelHint(*c);
-        plot->removePlottable(c->trace);
-    }
-    channels.clear();
+    return legend->entryAt(at);
 }
 
 void PlotControlPrivate::dataReplaced()
@@ -588,29 +675,26 @@ PlotControl::PlotControl(QWidget *parent)
     plot->yAxis2->grid()->setSubGridVisible(false);
     plot->yAxis2->setVisible(false);
 
-    // The legend stands in a column right of the data view, its title above it.
-    // Channels are entered in it by the control itself.
+    // The legend stands in a column right of the data view, its title above it,
+    // as long as its entries and no longer.
     plot->setAutoAddPlottableToLegend(false);
     plot->axisRect()->insetLayout()->take(plot->legend);
     delete plot->legend;
-    d->legend = new LegendColumn;
-    plot->legend = d->legend;
+    plot->legend = nullptr;
+    new TraceLayer(plot, d.get()); // owned by the plot
+    d->legend = new ChannelLegend(plot, d.get());
     auto *side = new QCPLayoutGrid;
     plot->plotLayout()->addElement(0, 1, side);
     plot->plotLayout()->setColumnStretchFactor(1, 0.001);
     d->legendTitle = new QCPTextElement(plot, u"Channel"_s);
     side->addElement(0, 0, d->legendTitle);
     side->addElement(1, 0, d->legend);
-    d->legend->setLayer(u"legend"_s);
     side->addElement(2, 0, new QCPLayoutElement(plot));
     side->setRowStretchFactor(0, 0.001);
-    side->setRowStretchFactor(1, 0.001);
-    side->setRowStretchFactor(2, 1);
+    side->setRowStretchFactor(1, 1);
+    side->setRowStretchFactor(2, 0.001);
     side->setMargins(QMargins(0, 8, 6, 0));
-    d->legend->setVisible(true);
-    d->legend->setBrush(Qt::NoBrush);
     d->legend->setBorderPen(gridPen(96, Qt::SolidLine));
-    d->legend->setIconSize(20, 10);
     d->styleLegend();
 
     setBackGroundColor(0);
@@ -660,12 +744,21 @@ PlotChannel PlotControl::Channel(int index)
 OleColor PlotControl::defaultChannelColor(int index)
 {
     // Bright, well separated hues; no dark blue, which vanishes on black, and no
-    // pure yellow, the data cursor's colour.
-    static constexpr std::array<QRgb, 12> Palette{
+    // pure yellow, the data cursor's colour. The second twelve differ from every
+    // other colour here and from the cursor's as much as the first twelve differ
+    // among themselves, and stand out from black at least three to one.
+    static constexpr std::array<QRgb, DefaultColorCount> Palette{
         0xFF5050, 0x50DC50, 0x50A0FF, 0xFF8C28, 0xE664FF, 0x00DCDC,
         0xF0F0F0, 0xA0FF78, 0xFF78C8, 0xB4B4FF, 0xC8C878, 0x00A082,
+        0xA500FF, 0x005FFF, 0xE100A5, 0xFFC300, 0xCD3200, 0x009B00,
+        0xB98700, 0x788200, 0xB9465A, 0x9B5F1E, 0x8C73C3, 0xFFA591,
     };
     return fromQColor(QColor(Palette[size_t(index) % Palette.size()]));
+}
+
+bool PlotControl::defaultChannelDashed(int index)
+{
+    return index >= DefaultColorCount;
 }
 
 int PlotControl::AddChannel()
@@ -673,8 +766,9 @@ int PlotControl::AddChannel()
     const int index = d->data->addChannel();
     ChannelState c;
     c.color = defaultChannelColor(index);
+    c.dashed = defaultChannelDashed(index);
     d->channels.push_back(std::move(c));
-    d->addTrace(index);
+    d->channelsChanged();
     d->redrawSoon();
     return index;
 }
@@ -686,7 +780,8 @@ int PlotControl::ChannelCount() const
 
 void PlotControl::RemoveAllChannels()
 {
-    d->removeTraces();
+    d->channels.clear();
+    d->channelsChanged();
     releaseData(std::exchange(d->data, std::make_shared<TrendData>()));
     d->forgetData();
     d->redrawSoon();
@@ -714,15 +809,17 @@ void PlotControl::setTrendData(std::shared_ptr<TrendData> data)
 {
     if (!data)
         data = std::make_shared<TrendData>();
-    d->removeTraces();
     releaseData(std::exchange(d->data, std::move(data)));
+    d->channels.clear();
+    d->channels.reserve(size_t(d->data->channelCount()));
     for (int ch = 0; ch < d->data->channelCount(); ++ch) {
         ChannelState c;
         c.title = d->data->title(ch);
         c.color = defaultChannelColor(ch);
+        c.dashed = defaultChannelDashed(ch);
         d->channels.push_back(std::move(c));
-        d->addTrace(ch);
     }
+    d->channelsChanged();
     d->dataReplaced();
     d->redrawSoon();
     emit dataChanged();
@@ -779,7 +876,7 @@ TrendPicture PlotControl::trendPicture() const
     fill(AxisY, picture.left);
     fill(AxisY2, picture.right);
     for (const ChannelState &c : d->channels)
-        picture.channels.push_back({c.title, c.color, c.width, c.valueAxis == AxisY2 ? 1 : 0, c.visible});
+        picture.channels.push_back({c.title, c.color, c.width, c.dashed, c.valueAxis == AxisY2 ? 1 : 0, c.visible});
     picture.background = d->background;
     picture.font = d->axes[AxisX].axis->tickLabelFont();
     picture.legendVisible = d->legend->visible();
@@ -789,9 +886,9 @@ TrendPicture PlotControl::trendPicture() const
     return picture;
 }
 
-int PlotControl::legendLayoutPasses() const
+int PlotControl::legendLayoutPasses()
 {
-    return d->legend->passes;
+    return ChannelLegend::passes;
 }
 
 OleColor PlotControl::BackGroundColor() const
@@ -1196,7 +1293,7 @@ void PlotChannel::setTitleText(const QString &text)
     ChannelState &c = d->channel(m_index);
     c.title = text;
     d->data->setTitle(m_index, text);
-    c.trace->setName(text);
+    d->channelsChanged();
     d->redrawSoon();
 }
 
@@ -1208,18 +1305,18 @@ void PlotChannel::setTraceLineWidth(int width)
     if (width < 1 || width > MaxTraceWidth)
         invalidValue();
     c.width = width;
-    c.trace->setPen(tracePen(c.color, width));
     d->redrawSoon();
 }
 
 OleColor PlotChannel::Color() const { return d->channel(m_index).color; }
+
+bool PlotChannel::Dashed() const { return d->channel(m_index).dashed; }
 
 void PlotChannel::setColor(OleColor color)
 {
     ChannelState &c = d->channel(m_index);
     requireColor(color);
     c.color = color;
-    c.trace->setPen(tracePen(color, c.width));
     d->redrawSoon();
 }
 
@@ -1249,9 +1346,6 @@ void PlotChannel::setYAxisIndex(int index)
     if (c.valueAxis == which)
         return;
     c.valueAxis = which;
-    QCPAxis *axis = d->axes[which].axis;
-    c.trace->setValueAxis(axis);
-    c.marker->position->setAxes(d->plot->xAxis, axis);
     d->updateRightAxis();
     // Both value axes now fit a different set of channels.
     if (d->hasData)

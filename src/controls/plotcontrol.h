@@ -114,6 +114,8 @@ public:
     void setTraceLineWidth(int width);
     OleColor Color() const;
     void setColor(OleColor color);
+    // Drawn in dashes: the channels past the default colours repeat them so.
+    bool Dashed() const;
     // The value axis the channel is drawn against: 0 the left (the default), 1 the
     // right. Each value axis fits the values of its own channels.
     int YAxisIndex() const;
@@ -237,8 +239,10 @@ public:
     // control: the axes as drawn now (pending fits applied), each channel's look
     // and the legend. The data cursor is not part of it.
     TrendPicture trendPicture() const;
-    // How often the legend has been laid out afresh since the control was made.
-    int legendLayoutPasses() const;
+    // How often a plot's legend has measured all its entries afresh, in this
+    // process: adding, removing and drawing channels take a pass at most for each
+    // drawing.
+    static int legendLayoutPasses();
 
     OleColor BackGroundColor() const;
     void setBackGroundColor(OleColor color);
@@ -312,8 +316,11 @@ public:
 
     // Redraws now, visible or not (the automatic redraws wait while it is hidden).
     void replot();
-    // The default colour of channel `index`, chosen to read well on black.
+    // The default colour of channel `index`, chosen to read well on black: one of
+    // DefaultColorCount, repeated from the start past the last, and then dashed.
+    static constexpr int DefaultColorCount = 24;
     static OleColor defaultChannelColor(int index);
+    static bool defaultChannelDashed(int index);
 
 signals:
     // The X or Y axis range changed (by the user or the program).

@@ -6,6 +6,7 @@
 #include "core/olecolor.h"
 #include "core/trenddata.h"
 
+#include <QPoint>
 #include <QString>
 
 #include <functional>
@@ -19,16 +20,12 @@ class PlotControl;
 class QCPAxis;
 class QCPItemStraightLine;
 class QCPItemText;
-class QCPItemTracer;
-class QCPLegend;
-class QCPPlottableLegendItem;
 class QCPTextElement;
 class QCustomPlot;
 class QMouseEvent;
 class QPrinter;
 class TrendTicker;
-class TrendTrace;
-class LegendColumn;
+class ChannelLegend;
 
 // The time axis, the left value axis and the right value axis.
 enum : int { AxisX = 0, AxisY = 1, AxisY2 = 2, AxisCount = 3 };
@@ -54,17 +51,16 @@ struct AxisState
     bool fittedOnce = false;   // fitted since the plot was last empty
 };
 
+// A channel as it is drawn. The plot holds no object of the plotting library per
+// channel: its traces, legend entries and value marks are drawn by one object each.
 struct ChannelState
 {
-    TrendTrace *trace = nullptr; // owned by the plot
     QString title;
     OleColor color = 0;
     int width = 1;
+    bool dashed = false;
     int valueAxis = AxisY; // AxisY or AxisY2
-    QCPPlottableLegendItem *legendItem = nullptr; // owned by the legend
     bool visible = true;
-    // The data cursor's value mark on this channel.
-    QCPItemTracer *marker = nullptr;
 };
 
 struct CursorState
@@ -89,7 +85,7 @@ struct PlotControlPrivate
     std::vector<ChannelState> channels;
     // The data drawn; channel i of the plot is channel i of the data.
     std::shared_ptr<TrendData> data = std::make_shared<TrendData>();
-    LegendColumn *legend = nullptr;
+    ChannelLegend *legend = nullptr;
     QCPTextElement *legendTitle = nullptr;
     OleColor legendFontColor = 0xFFFFFF;
     OleColor legendTitleColor = 0xFFFF00; // aqua
@@ -117,8 +113,10 @@ struct PlotControlPrivate
     // the axes' ranges and tick counts and places the data cursor.
     void settle();
     void fitTitle(int which);
-    void addTrace(int index);
-    void removeTraces();
+    // The channels were added, removed or retitled: the legend measures them anew.
+    void channelsChanged();
+    // The legend entry at a point of the plot: its channel, -1 when none.
+    int legendEntryAt(QPoint at) const;
     // Takes in the extent of the whole data, as after appending all of it.
     void dataReplaced();
     void fitAxis(int which);
@@ -143,8 +141,6 @@ struct PlotControlPrivate
 
     // The data cursor (plotcursor.cpp).
     void createCursor();
-    void createChannelHint(ChannelState &c);
-    void removeChannelHint(ChannelState &c);
     void updateCursor();
     void redrawCursor();
     // True when the press took the cursor's line.

@@ -34,6 +34,49 @@ QCPItemText *makeLabel(QCustomPlot *plot)
 }
 } // namespace
 
+// A small circle on each shown channel's trace where the cursor crosses it, at the
+// sample's value. One object draws them all, however many channels there are.
+class ValueMarks : public QCPLayerable
+{
+public:
+    ValueMarks(QCustomPlot *plot, const PlotControlPrivate *d)
+        : QCPLayerable(plot, CursorLayer)
+        , d(d)
+    {
+    }
+
+protected:
+    QRect clipRect() const override { return mParentPlot->axisRect()->rect(); }
+
+    void applyDefaultAntialiasingHint(QCPPainter *painter) const override
+    {
+        applyAntialiasingHint(painter, mAntialiased, QCP::aeItems);
+    }
+
+    void draw(QCPPainter *painter) override
+    {
+        const CursorState &cursor = d->cursor;
+        const qsizetype sample = cursor.sample;
+        if (!cursor.visible || !cursor.hintVisible || sample < 0 || sample >= d->data->rowCount())
+            return;
+        const double x = d->axes[AxisX].axis->coordToPixel(cursor.x);
+        painter->setBrush(Qt::NoBrush);
+        for (size_t ch = 0; ch < d->channels.size() && int(ch) < d->data->channelCount(); ++ch) {
+            const ChannelState &c = d->channels[ch];
+            const double value = d->data->value(int(ch), sample);
+            if (!c.visible || std::isnan(value))
+                continue;
+            const double y = d->axes[c.valueAxis].axis->coordToPixel(value);
+            painter->setPen(QPen(toQColor(cursor.useChannelColor ? c.color : cursor.color), 1.5));
+            painter->drawEllipse(QPointF(x, y), MarkRadius, MarkRadius);
+        }
+    }
+
+private:
+    static constexpr double MarkRadius = 3.5;
+    const PlotControlPrivate *d;
+};
+
 void PlotControlPrivate::createCursor()
 {
     cursor.line = new QCPItemStraightLine(plot);
@@ -50,21 +93,8 @@ void PlotControlPrivate::createCursor()
     cursor.readout->position->setTypeX(QCPItemPosition::ptPlotCoords);
     cursor.readout->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
     cursor.readout->setTextAlignment(Qt::AlignLeft);
-}
 
-void PlotControlPrivate::createChannelHint(ChannelState &c)
-{
-    c.marker = new QCPItemTracer(plot);
-    c.marker->setLayer(CursorLayer);
-    c.marker->setStyle(QCPItemTracer::tsCircle);
-    c.marker->setSize(7);
-    c.marker->setVisible(false);
-}
-
-void PlotControlPrivate::removeChannelHint(ChannelState &c)
-{
-    plot->removeItem(c.marker);
-    c.marker = nullptr;
+    new ValueMarks(plot, this); // owned by the plot
 }
 
 qsizetype PlotControlPrivate::nearestSample(double x) const
@@ -150,16 +180,6 @@ void PlotControlPrivate::updateCursor()
         cursor.readout->setPositionAlignment((leftOfLine ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
         cursor.readout->setColor(colour);
         cursor.readout->setPen(QPen(colour));
-    }
-    for (int ch = 0; ch < int(channels.size()); ++ch) {
-        ChannelState &c = channels[size_t(ch)];
-        const double value = shown && cursor.hintVisible && c.visible && sample >= 0 ? data->value(ch, sample) : std::nan("");
-        const bool hint = !std::isnan(value);
-        c.marker->setVisible(hint);
-        if (!hint)
-            continue;
-        c.marker->position->setCoords(cursor.x, value);
-        c.marker->setPen(QPen(cursor.useChannelColor ? toQColor(c.color) : colour, 1.5));
     }
 }
 

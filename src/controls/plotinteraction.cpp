@@ -185,10 +185,8 @@ void PlotControl::setChannelVisible(int channel, bool visible)
     ChannelState &c = d->channel(channel);
     if (c.visible == visible)
         return;
+    // A hidden channel's legend entry stays, greyed, so that it can be shown again.
     c.visible = visible;
-    c.legendItem->plottable()->setVisible(visible);
-    // A hidden channel's entry stays, greyed, so that it can be shown again.
-    c.legendItem->setTextColor(visible ? toQColor(d->legendFontColor) : QColor(110, 110, 110));
     QList<int> shown;
     for (int ch = 0; ch < ChannelCount(); ++ch) {
         if (d->channels[size_t(ch)].visible)
@@ -310,14 +308,11 @@ void PlotInteraction::panValues(double fraction)
 
 bool PlotInteraction::legendClick(QPoint at)
 {
-    for (int ch = 0; ch < int(d->channels.size()); ++ch) {
-        const ChannelState &c = d->channels[size_t(ch)];
-        if (c.legendItem && c.legendItem->outerRect().contains(at)) {
-            d->q->setChannelVisible(ch, !c.visible);
-            return true;
-        }
-    }
-    return false;
+    const int ch = d->legendEntryAt(at);
+    if (ch < 0)
+        return false;
+    d->q->setChannelVisible(ch, !d->channels[size_t(ch)].visible);
+    return true;
 }
 
 bool PlotInteraction::mouse(QMouseEvent *event)

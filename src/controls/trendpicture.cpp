@@ -79,6 +79,7 @@ TrendPicture TrendPicture::ofNewTrend(const TrendData &data)
         Channel c;
         c.title = data.title(ch);
         c.color = PlotControl::defaultChannelColor(ch);
+        c.dashed = PlotControl::defaultChannelDashed(ch);
         picture.channels.push_back(c);
     }
 

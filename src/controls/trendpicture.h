@@ -11,9 +11,10 @@ class TrendData;
 
 // What a picture of a trend shows, apart from the trend data itself: the three
 // axes with their ranges, label formats, colours and titles, each channel's title,
-// colour, width and value axis, the background and the legend. The plot control
-// fills one from what it shows (PlotControl::trendPicture()); ofNewTrend() gives
-// the one a new trend of some data gets. The trend renderer draws it.
+// colour, width, dashes and value axis, the background and the legend. The plot
+// control fills one from what it shows (PlotControl::trendPicture());
+// ofNewTrend() gives the one a new trend of some data gets. The trend renderer
+// draws it.
 struct TrendPicture
 {
     // The number formats of the labels; the same codes as PlotAxis's.
@@ -43,6 +44,7 @@ struct TrendPicture
         QString title;
         OleColor color = 0xFFFFFF;
         int width = 1;       // pixels
+        bool dashed = false; // past the default colours they come round dashed
         int valueAxis = 0;   // 0 the left value axis, 1 the right one
         bool visible = true; // a hidden channel keeps a greyed legend entry
     };
@@ -62,9 +64,9 @@ struct TrendPicture
 
     // A new trend of `data` as a plot run leaves it before the remembered setup
     // is applied: the trend window's design-time look, the channels in their
-    // default colours at width 1 on the left axis, the time axis over every
-    // sample (a minute around a single time) and each value axis fitted to its
-    // channels' values.
+    // default colours (dashed past them) at width 1 on the left axis, the time
+    // axis over every sample (a minute around a single time) and each value axis
+    // fitted to its channels' values.
     static TrendPicture ofNewTrend(const TrendData &data);
 };
 

@@ -372,7 +372,8 @@ struct Layout
     QRect plot; // the data area
     QRect legendTitle;
     QRect legend;
-    QList<QRect> entries;
+    QList<QRect> entries; // the first channels', as many as fit
+    QRect more;           // the line counting the channels that do not
 };
 
 class Renderer
@@ -467,7 +468,8 @@ void Renderer::measureLegend()
     m_legend.height = LegendMargins.top() + LegendMargins.bottom();
     for (const TrendPicture::Channel &c : m_picture.channels) {
         const QRect text = metrics.boundingRect(0, 0, 0, IconSize.height(), Qt::TextDontClip, c.title);
-        entryWidth = std::max(entryWidth, IconSize.width() + IconTextPadding + text.width());
+        // The plot measures a title by its advance, which can pass its box.
+        entryWidth = std::max(entryWidth, IconSize.width() + IconTextPadding + metrics.horizontalAdvance(c.title));
         m_legend.entryHeights.append(std::max(text.height(), IconSize.height()));
         m_legend.height += m_legend.entryHeights.constLast() + (m_legend.entryHeights.size() > 1 ? LegendRowSpacing : 0);
     }
@@ -514,19 +516,41 @@ void Renderer::layOut()
     m_layout.plot = QRect(0, 0, columns[0], m_size.height()).marginsRemoved(margins);
 
     const QRect column = QRect(columns[0] + Spacing, 0, columns[1], m_size.height()).marginsRemoved(ColumnMargins);
-    const QList<int> rows = sectionSizes({m_legend.title.height(), m_legend.height, 0},
+    // The legend is as long as its entries, or as the column leaves it, a line
+    // at least; then its last line counts the entries that do not fit.
+    const qsizetype count = m_legend.entryHeights.size();
+    const int frame = LegendMargins.top() + LegendMargins.bottom();
+    const int room = column.height() - 2 * Spacing - m_legend.title.height();
+    const int legendHeight =
+        std::min(m_legend.height, std::max(room, frame + (count > 0 ? m_legend.entryHeights.constFirst() : 0)));
+    const QList<int> rows = sectionSizes({m_legend.title.height(), legendHeight, 0},
                                          {LegendColumnStretch, LegendColumnStretch, 1.0}, column.height() - 2 * Spacing);
     m_layout.legendTitle = QRect(column.left(), column.top(), column.width(), rows[0]).marginsRemoved(TitleMargins);
     m_layout.legend = QRect(column.left(), column.top() + rows[0] + Spacing, column.width(), rows[1]);
     const QRect entries = m_layout.legend.marginsRemoved(LegendMargins);
-    const qsizetype count = m_legend.entryHeights.size();
-    const QList<int> heights = sectionSizes(m_legend.entryHeights, QList<double>(count, 1.0),
-                                            entries.height() - LegendRowSpacing * int(std::max<qsizetype>(0, count - 1)));
     m_layout.entries.clear();
-    int y = entries.top();
-    for (int h : heights) {
-        m_layout.entries.append(QRect(entries.left(), y, entries.width(), h));
-        y += h + LegendRowSpacing;
+    m_layout.more = QRect();
+    if (legendHeight >= m_legend.height) {
+        const QList<int> heights = sectionSizes(m_legend.entryHeights, QList<double>(count, 1.0),
+                                                entries.height() - LegendRowSpacing * int(std::max<qsizetype>(0, count - 1)));
+        int y = entries.top();
+        for (int h : heights) {
+            m_layout.entries.append(QRect(entries.left(), y, entries.width(), h));
+            y += h + LegendRowSpacing;
+        }
+        return;
+    }
+    const int line = std::max(QFontMetrics(m_picture.font).height(), IconSize.height());
+    const int pitch = line + LegendRowSpacing;
+    const int shown = std::max(0, (entries.height() + LegendRowSpacing) / pitch - 1);
+    for (int i = 0; i <= shown; ++i) {
+        const QRect r(entries.left(), entries.top() + i * pitch, entries.width(), line);
+        if (r.bottom() > entries.bottom())
+            break;
+        if (i < shown)
+            m_layout.entries.append(r);
+        else
+            m_layout.more = r;
     }
 }
 
@@ -640,7 +664,7 @@ void Renderer::drawTraces()
         pixels.reserve(points.size());
         for (const QPointF &p : points)
             pixels.emplace_back(toPixel(x, p.x()), std::isnan(p.y()) ? p.y() : toPixel(y, p.y()));
-        paintTrace(*m_painter, pixels, toQColor(c.color), c.width);
+        paintTrace(*m_painter, pixels, toQColor(c.color), c.width, c.dashed);
     }
 }
 
@@ -764,13 +788,23 @@ void Renderer::drawLegend()
             const QRect text = m_painter->fontMetrics().boundingRect(0, 0, 0, IconSize.height(), Qt::TextDontClip, c.title);
             m_painter->drawText(entry.x() + IconSize.width() + IconTextPadding, entry.y(), text.width(),
                                 std::max(text.height(), IconSize.height()), Qt::TextDontClip, c.title);
-            const QRect icon(entry.topLeft(), IconSize);
+            // The swatch is centred on the entry's line, its stroke on the row
+            // below the middle, reaching the swatch's right edge.
+            const QRect icon(entry.topLeft() + QPoint(0, (entry.height() - IconSize.height()) / 2), IconSize);
             m_painter->save();
             m_painter->setClipRect(icon, Qt::IntersectClip);
-            m_painter->setPen(QPen(toQColor(c.color), c.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            const QRectF swatch(icon);
-            line(QLineF(swatch.left(), swatch.center().y(), swatch.right(), swatch.center().y()));
+            m_painter->setPen(tracePen(toQColor(c.color), c.width, c.dashed));
+            const double middle = icon.center().y() + 0.5;
+            line(QLineF(icon.left(), middle, icon.right() + 1, middle));
             m_painter->restore();
+        });
+    }
+    if (m_layout.more.isValid()) {
+        part(m_layout.more, false, [&] {
+            m_painter->setFont(m_picture.font);
+            m_painter->setPen(QPen(toQColor(m_picture.legendColor)));
+            m_painter->drawText(m_layout.more, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+                                u"and %1 more"_s.arg(m_picture.channels.size() - size_t(m_layout.entries.size())));
         });
     }
 }

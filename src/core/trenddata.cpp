@@ -1,35 +1,110 @@
 #include "trenddata.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <numeric>
 
 namespace {
 
-constexpr std::uint64_t AbsentBits = 0x7FF8'0000'0000'0A85ull;
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+static_assert(std::has_single_bit(std::uint64_t(TrendData::BaseBlock))
+                  && std::has_single_bit(std::uint64_t(TrendData::LevelFactor)),
+              "summary blocks are found by shifts and masks");
+constexpr int BaseShift = std::countr_zero(std::uint64_t(TrendData::BaseBlock));
+constexpr int LevelShift = std::countr_zero(std::uint64_t(TrendData::LevelFactor));
+
+// TrendStats::take() for a loop over many samples: inlined, and Absent told by its
+// bits only among the NaNs.
+inline void takeValue(TrendStats &s, double value)
+{
+    if (std::isnan(value)) {
+        if (!TrendData::isAbsent(value))
+            ++s.samples;
+        return;
+    }
+    ++s.samples;
+    ++s.count;
+    s.sum += value;
+    s.min = std::min(s.min, value);
+    s.max = std::max(s.max, value);
+}
+
+// The smallest and largest of values[from, to) taken into low and high. Gaps and
+// absent samples are NaNs, which both comparisons pass over. Four of each, so
+// that the comparisons do not wait for one another.
+inline void rawExtent(const double *values, qsizetype from, qsizetype to, double &low, double &high)
+{
+    double lo[4] = {low, low, low, low};
+    double hi[4] = {high, high, high, high};
+    qsizetype i = from;
+    for (; i + 4 <= to; i += 4) {
+        for (int k = 0; k < 4; ++k) {
+            const double v = values[i + k];
+            lo[k] = v < lo[k] ? v : lo[k];
+            hi[k] = v > hi[k] ? v : hi[k];
+        }
+    }
+    for (; i < to; ++i) {
+        const double v = values[i];
+        lo[0] = v < lo[0] ? v : lo[0];
+        hi[0] = v > hi[0] ? v : hi[0];
+    }
+    low = std::min(std::min(lo[0], lo[1]), std::min(lo[2], lo[3]));
+    high = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
+}
+
+// The same over summary blocks [from, to), whose extremes hold no NaN.
+inline void blockExtent(const double *mins, const double *maxs, qsizetype from, qsizetype to, double &low,
+                        double &high)
+{
+    for (qsizetype i = from; i < to; ++i) {
+        low = std::min(low, mins[i]);
+        high = std::max(high, maxs[i]);
+    }
+}
+
+// Asks for the memory line at `p` to be brought into the cache, without waiting.
+inline void prefetch(const double *p)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
+// std::lower_bound over the sorted t[lo, hi), starting at `guess`: the steps
+// double from there, so that a good guess costs a read or two, however long the
+// range; the times of a column's end are far apart in memory, and every read
+// among them is a wait.
+qsizetype lowerBoundNear(const double *t, qsizetype lo, qsizetype hi, double bound, qsizetype guess)
+{
+    qsizetype at = std::clamp(guess, lo, hi);
+    qsizetype step = 1;
+    if (at < hi && t[at] < bound) {
+        // After `at`: t[at] is below.
+        while (at + step < hi && t[at + step] < bound) {
+            at += step;
+            step *= 2;
+        }
+        return qsizetype(std::lower_bound(t + at + 1, t + std::min(at + step, hi), bound) - t);
+    }
+    // At or before `at`: t[at] is not below (or `at` is the end).
+    while (at - step >= lo && t[at - step] >= bound) {
+        at -= step;
+        step *= 2;
+    }
+    return qsizetype(std::lower_bound(t + std::max(lo, at - step + 1), t + at, bound) - t);
+}
 
 } // namespace
 
 const double TrendData::Absent = std::bit_cast<double>(AbsentBits);
 
-bool TrendData::isAbsent(double value)
-{
-    return std::bit_cast<std::uint64_t>(value) == AbsentBits;
-}
-
 void TrendStats::take(double value)
 {
-    if (TrendData::isAbsent(value))
-        return;
-    ++samples;
-    if (std::isnan(value))
-        return;
-    ++count;
-    sum += value;
-    min = std::min(min, value);
-    max = std::max(max, value);
+    takeValue(*this, value);
 }
 
 void TrendStats::take(const TrendStats &other)
@@ -156,8 +231,11 @@ void TrendData::appendPoint(int channel, double time, double value)
     Channel &c = m_channels[size_t(channel)];
     qsizetype at = -1;
     if (m_ordered && c.cursor < rowCount()) {
-        const auto begin = m_time.begin() + c.cursor;
-        const qsizetype found = qsizetype(std::lower_bound(begin, m_time.end(), time) - m_time.begin());
+        // Most often the point belongs in the very next row: a channel appended
+        // over the rows of one before it.
+        qsizetype found = c.cursor;
+        if (m_time[size_t(found)] != time)
+            found = qsizetype(std::lower_bound(m_time.begin() + c.cursor, m_time.end(), time) - m_time.begin());
         if (found < rowCount() && m_time[size_t(found)] == time && isAbsent(c.values[size_t(found)]))
             at = found;
     }
@@ -203,7 +281,7 @@ void TrendData::summarize(const Channel &c, qsizetype upTo) const
             if (l == 0) {
                 const double *v = c.values.data() + b * blockSize;
                 for (qsizetype i = 0; i < blockSize; ++i)
-                    s.take(v[i]);
+                    takeValue(s, v[i]);
             } else {
                 const Level &below = c.levels[l - 1];
                 for (qsizetype i = b * LevelFactor; i < (b + 1) * LevelFactor; ++i) {
@@ -224,30 +302,65 @@ void TrendData::summarize(const Channel &c, qsizetype upTo) const
     c.clean = done;
 }
 
+template<class Raw, class Blocks>
+void TrendData::walk(const Channel &c, qsizetype from, qsizetype to, Raw &&raw, Blocks &&blocks) const
+{
+    qsizetype a = (from + BaseBlock - 1) >> BaseShift;
+    qsizetype b = to >> BaseShift;
+    if (c.levels.empty() || a >= b) {
+        raw(from, to);
+        return;
+    }
+    // The samples outside whole blocks, then at each level the blocks outside
+    // whole blocks of the level above, and the rest at the top.
+    raw(from, a << BaseShift);
+    raw(b << BaseShift, to);
+    for (size_t l = 0;; ++l) {
+        const Level &level = c.levels[l];
+        const qsizetype upA = (a + LevelFactor - 1) >> LevelShift;
+        const qsizetype upB = b >> LevelShift;
+        if (l + 1 == c.levels.size() || upA >= upB) {
+            blocks(level, a, b);
+            return;
+        }
+        blocks(level, a, upA << LevelShift);
+        blocks(level, upB << LevelShift, b);
+        a = upA;
+        b = upB;
+    }
+}
+
 void TrendData::gather(const Channel &c, qsizetype from, qsizetype to, TrendStats &out) const
 {
-    qsizetype i = from;
-    while (i < to) {
-        // The largest block that starts here and ends within the range.
-        const Level *best = nullptr;
-        for (const Level &level : c.levels) {
-            if (i % level.blockSize != 0 || i + level.blockSize > to)
-                break;
-            best = &level;
-        }
-        if (!best) {
-            out.take(c.values[size_t(i)]);
-            ++i;
-            continue;
-        }
-        const size_t b = size_t(i / best->blockSize);
-        out.count += best->count[b];
-        out.samples += best->samples[b];
-        out.sum += best->sum[b];
-        out.min = std::min(out.min, best->min[b]);
-        out.max = std::max(out.max, best->max[b]);
-        i += best->blockSize;
-    }
+    const double *v = c.values.data();
+    walk(
+        c, from, to,
+        [&](qsizetype a, qsizetype b) {
+            for (qsizetype i = a; i < b; ++i)
+                takeValue(out, v[i]);
+        },
+        [&](const Level &level, qsizetype a, qsizetype b) {
+            for (size_t i = size_t(a); i < size_t(b); ++i) {
+                out.count += level.count[i];
+                out.samples += level.samples[i];
+                out.sum += level.sum[i];
+                out.min = std::min(out.min, level.min[i]);
+                out.max = std::max(out.max, level.max[i]);
+            }
+        });
+}
+
+void TrendData::extent(const Channel &c, qsizetype from, qsizetype to, double &low, double &high) const
+{
+    low = std::numeric_limits<double>::infinity();
+    high = -low;
+    const double *v = c.values.data();
+    // An empty block holds +inf and -inf, which change nothing.
+    walk(
+        c, from, to, [&](qsizetype a, qsizetype b) { rawExtent(v, a, b, low, high); },
+        [&](const Level &level, qsizetype a, qsizetype b) {
+            blockExtent(level.min.data(), level.max.data(), a, b, low, high);
+        });
 }
 
 TrendStats TrendData::stats(int channel, qsizetype from, qsizetype to) const
@@ -382,13 +495,25 @@ void TrendData::trace(int channel, double x0, double x1, int columns, std::vecto
         return;
     }
     const double width = (x1 - x0) / columns;
+    // Samples a day, to guess where each column ends: mostly right, as a logger
+    // writes at a steady rate.
+    const double rate = t[to - 1] > t[from] ? double(to - from) / (t[to - 1] - t[from]) : 0;
+    // A column reads the samples about its end, which lie far from the last
+    // column's in memory: those of the column after next are asked for ahead.
+    const qsizetype ahead = 2 * qsizetype(std::ceil(width * rate));
     qsizetype i = from;
     while (i < to) {
         const double column = std::floor((t[i] - x0) / width);
         qsizetype end = i + 1;
         if (column >= 0 && column < columns) {
             const double bound = x0 + (column + 1) * width;
-            end = qsizetype(std::lower_bound(t + i + 1, t + to, bound) - t);
+            const double guess = std::min(double(to), i + 1 + (bound - t[i]) * rate);
+            end = lowerBoundNear(t, i + 1, to, bound, qsizetype(guess));
+            if (end + ahead < to) {
+                prefetch(t + end + ahead);
+                for (qsizetype k = std::max(end, end + ahead - BaseBlock); k <= end + ahead; k += 8)
+                    prefetch(v + k);
+            }
         }
         if (end - i <= 4) {
             raw(i, end);
@@ -402,9 +527,10 @@ void TrendData::trace(int channel, double x0, double x1, int columns, std::vecto
         }
         if (std::isnan(v[first]))
             lineBreak(t[first]);
-        TrendStats s;
-        gather(c, first, end, s);
-        if (s.count > 0) {
+        double low = 0;
+        double high = 0;
+        extent(c, first, end, low, high);
+        if (low <= high) {
             qsizetype f = first;
             while (std::isnan(v[f]))
                 ++f;
@@ -413,8 +539,8 @@ void TrendData::trace(int channel, double x0, double x1, int columns, std::vecto
                 --l;
             const double middle = (t[f] + t[l]) / 2;
             out.emplace_back(t[f], v[f]);
-            out.emplace_back(middle, s.min);
-            out.emplace_back(middle, s.max);
+            out.emplace_back(middle, low);
+            out.emplace_back(middle, high);
             out.emplace_back(t[l], v[l]);
         }
         const qsizetype last = lastPresent(c, first, end);

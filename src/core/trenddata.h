@@ -5,6 +5,7 @@
 #include <QPointF>
 #include <QString>
 
+#include <bit>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -68,12 +69,14 @@ class TrendData
     template<class T>
     using Column = std::vector<T, Uninitialised<T>>;
 
+    static constexpr std::uint64_t AbsentBits = 0x7FF8'0000'0000'0A85ull;
+
 public:
     static constexpr qsizetype BaseBlock = 64;
     static constexpr qsizetype LevelFactor = 8;
     // A NaN of its own: the channel has no sample in this row.
     static const double Absent;
-    static bool isAbsent(double value);
+    static bool isAbsent(double value) { return std::bit_cast<std::uint64_t>(value) == AbsentBits; }
 
     void clear();
 
@@ -183,9 +186,17 @@ private:
     };
 
     void summarize(const Channel &c, qsizetype upTo) const;
+    // Covers samples [from, to) of `c` (summarised) with the fewest whole summary
+    // blocks: raw(a, b) for the samples [a, b) that no whole block covers,
+    // blocks(level, a, b) for the blocks [a, b) of a level.
+    template<class Raw, class Blocks>
+    void walk(const Channel &c, qsizetype from, qsizetype to, Raw &&raw, Blocks &&blocks) const;
     // Adds the statistics of samples [from, to) of `c` to `out`, using whole
     // blocks where they fit.
     void gather(const Channel &c, qsizetype from, qsizetype to, TrendStats &out) const;
+    // The smallest and largest value of samples [from, to) of `c`; +inf and -inf
+    // when there is none. What a drawing needs of gather(), at less cost.
+    void extent(const Channel &c, qsizetype from, qsizetype to, double &low, double &high) const;
     // Index of the first sample in [from, to) that is not Absent, or `to`.
     qsizetype firstPresent(const Channel &c, qsizetype from, qsizetype to) const;
     qsizetype lastPresent(const Channel &c, qsizetype from, qsizetype to) const;

@@ -39,9 +39,18 @@ void TrendWindow::setupHistTrend()
         [&] { TrendSetup().BgColorLabel().setBackColor(plot.BackGroundColor()); },
     });
 
-    // Each existing channel's row shows its axis, colour and width; the rows
-    // past the last channel are disabled.
-    for (int i = 0; i < TrendSettings::PenCount; ++i) {
+    // A row for every channel, labelled with its title; each existing channel's
+    // row shows its axis, colour and width, and the rows past the last channel
+    // are disabled.
+    int rows = TrendSettings::MinPenRows;
+    steps::report(name, [&] {
+        QStringList titles;
+        for (int i = 0; i < plot.ChannelCount(); ++i)
+            titles << plot.Channel(i).TitleText();
+        TrendSetup().setPenRows(titles);
+    });
+    steps::report(name, [&] { rows = TrendSetup().penRows(); });
+    for (int i = 0; i < rows; ++i) {
         // A channel count that cannot be read counts as an existing channel.
         bool existing = true;
         steps::report(name, [&] { existing = i <= plot.ChannelCount() - 1; });

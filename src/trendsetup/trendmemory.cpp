@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QList>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 
@@ -106,7 +107,8 @@ void remember(PlotControl &plot)
 
 void applyTo(PlotControl &plot)
 {
-    QList<OleColor> taken;
+    // A trace is told apart by its colour and whether it is dashed.
+    QSet<std::pair<OleColor, bool>> taken;
     QList<int> unkept;
     for (int i = 0; i < plot.ChannelCount(); ++i) {
         PlotChannel channel = plot.Channel(i);
@@ -114,30 +116,30 @@ void applyTo(PlotControl &plot)
             channel.setColor(p->color);
             channel.setTraceLineWidth(p->width);
             channel.setYAxisIndex(p->axis);
-            taken << p->color;
+            taken.insert({p->color, channel.Dashed()});
         } else {
             unkept << i;
         }
     }
     // A kept colour may be the one a new column gets by its place in the
-    // selection (Pressure kept in blue, Wind third this time): two traces in one
-    // colour cannot be told apart, so such a column takes the first colour of the
-    // plot's own set that no other channel has.
-    constexpr int PaletteSize = 12;
+    // selection (Pressure kept in blue, Wind third this time): two traces alike
+    // cannot be told apart, so such a column takes the first colour of the
+    // plot's own set that no other channel has in its kind of line.
     for (int i : unkept) {
         PlotChannel channel = plot.Channel(i);
-        if (!taken.contains(channel.Color())) {
-            taken << channel.Color();
+        const bool dashed = channel.Dashed();
+        if (!taken.contains({channel.Color(), dashed})) {
+            taken.insert({channel.Color(), dashed});
             continue;
         }
-        for (int k = 0; k < PaletteSize; ++k) {
+        for (int k = 0; k < PlotControl::DefaultColorCount; ++k) {
             const OleColor candidate = PlotControl::defaultChannelColor(k);
-            if (!taken.contains(candidate)) {
+            if (!taken.contains({candidate, dashed})) {
                 channel.setColor(candidate);
                 break;
             }
         }
-        taken << channel.Color();
+        taken.insert({channel.Color(), dashed});
     }
     PlotAxis x = plot.XAxis(0);
     PlotAxis y = plot.YAxis(0);

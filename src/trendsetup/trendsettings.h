@@ -8,7 +8,7 @@ class QWidget;
 #include <QStringList>
 #include <QtGlobal>
 
-#include <array>
+#include <vector>
 
 // The bounds of one numeric setting, which the setup dialog's fields keep to.
 struct SettingBounds
@@ -39,7 +39,9 @@ struct TrendPen
 // are what a new dialog holds before it is filled.
 struct TrendSettings
 {
-    static constexpr int PenCount = 12;
+    // The pens the setup always shows, in two columns of six; a trend of more
+    // channels has a pen for each.
+    static constexpr int MinPenRows = 12;
 
     // The bottom and top of a value axis: wide enough for any logged value.
     static constexpr SettingBounds TrendZeroBounds{-1e15, 1e15, 4, 1};
@@ -64,7 +66,7 @@ struct TrendSettings
     int xMinorTicks = 1;
     int yMinorTicks = 1;
     QString xScaleFormat;   // in the plot's date/time notation
-    std::array<TrendPen, PenCount> pens{};
+    std::vector<TrendPen> pens = std::vector<TrendPen>(MinPenRows); // pen i governs channel i
 
     // The six entries of the X scale format list, in order.
     static QStringList xScaleFormats();

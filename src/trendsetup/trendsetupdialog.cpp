@@ -19,6 +19,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -207,48 +209,129 @@ QWidget *TrendSetupDialog::buildYFrame()
     return frame;
 }
 
-// Two columns of six rows: number, assignment, colour swatch and its button, width.
+namespace {
+
+// Pen row i stands in block i / 12 of the list, in its left column (the first six)
+// or its right one; each column is the row's number, assignment, colour swatch
+// and its button, and width.
+constexpr int PenRowsPerColumn = TrendSettings::MinPenRows / 2;
+constexpr int ColumnsPerSide = 5;
+// A heading is cut short past this width, pixels; its row's tip shows it whole.
+constexpr int MaxHeadingWidth = 140;
+
+int penGridRow(int index)
+{
+    return 1 + index / TrendSettings::MinPenRows * PenRowsPerColumn + index % PenRowsPerColumn;
+}
+
+int penGridColumn(int index)
+{
+    return index % TrendSettings::MinPenRows < PenRowsPerColumn ? 0 : ColumnsPerSide + 1;
+}
+
+// "1)" to "12)", the numbers of the right column padded to the width of "10)".
+QString penNumber(int index)
+{
+    const bool padded = index >= PenRowsPerColumn && index + 1 < 10;
+    return (padded ? u" "_s : QString()) + QString::number(index + 1) + u')';
+}
+
+} // namespace
+
 QWidget *TrendSetupDialog::buildPenFrame()
 {
-    constexpr int RowsPerColumn = TrendSettings::PenCount / 2;
-    constexpr int ColumnsPerSide = 5;
     auto *frame = new QGroupBox(u"Trend Pen Setup"_s);
-    auto *grid = new QGridLayout(frame);
-    grid->setHorizontalSpacing(6);
+    m_penList = new QWidget;
+    m_penGrid = new QGridLayout(m_penList);
+    m_penGrid->setHorizontalSpacing(6);
+    m_penGrid->setSizeConstraint(QLayout::SetFixedSize);
     for (int side = 0; side < 2; ++side) {
         const int first = side * (ColumnsPerSide + 1);
-        grid->addWidget(new QLabel(u"Pen Assignment:"_s), 0, first + 1);
-        grid->addWidget(new QLabel(u"Color:"_s), 0, first + 2, 1, 2);
-        grid->addWidget(new QLabel(u"Width:"_s), 0, first + 4);
+        m_penGrid->addWidget(new QLabel(u"Pen Assignment:"_s), 0, first + 1);
+        m_penGrid->addWidget(new QLabel(u"Color:"_s), 0, first + 2, 1, 2);
+        m_penGrid->addWidget(new QLabel(u"Width:"_s), 0, first + 4);
     }
-    grid->setColumnMinimumWidth(ColumnsPerSide, 18);
+    m_penGrid->setColumnMinimumWidth(ColumnsPerSide, 18);
+    while (penRows() < TrendSettings::MinPenRows)
+        addPenRow();
 
-    for (int i = 0; i < TrendSettings::PenCount; ++i) {
-        const int first = i < RowsPerColumn ? 0 : ColumnsPerSide + 1;
-        const int row = 1 + i % RowsPerColumn;
-        PenRow &pen = m_pens[size_t(i)];
-
-        // The right column's numbers are padded to the width of "10)".
-        auto *number = new QLabel((i + 1 < 10 && i >= RowsPerColumn ? u" "_s : QString()) + QString::number(i + 1)
-                                  + u')');
-        number->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        pen.assign = new QComboBox;
-        pen.assign->setObjectName(indexed(u"PenAssign"_s, i));
-        pen.assign->setPlaceholderText(u"Select Controller"_s);
-        pen.assign->addItems(TrendPen::assignments());
-        pen.assign->setCurrentIndex(-1);
-        pen.assign->setFixedWidth(PenComboWidth);
-        pen.color = swatch(indexed(u"PenClr"_s, i));
-        pen.colorButton = colorButton(indexed(u"PenClrBtn"_s, i), pen.color);
-        pen.width = numericEdit(indexed(u"PWidth"_s, i), TrendPen::WidthBounds);
-
-        grid->addWidget(number, row, first);
-        grid->addWidget(pen.assign, row, first + 1);
-        grid->addWidget(pen.color, row, first + 2);
-        grid->addWidget(pen.colorButton, row, first + 3);
-        grid->addWidget(pen.width, row, first + 4);
-    }
+    m_penScroll = new QScrollArea;
+    m_penScroll->setObjectName(u"PenList"_s);
+    m_penScroll->setWidget(m_penList);
+    m_penScroll->setFrameShape(QFrame::NoFrame);
+    m_penScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto *layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_penScroll);
+    fitPenList();
     return frame;
+}
+
+void TrendSetupDialog::addPenRow()
+{
+    const int i = penRows();
+    PenRow pen;
+    pen.number = new QLabel(penNumber(i));
+    pen.number->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    pen.assign = new QComboBox;
+    pen.assign->setObjectName(indexed(u"PenAssign"_s, i));
+    pen.assign->setPlaceholderText(u"Select Controller"_s);
+    pen.assign->addItems(TrendPen::assignments());
+    pen.assign->setCurrentIndex(-1);
+    pen.assign->setFixedWidth(PenComboWidth);
+    pen.color = swatch(indexed(u"PenClr"_s, i));
+    pen.colorButton = colorButton(indexed(u"PenClrBtn"_s, i), pen.color);
+    pen.width = numericEdit(indexed(u"PWidth"_s, i), TrendPen::WidthBounds);
+
+    const int row = penGridRow(i);
+    const int first = penGridColumn(i);
+    m_penGrid->addWidget(pen.number, row, first);
+    m_penGrid->addWidget(pen.assign, row, first + 1);
+    m_penGrid->addWidget(pen.color, row, first + 2);
+    m_penGrid->addWidget(pen.colorButton, row, first + 3);
+    m_penGrid->addWidget(pen.width, row, first + 4);
+    m_pens.push_back(pen);
+}
+
+void TrendSetupDialog::setPenRows(const QStringList &headings)
+{
+    const int rows = std::max(int(headings.size()), int(TrendSettings::MinPenRows));
+    while (penRows() > rows) {
+        const PenRow &pen = m_pens.back();
+        for (QWidget *w : std::initializer_list<QWidget *>{pen.number, pen.assign, pen.color, pen.colorButton, pen.width})
+            delete w;
+        m_pens.pop_back();
+    }
+    while (penRows() < rows)
+        addPenRow();
+    for (int i = 0; i < rows; ++i) {
+        QLabel *number = m_pens[size_t(i)].number;
+        const QString heading = i < headings.size() ? headings[i] : QString();
+        const QString shown = number->fontMetrics().elidedText(heading, Qt::ElideRight, MaxHeadingWidth);
+        number->setText(heading.isEmpty() ? penNumber(i) : penNumber(i) + u' ' + shown);
+        number->setToolTip(shown == heading ? QString() : heading);
+    }
+    fitPenList();
+}
+
+QString TrendSetupDialog::penLabel(int index) const
+{
+    pen(index);
+    return m_pens[size_t(index)].number->text();
+}
+
+void TrendSetupDialog::fitPenList()
+{
+    m_penList->adjustSize();
+    m_penGrid->activate();
+    int height = m_penList->height();
+    int width = m_penList->width();
+    if (penRows() > TrendSettings::MinPenRows) {
+        // Down to the first row past the twelfth, less the spacing above it.
+        height = m_pens[TrendSettings::MinPenRows].number->geometry().top() - std::max(0, m_penGrid->verticalSpacing());
+        width += m_penScroll->verticalScrollBar()->sizeHint().width();
+    }
+    m_penScroll->setFixedSize(width, height);
 }
 
 QPushButton *TrendSetupDialog::colorButton(const QString &name, ColorSwatch *swatch)
@@ -263,7 +346,7 @@ QPushButton *TrendSetupDialog::colorButton(const QString &name, ColorSwatch *swa
 
 const TrendSetupDialog::PenRow &TrendSetupDialog::pen(int index) const
 {
-    if (index < 0 || index >= TrendSettings::PenCount)
+    if (index < 0 || index >= penRows())
         throw RuntimeError(RuntimeError::SubscriptOutOfRange);
     return m_pens[size_t(index)];
 }
@@ -296,7 +379,8 @@ TrendSettings TrendSetupDialog::settings() const
     s.xMinorTicks = int(m_xMinor->Value());
     s.yMinorTicks = int(m_yMinor->Value());
     s.xScaleFormat = m_xFormat->currentText();
-    for (int i = 0; i < TrendSettings::PenCount; ++i) {
+    s.pens.resize(m_pens.size());
+    for (int i = 0; i < penRows(); ++i) {
         const PenRow &row = m_pens[size_t(i)];
         TrendPen &pen = s.pens[size_t(i)];
         pen.assignment = qint16(row.assign->currentIndex());
@@ -322,7 +406,12 @@ void TrendSetupDialog::setSettings(const TrendSettings &s)
     m_xMinor->setValue(s.xMinorTicks);
     m_yMinor->setValue(s.yMinorTicks);
     m_xFormat->setCurrentText(s.xScaleFormat);
-    for (int i = 0; i < TrendSettings::PenCount; ++i) {
+    if (int(s.pens.size()) > penRows()) {
+        while (int(s.pens.size()) > penRows())
+            addPenRow();
+        fitPenList();
+    }
+    for (int i = 0; i < int(s.pens.size()); ++i) {
         const PenRow &row = m_pens[size_t(i)];
         const TrendPen &pen = s.pens[size_t(i)];
         row.assign->setCurrentIndex(pen.assignment);
@@ -348,7 +437,7 @@ void TrendSetupDialog::setupHistoryPlot()
     // Channels change axis first, so that the ends set below win over the fit
     // that a change of axis brings.
     steps::ignore([&] {
-        for (int i = 0; i < std::min(plot().ChannelCount(), int(TrendSettings::PenCount)); ++i) {
+        for (int i = 0; i < std::min(plot().ChannelCount(), penRows()); ++i) {
             const PenRow &row = m_pens[size_t(i)];
             if (row.assign->isEnabled() && row.assign->currentIndex() >= 0)
                 plot().Channel(i).setYAxisIndex(row.assign->currentIndex() == 1 ? 1 : 0);
@@ -380,11 +469,12 @@ void TrendSetupDialog::setupHistoryPlot()
         [&] { plot().YAxis(1).setScaleLinesColor(s.yScaleColor); },
         [&] { plot().YAxis(1).setMinorCount(s.yMinorTicks); },
     });
-    // Pens govern the channels of their index; channels past the twelfth pen get the thinnest line.
+    // Pens govern the channels of their index; a channel without a pen row (its
+    // rows could not be made) gets the thinnest line.
     for (int i = 0; i < channels; ++i) {
-        const int width = i < TrendSettings::PenCount ? s.pens[size_t(i)].width : 1;
+        const int width = i < penRows() ? s.pens[size_t(i)].width : 1;
         steps::report(name, [&] { plot().Channel(i).setTraceLineWidth(width); });
-        if (i >= TrendSettings::PenCount)
+        if (i >= penRows())
             continue;
         const PenRow &row = m_pens[size_t(i)];
         const TrendPen &pen = s.pens[size_t(i)];

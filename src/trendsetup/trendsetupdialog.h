@@ -7,17 +7,23 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 class ColorSwatch;
 class NumericEdit;
 class PlotControl;
 class QComboBox;
+class QGridLayout;
+class QLabel;
 class QPushButton;
+class QScrollArea;
 
 // The modal dialog `TrendSetup` ("Trend Scaling Setup"): the trend settings of the
 // open trend window, edited in three frames and a background row, applied to the
-// plot by OK. Controls carry the dialog's names as their objectName; the twelve
-// pen rows are named with their index in brackets, "PenAssign(0)" to "PWidth(11)".
+// plot by OK. Controls carry the dialog's names as their objectName; the pen rows
+// are named with their index in brackets, "PenAssign(0)" to "PWidth(11)" and on.
+// There are twelve pen rows, in two columns of six, or one for each channel of a
+// larger trend, twelve after twelve in a list that scrolls.
 // Every opening is a fresh dialog: any way of closing it destroys it, and only OK
 // (after its check) writes to the plot.
 class TrendSetupDialog : public QDialog
@@ -59,11 +65,17 @@ public:
     QPushButton &cmdOK() const { return *m_ok; }
     QPushButton &cmdCancel() const { return *m_cancel; }
 
-    // Pen rows 0 to 11; any other index throws RuntimeError 9.
+    // Pen rows 0 to penRows() - 1; any other index throws RuntimeError 9.
     QComboBox &PenAssign(int index) const;
     ColorSwatch &PenClr(int index) const;
     QPushButton &PenClrBtn(int index) const;
     NumericEdit &PWidth(int index) const;
+    int penRows() const { return int(m_pens.size()); }
+    // A pen row for each heading (a channel's title), at least MinPenRows, row i
+    // labelled "i+1) HEADING"; rows past the headings show their number alone.
+    void setPenRows(const QStringList &headings);
+    // The row's label as shown.
+    QString penLabel(int index) const;
 
     // The record as the controls hold it now, and the controls set from a record.
     TrendSettings settings() const;
@@ -89,6 +101,7 @@ private:
     static PlotControl *(*&targetPlot())();
     struct PenRow
     {
+        QLabel *number = nullptr;
         QComboBox *assign = nullptr;
         ColorSwatch *color = nullptr;
         QPushButton *colorButton = nullptr;
@@ -100,6 +113,9 @@ private:
     QWidget *buildXFrame();
     QWidget *buildYFrame();
     QWidget *buildPenFrame();
+    void addPenRow();
+    // The pen list shows the first twelve rows whole and scrolls to the rest.
+    void fitPenList();
     QPushButton *colorButton(const QString &name, ColorSwatch *swatch);
     const PenRow &pen(int index) const;
     PlotControl &plot() const;
@@ -122,7 +138,10 @@ private:
     QPushButton *m_bgColorButton = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_cancel = nullptr;
-    std::array<PenRow, TrendSettings::PenCount> m_pens{};
+    QScrollArea *m_penScroll = nullptr;
+    QWidget *m_penList = nullptr;
+    QGridLayout *m_penGrid = nullptr;
+    std::vector<PenRow> m_pens;
     // Left zero and top, right zero and top as first shown.
     std::optional<std::array<double, 4>> m_shownEnds;
 };

@@ -7,6 +7,7 @@
 #include "core/oledate.h"
 #include "controls/plotcontrol.h"
 #include "core/runtimeerror.h"
+#include "core/trenddata.h"
 #include "controls/twips.h"
 
 #include <QDir>
@@ -19,8 +20,10 @@
 #include <QTest>
 #include <qcustomplot.h>
 
+#include <array>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -71,6 +74,96 @@ void fillTwoChannels(PlotControl &plot)
     PlotChannel second = plot.Channel(plot.AddChannel());
     second.AddXY(at(9, 30), 5);
     second.AddXY(at(10), 7);
+}
+
+// An sRGB component as light, 0 to 1.
+double linear(double v)
+{
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+// CIE L*a*b* of an sRGB colour (D65 white).
+std::array<double, 3> lab(const QColor &c)
+{
+    const double r = linear(c.redF()), g = linear(c.greenF()), b = linear(c.blueF());
+    const double x = (0.4124564 * r + 0.3575761 * g + 0.1804375 * b) / 0.95047;
+    const double y = 0.2126729 * r + 0.7151522 * g + 0.0721750 * b;
+    const double z = (0.0193339 * r + 0.1191920 * g + 0.9503041 * b) / 1.08883;
+    const auto f = [](double t) { return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116; };
+    return {116 * f(y) - 16, 500 * (f(x) - f(y)), 200 * (f(y) - f(z))};
+}
+
+// The CIEDE2000 colour difference of two L*a*b* colours.
+double deltaE2000(const std::array<double, 3> &one, const std::array<double, 3> &two)
+{
+    const auto [l1, a1, b1] = one;
+    const auto [l2, a2, b2] = two;
+    const double deg = M_PI / 180;
+    const double c7 = std::pow((std::hypot(a1, b1) + std::hypot(a2, b2)) / 2, 7);
+    const double g = 0.5 * (1 - std::sqrt(c7 / (c7 + std::pow(25.0, 7))));
+    const double a1p = (1 + g) * a1, a2p = (1 + g) * a2;
+    const double c1p = std::hypot(a1p, b1), c2p = std::hypot(a2p, b2);
+    const auto hue = [&](double b, double ap) {
+        return b == 0 && ap == 0 ? 0.0 : std::fmod(std::atan2(b, ap) / deg + 360, 360);
+    };
+    const double h1p = hue(b1, a1p), h2p = hue(b2, a2p);
+    double dh = 0;
+    if (c1p * c2p != 0) {
+        dh = h2p - h1p;
+        dh += dh > 180 ? -360 : dh < -180 ? 360 : 0;
+    }
+    const double dL = l2 - l1, dC = c2p - c1p;
+    const double dH = 2 * std::sqrt(c1p * c2p) * std::sin(dh / 2 * deg);
+    const double lMean = (l1 + l2) / 2, cMean = (c1p + c2p) / 2;
+    double hMean = h1p + h2p;
+    if (c1p * c2p != 0)
+        hMean = std::abs(h1p - h2p) <= 180 ? hMean / 2 : (hMean < 360 ? (hMean + 360) / 2 : (hMean - 360) / 2);
+    const double t = 1 - 0.17 * std::cos((hMean - 30) * deg) + 0.24 * std::cos(2 * hMean * deg)
+                     + 0.32 * std::cos((3 * hMean + 6) * deg) - 0.20 * std::cos((4 * hMean - 63) * deg);
+    const double theta = 30 * std::exp(-std::pow((hMean - 275) / 25, 2));
+    const double cMean7 = std::pow(cMean, 7);
+    const double rc = 2 * std::sqrt(cMean7 / (cMean7 + std::pow(25.0, 7)));
+    const double sl = 1 + 0.015 * std::pow(lMean - 50, 2) / std::sqrt(20 + std::pow(lMean - 50, 2));
+    const double sc = 1 + 0.045 * cMean, sh = 1 + 0.015 * cMean * t;
+    const double rt = -std::sin(2 * theta * deg) * rc;
+    return std::sqrt(std::pow(dL / sl, 2) + std::pow(dC / sc, 2) + std::pow(dH / sh, 2) + rt * (dC / sc) * (dH / sh));
+}
+
+// The contrast ratio of two colours, 1 to 21.
+double contrast(const QColor &one, const QColor &two)
+{
+    const auto luminance = [](const QColor &c) {
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double a = luminance(one), b = luminance(two);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+// The longest row of pixels in `color`: how many stretches of it the row has
+// between its first and last such pixel.
+int stretchesOnTheLongestRow(const QImage &image, const QColor &color)
+{
+    const auto isColor = [&](int x, int y) {
+        const QColor c = image.pixelColor(x, y);
+        return std::abs(c.red() - color.red()) + std::abs(c.green() - color.green()) + std::abs(c.blue() - color.blue()) < 40;
+    };
+    int bestRow = 0;
+    int bestCount = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        int count = 0;
+        for (int x = 0; x < image.width(); ++x)
+            count += isColor(x, y);
+        if (count > bestCount) {
+            bestCount = count;
+            bestRow = y;
+        }
+    }
+    int stretches = 0;
+    for (int x = 0; x < image.width(); ++x) {
+        if (isColor(x, bestRow) && (x == 0 || !isColor(x - 1, bestRow)))
+            ++stretches;
+    }
+    return stretches;
 }
 
 QString run(const QString &program, const QStringList &arguments)
@@ -350,24 +443,54 @@ private slots:
     void channelsComeAndGoWithFewLegendLayouts_data()
     {
         QTest::addColumn<int>("channels");
-        QTest::newRow("ten") << 10;
-        QTest::newRow("four hundred") << 400;
+        QTest::addColumn<bool>("asTrendData"); // else one AddChannel() each
+        QTest::newRow("ten") << 10 << false;
+        QTest::newRow("four hundred") << 400 << false;
+        QTest::newRow("three thousand") << 3000 << false;
+        QTest::newRow("three thousand as trend data") << 3000 << true;
     }
 
+    // However many channels a trend has, building it, drawing it, emptying it and
+    // destroying it lay the legend out a few times, and the plotting library
+    // holds no object of its own per channel, whose lists it would search.
     void channelsComeAndGoWithFewLegendLayouts()
     {
         QFETCH(int, channels);
-        PlotControl plot;
-        const int before = plot.legendLayoutPasses();
-        for (int i = 0; i < channels; ++i)
-            plot.Channel(plot.AddChannel()).setTitleText(QString::number(i));
-        QVERIFY(plot.legendLayoutPasses() - before <= 1);
-        plot.RemoveAllChannels();
-        QCOMPARE(plot.ChannelCount(), 0);
-        QVERIFY2(plot.legendLayoutPasses() - before <= 2, qPrintable(QString::number(plot.legendLayoutPasses() - before)));
-        plot.Channel(plot.AddChannel()).AddXY(at(8), 1);
-        plot.replot();
-        QCOMPARE(plot.ChannelCount(), 1);
+        QFETCH(bool, asTrendData);
+        const auto objects = [](PlotControl &plot) { return plot.findChildren<QObject *>().size(); };
+        int before = 0;
+        {
+            auto plot = std::make_unique<PlotControl>();
+            plot->resize(600, 400);
+            plot->show();
+            plot->replot();
+            const qsizetype empty = objects(*plot);
+            before = PlotControl::legendLayoutPasses();
+            if (asTrendData) {
+                auto data = std::make_shared<TrendData>();
+                for (int i = 0; i < channels; ++i)
+                    data->addChannel(QString::number(i));
+                data->appendPoint(0, at(8), 1);
+                plot->setTrendData(data);
+            } else {
+                for (int i = 0; i < channels; ++i)
+                    plot->Channel(plot->AddChannel()).setTitleText(QString::number(i));
+            }
+            // A pass for each drawing after a change, none as channels come and go.
+            QCOMPARE(PlotControl::legendLayoutPasses() - before, 0);
+            plot->replot();
+            QCOMPARE(PlotControl::legendLayoutPasses() - before, 1);
+            QCOMPARE(plot->ChannelCount(), channels);
+            QCOMPARE(objects(*plot), empty);
+            plot->RemoveAllChannels();
+            plot->Channel(plot->AddChannel()).AddXY(at(8), 1);
+            plot->replot();
+            QCOMPARE(PlotControl::legendLayoutPasses() - before, 2);
+            QCOMPARE(plot->ChannelCount(), 1);
+            for (int i = 0; i < channels; ++i)
+                plot->AddChannel();
+        }
+        QCOMPARE(PlotControl::legendLayoutPasses() - before, 2);
     }
 
     void pointsOutOfOrderAreSortedByX()
@@ -428,28 +551,86 @@ private slots:
         QCOMPARE(plot.YAxis(0).Span(), 1.0);
     }
 
-    // Twelve colours that differ from each other, from the black background and
-    // from the yellow cursor, each bright enough to read on black.
-    void defaultColoursAreDistinctAndReadOnBlack()
+    // The first twelve colours are those of every trend so far; the next twelve
+    // differ from all others and from the cursor at least as much as two of the
+    // first differ, and read on the trend's background.
+    void defaultColoursFollowTheColourRule_data()
     {
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<int>("kept"); // 0xRRGGBB the colour has always been, or -1
+        const QList<int> first{0xFF5050, 0x50DC50, 0x50A0FF, 0xFF8C28, 0xE664FF, 0x00DCDC,
+                               0xF0F0F0, 0xA0FF78, 0xFF78C8, 0xB4B4FF, 0xC8C878, 0x00A082};
+        for (int i = 0; i < PlotControl::DefaultColorCount; ++i)
+            QTest::addRow("channel %d", i + 1) << i << first.value(i, -1);
+    }
+
+    void defaultColoursFollowTheColourRule()
+    {
+        QFETCH(int, channel);
+        QFETCH(int, kept);
+        // The difference itself, against published pairs.
+        QVERIFY(std::abs(deltaE2000({50, 2.6772, -79.7751}, {50, 0, -82.7485}) - 2.0425) < 1e-4);
+        QVERIFY(std::abs(deltaE2000({50, 2.49, -0.001}, {50, -2.49, 0.0009}) - 7.1792) < 1e-4);
+        QVERIFY(std::abs(deltaE2000({60.2574, -34.0099, 36.2677}, {60.4626, -34.1751, 39.4387}) - 1.2644) < 1e-4);
+
         PlotControl plot;
-        QList<QColor> colours;
-        for (int i = 0; i < 12; ++i) {
-            QCOMPARE(plot.Channel(plot.AddChannel()).Color(), PlotControl::defaultChannelColor(i));
-            colours.append(toQColor(PlotControl::defaultChannelColor(i)));
+        const QColor colour = toQColor(PlotControl::defaultChannelColor(channel));
+        if (kept >= 0) {
+            QCOMPARE(colour, QColor(QRgb(kept)));
+            return;
         }
-        const auto distance = [](const QColor &a, const QColor &b) {
-            return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
-        };
-        for (int i = 0; i < colours.size(); ++i) {
-            const QColor &c = colours.at(i);
-            const double luminance = 0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF();
-            QVERIFY2(luminance > 0.3, qPrintable(c.name()));
-            QVERIFY2(distance(c, QColor(Qt::yellow)) > 60, qPrintable(c.name()));
-            for (int j = 0; j < i; ++j)
-                QVERIFY2(distance(c, colours.at(j)) > 80, qPrintable(c.name() + u' ' + colours.at(j).name()));
+        const QColor background = toQColor(plot.BackGroundColor());
+        QVERIFY2(contrast(colour, background) >= 3, qPrintable(colour.name()));
+        const QColor cursor = toQColor(plot.DataCursor(0).Color());
+        QVERIFY2(deltaE2000(lab(colour), lab(cursor)) >= 15, qPrintable(colour.name()));
+        for (int other = 0; other < PlotControl::DefaultColorCount; ++other) {
+            if (other == channel)
+                continue;
+            const QColor c = toQColor(PlotControl::defaultChannelColor(other));
+            QVERIFY2(deltaE2000(lab(colour), lab(c)) >= 15, qPrintable(colour.name() + u' ' + c.name()));
         }
-        QCOMPARE(PlotControl::defaultChannelColor(12), PlotControl::defaultChannelColor(0));
+    }
+
+    // Past the last default colour the colours come round again, drawn dashed:
+    // as a line of few points and as one of many.
+    void channelsPastTheColoursAreDashed_data()
+    {
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<bool>("dashed");
+        QTest::newRow("channel 24, few samples") << 23 << 50 << false;
+        QTest::newRow("channel 25, few samples") << 24 << 50 << true;
+        QTest::newRow("channel 25, many samples") << 24 << 20000 << true;
+        QTest::newRow("channel 24, many samples") << 23 << 20000 << false;
+        QTest::newRow("channel 48, many samples") << 47 << 20000 << true;
+        QTest::newRow("channel 49, few samples") << 48 << 50 << true;
+    }
+
+    void channelsPastTheColoursAreDashed()
+    {
+        QFETCH(int, channel);
+        QFETCH(int, samples);
+        QFETCH(bool, dashed);
+        PlotControl plot;
+        plot.resize(700, 400);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        while (plot.ChannelCount() <= channel)
+            plot.AddChannel();
+        // Only this channel has points: a level line across the plot.
+        PlotChannel c = plot.Channel(channel);
+        for (int i = 0; i < samples; ++i)
+            c.AddXY(at(8) + i / 86400.0, 50);
+        plot.setXView(at(8), (samples - 1) / 86400.0);
+        plot.setYView(0, 100);
+        plot.replot();
+        QCOMPARE(c.Color(), PlotControl::defaultChannelColor(channel % PlotControl::DefaultColorCount));
+        QCOMPARE(c.Dashed(), dashed);
+        const int stretches = stretchesOnTheLongestRow(plot.grab().toImage(), toQColor(c.Color()));
+        if (dashed)
+            QVERIFY2(stretches >= 10, qPrintable(QString::number(stretches)));
+        else
+            QCOMPARE(stretches, 1);
     }
 
     void settingSpanOrMinRedrawsAtOnce_data()

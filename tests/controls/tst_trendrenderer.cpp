@@ -172,6 +172,13 @@ private slots:
         QTest::newRow("width 3, many samples")
             << waves(3, 50000, afternoon, 1.0 / 86400) << PictureSetup([](TrendPicture &p) { p.channels[1].width = 3; })
             << QSize(1000, 600) << false;
+        // The 25th channel comes round dashed; given a colour of its own, its
+        // dashes are told from the first channel's line.
+        QTest::newRow("a dashed channel")
+            << waves(25, 600, afternoon, minute)
+            << PictureSetup([](TrendPicture &p) { p.channels[24].color = 0xC0C0C0; }) << QSize(1000, 600) << false;
+        QTest::newRow("more channels than the legend has lines")
+            << waves(40, 300, afternoon, minute) << asNew << QSize(900, 500) << false;
         QTest::newRow("powers of ten, another locale")
             << waves(2, 300, afternoon, minute) << PictureSetup([](TrendPicture &p) {
                    p.left.min = 1e7;

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTest>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <tuple>
@@ -163,6 +164,118 @@ private slots:
                                          .arg(x).arg(QLatin1String(name)).arg(top).arg(bottom).arg(nearTop).arg(nearBottom)));
             }
         }
+    }
+
+    void traceKeepsEachColumnsExtremes_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<bool>("uneven"); // at random intervals, with an hour's pause
+        QTest::addColumn<double>("missing");
+        QTest::newRow("a thousand samples a column") << 300000 << 250 << false << 0.04;
+        QTest::newRow("a thousand a column, uneven") << 300000 << 250 << true << 0.04;
+        QTest::newRow("a few a column, uneven") << 5000 << 500 << true << 0.1;
+        QTest::newRow("mostly gaps") << 100000 << 300 << false << 0.9;
+    }
+
+    // Each pixel column of a drawing reaches exactly from the smallest to the
+    // largest value logged in its time: no sample lands in the column beside its
+    // own, none is passed over.
+    void traceKeepsEachColumnsExtremes()
+    {
+        QFETCH(int, samples);
+        QFETCH(int, columns);
+        QFETCH(bool, uneven);
+        QFETCH(double, missing);
+        TrendData data;
+        data.addChannel();
+        std::mt19937 random(11);
+        std::uniform_real_distribution<double> chance(0, 1);
+        std::normal_distribution<double> step(0, 1);
+        double time = 45000;
+        double y = 0;
+        for (int i = 0; i < samples; ++i) {
+            time += (uneven ? 0.2 + 3 * chance(random) : 1.0) / 86400 + (uneven && i == samples / 2 ? 1.0 / 24 : 0);
+            y += step(random);
+            data.setValue(0, data.appendRow(time, i), chance(random) < missing ? NaN : y);
+        }
+        const double x0 = data.time(samples / 7) + 0.3 / 86400;
+        const double x1 = data.time(samples * 6 / 7);
+        const double width = (x1 - x0) / columns;
+        std::vector<QPointF> reduced;
+        data.trace(0, x0, x1, columns, reduced);
+
+        const double inf = std::numeric_limits<double>::infinity();
+        std::vector<std::pair<double, double>> expected(size_t(columns), {inf, -inf});
+        std::vector<std::pair<double, double>> drawn(size_t(columns), {inf, -inf});
+        const auto take = [](std::pair<double, double> &extent, double value) {
+            extent = {std::min(extent.first, value), std::max(extent.second, value)};
+        };
+        for (int k = 0, i = 0; k < columns; ++k) {
+            const double end = x0 + (k + 1) * width;
+            for (; i < samples && data.time(i) < end; ++i) {
+                if (data.time(i) >= x0 && !std::isnan(data.value(0, i)))
+                    take(expected[size_t(k)], data.value(0, i));
+            }
+        }
+        for (const QPointF &p : reduced) {
+            const double k = std::floor((p.x() - x0) / width);
+            if (!std::isnan(p.y()) && k >= 0 && k < columns)
+                take(drawn[size_t(k)], p.y());
+        }
+        for (int k = 0; k < columns; ++k) {
+            QVERIFY2(drawn[size_t(k)] == expected[size_t(k)],
+                     qPrintable(QStringLiteral("column %1: drawn %2..%3, logged %4..%5")
+                                    .arg(k).arg(drawn[size_t(k)].first).arg(drawn[size_t(k)].second)
+                                    .arg(expected[size_t(k)].first).arg(expected[size_t(k)].second)));
+        }
+    }
+
+    void appendedPointsShareRowsOfTheirTime_data()
+    {
+        using Points = QList<QList<double>>;
+        QTest::addColumn<Points>("rowsFirst"); // channel, time, value: rows made and set first
+        QTest::addColumn<Points>("points");    // channel, time, value: appended
+        QTest::addColumn<int>("rows");
+        QTest::newRow("two channels at the same times")
+            << Points{} << Points{{0, 1, 10}, {0, 2, 20}, {0, 3, 30}, {1, 1, 11}, {1, 2, 21}, {1, 3, 31}} << 3;
+        QTest::newRow("a time twice in one channel")
+            << Points{} << Points{{0, 1, 10}, {0, 1, 15}, {0, 2, 20}, {1, 1, 11}, {1, 1, 16}} << 3;
+        QTest::newRow("a second channel skipping a time")
+            << Points{} << Points{{0, 1, 10}, {0, 2, 20}, {0, 3, 30}, {1, 1, 11}, {1, 3, 31}} << 3;
+        QTest::newRow("a clock set back")
+            << Points{} << Points{{0, 5, 50}, {0, 6, 60}, {1, 5, 51}, {1, 6, 61}, {1, 5.5, 56}} << 3;
+        QTest::newRow("rows that hold the channel's values already")
+            << Points{{0, 1, 10}, {0, 2, 20}} << Points{{1, 1, 11}, {1, 2, 21}, {0, 1, 15}} << 3;
+    }
+
+    // A point goes into a row of its time that its channel has no value in yet,
+    // else into a new row: no value is written over, no row made twice.
+    void appendedPointsShareRowsOfTheirTime()
+    {
+        QFETCH(QList<QList<double>>, rowsFirst);
+        QFETCH(QList<QList<double>>, points);
+        QFETCH(int, rows);
+        TrendData data;
+        data.addChannel();
+        data.addChannel();
+        for (const QList<double> &p : rowsFirst)
+            data.setValue(int(p[0]), data.appendRow(p[1]), p[2]);
+        for (const QList<double> &p : points)
+            data.appendPoint(int(p[0]), p[1], p[2]);
+        data.sortByTime();
+        QCOMPARE(data.rowCount(), qsizetype(rows));
+        QList<QList<double>> found;
+        for (int ch = 0; ch < 2; ++ch) {
+            for (qsizetype i = 0; i < data.rowCount(); ++i) {
+                if (!TrendData::isAbsent(data.value(ch, i)))
+                    found << QList<double>{double(ch), data.time(i), data.value(ch, i)};
+            }
+        }
+        QList<QList<double>> expected = rowsFirst + points;
+        std::sort(expected.begin(), expected.end());
+        std::sort(found.begin(), found.end());
+        QCOMPARE(found, expected);
     }
 
     void statisticsOfAnyRange_data()

@@ -46,6 +46,7 @@ private slots:
         QTest::addColumn<QByteArray>("log");
         QTest::addColumn<int>("lastColumn");
         QTest::newRow("columns that vary") << LogFixture::minutes(30, 3) << 4;
+        QTest::newRow("past the default colours") << LogFixture::minutes(10, 26) << 27;
         QTest::newRow("a constant beside an empty column")
             << QByteArray("Date,Time,A,B\r\n1/2/2024,1:00,5,\r\n1/2/2024,1:01,5,\r\n1/2/2024,1:02,5,\r\n"
                           "1/2/2024,1:03,5,\r\n")
@@ -80,6 +81,7 @@ private slots:
             QCOMPARE(made.channels[ch].title, plotted.channels[ch].title);
             QCOMPARE(made.channels[ch].color, plotted.channels[ch].color);
             QCOMPARE(made.channels[ch].width, plotted.channels[ch].width);
+            QCOMPARE(made.channels[ch].dashed, plotted.channels[ch].dashed);
             QCOMPARE(made.channels[ch].valueAxis, plotted.channels[ch].valueAxis);
             QCOMPARE(made.channels[ch].visible, plotted.channels[ch].visible);
         }

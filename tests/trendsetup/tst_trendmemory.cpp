@@ -96,6 +96,15 @@ private slots:
             << QStringList{u"Temp"_s, u"Wind"_s} << u"Wind"_s << 0 << QList<int>{1, 0};
         QTest::newRow("no clash: defaults stay")
             << QStringList{u"Temp"_s, u"Pressure"_s, u"Wind"_s} << u"Pressure"_s << -1 << QList<int>{0, -1, 2};
+        // The 25th column's colour is the first's, dashed: no clash, though a
+        // default colour is free.
+        QStringList many;
+        QList<int> places;
+        for (int i = 0; i < 25; ++i) {
+            many << u"Col %1"_s.arg(i + 1);
+            places << (i == 3 ? -1 : i % PlotControl::DefaultColorCount);
+        }
+        QTest::newRow("a dashed column in a colour taken solid") << many << u"Col 4"_s << -1 << places;
     }
 
     void aKeptColourIsNotGivenToASecondColumn()

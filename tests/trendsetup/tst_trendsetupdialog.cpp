@@ -22,9 +22,12 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolBar>
 
+#include <algorithm>
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -471,6 +474,7 @@ private slots:
         QTest::newRow("3 channels") << 3;
         QTest::newRow("12 channels") << 12;
         QTest::newRow("15 channels") << 15;
+        QTest::newRow("30 channels") << 30;
     }
 
     void widthsOnlyForTheChannelsThereAre()
@@ -481,10 +485,13 @@ private slots:
         QList<bool> assignmentsAndColoursEnabled;
         QList<double> shown;
         bool spanEnabled = true;
+        const int rows = std::max(12, channels);
+        int shownRows = 0;
         runSetup([&](TrendSetupDialog &d) {
             spanEnabled = d.TrendDaysAnalog().isEnabled() || d.TrendHoursAnalog().isEnabled()
                           || d.TrendMinutesAnalog().isEnabled();
-            for (int i = 0; i < 12; ++i) {
+            shownRows = d.penRows();
+            for (int i = 0; i < shownRows; ++i) {
                 enabled << d.PWidth(i).isEnabled();
                 shown << d.PWidth(i).Value();
                 assignmentsAndColoursEnabled << (d.PenAssign(i).isEnabled() && d.PenClrBtn(i).isEnabled());
@@ -494,7 +501,8 @@ private slots:
             d.cmdOK().click();
         });
         QVERIFY(!spanEnabled);
-        for (int i = 0; i < 12; ++i) {
+        QCOMPARE(shownRows, rows);
+        for (int i = 0; i < rows; ++i) {
             QCOMPARE(enabled.at(i), i < channels);
             QCOMPARE(assignmentsAndColoursEnabled.at(i), i < channels);
             if (i < channels)
@@ -502,8 +510,59 @@ private slots:
         }
         QCOMPARE(plot().ChannelCount(), channels);
         for (int i = 0; i < channels; ++i)
-            QCOMPARE(plot().Channel(i).TraceLineWidth(), i < 12 ? 1 + (i + 3) % 5 : 1);
+            QCOMPARE(plot().Channel(i).TraceLineWidth(), 1 + (i + 3) % 5);
         QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+    void everyChannelHasALabelledRow_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::newRow("3 channels") << 3;
+        QTest::newRow("15 channels") << 15;
+        QTest::newRow("30 channels") << 30;
+    }
+
+    // A row per channel, "N) HEADING", the first twelve in two columns of six in
+    // view at once; the rows past them are reached by scrolling.
+    void everyChannelHasALabelledRow()
+    {
+        QFETCH(int, channels);
+        plot().RemoveAllChannels();
+        for (int i = 0; i < channels; ++i)
+            plot().Channel(plot().AddChannel()).setTitleText(u"Col %1"_s.arg(i * 7));
+        QStringList labels;
+        QList<QRect> places; // each row's number in the list, as laid out
+        QRect view;          // the part of the list in view
+        int scrollRange = -1;
+        runSetup([&](TrendSetupDialog &d) {
+            auto *list = d.findChild<QScrollArea *>(u"PenList"_s);
+            const QList<QLabel *> shown = list->widget()->findChildren<QLabel *>();
+            for (int i = 0; i < d.penRows(); ++i) {
+                labels << d.penLabel(i);
+                const auto number = std::find_if(shown.begin(), shown.end(),
+                                                 [&](const QLabel *l) { return l->text() == labels.last(); });
+                places << (number != shown.end() ? (*number)->geometry() : QRect());
+            }
+            view = QRect(QPoint(0, 0), list->viewport()->size());
+            scrollRange = list->verticalScrollBar()->maximum();
+        });
+        QCOMPARE(labels.size(), std::max(12, channels));
+        for (int i = 0; i < labels.size(); ++i) {
+            const QString number = (i >= 6 && i < 9 ? u" "_s : QString()) + QString::number(i + 1) + u')';
+            QCOMPARE(labels.at(i), i < channels ? number + u" Col "_s + QString::number(i * 7) : number);
+        }
+        // 1) to 6) down the left, 7) to 12) beside them, each pair on a line.
+        for (int i = 0; i < 6; ++i) {
+            QCOMPARE(places.at(i + 6).top(), places.at(i).top());
+            QVERIFY(places.at(i + 6).left() > places.at(i).right());
+            if (i > 0)
+                QVERIFY(places.at(i).top() > places.at(i - 1).bottom());
+        }
+        for (int i = 0; i < 12; ++i)
+            QVERIFY2(view.contains(places.at(i)), qPrintable(QString::number(i + 1)));
+        for (int i = 12; i < labels.size(); ++i)
+            QVERIFY(places.at(i).top() > places.at(5).bottom());
+        QCOMPARE(scrollRange > 0, channels > 12);
     }
 
     void aTypedFormatIsAppliedAsTyped_data()
