@@ -5,6 +5,7 @@
 #include "core/trenddata.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
+#include "core/logdocument.h"
 #include "shell/sharedstate.h"
 #include "trend/trendwindow.h"
 
@@ -187,9 +188,8 @@ TrendWindow &trendWindowOf(std::shared_ptr<TrendData> data)
     plot.XAxis(0).setTrackingEnabled(true);
     plot.YAxis(0).setTrackingEnabled(true);
     plot.setTrendData(std::move(data));
-    w.historyXspan = plot.dataXMax() - plot.dataXMin();
-    plot.XAxis(0).setSpan(w.historyXspan);
-    w.historyYspan = plot.YAxis(0).Span();
+    logDocument().setSpans({plot.dataXMax() - plot.dataXMin(), plot.YAxis(0).Span(), 0});
+    plot.XAxis(0).setSpan(w.historyXspan());
     return w;
 }
 

@@ -1,10 +1,9 @@
 #include "batchexport.h"
 
-#include "loggrid.h"
-
-#include "controls/gridcontrol.h"
 #include "controls/outputfile.h"
 #include "controls/plotcontrol.h"
+#include "core/logdocument.h"
+#include "core/logtable.h"
 #include "core/runtimeerror.h"
 #include "core/writetarget.h"
 #include "shell/sharedstate.h"
@@ -57,7 +56,7 @@ class NoProgress : public PlotRunProgress
 public:
     void plotRunStarted() override {}
     void plotRunProgress(int) override {}
-    void plotRunEnded() override {}
+    void plotRunEnded(int) override {}
 };
 
 QString quoted(const QString &text)
@@ -84,17 +83,17 @@ QString oneLine(const QString &message)
 
 // The selection a user would make: every value column as one block, or each
 // named column clicked in turn.
-QList<GridBlock> columnBlocks(const GridControl &grid, const QStringList &names, const QString &log)
+QList<GridBlock> columnBlocks(const LogTable &table, const QStringList &names, const QString &log)
 {
-    if (grid.colCount() < 2)
+    if (table.colCount() < 2)
         throw Failure{quoted(log) + u" has no value columns to plot"_s};
     if (names.isEmpty())
-        return {GridBlock{2, -1, grid.colCount(), -1}};
+        return {GridBlock{2, -1, table.colCount(), -1}};
     QList<GridBlock> blocks;
     for (const QString &name : names) {
         int found = -1;
-        for (int col = 0; col <= grid.colCount() && found < 0; ++col) {
-            if (grid.cellText(col, 0).trimmed() == name.trimmed())
+        for (int col = 0; col <= table.colCount() && found < 0; ++col) {
+            if (table.text(col, 0).trimmed() == name.trimmed())
                 found = col;
         }
         if (found < 0)
@@ -127,23 +126,20 @@ void exportTrend(const Request &request, UnattendedUi &unattended)
     if (!type)
         throw Failure{quoted(out) + u" has no image type: name it .png, .jpg, .svg or .pdf"_s};
 
-    GridControl grid;
+    LogDocument &document = logDocument();
     try {
-        if (!grid.loadDelimited(log, QString(), u","_s, u"\r\n"_s, GridControl::HeaderRow | GridControl::HeaderColumn))
-            throw RuntimeError(RuntimeError::PathFileAccess);
-    } catch (const RuntimeError &e) {
-        throw Failure{u"cannot load "_s + quoted(log) + u": "_s + reason(e)};
+        document.load(log);
+    } catch (...) {
+        throw Failure{u"cannot load "_s + quoted(log) + u": "_s + reason(RuntimeError::fromCurrentException())};
     }
-    prepareLogGrid(grid);
-    grid.setSelectionBlocks(columnBlocks(grid, request.columns, log));
+    const QList<GridBlock> blocks = columnBlocks(document.table(), request.columns, log);
     // The plot command's own rule: a trend needs at least four rows.
-    if (grid.rowCount() < 4)
-        throw Failure{quoted(log) + u" has "_s + QString::number(grid.rowCount())
+    if (document.table().rowCount() < 4)
+        throw Failure{quoted(log) + u" has "_s + QString::number(document.table().rowCount())
                       + u" rows: a trend needs at least 4"_s};
 
-    shared().currentFileName = log;
     NoProgress progress;
-    buildHistTrend(grid, progress);
+    buildHistTrend(document, blocks, progress);
     if (!unattended.messages.isEmpty())
         throw Failure{quoted(log) + u": "_s + oneLine(unattended.messages.constLast())};
     TrendWindow *trend = loadedTrendWindow();

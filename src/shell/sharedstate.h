@@ -3,15 +3,15 @@
 #include <QString>
 
 class CommonDialog;
+class LogDocument;
 
 // The application title: window caption, message box caption and settings name.
 const QString &appTitle();
 
-// State that the windows share for the whole run of the program.
+// State that the windows share for the whole run of the program. The open log,
+// its path and whether a plot run is active belong to the log document.
 struct SharedState
 {
-    QString currentFileName;    // full path of the log in the grid; empty without a file
-    bool plotting = false;      // a plot run is active; Cancel Plot clears it
     bool exitConfirmed = false; // the user answered Yes to the exit question
     QString startDir;           // the current directory at start-up
     QString helpFilePath;       // empty until start-up sets it
@@ -19,5 +19,8 @@ struct SharedState
 };
 
 SharedState &shared();
-// Back to the state before start-up (tests).
+// The log the program has open, which the windows view; made on first use.
+LogDocument &logDocument();
+// Back to the state before start-up (tests): the document goes too, so no
+// window may be left that views it.
 void resetShared();

@@ -104,16 +104,6 @@ private slots:
         QVERIFY(!button->icon().isNull());
     }
 
-    void cancelPlotClearsThePlottingFlag()
-    {
-        shared().plotting = true;
-        frmHistory().toolbarButton(4)->trigger();
-        QVERIFY(!shared().plotting);
-        frmHistory().toolbarButton(4)->trigger(); // with no plot running nothing changes
-        QVERIFY(!shared().plotting);
-        QVERIFY(TestEnv::ui().messages.isEmpty());
-    }
-
     void tooSmallSnapsToTheMinimum_data()
     {
         QTest::addColumn<double>("width");

@@ -1,3 +1,4 @@
+#include "support/logfixture.h"
 #include "support/pdftext.h"
 #include "support/scripteddialogs.h"
 #include "support/scriptedui.h"
@@ -10,6 +11,7 @@
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
 #include "controls/twips.h"
+#include "core/logdocument.h"
 #include "shell/mainframe.h"
 #include <QMdiArea>
 #include <QMenuBar>
@@ -352,7 +354,7 @@ private slots:
         TrendWindow &w = shownTrend();
         DataFileWindow &data = frmHistory();
         data.show();
-        shared().currentFileName = m_dir.filePath(u"plant.csv"_s);
+        logDocument().load(LogFixture::write(LogFixture::minutes(5, 1), u"plant.csv"_s));
         mainFrame().mdiArea()->setActiveSubWindow(trendActive ? static_cast<QMdiSubWindow *>(&w) : &data);
         mainFrame().findChild<QAction *>(u"mnuFileExportPdf"_s)->trigger();
         QCOMPARE(TestEnv::dialogs().fileRequests.size(), 1);
