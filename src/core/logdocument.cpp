@@ -195,6 +195,8 @@ trendreader::Result LogDocument::plot(const QList<GridBlock> &blocks, const tren
     const bool ownRun = !m_plotting;
     if (ownRun)
         beginPlotRun();
+    // The trend goes first, so that a run never holds two.
+    m_trend.reset();
     trendreader::Request request;
     request.blocks = blocks;
     trendreader::Result result = trendreader::read(*m_table, request, progress, &m_cancel);

@@ -304,6 +304,22 @@ QString DataFileWindow::openHandedOver(const QString &path)
     return m_document.path() == path ? QString() : u"it could not be loaded"_s;
 }
 
+namespace {
+// The shared file dialog, prepared to ask for a log.
+CommonDialog &openDialog()
+{
+    if (!shared().fileDialog)
+        throw RuntimeError(RuntimeError::ObjectNotSet);
+    CommonDialog &dialog = *shared().fileDialog;
+    dialog.cancelError = true;
+    dialog.flags = CommonDialog::FileMustExist | CommonDialog::HideReadOnly;
+    dialog.filter = u"Log Files"_s + u"(*.csv)|*.csv"_s;
+    dialog.dialogTitle = u"Open Log file (.csv)"_s;
+    dialog.initDir = shared().startDir + QDir::separator();
+    return dialog;
+}
+} // namespace
+
 std::optional<RuntimeError> DataFileWindow::openLog(const QString &path, LogDocument::LoadMode mode)
 {
     // The yield before the load lets a second Open through; it must not start a
@@ -326,14 +342,7 @@ std::optional<RuntimeError> DataFileWindow::openLog(const QString &path, LogDocu
     // A handed-over log that does not load leaves everything as it was.
     bool keepAsItWas = mode == LogDocument::LoadMode::KeepOnFailure;
     try {
-        if (!shared().fileDialog)
-            throw RuntimeError(RuntimeError::ObjectNotSet);
-        CommonDialog &dialog = *shared().fileDialog;
-        dialog.cancelError = true;
-        dialog.flags = CommonDialog::FileMustExist | CommonDialog::HideReadOnly;
-        dialog.filter = u"Log Files"_s + u"(*.csv)|*.csv"_s;
-        dialog.dialogTitle = u"Open Log file (.csv)"_s;
-        dialog.initDir = shared().startDir + QDir::separator();
+        CommonDialog &dialog = openDialog();
         try {
             if (path.isEmpty())
                 dialog.showOpen();

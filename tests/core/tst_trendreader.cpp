@@ -1,3 +1,4 @@
+#include "support/minutelog.h"
 #include "support/testregistry.h"
 
 #include "core/logtable.h"
@@ -5,7 +6,7 @@
 #include "core/trenddata.h"
 #include "core/trendreader.h"
 
-#include <QDateTime>
+#include <QTime>
 #include <QLocale>
 #include <QTest>
 
@@ -20,23 +21,7 @@ namespace {
 
 constexpr double Minute = 1.0 / 1440;
 
-// A log of `rows` samples one minute apart from 1/31/2024 11:00 PM, with the value
-// columns named A, B, C ... holding row * 10 + column.
-QByteArray minutes(int rows, int valueColumns)
-{
-    QByteArray log = "Date,Time";
-    for (int c = 0; c < valueColumns; ++c)
-        log += ',' + QByteArray(1, char('A' + c));
-    log += "\r\n";
-    const QDateTime start(QDate(2024, 1, 31), QTime(23, 0), Qt::UTC);
-    for (int r = 1; r <= rows; ++r) {
-        log += start.addSecs(60 * (r - 1)).toString(u"M/d/yyyy,h:mm:ss AP"_s).toLatin1();
-        for (int c = 0; c < valueColumns; ++c)
-            log += ',' + QByteArray::number(r * 10 + c);
-        log += "\r\n";
-    }
-    return log;
-}
+using testlogs::minutes;
 
 // One value column A at 1/2/2024 1:00, 1:01 ... holding `cells`.
 QByteArray column(const QList<QByteArray> &cells)
