@@ -14,7 +14,7 @@
 #include "controls/plotcontrol.h"
 #include "core/trenddata.h"
 #include "logview/datafilewindow.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "shell/windowregistry.h"
 #include "trend/trendwindow.h"
 

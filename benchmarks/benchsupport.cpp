@@ -6,6 +6,7 @@
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "trend/trendwindow.h"
 

@@ -30,6 +30,10 @@ struct Cancelled
 
 constexpr double Gap = std::numeric_limits<double>::quiet_NaN();
 
+// What a bad cell does: in a plot run it ends the read; in follow its value is a
+// gap.
+enum class BadCells { EndTheRead, AreGaps };
+
 // The text of a cell; the file's own bytes widened on the stack where the table
 // can give them, so that a million rows cost no allocations.
 class CellReader
@@ -49,9 +53,9 @@ public:
         return QStringView(m_wide, bytes.size());
     }
 
-    // The one cell -> value rule: NaN for a missing sample; for a bad cell a gap
-    // when `badIsGap`, else BadCell is thrown.
-    double value(const LogValueParser &parser, LogTable::ColumnReader &column, int col, int row, bool badIsGap)
+    // The one cell -> value rule: NaN for a missing sample; a bad cell as the
+    // policy says (BadCell thrown, or a gap).
+    double value(const LogValueParser &parser, LogTable::ColumnReader &column, int col, int row, BadCells policy)
     {
         try {
             QByteArrayView bytes;
@@ -68,7 +72,7 @@ public:
                 throw BadCell{row, col, text(col, row).toString(), u"is too large to plot."_s};
             return y;
         } catch (const BadCell &) {
-            if (badIsGap)
+            if (policy == BadCells::AreGaps)
                 return Gap;
             throw;
         }
@@ -374,7 +378,7 @@ void Reader::readColumn(const RunBlock &block, int col, int channel, qint64 colu
             for (int row = middle; row <= block.lastRow; ++row) {
                 if ((row & 1023) == 0 && stop)
                     return;
-                values[m_index(row)] = ownCells.value(ownParser, ownColumn, col, row, false);
+                values[m_index(row)] = ownCells.value(ownParser, ownColumn, col, row, BadCells::EndTheRead);
             }
         });
     }
@@ -387,7 +391,7 @@ void Reader::readColumn(const RunBlock &block, int col, int channel, qint64 colu
         if ((row - block.firstRow) % every == 0)
             tick(progressPercent(m_points, columns, rowSpan));
         m_points += split ? 2 : 1;
-        values[m_index(row)] = cells.value(m_parser, column, col, row, false);
+        values[m_index(row)] = cells.value(m_parser, column, col, row, BadCells::EndTheRead);
         // Summaries follow in slices, so that the end of the read has none left.
         if ((row & 0xFFFF) == 0)
             m_data.summarize(channel, m_index(row));
@@ -557,7 +561,7 @@ Growth grow(const LogTable &table, TrendData &data, QList<GridBlock> &blocks, in
     for (const auto &[ch, col] : growing) {
         LogTable::ColumnReader column = table.columnReader(col);
         for (const auto &[sample, row] : added)
-            data.setValue(ch, sample, cells.value(parser, column, col, row, true));
+            data.setValue(ch, sample, cells.value(parser, column, col, row, BadCells::AreGaps));
     }
     growth.added = int(added.size());
     data.sortByTime();

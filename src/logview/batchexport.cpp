@@ -6,7 +6,7 @@
 #include "core/logtable.h"
 #include "core/runtimeerror.h"
 #include "core/writetarget.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "shell/uiservices.h"
 #include "shell/windowregistry.h"
 #include "trend/trendbuilder.h"

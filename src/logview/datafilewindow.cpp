@@ -3,6 +3,7 @@
 #include "shell/errorreport.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "shell/steps.h"
 #include "shell/uiservices.h"

@@ -1,26 +1,6 @@
 #include "sharedstate.h"
 
-#include "core/logdocument.h"
-
-#include <QCoreApplication>
-
-#include <memory>
-
 using namespace Qt::StringLiterals;
-
-namespace {
-std::unique_ptr<LogDocument> &documentSlot()
-{
-    static std::unique_ptr<LogDocument> document;
-    return document;
-}
-
-// The document's watch and timer go with the application, not after it.
-void dropDocument()
-{
-    documentSlot().reset();
-}
-} // namespace
 
 const QString &appTitle()
 {
@@ -34,19 +14,7 @@ SharedState &shared()
     return state;
 }
 
-LogDocument &logDocument()
-{
-    std::unique_ptr<LogDocument> &document = documentSlot();
-    if (!document) {
-        static const bool dropped = (qAddPostRoutine(dropDocument), true);
-        Q_UNUSED(dropped)
-        document = std::make_unique<LogDocument>();
-    }
-    return *document;
-}
-
 void resetShared()
 {
     shared() = SharedState{};
-    documentSlot().reset();
 }

@@ -3,13 +3,13 @@
 #include <QString>
 
 class CommonDialog;
-class LogDocument;
 
 // The application title: window caption, message box caption and settings name.
 const QString &appTitle();
 
 // State that the windows share for the whole run of the program. The open log,
-// its path and whether a plot run is active belong to the log document.
+// its path and whether a plot run is active belong to the log document
+// (openlog.h).
 struct SharedState
 {
     bool exitConfirmed = false; // the user answered Yes to the exit question
@@ -19,8 +19,5 @@ struct SharedState
 };
 
 SharedState &shared();
-// The log the program has open, which the windows view; made on first use.
-LogDocument &logDocument();
-// Back to the state before start-up (tests): the document goes too, so no
-// window may be left that views it.
+// Back to the state before start-up (tests).
 void resetShared();

@@ -12,7 +12,7 @@
 #include "core/trenddata.h"
 #include "controls/twips.h"
 #include "shell/mainframe.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "shell/steps.h"
 #include "shell/windowregistry.h"
 #include "shell/settingsstore.h"

@@ -11,7 +11,7 @@
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
 #include "core/logdocument.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "trend/trendbuilder.h"
 #include "trend/trendwindow.h"
 

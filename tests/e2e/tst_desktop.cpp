@@ -10,6 +10,7 @@
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
 #include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "shell/singleinstance.h"
 #include "shell/windowregistry.h"
@@ -61,6 +62,7 @@ void restart()
 {
     WindowRegistry::unloadAll();
     resetShared();
+    resetLogDocument();
     TestStartup::run();
 }
 } // namespace

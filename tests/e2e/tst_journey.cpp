@@ -17,6 +17,7 @@
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
 #include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "shell/splash.h"
 #include "shell/uiservices.h"
@@ -286,6 +287,7 @@ private slots:
         // The second start finds each window where it was left.
         WindowRegistry::unloadAll();
         resetShared();
+        resetLogDocument();
         resetProgramEnded();
         startProgram();
         QTRY_VERIFY_WITH_TIMEOUT(loadedHistory() && frmHistory().isVisible(), 5000);

@@ -8,7 +8,7 @@
 #include "controls/gridcontrol.h"
 #include "logview/datafilewindow.h"
 #include "core/logdocument.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "loggen.h"
 
 #include <QAction>

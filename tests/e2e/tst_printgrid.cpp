@@ -10,6 +10,7 @@
 #include "controls/gridcontrol.h"
 #include "logview/datafilewindow.h"
 #include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "loggen.h"
 

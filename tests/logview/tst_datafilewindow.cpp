@@ -6,7 +6,6 @@
 #include "controls/gridcontrol.h"
 #include "controls/twips.h"
 #include "logview/datafilewindow.h"
-#include "shell/sharedstate.h"
 
 #include <QAction>
 #include <QGroupBox>

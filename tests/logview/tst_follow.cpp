@@ -10,7 +10,7 @@
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "core/logdocument.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "trend/trendwindow.h"
 
 #include <QAction>

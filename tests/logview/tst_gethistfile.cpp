@@ -11,6 +11,7 @@
 #include "core/logtable.h"
 #include "logview/datafilewindow.h"
 #include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 
 #include <QDir>

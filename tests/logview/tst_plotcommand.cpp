@@ -8,7 +8,7 @@
 #include "controls/plotcontrol.h"
 #include "logview/datafilewindow.h"
 #include "core/logdocument.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "trend/trendwindow.h"
 
 #include <QAction>

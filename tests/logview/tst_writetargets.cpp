@@ -11,7 +11,7 @@
 #include "controls/gridcontrol.h"
 #include "logview/datafilewindow.h"
 #include "core/logdocument.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "trend/trendwindow.h"
 
 #include <QDir>

@@ -11,6 +11,7 @@
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
 #include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "shell/uiservices.h"
 

@@ -9,7 +9,7 @@
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "core/logdocument.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "shell/singleinstance.h"
 
 #include <QDir>

@@ -11,7 +11,7 @@
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "shell/uiservices.h"
 #include "trend/trendbuilder.h"
 #include "trend/trendwindow.h"

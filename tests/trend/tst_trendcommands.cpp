@@ -16,6 +16,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include "shell/settingsstore.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "trend/trendwindow.h"
 #include "logview/datafilewindow.h"

@@ -11,7 +11,7 @@
 #include "core/trenddata.h"
 #include "core/viewstats.h"
 #include "shell/mainframe.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "trend/statspanel.h"
 #include "trend/trendwindow.h"
 #include "trendsetup/trendsetupdialog.h"

@@ -6,7 +6,7 @@
 #include "controls/slider.h"
 #include "core/logdocument.h"
 #include "shell/mainframe.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "trend/trendwindow.h"
 
 #include <QAction>

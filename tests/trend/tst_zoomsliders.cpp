@@ -8,7 +8,7 @@
 #include "controls/slider.h"
 #include "core/logdocument.h"
 #include "shell/mainframe.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "trend/trendwindow.h"
 #include "trendsetup/trendsetupdialog.h"
 
