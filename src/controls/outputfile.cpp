@@ -3,12 +3,17 @@
 #include "core/runtimeerror.h"
 #include "core/writetarget.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QPaintEngine>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QStorageInfo>
+#include <QSvgGenerator>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -70,6 +75,50 @@ void checkWritable(const QString &fileName)
         throw RuntimeError(RuntimeError::PathNotFound);
     if (!folder.isWritable() || (info.exists() && !info.isWritable()))
         throw RuntimeError(RuntimeError::PermissionDenied);
+}
+
+void writeWhole(const QString &fileName, const QByteArray &bytes)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw RuntimeError(RuntimeError::PathFileAccess);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        file.cancelWriting();
+        const qint64 free = QStorageInfo(QFileInfo(fileName).absolutePath()).bytesAvailable();
+        throw RuntimeError(free >= 0 && free < bytes.size() ? RuntimeError::DiskFull : RuntimeError::DeviceIoError);
+    }
+}
+
+QByteArray encodeImage(const QImage &image, const char *format, int quality, bool progressive)
+{
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    QImageWriter writer(&bytes, format);
+    writer.setQuality(quality);
+    writer.setProgressiveScanWrite(progressive);
+    if (!writer.write(image))
+        throw RuntimeError(RuntimeError::DeviceIoError);
+    return bytes.data();
+}
+
+std::unique_ptr<QPaintDevice> vectorImage(ImageType type, QIODevice &out, QSize size, int dpi)
+{
+    const QString title = u"Historical Trend Plot"_s;
+    if (type == ImageType::Svg) {
+        auto svg = std::make_unique<QSvgGenerator>();
+        svg->setOutputDevice(&out);
+        svg->setSize(size);
+        svg->setViewBox(QRect(QPoint(0, 0), size));
+        svg->setResolution(dpi);
+        svg->setTitle(title);
+        return svg;
+    }
+    auto pdf = std::make_unique<QPdfWriter>(&out);
+    pdf->setResolution(dpi);
+    pdf->setPageLayout(
+        QPageLayout(QPageSize(QSizeF(size) * 72.0 / dpi, QPageSize::Point), QPageLayout::Portrait, QMarginsF()));
+    pdf->setTitle(title);
+    return pdf;
 }
 
 namespace {

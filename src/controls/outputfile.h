@@ -4,9 +4,14 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+class QImage;
+class QIODevice;
+class QPaintDevice;
 class QPrinter;
+class QSize;
 
 // Files that the viewer writes (trend images, printouts as PDF): the types it
 // can write, how a type is told from a name or a dialog's filter, and the checks
@@ -32,6 +37,19 @@ ImageType chosenImageType(const QString &fileName, int filterIndex);
 // writetarget::check() (a log being viewed, not a regular file, a name too
 // long), then 52 (no name), 76 (no such folder), 70 (no permission).
 void checkWritable(const QString &fileName);
+
+// Writes `bytes` beside `fileName` and renames the copy over it only when it is
+// complete. Throws 75 when it cannot be made, 61 when the disk is full, 57 when
+// the write fails otherwise.
+void writeWhole(const QString &fileName, const QByteArray &bytes);
+
+// A trend image encoded as `format` ("jpeg", "png") in memory; throws 57 when it
+// cannot be. In memory first: an encoder that meets a full disk may print its
+// own complaint and leaves nothing to tell how far it got.
+QByteArray encodeImage(const QImage &image, const char *format, int quality, bool progressive);
+// A device that writes a trend image of `size` pixels at `dpi` to `out`: an SVG
+// drawing, or a PDF of one page of exactly that size. SVG or PDF only.
+std::unique_ptr<QPaintDevice> vectorImage(ImageType type, QIODevice &out, QSize size, int dpi);
 
 // A PDF printer writes the pages that `paint` draws into `fileName`. Throws as
 // checkWritable(), and 482 or 61 (a full disk) when the pages cannot be written

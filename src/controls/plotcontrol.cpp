@@ -3,6 +3,7 @@
 #include "plotcontrol_p.h"
 #include "core/autoticks.h"
 #include "plotinteraction.h"
+#include "trendpicture.h"
 #include "core/tracepainter.h"
 #include "core/datetimeformat.h"
 
@@ -13,13 +14,7 @@
 #include <qcustomplot.h>
 
 #include <QBuffer>
-#include <QFileInfo>
-#include <QImageWriter>
-#include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
-#include <QStorageInfo>
-#include <QSvgGenerator>
 #include <QTimer>
 
 #include <algorithm>
@@ -511,19 +506,7 @@ double PlotControlPrivate::valueAt(const ChannelState &c, double x)
 QString PlotControlPrivate::axisValueText(int which, double value) const
 {
     const AxisState &a = axes[which];
-    const QLocale locale;
-    switch (a.labelsStyle) {
-    case PlotAxis::FormatFixed: return locale.toString(value, 'f', 2);
-    case PlotAxis::FormatScientific: return locale.toString(value, 'e', 2);
-    case PlotAxis::FormatDateTime:
-        try {
-            return datetimeformat::format(
-                value, autoticks::isAutomatic(a.dateTimeFormat) ? autoticks::fullPattern() : a.dateTimeFormat, locale);
-        } catch (const RuntimeError &) {
-            return QString();
-        }
-    default: return locale.toString(value, 'g', 6);
-    }
+    return valueText(TrendPicture::Labels(a.labelsStyle), a.dateTimeFormat, value);
 }
 
 void PlotControlPrivate::styleAxis(int which)
@@ -770,6 +753,42 @@ void PlotControl::trendDataGrew(double xMin, double xSpan, bool fitY)
     emit dataChanged();
 }
 
+TrendPicture PlotControl::trendPicture() const
+{
+    static_assert(int(TrendPicture::Labels::DateTime) == PlotAxis::FormatDateTime);
+    d->data->sortByTime();
+    TrendPicture picture;
+    const auto fill = [&](int which, TrendPicture::Axis &out) {
+        d->fitAxis(which);
+        const AxisState &a = d->axes[which];
+        out.min = a.min;
+        out.span = a.span;
+        out.labels = TrendPicture::Labels(a.labelsStyle);
+        out.dateTimeFormat = a.dateTimeFormat;
+        out.minorCount = a.minorCount;
+        out.title = a.title;
+        out.titleFont = a.axis->labelFont();
+        out.labelsColor = a.labelsColor;
+        out.scaleColor = a.scaleColor;
+        out.titleColor = a.titleColor;
+        out.axisLine = a.axisLine;
+        out.majorGrid = a.axis->grid()->visible();
+        out.minorGrid = a.axis->grid()->subGridVisible();
+    };
+    fill(AxisX, picture.time);
+    fill(AxisY, picture.left);
+    fill(AxisY2, picture.right);
+    for (const ChannelState &c : d->channels)
+        picture.channels.push_back({c.title, c.color, c.width, c.valueAxis == AxisY2 ? 1 : 0, c.visible});
+    picture.background = d->background;
+    picture.font = d->axes[AxisX].axis->tickLabelFont();
+    picture.legendVisible = d->legend->visible();
+    picture.legendColor = d->legendFontColor;
+    picture.legendTitleColor = d->legendTitleColor;
+    picture.legendTitleBold = d->legendTitleBold;
+    return picture;
+}
+
 int PlotControl::legendLayoutPasses() const
 {
     return d->legend->passes;
@@ -893,16 +912,7 @@ void PlotControl::writeRaster(const QString &fileName, const char *format, int q
     outputfile::checkWritable(fileName);
     d->settle();
     const QImage image = d->plot->toPixmap(size.width(), size.height()).toImage();
-    // Encoded in memory first: an encoder that meets a full disk may print its
-    // own complaint and leaves nothing to tell how far it got.
-    QBuffer bytes;
-    bytes.open(QIODevice::WriteOnly);
-    QImageWriter writer(&bytes, format);
-    writer.setQuality(quality);
-    writer.setProgressiveScanWrite(progressive);
-    if (!writer.write(image))
-        throw RuntimeError(RuntimeError::DeviceIoError);
-    writeWhole(fileName, bytes.data());
+    outputfile::writeWhole(fileName, outputfile::encodeImage(image, format, quality, progressive));
 }
 
 void PlotControl::writeVector(const QString &fileName, outputfile::ImageType type, QSize size)
@@ -912,23 +922,7 @@ void PlotControl::writeVector(const QString &fileName, outputfile::ImageType typ
     QBuffer bytes;
     bytes.open(QIODevice::WriteOnly);
     const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
-    std::unique_ptr<QPaintDevice> device;
-    if (type == outputfile::ImageType::Svg) {
-        auto svg = std::make_unique<QSvgGenerator>();
-        svg->setOutputDevice(&bytes);
-        svg->setSize(size);
-        svg->setViewBox(QRect(QPoint(0, 0), size));
-        svg->setResolution(dpi);
-        svg->setTitle(u"Historical Trend Plot"_s);
-        device = std::move(svg);
-    } else {
-        auto pdf = std::make_unique<QPdfWriter>(&bytes);
-        pdf->setResolution(dpi);
-        pdf->setPageLayout(QPageLayout(QPageSize(QSizeF(size) * 72.0 / dpi, QPageSize::Point), QPageLayout::Portrait,
-                                       QMarginsF()));
-        pdf->setTitle(u"Historical Trend Plot"_s);
-        device = std::move(pdf);
-    }
+    std::unique_ptr<QPaintDevice> device = outputfile::vectorImage(type, bytes, size, dpi);
     QCPPainter painter;
     if (!painter.begin(device.get()))
         throw RuntimeError(RuntimeError::DeviceIoError);
@@ -937,20 +931,7 @@ void PlotControl::writeVector(const QString &fileName, outputfile::ImageType typ
     d->plot->toPainter(&painter, size.width(), size.height());
     painter.end();
     device.reset(); // the PDF writer finishes its file as it goes
-    writeWhole(fileName, bytes.data());
-}
-
-// Written beside the target and renamed over it only when complete.
-void PlotControl::writeWhole(const QString &fileName, const QByteArray &bytes)
-{
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw RuntimeError(RuntimeError::PathFileAccess);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        file.cancelWriting();
-        const qint64 free = QStorageInfo(QFileInfo(fileName).absolutePath()).bytesAvailable();
-        throw RuntimeError(free >= 0 && free < bytes.size() ? RuntimeError::DiskFull : RuntimeError::DeviceIoError);
-    }
+    outputfile::writeWhole(fileName, bytes.data());
 }
 
 void PlotControl::PrintPlot()

@@ -13,6 +13,7 @@
 
 class PlotControl;
 class PlotInteraction;
+struct TrendPicture;
 class TrendData;
 struct PlotControlPrivate;
 class QPrinter;
@@ -232,6 +233,10 @@ public:
     // to its channels' data when `fitY` (and stays as set otherwise), and the
     // plot is drawn again once, soon.
     void trendDataGrew(double xMin, double xSpan, bool fitY);
+    // What the plot shows, for the trend renderer to draw it without the
+    // control: the axes as drawn now (pending fits applied), each channel's look
+    // and the legend. The data cursor is not part of it.
+    TrendPicture trendPicture() const;
     // How often the legend has been laid out afresh since the control was made.
     int legendLayoutPasses() const;
 
@@ -328,7 +333,6 @@ protected:
 private:
     void writeRaster(const QString &fileName, const char *format, int quality, bool progressive, QSize size);
     void writeVector(const QString &fileName, outputfile::ImageType type, QSize size);
-    static void writeWhole(const QString &fileName, const QByteArray &bytes);
 
     std::unique_ptr<PlotControlPrivate> d;
     PlotInteraction *m_interaction = nullptr;

@@ -14,10 +14,10 @@ QDate epoch() { return QDate(1899, 12, 30); }
 
 Fields toFields(double value)
 {
-    if (!std::isfinite(value) || std::trunc(value) < MinValue || value > MaxValue)
+    if (!std::isfinite(value) || value < MinValue || value > MaxValue)
         throw RuntimeError(RuntimeError::Overflow);
-    const double whole = std::trunc(value);
-    qint64 msec = std::llround(std::abs(value - whole) * double(MsecPerDay));
+    const double whole = std::floor(value);
+    qint64 msec = std::llround((value - whole) * double(MsecPerDay));
     QDate date = epoch().addDays(qint64(whole));
     // The fraction rounded up to a whole day is the next midnight.
     if (msec >= MsecPerDay) {
@@ -57,7 +57,7 @@ double fromDateTime(const QDate &date, const QTime &time)
     if (double(days) < MinValue || double(days) > MaxValue)
         throw RuntimeError(RuntimeError::Overflow);
     const double fraction = double(time.msecsSinceStartOfDay()) / double(MsecPerDay);
-    return days >= 0 ? double(days) + fraction : double(days) - fraction;
+    return double(days) + fraction;
 }
 
 double fromFields(int year, int month, int day, int hour, int minute, int second, int msec)

@@ -6,9 +6,10 @@
 // OLE Automation dates, the X values of the trend: days since 30 December 1899 at
 // midnight, the time of day as the fraction. Plain calendar arithmetic on the
 // wall-clock fields, never through a time zone, so a daylight-saving change can
-// neither shift nor drop a logged time. Before the epoch the whole part counts the
-// days backwards while the fraction still counts the time forward from that day's
-// midnight: -1.25 is 29 December 1899, 06:00.
+// neither shift nor drop a logged time. The scale is one straight line, before the
+// epoch too: the whole days from the epoch to the value's day (negative before it)
+// plus the time of day, so -0.75 is 29 December 1899, 06:00, and a later time is
+// always a larger value, as the plot's time axis needs.
 namespace oledate {
 
 // The calendar fields of one date and time.
@@ -24,8 +25,7 @@ struct Fields
     int dayOfWeek = 6; // 1 Monday to 7 Sunday, as QDate counts
 };
 
-// The representable range: 1 January 100 to the end of 31 December 9999 (a value
-// down to MinValue - 1 exclusive is a time on the first day).
+// The representable range: 1 January 100 at midnight to the end of 31 December 9999.
 constexpr double MinValue = -657434.0;
 constexpr double MaxValue = 2958465.99999999;
 

@@ -2,6 +2,8 @@
 
 #include "controls/outputfile.h"
 #include "controls/plotcontrol.h"
+#include "controls/trendpicture.h"
+#include "controls/trendrenderer.h"
 #include "core/logdocument.h"
 #include "core/logtable.h"
 #include "core/runtimeerror.h"
@@ -145,8 +147,11 @@ void exportTrend(const Request &request, UnattendedUi &unattended)
     TrendWindow *trend = loadedTrendWindow();
     if (!trend)
         throw Failure{quoted(log) + u": the trend could not be drawn"_s};
+    // Drawn by the renderer from what the plot shows, fitted to the image's size.
     try {
-        trend->trendPlot().SaveImage(out, *type, *size);
+        const PlotControl &plot = trend->trendPlot();
+        const TrendPicture picture = plot.trendPicture();
+        trendrenderer::write(out, *type, *size, picture, *plot.trendData());
     } catch (const RuntimeError &e) {
         if (writetarget::isRefusal(e.number()))
             throw Failure{e.description()};

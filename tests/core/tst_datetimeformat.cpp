@@ -1,6 +1,7 @@
 #include "support/testregistry.h"
 
 #include "core/datetimeformat.h"
+#include "core/logvalueparser.h"
 #include "core/oledate.h"
 
 #include <QTest>
@@ -96,6 +97,28 @@ private slots:
         QFETCH(QString, pattern);
         QFETCH(QString, text);
         QCOMPARE(render(afternoon(), pattern), text);
+    }
+
+    // A logged date and time, read as the plot run reads them (day plus time of
+    // day), is labelled with the text it was read from, in any century.
+    void loggedTimesFormatBack_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("2024 afternoon") << u"12/25/2024"_s << u"3:04:05 PM"_s;
+        QTest::newRow("1850 morning") << u"6/15/1850"_s << u"6:30:00 AM"_s;
+        QTest::newRow("1850 evening") << u"6/15/1850"_s << u"11:59:59 PM"_s;
+        QTest::newRow("the day before the epoch") << u"12/29/1899"_s << u"6:00:00 PM"_s;
+        QTest::newRow("a new year before the epoch") << u"1/1/1800"_s << u"12:00:01 AM"_s;
+    }
+
+    void loggedTimesFormatBack()
+    {
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        const LogValueParser parser(English);
+        const double x = parser.date(date) + parser.time(time);
+        QCOMPARE(render(x, u"m/d/yyyy h:nn:ss AM/PM"_s), date + u' ' + time);
     }
 
     void twelveHourClock_data()

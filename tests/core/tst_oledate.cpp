@@ -24,9 +24,9 @@ private slots:
         QTest::newRow("last millisecond") << QDate(2024, 3, 14) << QTime(23, 59, 59, 999)
                                           << 45365.0 + 86399999.0 / 86400000.0;
         QTest::newRow("day before epoch") << QDate(1899, 12, 29) << QTime(0, 0) << -1.0;
-        // Before the epoch the fraction still counts forward from the day's midnight.
-        QTest::newRow("day before epoch 06:00") << QDate(1899, 12, 29) << QTime(6, 0) << -1.25;
-        QTest::newRow("1800 evening") << QDate(1800, 1, 1) << QTime(18, 0) << -36522.75;
+        // Before the epoch too, a later time is a larger value.
+        QTest::newRow("day before epoch 06:00") << QDate(1899, 12, 29) << QTime(6, 0) << -0.75;
+        QTest::newRow("1800 evening") << QDate(1800, 1, 1) << QTime(18, 0) << -36521.25;
         QTest::newRow("first day") << QDate(100, 1, 1) << QTime(0, 0) << -657434.0;
         QTest::newRow("last day") << QDate(9999, 12, 31) << QTime(12, 0) << 2958465.5;
     }
@@ -63,9 +63,9 @@ private slots:
             << 45365.9999999999 << QDate(2024, 3, 15) << QTime(0, 0);
         QTest::newRow("a hair after a second") << 45365.0 + 1.0 / 86400 + 1e-12 << QDate(2024, 3, 14) << QTime(0, 0, 1);
         QTest::newRow("before the epoch, near the next midnight")
-            << -1.9999999999 << QDate(1899, 12, 30) << QTime(0, 0);
-        // Between -1 and 0 the whole part is 0: the epoch day itself.
-        QTest::newRow("minus a half") << -0.5 << QDate(1899, 12, 30) << QTime(12, 0);
+            << -1.0000000001 << QDate(1899, 12, 29) << QTime(0, 0);
+        // Between -1 and 0: the day before the epoch.
+        QTest::newRow("minus a half") << -0.5 << QDate(1899, 12, 29) << QTime(12, 0);
     }
 
     void valuesRoundToTheMillisecond()
@@ -89,7 +89,7 @@ private slots:
     void valuesOutsideTheRangeOverflow_data()
     {
         QTest::addColumn<double>("value");
-        QTest::newRow("before year 100") << -657435.0;
+        QTest::newRow("before year 100") << -657434.0 - 1e-6;
         QTest::newRow("after year 9999") << 2958466.0;
         QTest::newRow("not a number") << std::nan("");
         QTest::newRow("infinite") << std::numeric_limits<double>::infinity();
