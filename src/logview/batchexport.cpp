@@ -1,18 +1,15 @@
 #include "batchexport.h"
 
 #include "controls/outputfile.h"
-#include "controls/plotcontrol.h"
 #include "controls/trendpicture.h"
 #include "controls/trendrenderer.h"
 #include "core/logdocument.h"
 #include "core/logtable.h"
 #include "core/runtimeerror.h"
+#include "core/trendreader.h"
 #include "core/writetarget.h"
-#include "shell/openlog.h"
 #include "shell/uiservices.h"
-#include "shell/windowregistry.h"
 #include "trend/trendbuilder.h"
-#include "trend/trendwindow.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -30,16 +27,13 @@ struct Failure
     QString why;
 };
 
-// Nobody is there to answer: messages are kept for the one line on standard
-// error, every question gets its first answer, no program is started.
+// Nobody is there to answer: nothing is shown, every question gets its first
+// answer, no program is started.
 class UnattendedUi : public UiServices
 {
 public:
-    QStringList messages;
-
-    MsgResult message(const QString &text, const QString &, MsgIcon, MsgButtons buttons) override
+    MsgResult message(const QString &, const QString &, MsgIcon, MsgButtons buttons) override
     {
-        messages.append(text);
         return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgResult::Yes : MsgResult::Ok;
     }
     void setPointer(Pointer pointer) override { m_pointer = pointer; }
@@ -53,14 +47,6 @@ private:
     Pointer m_pointer = Pointer::Default;
 };
 
-class NoProgress : public PlotRunProgress
-{
-public:
-    void plotRunStarted() override {}
-    void plotRunProgress(int) override {}
-    void plotRunEnded(int) override {}
-};
-
 QString quoted(const QString &text)
 {
     return u'"' + text + u'"';
@@ -69,18 +55,6 @@ QString quoted(const QString &text)
 QString reason(const RuntimeError &error)
 {
     return error.description().isEmpty() ? RuntimeError::standardDescription(error.number()) : error.description();
-}
-
-// What the plot run said, on one line: the line naming the bad cell when there is
-// one (all after the message's first two lines; a line break of the cell's own
-// text or heading shows as \n), else the whole text.
-QString oneLine(const QString &message)
-{
-    static const QRegularExpression lineBreak(u"\r\n|\r|\n"_s);
-    const QStringList lines = message.split(lineBreak);
-    if (lines.size() >= 3)
-        return QStringList(lines.begin() + 2, lines.end()).join(u"\\n"_s);
-    return lines.join(u' ').trimmed();
 }
 
 // The selection a user would make: every value column as one block, or each
@@ -107,7 +81,7 @@ QList<GridBlock> columnBlocks(const LogTable &table, const QStringList &names, c
     return blocks;
 }
 
-void exportTrend(const Request &request, UnattendedUi &unattended)
+void exportTrend(const Request &request)
 {
     const std::optional<QSize> size = request.size ? parseSize(*request.size) : std::optional<QSize>(DefaultSize);
     if (!size)
@@ -128,7 +102,7 @@ void exportTrend(const Request &request, UnattendedUi &unattended)
     if (!type)
         throw Failure{quoted(out) + u" has no image type: name it .png, .jpg, .svg or .pdf"_s};
 
-    LogDocument &document = logDocument();
+    LogDocument document;
     try {
         document.load(log);
     } catch (...) {
@@ -140,18 +114,19 @@ void exportTrend(const Request &request, UnattendedUi &unattended)
         throw Failure{quoted(log) + u" has "_s + QString::number(document.table().rowCount())
                       + u" rows: a trend needs at least 4"_s};
 
-    NoProgress progress;
-    buildHistTrend(document, blocks, progress);
-    if (!unattended.messages.isEmpty())
-        throw Failure{quoted(log) + u": "_s + oneLine(unattended.messages.constLast())};
-    TrendWindow *trend = loadedTrendWindow();
-    if (!trend)
-        throw Failure{quoted(log) + u": the trend could not be drawn"_s};
-    // Drawn by the renderer from what the plot shows, fitted to the image's size.
+    // The plot run's reading and its picture of the new trend, without its windows.
+    trendreader::Result result;
     try {
-        const PlotControl &plot = trend->trendPlot();
-        const TrendPicture picture = plot.trendPicture();
-        trendrenderer::write(out, *type, *size, picture, *plot.trendData());
+        result = document.plot(blocks);
+    } catch (...) {
+        result.end = trendreader::End::Failed;
+    }
+    if (result.end != trendreader::End::Complete)
+        throw Failure{quoted(log) + u": "_s + plotRunProblem(result, document.table())};
+    const TrendPicture picture = newTrendPicture(result);
+    // Drawn by the renderer, fitted to the image's size.
+    try {
+        trendrenderer::write(out, *type, *size, picture, *result.data);
     } catch (const RuntimeError &e) {
         if (writetarget::isRefusal(e.number()))
             throw Failure{e.description()};
@@ -176,19 +151,15 @@ std::optional<QSize> parseSize(const QString &text)
 
 QString run(const Request &request)
 {
-    auto owned = std::make_unique<UnattendedUi>();
-    UnattendedUi &unattended = *owned;
-    installUi(std::move(owned));
+    installUi(std::make_unique<UnattendedUi>());
     QString why;
     try {
-        exportTrend(request, unattended);
+        exportTrend(request);
     } catch (const Failure &failure) {
         why = failure.why;
     } catch (...) {
         why = u"the export failed: "_s + reason(RuntimeError::fromCurrentException());
     }
-    // Deleted without their close handling: no placement is stored.
-    WindowRegistry::unloadAll();
     return why;
 }
 

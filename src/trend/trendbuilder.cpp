@@ -4,6 +4,7 @@
 
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
+#include "controls/trendpicture.h"
 #include "core/logdocument.h"
 #include "core/pathhelper.h"
 #include "core/trenddata.h"
@@ -15,6 +16,7 @@
 #include "trendsetup/trendsettings.h"
 
 #include <QPointer>
+#include <QRegularExpression>
 
 #include <utility>
 #include <vector>
@@ -75,40 +77,47 @@ void showTrendWindow(TrendWindow &trend)
     mainFrame().fitChild(trend, true);
 }
 
-void showFailure(const QString &where = QString())
+QString failureText(const QString &where = QString())
 {
-    steps::ignore([&] {
-        msgBox(u"Lumet data viewer encountered errors while plotting the data file!"_s + u"\r\n"_s
-                   + u"Please check to make sure the file was created with Lumet software."_s + where,
-               MsgIcon::Question, MsgButtons::Ok);
-    });
+    return u"Lumet data viewer encountered errors while plotting the data file!"_s + u"\r\n"_s
+           + u"Please check to make sure the file was created with Lumet software."_s + where;
 }
 
+void showFailure()
+{
+    steps::ignore([] { msgBox(failureText(), MsgIcon::Question, MsgButtons::Ok); });
+}
+
+struct EndMessage
+{
+    QString text; // empty: nothing to tell
+    MsgIcon icon = MsgIcon::Question;
+};
+
 // What the user is told of a read that did not complete.
-void tellEnd(const trendreader::Result &result, const LogDocument &document)
+EndMessage endMessage(const trendreader::Result &result, const LogTable &table)
 {
     switch (result.end) {
     case trendreader::End::Complete:
     case trendreader::End::Stopped:
-        return;
+        return {};
     case trendreader::End::Cancelled:
-        steps::ignore([] {
-            msgBox(u"Historical plot has been canceled by user."_s, MsgIcon::Information, MsgButtons::Ok);
-        });
-        return;
+        return {u"Historical plot has been canceled by user."_s, MsgIcon::Information};
     case trendreader::End::OutOfMemory:
-        steps::ignore([&] {
-            msgBox(u"Not enough memory to plot %1 points."_s.arg(result.plannedPoints), MsgIcon::Exclamation,
-                   MsgButtons::Ok);
-        });
-        return;
+        return {u"Not enough memory to plot %1 points."_s.arg(result.plannedPoints), MsgIcon::Exclamation};
     case trendreader::End::BadCell:
-        showFailure(u"\r\n"_s + trendreader::describe(document.table(), result.bad));
-        return;
+        return {failureText(u"\r\n"_s + trendreader::describe(table, result.bad))};
     case trendreader::End::Failed:
-        showFailure();
-        return;
+        break;
     }
+    return {failureText()};
+}
+
+void tellEnd(const trendreader::Result &result, const LogTable &table)
+{
+    const EndMessage message = endMessage(result, table);
+    if (!message.text.isEmpty())
+        steps::ignore([&] { msgBox(message.text, message.icon, MsgButtons::Ok); });
 }
 
 } // namespace
@@ -145,7 +154,7 @@ void buildHistTrend(LogDocument &document, const QList<GridBlock> &blocks, PlotR
             if (trend && !programEnded())
                 showTrendWindow(*trend);
         } else {
-            tellEnd(result, document);
+            tellEnd(result, document.table());
         }
     } catch (...) {
         if (indicatorShown)
@@ -179,4 +188,27 @@ bool replotHistTrend(LogDocument &document, PlotRunProgress &progress)
         }
     });
     return true;
+}
+
+QString plotRunProblem(const trendreader::Result &result, const LogTable &table)
+{
+    static const QRegularExpression lineBreak(u"\r\n|\r|\n"_s);
+    if (result.end == trendreader::End::BadCell)
+        return trendreader::describe(table, result.bad).replace(lineBreak, u"\\n"_s);
+    return endMessage(result, table).text.replace(lineBreak, u" "_s);
+}
+
+TrendPicture newTrendPicture(const trendreader::Result &result)
+{
+    TrendData &data = *result.data;
+    data.sortByTime();
+    TrendPicture picture = TrendPicture::ofNewTrend(data);
+    steps::ignore([&] { trendmemory::applyTo(picture); });
+    picture.fitValueAxes(data);
+    trendmemory::nameValueAxes(picture);
+    const trendreader::TimeView view = trendreader::firstTimeView(result);
+    if (view.min)
+        picture.time.min = *view.min;
+    picture.time.span = view.span;
+    return picture;
 }

@@ -3,8 +3,15 @@
 #include "core/blockselection.h"
 
 #include <QList>
+#include <QString>
 
 class LogDocument;
+class LogTable;
+struct TrendPicture;
+
+namespace trendreader {
+struct Result;
+}
 
 // What a plot run shows while it works: the data file window implements it with
 // its progress label and bar.
@@ -36,3 +43,14 @@ void buildHistTrend(LogDocument &document, const QList<GridBlock> &blocks, PlotR
 // (after a reload), each trace keeping its colour and width. False, and nothing
 // done, when no trend of the open log is shown.
 bool replotHistTrend(LogDocument &document, PlotRunProgress &progress);
+
+// Why a plot run gave no trend, on one line: the line of the message that names
+// a bad cell (its own line breaks shown as \n), else the message's whole text.
+QString plotRunProblem(const trendreader::Result &result, const LogTable &table);
+
+// The picture a complete plot run leaves of its trend in the trend window, made
+// without one: a new trend's look with what the trend memory keeps for its
+// columns and the whole trend, each value axis fitted to its channels and titled
+// with them, the time axis at the first view. Sorts the trend by time, as
+// showing it does.
+TrendPicture newTrendPicture(const trendreader::Result &result);
