@@ -73,7 +73,7 @@ int main(int argc, char *argv[])
         QCoreApplication::processEvents();
     }
     QWidget *canvas = plot.findChildren<QWidget *>(Qt::FindDirectChildrenOnly).value(0);
-    const double whole = w.historyXspan;
+    const double whole = w.historyXspan();
     const double middle = plot.dataXMin() + whole / 2;
     const auto tenth = [&] { plot.setXView(middle - whole / 20, whole / 10); };
     tenth();

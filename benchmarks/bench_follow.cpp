@@ -9,10 +9,12 @@
 #include "loggen.h"
 
 #include "controls/gridcontrol.h"
+#include "core/logdocument.h"
 #include "core/logfollower.h"
 #include "controls/plotcontrol.h"
 #include "core/trenddata.h"
 #include "logview/datafilewindow.h"
+#include "shell/openlog.h"
 #include "shell/windowregistry.h"
 #include "trend/trendwindow.h"
 
@@ -104,7 +106,7 @@ int main(int argc, char *argv[])
     for (int run = 0; run < runs; ++run) {
         const qsizetype from = afterLines(bytes, rows + 1 + append * run);
         const qsizetype to = afterLines(bytes, rows + 1 + append * (run + 1));
-        const qint64 readBefore = window.follower().bytesRead();
+        const qint64 readBefore = logDocument().follower().bytesRead();
         {
             QFile file(path);
             if (!file.open(QIODevice::Append) || file.write(bytes.constData() + from, to - from) != to - from) {
@@ -132,7 +134,7 @@ int main(int argc, char *argv[])
             return 1;
         }
         times.push_back(ms);
-        reads.push_back(double(window.follower().bytesRead() - readBefore));
+        reads.push_back(double(logDocument().follower().bytesRead() - readBefore));
         appendedBytes = to - from;
         std::printf("write %d: %lld bytes appended, update %.1f ms (rows taken in %.1f, drawn in %.1f), "
                     "%.0f bytes read\n",

@@ -24,86 +24,12 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The fixed-format reading of "M/D/YYYY,h:mm:ss AM,v1,...": the least any plot run
-// must do with the same cells.
-struct FloorResult
-{
-    double ms;
-    size_t points;
-};
-
-int digits(const char *&p)
-{
-    int v = 0;
-    while (*p >= '0' && *p <= '9')
-        v = v * 10 + (*p++ - '0');
-    return v;
-}
-
-double dayNumber(int y, int m, int d)
-{
-    // Days from 30 December 1899 (the civil-from-days inverse of Howard Hinnant).
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = unsigned(y - era * 400);
-    const unsigned doy = (153 * unsigned(m + (m > 2 ? -3 : 9)) + 2) / 5 + unsigned(d) - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return double(era * 146097 + int(doe) - 719468 + 25569);
-}
-
-FloorResult floorRun(const QString &path, int columns)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    const QByteArray bytes = file.readAll();
-    const char *p = bytes.constData();
-    const char *end = p + bytes.size();
-    p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p))) + 1; // header
-    std::vector<double> x;
-    auto y = std::vector<std::vector<double>>(size_t(columns));
-    while (p < end) {
-        const int month = digits(p);
-        ++p;
-        const int day = digits(p);
-        ++p;
-        const int year = digits(p);
-        ++p;
-        int hour = digits(p);
-        ++p;
-        const int minute = digits(p);
-        ++p;
-        const int second = digits(p);
-        ++p;
-        const bool pm = *p == 'P';
-        p += 2;
-        hour = hour % 12 + (pm ? 12 : 0);
-        x.push_back(dayNumber(year, month, day) + (hour * 3600 + minute * 60 + second) / 86400.0);
-        for (int c = 0; c < columns; ++c) {
-            ++p; // the comma
-            double v = 0;
-            const char *fieldEnd = p;
-            while (fieldEnd < end && *fieldEnd != ',' && *fieldEnd != '\r' && *fieldEnd != '\n')
-                ++fieldEnd;
-            std::from_chars(p, fieldEnd, v);
-            y[size_t(c)].push_back(v);
-            p = fieldEnd;
-        }
-        p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-        p = p ? p + 1 : end;
-    }
-    return {double(clock.nsecsElapsed()) / 1e6, x.size() * size_t(columns)};
-}
 
 void closeTrend()
 {
@@ -128,7 +54,7 @@ int main(int argc, char *argv[])
     std::vector<double> floors;
     size_t floorPoints = 0;
     for (int i = 0; i < runs; ++i) {
-        const FloorResult f = floorRun(path, options.valueColumns);
+        const bench::FloorResult f = bench::parseFloor(path, options.valueColumns);
         floors.push_back(f.ms);
         floorPoints = f.points;
     }

@@ -5,6 +5,8 @@
 #include "core/trenddata.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "trend/trendwindow.h"
 
@@ -15,8 +17,10 @@
 #include <QFile>
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <random>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +37,26 @@ qint64 nowNs()
         clock.start();
     return clock.nsecsElapsed();
 }
+
+int digits(const char *&p)
+{
+    int v = 0;
+    while (*p >= '0' && *p <= '9')
+        v = v * 10 + (*p++ - '0');
+    return v;
+}
+
+double dayNumber(int y, int m, int d)
+{
+    // Days from 30 December 1899 (the civil-from-days inverse of Howard Hinnant).
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = unsigned(y - era * 400);
+    const unsigned doy = (153 * unsigned(m + (m > 2 ? -3 : 9)) + 2) / 5 + unsigned(d) - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return double(era * 146097 + int(doe) - 719468 + 25569);
+}
+
 } // namespace
 
 MsgResult Ui::message(const QString &text, const QString &, MsgIcon, MsgButtons)
@@ -187,10 +211,54 @@ TrendWindow &trendWindowOf(std::shared_ptr<TrendData> data)
     plot.XAxis(0).setTrackingEnabled(true);
     plot.YAxis(0).setTrackingEnabled(true);
     plot.setTrendData(std::move(data));
-    w.historyXspan = plot.dataXMax() - plot.dataXMin();
-    plot.XAxis(0).setSpan(w.historyXspan);
-    w.historyYspan = plot.YAxis(0).Span();
+    logDocument().setSpans({plot.dataXMax() - plot.dataXMin(), plot.YAxis(0).Span(), 0});
+    plot.XAxis(0).setSpan(w.historyXspan());
     return w;
+}
+
+FloorResult parseFloor(const QString &path, int columns)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = file.readAll();
+    const char *p = bytes.constData();
+    const char *end = p + bytes.size();
+    p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p))) + 1; // header
+    std::vector<double> x;
+    auto y = std::vector<std::vector<double>>(size_t(columns));
+    while (p < end) {
+        const int month = digits(p);
+        ++p;
+        const int day = digits(p);
+        ++p;
+        const int year = digits(p);
+        ++p;
+        int hour = digits(p);
+        ++p;
+        const int minute = digits(p);
+        ++p;
+        const int second = digits(p);
+        ++p;
+        const bool pm = *p == 'P';
+        p += 2;
+        hour = hour % 12 + (pm ? 12 : 0);
+        x.push_back(dayNumber(year, month, day) + (hour * 3600 + minute * 60 + second) / 86400.0);
+        for (int c = 0; c < columns; ++c) {
+            ++p; // the comma
+            double v = 0;
+            const char *fieldEnd = p;
+            while (fieldEnd < end && *fieldEnd != ',' && *fieldEnd != '\r' && *fieldEnd != '\n')
+                ++fieldEnd;
+            std::from_chars(p, fieldEnd, v);
+            y[size_t(c)].push_back(v);
+            p = fieldEnd;
+        }
+        p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        p = p ? p + 1 : end;
+    }
+    return {double(clock.nsecsElapsed()) / 1e6, x.size() * size_t(columns)};
 }
 
 } // namespace bench

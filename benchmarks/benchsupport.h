@@ -71,6 +71,15 @@ void resetPeakMemory();
 // The floor of loading a log: its bytes read into a fresh buffer and each byte of
 // `ends` (line ends) counted with memchr. Milliseconds; `count` gets the count.
 double readFloorMs(const QString &path, QByteArrayView ends, qsizetype &count);
+// The least any plot run must do with the cells of a generated log: the
+// fixed-format reading of "M/D/YYYY,h:mm:ss AM,v1,..." on one thread, every
+// date, time and value parsed into plain arrays.
+struct FloorResult
+{
+    double ms;
+    size_t points;
+};
+FloorResult parseFloor(const QString &path, int columns);
 // The number after `name` among the arguments, or `fallback`.
 long long argValue(const QStringList &args, const QString &name, long long fallback);
 

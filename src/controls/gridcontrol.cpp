@@ -232,7 +232,12 @@ bool GridControl::loadDelimited(const QString &path, const QString &quote, const
     return true;
 }
 
-qsizetype GridControl::appendLines(QByteArrayView bytes)
+void GridControl::showTable(LogTable *table)
+{
+    m_model->showTable(table);
+}
+
+void GridControl::tableGrew()
 {
     // The views set their scroll ranges in a layout pass of their own, later;
     // both looks need the ranges of the rows as they are. The frozen columns'
@@ -244,12 +249,11 @@ qsizetype GridControl::appendLines(QByteArrayView bytes)
     layOut();
     const QScrollBar *bar = m_view->verticalScrollBar();
     const bool showedEnd = bar->value() >= bar->maximum();
-    const qsizetype taken = m_model->appendLines(bytes);
-    if (taken > 0 && showedEnd) {
+    m_model->tableGrew();
+    if (showedEnd) {
         layOut();
         m_view->scrollToBottom();
     }
-    return taken;
 }
 
 const LogTable::LoadNotes &GridControl::loadNotes() const { return m_model->table().loadNotes(); }

@@ -37,7 +37,8 @@ public:
     explicit GridControl(QWidget *parent = nullptr);
     ~GridControl() override;
 
-    // Replaces the whole content and the counts with the delimited text file.
+    // Replaces the whole content and the counts with the delimited text file,
+    // read into the grid's own table.
     // `quote` is empty or a double quote: quoted fields are read either way (see
     // LogTable); `rowDelimiter` is CR LF or LF (CR LF, LF and a lone CR are all
     // read), `colDelimiter` one character; otherwise throws 5. A file that cannot
@@ -45,10 +46,12 @@ public:
     // loaded. At most LogTable::MaxColumns columns are held.
     bool loadDelimited(const QString &path, const QString &quote, const QString &colDelimiter,
                        const QString &rowDelimiter, int flags);
-    // Shows the complete lines of bytes the loaded file gained (see
-    // LogTable::appendLines) and returns the bytes taken. A view that showed the
+    // Shows `table` (see GridModel::showTable); null: the grid's own, which
+    // loadDelimited() fills.
+    void showTable(LogTable *table);
+    // Shows the rows the table shown gained at its end. A view that showed the
     // last row scrolls on to the new last row; otherwise it stays where it is.
-    qsizetype appendLines(QByteArrayView bytes);
+    void tableGrew();
     // What the last load has to say besides its cells.
     const LogTable::LoadNotes &loadNotes() const;
 

@@ -12,12 +12,43 @@ GridModel::GridModel(QObject *parent)
 
 int GridModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_table.rowCount();
+    return parent.isValid() ? 0 : m_rows;
 }
 
 int GridModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_table.colCount();
+    return parent.isValid() ? 0 : m_cols;
+}
+
+void GridModel::takeCounts()
+{
+    m_rows = m_table->rowCount();
+    m_cols = m_table->colCount();
+}
+
+void GridModel::showTable(LogTable *table)
+{
+    beginResetModel();
+    m_table = table ? table : &m_own;
+    takeCounts();
+    endResetModel();
+    emit cornerCaptionChanged();
+}
+
+void GridModel::tableGrew()
+{
+    const int oldRows = m_rows;
+    const int rows = m_table->rowCount();
+    if (m_table->colCount() != m_cols || rows < oldRows)
+        return showTable(m_table);
+    // The last row may have been held without its line end and gone on.
+    if (oldRows > 0)
+        emit dataChanged(index(oldRows - 1, 0), index(oldRows - 1, std::max(0, m_cols - 1)));
+    if (rows == oldRows)
+        return;
+    beginInsertRows(QModelIndex(), oldRows, rows - 1);
+    m_rows = rows;
+    endInsertRows();
 }
 
 QVariant GridModel::data(const QModelIndex &index, int role) const
@@ -26,7 +57,7 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return shown(m_table.text(index.column() + 1, index.row() + 1));
+        return shown(m_table->text(index.column() + 1, index.row() + 1));
     case SelectedRole:
         return isSelected(index.column() + 1, index.row() + 1);
     case Qt::BackgroundRole:
@@ -39,7 +70,7 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole: {
         // Numbers to the right, as a spreadsheet shows them.
         bool number = false;
-        shown(m_table.text(index.column() + 1, index.row() + 1)).toDouble(&number);
+        shown(m_table->text(index.column() + 1, index.row() + 1)).toDouble(&number);
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
     default:
@@ -91,8 +122,8 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     if (role != Qt::DisplayRole || section < 0)
         return {};
     if (orientation == Qt::Horizontal)
-        return section < m_table.colCount() ? shown(m_table.text(section + 1, 0)) : QVariant();
-    return section < m_table.rowCount() ? shown(m_table.text(0, section + 1)) : QVariant();
+        return section < m_cols ? shown(m_table->text(section + 1, 0)) : QVariant();
+    return section < m_rows ? shown(m_table->text(0, section + 1)) : QVariant();
 }
 
 Qt::ItemFlags GridModel::flags(const QModelIndex &index) const
@@ -107,10 +138,10 @@ QString GridModel::blocksText(const QList<GridBlock> &blocks) const
     QByteArray out;
     const auto appendCell = [&](int col, int row) {
         QByteArrayView raw;
-        if (m_table.rawText(col, row, raw))
+        if (m_table->rawText(col, row, raw))
             out.append(raw);
         else
-            out.append(m_table.text(col, row).toUtf8());
+            out.append(m_table->text(col, row).toUtf8());
     };
     const auto appendLine = [&](int row, int firstCol, int lastCol) {
         for (int col = firstCol; col <= lastCol; ++col) {
@@ -125,9 +156,9 @@ QString GridModel::blocksText(const QList<GridBlock> &blocks) const
         const bool allCols = b.firstCol == -1 || b.lastCol == -1;
         const bool allRows = b.firstRow == -1 || b.lastRow == -1;
         const int firstCol = allCols ? 1 : std::max(1, std::min(b.firstCol, b.lastCol));
-        const int lastCol = allCols ? m_table.colCount() : std::min(m_table.colCount(), std::max(b.firstCol, b.lastCol));
+        const int lastCol = allCols ? m_table->colCount() : std::min(m_table->colCount(), std::max(b.firstCol, b.lastCol));
         const int firstRow = allRows ? 1 : std::max(1, std::min(b.firstRow, b.lastRow));
-        const int lastRow = allRows ? m_table.rowCount() : std::min(m_table.rowCount(), std::max(b.firstRow, b.lastRow));
+        const int lastRow = allRows ? m_table->rowCount() : std::min(m_table->rowCount(), std::max(b.firstRow, b.lastRow));
         if (firstCol > lastCol || (firstRow > lastRow && !allRows))
             continue; // nothing of it is left in the grid
         if (!first)
@@ -144,71 +175,65 @@ QString GridModel::blocksText(const QList<GridBlock> &blocks) const
 void GridModel::load(const QString &path, char separator, int flags)
 {
     beginResetModel();
+    m_table = &m_own;
     try {
-        m_table.load(path, separator, flags);
+        m_own.load(path, separator, flags);
     } catch (...) {
+        takeCounts();
         endResetModel();
         emit cornerCaptionChanged();
         throw;
     }
+    takeCounts();
     endResetModel();
     emit cornerCaptionChanged();
 }
 
 void GridModel::setGridRowCount(int rows)
 {
-    const int old = m_table.rowCount();
+    const int old = m_rows;
     if (rows < 0 || rows == old)
-        return m_table.setRowCount(rows);
+        return m_table->setRowCount(rows);
     if (rows < old) {
         beginRemoveRows(QModelIndex(), rows, old - 1);
-        m_table.setRowCount(rows);
+        m_table->setRowCount(rows);
+        m_rows = rows;
         endRemoveRows();
     } else {
         beginInsertRows(QModelIndex(), old, rows - 1);
-        m_table.setRowCount(rows);
+        m_table->setRowCount(rows);
+        m_rows = rows;
         endInsertRows();
     }
 }
 
-qsizetype GridModel::appendLines(QByteArrayView bytes)
-{
-    const int oldRows = m_table.rowCount();
-    const qsizetype taken = m_table.appendLines(bytes);
-    if (taken == 0)
-        return 0;
-    // The last row may have been held without its line end and gone on.
-    if (oldRows > 0)
-        emit dataChanged(index(oldRows - 1, 0), index(oldRows - 1, std::max(0, m_table.colCount() - 1)));
-    setGridRowCount(m_table.indexedRowCount());
-    return taken;
-}
-
 void GridModel::setGridColCount(int cols)
 {
-    const int old = m_table.colCount();
+    const int old = m_cols;
     if (cols < 0 || cols == old)
-        return m_table.setColCount(cols);
+        return m_table->setColCount(cols);
     if (cols < old) {
         beginRemoveColumns(QModelIndex(), cols, old - 1);
-        m_table.setColCount(cols);
+        m_table->setColCount(cols);
+        m_cols = cols;
         endRemoveColumns();
     } else {
         beginInsertColumns(QModelIndex(), old, cols - 1);
-        m_table.setColCount(cols);
+        m_table->setColCount(cols);
+        m_cols = cols;
         endInsertColumns();
     }
 }
 
 void GridModel::setText(int col, int row, const QString &text)
 {
-    m_table.setText(col, row, text);
+    m_table->setText(col, row, text);
     announce(col, row, col, row);
 }
 
 void GridModel::clearRange(int col1, int row1, int col2, int row2)
 {
-    m_table.clearRange(col1, row1, col2, row2);
+    m_table->clearRange(col1, row1, col2, row2);
     announce(std::min(col1, col2), std::min(row1, row2), std::max(col1, col2), std::max(row1, row2));
 }
 
@@ -217,8 +242,8 @@ void GridModel::announce(int col1, int row1, int col2, int row2)
 {
     col1 = std::max(col1, 0);
     row1 = std::max(row1, 0);
-    col2 = std::min(col2, m_table.colCount());
-    row2 = std::min(row2, m_table.rowCount());
+    col2 = std::min(col2, m_table->colCount());
+    row2 = std::min(row2, m_table->rowCount());
     if (col1 > col2 || row1 > row2)
         return;
     if (col1 == 0 && row1 == 0)

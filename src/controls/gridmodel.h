@@ -5,11 +5,14 @@
 
 #include <QAbstractTableModel>
 
-// The table model of the grid over its LogTable. Model row r and column c are grid
-// row r + 1 and column c + 1: the grid's header row gives the horizontal header
-// captions, its header column (the dates of a log) the vertical ones, and cell
-// (0, 0) the corner caption. Nothing is editable through the model; every change
-// goes through the operations below, which tell the views.
+// The table model of the grid over a LogTable: its own, or one that another
+// object holds (the open log's) and shows through it. Model row r and column c
+// are grid row r + 1 and column c + 1: the grid's header row gives the horizontal
+// header captions, its header column (the dates of a log) the vertical ones, and
+// cell (0, 0) the corner caption. Nothing is editable through the model; every
+// change goes through the operations below, which tell the views. The counts the
+// views know are the model's own: a table changed by its holder is shown anew
+// by showTable(), or its new rows by tableGrew().
 class GridModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -31,7 +34,12 @@ public:
     bool isSelected(int col, int row) const;
     bool isWholeColumnSelected(int col) const;
 
-    const LogTable &table() const { return m_table; }
+    const LogTable &table() const { return *m_table; }
+    // Shows `table`, which its holder keeps alive until it shows another; null:
+    // the model's own.
+    void showTable(LogTable *table);
+    // The shown table gained rows at its end (its last row may have gone on too).
+    void tableGrew();
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -39,7 +47,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    QString cornerCaption() const { return m_table.text(0, 0); }
+    QString cornerCaption() const { return m_table->text(0, 0); }
 
     // The blocks as text, in their order: each row of a block a line of its cells
     // separated by tabs, a block of whole columns led by a line of their captions,
@@ -48,13 +56,10 @@ public:
     // bytes where the table can give them.
     QString blocksText(const QList<GridBlock> &blocks) const;
 
-    // The LogTable operations, in grid coordinates; failures as LogTable throws them.
+    // The LogTable operations, in grid coordinates, on the table shown; failures
+    // as LogTable throws them. A load goes into the model's own table.
     void load(const QString &path, char separator, int flags);
     void setGridRowCount(int rows);
-    // Takes the complete lines of bytes the file gained (LogTable::appendLines)
-    // and shows their rows; returns the bytes taken.
-    qsizetype appendLines(QByteArrayView bytes);
-    void reserveForAppending(qsizetype bytes) { m_table.reserveForAppending(bytes); }
     void setGridColCount(int cols);
     void setText(int col, int row, const QString &text);
     void clearRange(int col1, int row1, int col2, int row2);
@@ -65,7 +70,12 @@ signals:
 private:
     void announce(int col1, int row1, int col2, int row2);
 
+    void takeCounts();
+
     const BlockSelection *m_selection = nullptr;
 
-    LogTable m_table;
+    LogTable m_own;
+    LogTable *m_table = &m_own;
+    int m_rows = 0;
+    int m_cols = 0;
 };

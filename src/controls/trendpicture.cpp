@@ -41,7 +41,8 @@ TrendPicture::Axis designedAxis(const QString &title, int minorCount, bool grid)
 }
 
 // The axis over the values of the channels on it, as a plot run's fit sets it:
-// a constant sits in the middle of a span that can still tell its ends apart.
+// a constant sits in the middle of a span that can still tell its ends apart. An
+// axis without values keeps its range.
 void fitValues(TrendPicture::Axis &axis, const TrendData &data, const TrendPicture &picture, int index)
 {
     TrendStats values;
@@ -49,8 +50,6 @@ void fitValues(TrendPicture::Axis &axis, const TrendData &data, const TrendPictu
         if (picture.channels[size_t(ch)].valueAxis == index)
             values.take(data.stats(ch));
     }
-    axis.min = 0;
-    axis.span = FirstValueSpan;
     if (values.count == 0)
         return;
     if (values.max > values.min) {
@@ -90,9 +89,18 @@ TrendPicture TrendPicture::ofNewTrend(const TrendData &data)
         picture.time.min = last > first ? first : first - Minute / 2;
         picture.time.span = last > first ? last - first : Minute;
     }
-    fitValues(picture.left, data, picture, 0);
-    fitValues(picture.right, data, picture, 1);
+    for (Axis *axis : {&picture.left, &picture.right}) {
+        axis->min = 0;
+        axis->span = FirstValueSpan;
+    }
+    picture.fitValueAxes(data);
     return picture;
+}
+
+void TrendPicture::fitValueAxes(const TrendData &data)
+{
+    fitValues(left, data, *this, 0);
+    fitValues(right, data, *this, 1);
 }
 
 QString valueText(TrendPicture::Labels labels, const QString &dateTimeFormat, double value)

@@ -68,6 +68,10 @@ struct TrendPicture
     // axis over every sample (a minute around a single time) and each value axis
     // fitted to its channels' values.
     static TrendPicture ofNewTrend(const TrendData &data);
+    // Each value axis fitted to the values of the channels on it now, as a new
+    // trend's are after its channels moved between the axes; an axis left
+    // without values keeps its range.
+    void fitValueAxes(const TrendData &data);
 };
 
 // A value as an axis with these labels writes it in full (the data cursor's

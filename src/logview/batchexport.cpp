@@ -1,19 +1,15 @@
 #include "batchexport.h"
 
-#include "loggrid.h"
-
-#include "controls/gridcontrol.h"
 #include "controls/outputfile.h"
-#include "controls/plotcontrol.h"
 #include "controls/trendpicture.h"
 #include "controls/trendrenderer.h"
+#include "core/logdocument.h"
+#include "core/logtable.h"
 #include "core/runtimeerror.h"
+#include "core/trendreader.h"
 #include "core/writetarget.h"
-#include "shell/sharedstate.h"
 #include "shell/uiservices.h"
-#include "shell/windowregistry.h"
 #include "trend/trendbuilder.h"
-#include "trend/trendwindow.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -31,16 +27,13 @@ struct Failure
     QString why;
 };
 
-// Nobody is there to answer: messages are kept for the one line on standard
-// error, every question gets its first answer, no program is started.
+// Nobody is there to answer: nothing is shown, every question gets its first
+// answer, no program is started.
 class UnattendedUi : public UiServices
 {
 public:
-    QStringList messages;
-
-    MsgResult message(const QString &text, const QString &, MsgIcon, MsgButtons buttons) override
+    MsgResult message(const QString &, const QString &, MsgIcon, MsgButtons buttons) override
     {
-        messages.append(text);
         return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgResult::Yes : MsgResult::Ok;
     }
     void setPointer(Pointer pointer) override { m_pointer = pointer; }
@@ -54,14 +47,6 @@ private:
     Pointer m_pointer = Pointer::Default;
 };
 
-class NoProgress : public PlotRunProgress
-{
-public:
-    void plotRunStarted() override {}
-    void plotRunProgress(int) override {}
-    void plotRunEnded() override {}
-};
-
 QString quoted(const QString &text)
 {
     return u'"' + text + u'"';
@@ -72,31 +57,19 @@ QString reason(const RuntimeError &error)
     return error.description().isEmpty() ? RuntimeError::standardDescription(error.number()) : error.description();
 }
 
-// What the plot run said, on one line: the line naming the bad cell when there is
-// one (all after the message's first two lines; a line break of the cell's own
-// text or heading shows as \n), else the whole text.
-QString oneLine(const QString &message)
-{
-    static const QRegularExpression lineBreak(u"\r\n|\r|\n"_s);
-    const QStringList lines = message.split(lineBreak);
-    if (lines.size() >= 3)
-        return QStringList(lines.begin() + 2, lines.end()).join(u"\\n"_s);
-    return lines.join(u' ').trimmed();
-}
-
 // The selection a user would make: every value column as one block, or each
 // named column clicked in turn.
-QList<GridBlock> columnBlocks(const GridControl &grid, const QStringList &names, const QString &log)
+QList<GridBlock> columnBlocks(const LogTable &table, const QStringList &names, const QString &log)
 {
-    if (grid.colCount() < 2)
+    if (table.colCount() < 2)
         throw Failure{quoted(log) + u" has no value columns to plot"_s};
     if (names.isEmpty())
-        return {GridBlock{2, -1, grid.colCount(), -1}};
+        return {GridBlock{2, -1, table.colCount(), -1}};
     QList<GridBlock> blocks;
     for (const QString &name : names) {
         int found = -1;
-        for (int col = 0; col <= grid.colCount() && found < 0; ++col) {
-            if (grid.cellText(col, 0).trimmed() == name.trimmed())
+        for (int col = 0; col <= table.colCount() && found < 0; ++col) {
+            if (table.text(col, 0).trimmed() == name.trimmed())
                 found = col;
         }
         if (found < 0)
@@ -108,7 +81,7 @@ QList<GridBlock> columnBlocks(const GridControl &grid, const QStringList &names,
     return blocks;
 }
 
-void exportTrend(const Request &request, UnattendedUi &unattended)
+void exportTrend(const Request &request)
 {
     const std::optional<QSize> size = request.size ? parseSize(*request.size) : std::optional<QSize>(DefaultSize);
     if (!size)
@@ -129,33 +102,31 @@ void exportTrend(const Request &request, UnattendedUi &unattended)
     if (!type)
         throw Failure{quoted(out) + u" has no image type: name it .png, .jpg, .svg or .pdf"_s};
 
-    GridControl grid;
+    LogDocument document;
     try {
-        if (!grid.loadDelimited(log, QString(), u","_s, u"\r\n"_s, GridControl::HeaderRow | GridControl::HeaderColumn))
-            throw RuntimeError(RuntimeError::PathFileAccess);
-    } catch (const RuntimeError &e) {
-        throw Failure{u"cannot load "_s + quoted(log) + u": "_s + reason(e)};
+        document.load(log);
+    } catch (...) {
+        throw Failure{u"cannot load "_s + quoted(log) + u": "_s + reason(RuntimeError::fromCurrentException())};
     }
-    prepareLogGrid(grid);
-    grid.setSelectionBlocks(columnBlocks(grid, request.columns, log));
+    const QList<GridBlock> blocks = columnBlocks(document.table(), request.columns, log);
     // The plot command's own rule: a trend needs at least four rows.
-    if (grid.rowCount() < 4)
-        throw Failure{quoted(log) + u" has "_s + QString::number(grid.rowCount())
+    if (document.table().rowCount() < 4)
+        throw Failure{quoted(log) + u" has "_s + QString::number(document.table().rowCount())
                       + u" rows: a trend needs at least 4"_s};
 
-    shared().currentFileName = log;
-    NoProgress progress;
-    buildHistTrend(grid, progress);
-    if (!unattended.messages.isEmpty())
-        throw Failure{quoted(log) + u": "_s + oneLine(unattended.messages.constLast())};
-    TrendWindow *trend = loadedTrendWindow();
-    if (!trend)
-        throw Failure{quoted(log) + u": the trend could not be drawn"_s};
-    // Drawn by the renderer from what the plot shows, fitted to the image's size.
+    // The plot run's reading and its picture of the new trend, without its windows.
+    trendreader::Result result;
     try {
-        const PlotControl &plot = trend->trendPlot();
-        const TrendPicture picture = plot.trendPicture();
-        trendrenderer::write(out, *type, *size, picture, *plot.trendData());
+        result = document.plot(blocks);
+    } catch (...) {
+        result.end = trendreader::End::Failed;
+    }
+    if (result.end != trendreader::End::Complete)
+        throw Failure{quoted(log) + u": "_s + plotRunProblem(result, document.table())};
+    const TrendPicture picture = newTrendPicture(result);
+    // Drawn by the renderer, fitted to the image's size.
+    try {
+        trendrenderer::write(out, *type, *size, picture, *result.data);
     } catch (const RuntimeError &e) {
         if (writetarget::isRefusal(e.number()))
             throw Failure{e.description()};
@@ -180,19 +151,15 @@ std::optional<QSize> parseSize(const QString &text)
 
 QString run(const Request &request)
 {
-    auto owned = std::make_unique<UnattendedUi>();
-    UnattendedUi &unattended = *owned;
-    installUi(std::move(owned));
+    installUi(std::make_unique<UnattendedUi>());
     QString why;
     try {
-        exportTrend(request, unattended);
+        exportTrend(request);
     } catch (const Failure &failure) {
         why = failure.why;
     } catch (...) {
         why = u"the export failed: "_s + reason(RuntimeError::fromCurrentException());
     }
-    // Deleted without their close handling: no placement is stored.
-    WindowRegistry::unloadAll();
     return why;
 }
 

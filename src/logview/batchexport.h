@@ -7,9 +7,10 @@
 #include <optional>
 
 // The trend of a log written to an image file from the command line, without a
-// display and without showing a window: the log is loaded as Open loads it, the
-// columns are plotted as whole columns selected in the grid would be, by the
-// plot run itself, so the trend gets the settings a new trend of them would get.
+// display and without a window: a log document of its own loads the log as Open
+// does and reads the columns as the plot run reads whole columns selected in the
+// grid; the trend renderer draws the picture the plot run would leave, with the
+// settings a new trend of those columns gets.
 namespace batchexport {
 
 struct Request

@@ -1,26 +1,23 @@
 #include "datafilewindow.h"
 
-#include "loggrid.h"
-
 #include "shell/errorreport.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "shell/steps.h"
 #include "shell/uiservices.h"
 #include "shell/windowregistry.h"
-#include "trend/trendfollow.h"
 #include "trend/trendwindow.h"
 
 #include "controls/commondialog.h"
 #include "controls/gridcontrol.h"
 #include "controls/gridmodel.h"
 #include "controls/icons.h"
-#include "core/logfollower.h"
 #include "controls/plotcontrol.h"
 #include "controls/outputfile.h"
+#include "core/logtable.h"
 #include "core/runtimeerror.h"
-#include "core/trenddata.h"
 #include "controls/twips.h"
 
 #include <QAction>
@@ -82,12 +79,50 @@ QString countsText(int rows, int cols, qint64 bytes)
            + (cols == 1 ? u"1 column"_s : locale.toString(cols) + u" columns"_s) + u", "_s
            + locale.formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
+
+// The run's progress, shown by the window while it is there: the program may
+// end during a yield of the run.
+class WindowProgress : public PlotRunProgress
+{
+public:
+    explicit WindowProgress(DataFileWindow *window) : m_window(window) {}
+    void plotRunStarted() override
+    {
+        if (m_window)
+            m_window->plotRunStarted();
+    }
+    void plotRunProgress(int percent) override
+    {
+        if (m_window)
+            m_window->plotRunProgress(percent);
+    }
+    void plotRunEnded(int block) override
+    {
+        if (m_window)
+            m_window->plotRunEnded(block);
+    }
+
+private:
+    QPointer<DataFileWindow> m_window;
+};
+
+// "it could not be loaded: the file is empty", for a later start of the program.
+QString notLoaded(const RuntimeError &error)
+{
+    QString why = error.description().isEmpty() ? RuntimeError::standardDescription(error.number())
+                                                  : error.description();
+    if (why.endsWith(u'.'))
+        why.chop(1);
+    if (!why.isEmpty())
+        why[0] = why.at(0).toLower();
+    return why.isEmpty() ? u"it could not be loaded"_s : u"it could not be loaded: "_s + why;
+}
 } // namespace
 
 DataFileWindow &frmHistory() { return slot().touch(); }
 DataFileWindow *loadedHistory() { return slot().loaded(); }
 
-DataFileWindow::DataFileWindow()
+DataFileWindow::DataFileWindow() : m_document(logDocument())
 {
     setObjectName(u"frmHistory"_s);
     setWindowTitle(u"Data File Viewer"_s);
@@ -122,8 +157,13 @@ DataFileWindow::DataFileWindow()
     m_statusBar->addPermanentWidget(m_followPanel);
     m_followPanel->hide();
 
-    m_follower = new LogFollower(this);
-    connect(m_follower, &LogFollower::touched, this, &DataFileWindow::followLog);
+    m_dataGrid->showTable(&m_document.table());
+    connect(&m_document, &LogDocument::loaded, this, &DataFileWindow::showDocumentTable);
+    connect(&m_document, &LogDocument::loadFailed, this, &DataFileWindow::showDocumentTable);
+    connect(&m_document, &LogDocument::closed, this, &DataFileWindow::showDocumentTable);
+    connect(&m_document, &LogDocument::rowsAppended, this, &DataFileWindow::rowsArrived);
+    connect(&m_document, &LogDocument::replaced, this, &DataFileWindow::logReplaced);
+    connect(&m_document, &LogDocument::followingChanged, this, &DataFileWindow::showFollowing);
 
     mainFrame().adopt(this);
     // The File menu runs the toolbar's own commands here.
@@ -131,11 +171,13 @@ DataFileWindow::DataFileWindow()
     mainFrame().handleCommand(this, FrameCommand::Print, [this] { toolbarButtonClick(3); });
     mainFrame().handleCommand(this, FrameCommand::Reload, [this] { reloadLog(); });
     mainFrame().handleCommand(this, FrameCommand::Follow, [this] { setFollowing(!isFollowing()); });
-    mainFrame().setLogOpener(this, [this](const QString &log) {
-        if (shared().plotting || m_loading)
-            return false;
+    mainFrame().setLogOpener(this, [this](const QString &log, bool handedOver) -> std::optional<QString> {
+        if (m_document.isPlotting() || m_loading)
+            return std::nullopt;
+        if (handedOver)
+            return openHandedOver(log);
         getHistFile(log);
-        return true;
+        return m_document.path() == log ? QString() : u"it could not be loaded"_s;
     });
     // Design size; start-up then applies the stored placement.
     resize(twips::toPixelsX(MinWidth), twips::toPixelsY(MinHeight));
@@ -218,28 +260,28 @@ void DataFileWindow::toolbarButtonClick(int position)
         switch (position) {
         case 1:
             // A reload inside a plot run's yield would pull the grid from under it.
-            if (!shared().plotting)
+            if (!m_document.isPlotting())
                 getHistFile();
             break;
         case 3:
             // A printout inside a plot run's yield would hold up the run.
-            if (!shared().plotting)
+            if (!m_document.isPlotting())
                 printHistGrid();
             break;
         case 2:
             // A second run inside the first one's yield would rebuild its trend.
-            if (!shared().plotting)
+            if (!m_document.isPlotting())
                 plotSelection();
             break;
         case 4:
-            shared().plotting = false; // the running plot stops before its next column
+            m_document.cancelPlot(); // the running plot stops before its next column
             break;
         case 5:
-            if (!shared().plotting)
+            if (!m_document.isPlotting())
                 printPreview();
             break;
         case 6:
-            if (!shared().plotting)
+            if (!m_document.isPlotting())
                 exportPdf();
             break;
         default:
@@ -250,10 +292,41 @@ void DataFileWindow::toolbarButtonClick(int position)
 
 void DataFileWindow::getHistFile(const QString &path)
 {
+    openLog(path, LogDocument::LoadMode::Replace);
+}
+
+QString DataFileWindow::openHandedOver(const QString &path)
+{
+    if (m_loading)
+        return u"another log is being opened"_s;
+    const std::optional<RuntimeError> failure = openLog(path, LogDocument::LoadMode::KeepOnFailure);
+    if (failure)
+        return notLoaded(*failure);
+    return m_document.path() == path ? QString() : u"it could not be loaded"_s;
+}
+
+namespace {
+// The shared file dialog, prepared to ask for a log.
+CommonDialog &openDialog()
+{
+    if (!shared().fileDialog)
+        throw RuntimeError(RuntimeError::ObjectNotSet);
+    CommonDialog &dialog = *shared().fileDialog;
+    dialog.cancelError = true;
+    dialog.flags = CommonDialog::FileMustExist | CommonDialog::HideReadOnly;
+    dialog.filter = u"Log Files"_s + u"(*.csv)|*.csv"_s;
+    dialog.dialogTitle = u"Open Log file (.csv)"_s;
+    dialog.initDir = shared().startDir + QDir::separator();
+    return dialog;
+}
+} // namespace
+
+std::optional<RuntimeError> DataFileWindow::openLog(const QString &path, LogDocument::LoadMode mode)
+{
     // The yield before the load lets a second Open through; it must not start a
     // load inside the first.
     if (m_loading)
-        return;
+        return std::nullopt;
     m_loading = true;
     QPointer<DataFileWindow> self(this);
     struct LoadingFlag
@@ -266,15 +339,11 @@ void DataFileWindow::getHistFile(const QString &path)
         }
     } loadingFlag{self};
 
+    const QString formerStatus = statusPanelText();
+    // A handed-over log that does not load leaves everything as it was.
+    bool keepAsItWas = mode == LogDocument::LoadMode::KeepOnFailure;
     try {
-        if (!shared().fileDialog)
-            throw RuntimeError(RuntimeError::ObjectNotSet);
-        CommonDialog &dialog = *shared().fileDialog;
-        dialog.cancelError = true;
-        dialog.flags = CommonDialog::FileMustExist | CommonDialog::HideReadOnly;
-        dialog.filter = u"Log Files"_s + u"(*.csv)|*.csv"_s;
-        dialog.dialogTitle = u"Open Log file (.csv)"_s;
-        dialog.initDir = shared().startDir + QDir::separator();
+        CommonDialog &dialog = openDialog();
         try {
             if (path.isEmpty())
                 dialog.showOpen();
@@ -282,7 +351,7 @@ void DataFileWindow::getHistFile(const QString &path)
                 dialog.fileName = path;
         } catch (const RuntimeError &e) {
             if (e.number() == RuntimeError::CancelSelected)
-                return; // the former file, grid and status stay as they were
+                return std::nullopt; // the former file, grid and status stay as they were
             throw;
         }
 
@@ -290,42 +359,46 @@ void DataFileWindow::getHistFile(const QString &path)
         setStatusPanelText(u"Loading File, please wait. Large files could take some time to load."_s);
         yieldAlways();
         if (!self)
-            return; // the program closed the window meanwhile
+            return std::nullopt; // the program closed the window meanwhile
 
-        shared().currentFileName = dialog.fileName;
-        // Following ends with another log; the same log is followed on from its new content.
-        if (isFollowing() && QFileInfo(m_follower->path()) != QFileInfo(shared().currentFileName))
-            setFollowing(false);
-        if (!m_dataGrid->loadDelimited(shared().currentFileName, QString(), u","_s, u"\r\n"_s,
-                                       GridControl::HeaderRow | GridControl::HeaderColumn))
-            throw RuntimeError(RuntimeError::NoError, QString()); // failure without an error
+        // The grid shows what the document loaded as soon as it has loaded it.
+        m_document.load(dialog.fileName, mode);
+        keepAsItWas = false;
         prepareLoadedGrid();
-        if (isFollowing())
-            startFollower();
         // Kept for File, Open Recent; a store that cannot be written only loses the entry.
-        if (self && !shared().currentFileName.isEmpty())
-            steps::ignore([&] { RecentLogs::add(QFileInfo(shared().currentFileName).absoluteFilePath()); });
+        if (self && m_document.isOpen())
+            steps::ignore([&] { RecentLogs::add(QFileInfo(m_document.path()).absoluteFilePath()); });
     } catch (...) {
         const RuntimeError error = RuntimeError::fromCurrentException();
         if (!self)
-            return;
+            return std::nullopt;
+        if (keepAsItWas) {
+            setStatusPanelText(formerStatus);
+            ui().setPointer(Pointer::Default);
+            return error;
+        }
         steps::ignore([&] { setFollowing(false); });
         steps::ignore([&] { reportError(u"getHistFile"_s, error); });
         steps::ignore([&] { resetHistView(); });
     }
+    return std::nullopt;
 }
 
-// The loaded grid as the plot command relies on it: an incomplete last row and
-// empty columns at the right end gone, cells locked, several blocks selectable.
+// The loaded grid as the plot command relies on it (the document has dropped an
+// incomplete last row and empty columns at the right end): cells locked, whole
+// columns and several blocks selectable.
 void DataFileWindow::prepareLoadedGrid()
 {
     GridControl &grid = *m_dataGrid;
     grid.setColumnWidth(0, 14);
     grid.setColumnWidth(-1, 14);
+    grid.setBlockSelectionOptions(BlockSelection::WholeColumns | BlockSelection::Blocks);
     ui().setPointer(Pointer::Default);
-    prepareLogGrid(grid);
+    grid.setCellsLocked(true);
+    grid.setSheetProtected(true);
+    grid.setMultipleBlocks(true);
     ui().setPointer(Pointer::Default);
-    setStatusPanelText(u"Current File is "_s + shared().currentFileName + loadRemarks());
+    setStatusPanelText(u"Current File is "_s + m_document.path() + loadRemarks());
     showCounts();
 }
 
@@ -333,7 +406,7 @@ void DataFileWindow::showCounts()
 {
     const GridControl &grid = *m_dataGrid;
     m_countsPanel->setText(
-        countsText(grid.rowCount(), grid.colCount() + 1, QFileInfo(shared().currentFileName).size()));
+        countsText(grid.rowCount(), grid.colCount() + 1, QFileInfo(m_document.path()).size()));
 }
 
 // What the user should know about a file that loaded: each remark in brackets.
@@ -350,6 +423,11 @@ QString DataFileWindow::loadRemarks() const
     if (m_dataGrid->rowCount() == 0)
         remarks += u" (no rows yet)"_s;
     return remarks;
+}
+
+void DataFileWindow::showDocumentTable()
+{
+    m_dataGrid->showTable(&m_document.table());
 }
 
 void DataFileWindow::plotSelection()
@@ -394,31 +472,40 @@ void DataFileWindow::plotSelection()
     if (refused)
         return;
 
-    m_plottedBlocks.clear();
-    steps::ignore([&] {
-        for (int n = 0; n < blocks; ++n)
-            m_plottedBlocks.append(grid.selectionBlock(n));
-    });
     QPointer<DataFileWindow> self(this);
     steps::ignore([&] {
         setStatusPanelText(u"Plotting data, please wait. Large files could take some time to plot data."_s);
     });
-    setRunning(true);
-    steps::ignore([] { buildHistTrend(); });
+    plotBlocks(selectedBlocks());
     if (!self)
         return;
-    setRunning(false);
-    // The trend's cursor and the grid's current row move together, and the
-    // cursor reads the logged text of the cells.
+    // The trend's cursor and the grid's current row move together.
     if (TrendWindow *trend = loadedTrendWindow()) {
-        QPointer<GridControl> grid(m_dataGrid);
-        trend->setCellTextSource([grid](int column, int row) { return grid ? grid->cellText(column, row) : QString(); });
         connect(trend, &TrendWindow::sampleRowChanged, m_dataGrid, &GridControl::setCurrentRow, Qt::UniqueConnection);
         connect(m_dataGrid, &GridControl::currentRowChanged, trend, &TrendWindow::showGridRow, Qt::UniqueConnection);
     }
-    steps::ignore([&] { setStatusPanelText(u"Current File is "_s + shared().currentFileName); });
-    if (isFollowing())
-        makeRoomToGrow();
+    steps::ignore([&] { setStatusPanelText(u"Current File is "_s + m_document.path()); });
+}
+
+QList<GridBlock> DataFileWindow::selectedBlocks() const
+{
+    QList<GridBlock> blocks;
+    steps::ignore([&] {
+        for (int n = 0; n < m_dataGrid->selectionBlockCount(); ++n)
+            blocks.append(m_dataGrid->selectionBlock(n));
+    });
+    return blocks;
+}
+
+void DataFileWindow::plotBlocks(const QList<GridBlock> &blocks)
+{
+    QPointer<DataFileWindow> self(this);
+    m_runBlocks = blocks;
+    setRunning(true);
+    WindowProgress progress(this);
+    steps::ignore([&] { buildHistTrend(m_document, blocks, progress); });
+    if (self)
+        setRunning(false);
 }
 
 void DataFileWindow::setRunning(bool running)
@@ -441,7 +528,7 @@ QString noPrinterText()
 
 void DataFileWindow::printHistGrid()
 {
-    if (!checkHistFile(shared().currentFileName))
+    if (!checkHistFile(m_document.path()))
         return;
     int printers = 0;
     steps::ignore([&] { printers = int(ui().printerNames().size()); });
@@ -493,7 +580,7 @@ void DataFileWindow::setUpGridPrintout(int orientation, int fromPage, int toPage
     steps::ignoring({
         [&] { print.jobName = u"History Grid Printout"_s; },
         // The path's slashes would read as page codes.
-        [&] { print.header = u"Grid printout for fileName "_s + PageText::escaped(shared().currentFileName); },
+        [&] { print.header = u"Grid printout for fileName "_s + PageText::escaped(m_document.path()); },
         [&] { print.footer = u"/c/rPage #/p"_s; },
         [&] {
             const GridBlock selected = grid.selectedBlock();
@@ -515,7 +602,7 @@ void DataFileWindow::setUpGridPrintout(int orientation, int fromPage, int toPage
 // printer's own orientation (the preview's buttons turn it).
 void DataFileWindow::printPreview()
 {
-    if (!checkHistFile(shared().currentFileName) || !shared().fileDialog)
+    if (!checkHistFile(m_document.path()) || !shared().fileDialog)
         return;
     CommonDialog &dialog = *shared().fileDialog;
     try {
@@ -531,14 +618,14 @@ void DataFileWindow::printPreview()
 
 void DataFileWindow::exportPdf()
 {
-    if (!checkHistFile(shared().currentFileName))
+    if (!checkHistFile(m_document.path()))
         return;
     const QPointer<DataFileWindow> self(this);
     try {
         if (!shared().fileDialog)
             throw RuntimeError(RuntimeError::ObjectNotSet);
         CommonDialog &dialog = *shared().fileDialog;
-        const QFileInfo log(shared().currentFileName);
+        const QFileInfo log(m_document.path());
         const QString fileName = dialog.askSaveAs(u"Export grid printout as PDF"_s, outputfile::pdfFilter(),
                                                   u".pdf"_s, log.dir().filePath(log.completeBaseName() + u".pdf"_s));
         if (!self)
@@ -568,119 +655,89 @@ void DataFileWindow::exportPdf()
 void DataFileWindow::resetHistView()
 {
     m_dataGrid->clearRange(0, 0, m_dataGrid->colCount(), m_dataGrid->rowCount(), false);
-    shared().currentFileName.clear();
-    setStatusPanelText(shared().currentFileName);
+    m_document.close();
+    setStatusPanelText(m_document.path());
     m_countsPanel->clear();
     ui().setPointer(Pointer::Default);
     m_progressLabel->hide();
     m_progressBar->hide();
 }
 
-bool DataFileWindow::isFollowing() const { return m_follower->isActive(); }
+bool DataFileWindow::isFollowing() const { return m_document.isFollowing(); }
 
 void DataFileWindow::setFollowing(bool on)
 {
     if (on && !isFollowing()) {
-        if (!checkHistFile(shared().currentFileName)) {
-            on = false;
-        } else {
-            startFollower();
+        if (checkHistFile(m_document.path())) {
+            m_document.setFollowing(true);
             followLog(); // what the logger wrote since the load
         }
     } else if (!on) {
-        m_follower->stop();
+        m_document.setFollowing(false);
     }
+    showFollowing(isFollowing());
+}
+
+void DataFileWindow::showFollowing(bool on)
+{
     m_followPanel->setVisible(on);
     mainFrame().setCommandChecked(FrameCommand::Follow, on);
 }
 
-// Room to grow is made now, once, so that no update copies the whole log.
-void DataFileWindow::startFollower()
-{
-    m_follower->start(shared().currentFileName, m_dataGrid->model()->table().content());
-    makeRoomToGrow();
-}
-
-void DataFileWindow::makeRoomToGrow()
-{
-    // A quarter more, at least a megabyte: hours of a logger's rows. Without the
-    // room, following still works; a first update is only slower.
-    const qsizetype bytes = std::max<qsizetype>(1 << 20, m_dataGrid->model()->table().byteSize() / 4);
-    steps::ignore([&] { m_dataGrid->model()->reserveForAppending(bytes); });
-    const int rows = m_dataGrid->rowCount();
-    steps::ignore([&] { reserveHistTrendGrowth(std::max(1024, rows / 4)); });
-}
-
 void DataFileWindow::followLog()
 {
-    if (!isFollowing() || m_loading || shared().plotting)
+    if (m_loading)
         return;
+    steps::guarded([&] { m_document.follow(); });
+}
+
+void DataFileWindow::rowsArrived(int oldRowCount, int leftOutRow)
+{
     steps::guarded([&] {
-        const LogFollower::Change change = m_follower->check();
-        if (change == LogFollower::Change::Emptied) {
+        m_dataGrid->tableGrew();
+        showCounts();
+        if (oldRowCount == 0 && m_dataGrid->rowCount() > 0) // no longer "no rows yet"
+            setStatusPanelText(u"Current File is "_s + m_document.path() + loadRemarks());
+        // Grid row r is file line r + 1.
+        if (leftOutRow > 0)
+            setStatusPanelText(u"Current File is "_s + m_document.path()
+                               + u" (the trend leaves out line %1: its date or time cannot be read)"_s.arg(
+                                   qint64(leftOutRow) + 1));
+    });
+}
+
+void DataFileWindow::logReplaced(LogDocument::Replacement how)
+{
+    steps::guarded([&] {
+        switch (how) {
+        case LogDocument::Replacement::Emptied:
             // A logger that starts its file again: the rows read stay shown, and
             // the file is read again once it holds a row.
-            setStatusPanelText(shared().currentFileName
+            setStatusPanelText(m_document.path()
                                + u" was emptied; the rows read before stay until new rows arrive."_s);
-            markHistTrendEmptied();
-            return;
-        }
-        if (change == LogFollower::Change::Replaced) {
+            break;
+        case LogDocument::Replacement::Rewritten:
             reloadLog(true);
-            return;
-        }
-        if (change == LogFollower::Change::None)
-            return;
-        GridControl &grid = *m_dataGrid;
-        if (!grid.model()->table().canAppend()) {
+            break;
+        case LogDocument::Replacement::Reread:
             reloadLog(); // bytes held that are not the file's own: read it all again
-            return;
+            break;
         }
-        const int oldRows = grid.rowCount();
-        const qsizetype taken = grid.appendLines(m_follower->pending());
-        m_follower->take(taken);
-        if (taken == 0)
-            return;
-        showCounts();
-        if (oldRows == 0 && grid.rowCount() > 0) // no longer "no rows yet"
-            setStatusPanelText(u"Current File is "_s + shared().currentFileName + loadRemarks());
-        int leftOut = 0;
-        if (grid.rowCount() > oldRows)
-            growHistTrend(grid, m_plottedBlocks, oldRows, &leftOut);
-        // Grid row r is file line r + 1.
-        if (leftOut > 0)
-            setStatusPanelText(u"Current File is "_s + shared().currentFileName
-                               + u" (the trend leaves out line %1: its date or time cannot be read)"_s.arg(
-                                   qint64(leftOut) + 1));
     });
 }
 
 void DataFileWindow::reloadLog(bool replaced)
 {
-    if (m_loading || shared().plotting || !checkHistFile(shared().currentFileName))
+    if (m_loading || m_document.isPlotting() || !checkHistFile(m_document.path()))
         return;
-    const QString path = shared().currentFileName;
+    const QString path = m_document.path();
     GridControl &grid = *m_dataGrid;
-    QList<GridBlock> selection;
-    for (int n = 0; n < grid.selectionBlockCount(); ++n)
-        selection.append(grid.selectionBlock(n));
+    const QList<GridBlock> selection = selectedBlocks();
     const QPoint scrolled(grid.view()->horizontalScrollBar()->value(), grid.view()->verticalScrollBar()->value());
-
-    // A trend of this log is plotted again with its traces' colours and widths.
-    TrendWindow *trend = loadedTrendWindow();
-    std::shared_ptr<TrendData> shown = trend ? trend->trendPlot().trendData() : nullptr;
-    const bool replot = trend && trend->isVisible() && shown && shown->sourcePath() == path && !m_plottedBlocks.isEmpty();
-    std::vector<std::pair<OleColor, int>> pens;
-    if (replot) {
-        PlotControl &plot = trend->trendPlot();
-        for (int ch = 0; ch < plot.ChannelCount(); ++ch)
-            pens.emplace_back(plot.Channel(ch).Color(), plot.Channel(ch).TraceLineWidth());
-    }
-    shown.reset();
 
     QPointer<DataFileWindow> self(this);
     getHistFile(path);
-    if (!self || shared().currentFileName != path)
+    if (!self || m_document.path() != path)
         return; // the load failed and said so
     steps::ignoring({
         [&] { grid.setSelectionBlocks(selection); },
@@ -691,31 +748,14 @@ void DataFileWindow::reloadLog(bool replaced)
             grid.view()->verticalScrollBar()->setValue(scrolled.y());
         },
     });
-    if (replot) {
-        // Rows of a shorter file that a block no longer has are left out.
-        QList<GridBlock> blocks = m_plottedBlocks;
-        for (GridBlock &block : blocks)
-            block.lastRow = std::min(block.lastRow, grid.rowCount());
-        steps::ignore([&] { grid.setSelectionBlocks(blocks); });
-        setRunning(true);
-        steps::ignore([] { buildHistTrend(); });
-        if (!self)
-            return;
-        setRunning(false);
-        m_plottedBlocks = blocks;
-        if (isFollowing())
-            makeRoomToGrow();
-        steps::ignore([&] {
-            if (TrendWindow *again = loadedTrendWindow()) {
-                PlotControl &plot = again->trendPlot();
-                for (int ch = 0; ch < plot.ChannelCount() && ch < int(pens.size()); ++ch) {
-                    plot.Channel(ch).setColor(pens[size_t(ch)].first);
-                    plot.Channel(ch).setTraceLineWidth(pens[size_t(ch)].second);
-                }
-            }
-        });
-        steps::ignore([&] { grid.setSelectionBlocks(selection); });
-    }
+    // A trend of this log is plotted again with its traces' colours and widths.
+    setRunning(true);
+    m_runBlocks = m_document.plottedBlocks();
+    WindowProgress progress(this);
+    steps::ignore([&] { replotHistTrend(m_document, progress); });
+    if (!self)
+        return;
+    setRunning(false);
     setStatusPanelText(u"Current File is "_s + path + loadRemarks()
                        + (replaced ? u" (reloaded: the file was replaced)"_s : QString()));
 }
@@ -724,7 +764,7 @@ void DataFileWindow::closeEvent(QCloseEvent *event)
 {
     event->ignore();
     steps::guarded([&] {
-        if (shared().plotting) {
+        if (m_document.isPlotting()) {
             msgBox(u"History viewer is busy with an operation, please wait!"_s, MsgIcon::Information);
             return;
         }
@@ -734,7 +774,7 @@ void DataFileWindow::closeEvent(QCloseEvent *event)
         }
         if (isMinimized())
             return;
-        shared().currentFileName.clear();
+        m_document.close();
         DataFilePlacement.store(*this);
         event->accept();
     });
@@ -804,14 +844,18 @@ void DataFileWindow::plotRunProgress(int percent)
     m_progressBar->setValue(percent);
 }
 
-void DataFileWindow::plotRunEnded()
+void DataFileWindow::plotRunEnded(int block)
 {
     m_progressLabel->hide();
     m_progressBar->hide();
+    if (block >= 0 && block < m_runBlocks.size()) {
+        const GridBlock &corners = m_runBlocks.at(block);
+        m_dataGrid->setBlock(corners.firstCol, corners.firstRow, corners.lastCol, corners.lastRow);
+    }
 }
 
 void buildHistTrend()
 {
     DataFileWindow &history = frmHistory();
-    buildHistTrend(*history.dataGrid(), history);
+    history.plotBlocks(history.selectedBlocks());
 }

@@ -4,11 +4,15 @@
 #include "shell/printablewindow.h"
 
 #include "core/blockselection.h"
+#include "core/logdocument.h"
+
+#include "core/runtimeerror.h"
 
 #include <QMdiSubWindow>
 
+#include <optional>
+
 class GridControl;
-class LogFollower;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -24,6 +28,10 @@ class QToolBar;
 // cancels a plot run; a progress label
 // and bar at the toolbar's right end show a plot run's progress, and panel 1 of
 // the status bar says what the viewer is doing.
+//
+// The window views the open log's document: the grid shows the document's
+// table, the status bar its counts and whether it is followed; the commands
+// open, reload, follow and plot through it.
 class DataFileWindow : public QMdiSubWindow, public PlotRunProgress, public PrintableWindow
 {
     Q_OBJECT
@@ -40,6 +48,11 @@ public:
     // while a load is already in progress. Given a `path`, loads that file
     // without asking (the dialog then holds it as if it had been chosen).
     void getHistFile(const QString &path = QString());
+    // Opens a log that a later start of the program handed over: as
+    // getHistFile(path), but a log that fails to load leaves the window, its
+    // log and the trend as they were, and nothing is shown. Returns why it was
+    // not opened; empty when it was.
+    QString openHandedOver(const QString &path);
     // Back to the no-file state: empty grid, no current file, empty status text.
     void resetHistView();
     // Prints the loaded log through the print dialog: the selected block when it
@@ -64,15 +77,18 @@ public:
     // ends it. Shown in the status bar and by the menu's tick.
     void setFollowing(bool on);
     bool isFollowing() const;
-    // One look at the followed log (the watch and the timer call it): complete
-    // new rows are shown, a replaced file is loaded again. Does nothing while a
-    // load or a plot run is under way; the next look catches up.
+    // One look at the followed log (the document's watch and timer look too):
+    // complete new rows are shown, a replaced file is loaded again. Does nothing
+    // while a load or a plot run is under way; the next look catches up.
     void followLog();
-    const LogFollower &follower() const { return *m_follower; }
 
     // Checks the selected blocks (at least four rows each, data columns only) and
     // plots them as a historical trend; the former trend window closes first.
     void plotSelection();
+    // The plot run over `blocks` of the grid, its progress shown here.
+    void plotBlocks(const QList<GridBlock> &blocks);
+    // The blocks selected in the grid, in the order they were made.
+    QList<GridBlock> selectedBlocks() const;
 
     // The toolbar's buttons by position, 1 to 6: Open, Plot, Print, Cancel Plot,
     // Print Preview, Export PDF.
@@ -88,10 +104,11 @@ public:
     QString statusPanelText() const;
     void setStatusPanelText(const QString &text);
 
-    // A plot run's progress: the label and the bar.
+    // A plot run's progress: the label and the bar; at its end the grid's
+    // current block is the block in hand.
     void plotRunStarted() override;
     void plotRunProgress(int percent) override;
-    void plotRunEnded() override;
+    void plotRunEnded(int block) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -102,11 +119,17 @@ private:
     void buildToolbar();
     void layoutBars();
     void layoutControls();
+    // The Open sequence; returns the load's failure that was not reported (a
+    // hand-over's), else nothing.
+    std::optional<RuntimeError> openLog(const QString &path, LogDocument::LoadMode mode);
     void prepareLoadedGrid();
     QString loadRemarks() const;
     void showCounts();
-    void startFollower();
-    void makeRoomToGrow();
+    // What the document tells.
+    void showDocumentTable();
+    void rowsArrived(int oldRowCount, int leftOutRow);
+    void logReplaced(LogDocument::Replacement how);
+    void showFollowing(bool on);
     // The grid's print settings for one copy of the printout.
     void setUpGridPrintout(int orientation, int fromPage, int toPage);
     void setRunning(bool running);
@@ -122,9 +145,9 @@ private:
     QLabel *m_statusPanel = nullptr;
     QLabel *m_countsPanel = nullptr; // rows, columns and size of the loaded log
     QLabel *m_followPanel = nullptr; // "Following" while the log is followed
-    LogFollower *m_follower = nullptr;
-    // The blocks of the last plot run, which a followed log's rows extend.
-    QList<GridBlock> m_plottedBlocks;
+    LogDocument &m_document;
+    // The blocks of the plot run under way.
+    QList<GridBlock> m_runBlocks;
     bool m_loading = false;
 };
 

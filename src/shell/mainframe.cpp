@@ -227,7 +227,7 @@ void MainFrame::handleCommand(QWidget *window, FrameCommand command, std::functi
     m_handlers.append({window, command, std::move(run)});
 }
 
-void MainFrame::setLogOpener(QWidget *window, std::function<bool(const QString &)> open)
+void MainFrame::setLogOpener(QWidget *window, LogOpener open)
 {
     m_openerWindow = window;
     m_opener = std::move(open);
@@ -288,10 +288,10 @@ void MainFrame::openLog(const QString &path, LogOutcome outcome)
         return;
     m_waitingLog.clear();
     m_waitingOutcome = {};
-    bool busy = false;
-    const std::function<bool(const QString &)> open = m_opener;
-    steps::guarded([&] { busy = !open(path); });
-    if (busy) {
+    std::optional<QString> why = u"it could not be loaded"_s;
+    const LogOpener open = m_opener;
+    steps::guarded([&] { why = open(path, bool(outcome)); });
+    if (!why) {
         // Busy with a load or a plot run: tried again shortly.
         m_waitingLog = path;
         m_waitingOutcome = outcome;
@@ -299,7 +299,7 @@ void MainFrame::openLog(const QString &path, LogOutcome outcome)
         return;
     }
     if (outcome)
-        outcome(shared().currentFileName == path ? QString() : u"it could not be loaded"_s);
+        outcome(*why);
 }
 
 void MainFrame::openWaitingLog()

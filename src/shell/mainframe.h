@@ -9,6 +9,7 @@
 #include <QSizeF>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -50,9 +51,12 @@ public:
     // registration ends with the window.
     void handleCommand(QWidget *window, FrameCommand command, std::function<void()> run);
     // `window` opens a log named by its path (recent list, command line, a later
-    // start of the program, a drop), as its Open command would; `open` returns
-    // false when the window is busy and cannot take the log now.
-    void setLogOpener(QWidget *window, std::function<bool(const QString &)> open);
+    // start of the program, a drop), as its Open command would. `open` is told
+    // whether a later start handed the log over (then a log that does not load
+    // leaves the one shown as it was); it returns nothing when the window is busy
+    // and cannot take the log now, else why the log was not opened (empty: it was).
+    using LogOpener = std::function<std::optional<QString>(const QString &path, bool handedOver)>;
+    void setLogOpener(QWidget *window, LogOpener open);
     // What became of a log given to open: an empty text once it is open, else why not.
     using LogOutcome = std::function<void(const QString &why)>;
     // Opens the log at `path`. Before start-up has shown the data file window, or
@@ -120,7 +124,7 @@ private:
     QList<QAction *> m_windowList;
     QList<CommandHandler> m_handlers;
     QPointer<QWidget> m_openerWindow;
-    std::function<bool(const QString &)> m_opener;
+    LogOpener m_opener;
     QString m_waitingLog;
     LogOutcome m_waitingOutcome;
     bool m_documentShown = false;

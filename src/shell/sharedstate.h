@@ -7,11 +7,11 @@ class CommonDialog;
 // The application title: window caption, message box caption and settings name.
 const QString &appTitle();
 
-// State that the windows share for the whole run of the program.
+// State that the windows share for the whole run of the program. The open log,
+// its path and whether a plot run is active belong to the log document
+// (openlog.h).
 struct SharedState
 {
-    QString currentFileName;    // full path of the log in the grid; empty without a file
-    bool plotting = false;      // a plot run is active; Cancel Plot clears it
     bool exitConfirmed = false; // the user answered Yes to the exit question
     QString startDir;           // the current directory at start-up
     QString helpFilePath;       // empty until start-up sets it

@@ -1,8 +1,17 @@
 #pragma once
 
+#include "core/blockselection.h"
+
+#include <QList>
 #include <QString>
 
-class GridControl;
+class LogDocument;
+class LogTable;
+struct TrendPicture;
+
+namespace trendreader {
+struct Result;
+}
 
 // What a plot run shows while it works: the data file window implements it with
 // its progress label and bar.
@@ -14,33 +23,34 @@ public:
     virtual void plotRunStarted() = 0;
     // 0 to 100.
     virtual void plotRunProgress(int percent) = 0;
-    // The indicator goes away; called at every end of the run.
-    virtual void plotRunEnded() = 0;
+    // The indicator goes away; called at every end of the run, with the index of
+    // the block in hand then (-1 when the run ended before its first block).
+    virtual void plotRunEnded(int block) = 0;
 };
 
-// Turns the blocks selected in `grid` (a loaded log: dates in column 0, times in
-// column 1, titles in row 0) into a historical trend on the trend window: one
-// channel per selected column (titled by its header), one sample per selected row
-// at the row's date and time. An empty cell, one of blanks and the usual
-// missing-value marks are gaps, never zeros; the grid is not written. Shows
-// progress, keeps the interface alive, lets the user cancel before each column
-// but the first (reading the dates and times is part of the first), and at the
-// end shows the trend window at its stored placement with the full spans
-// recorded for the zoom sliders. Every outcome is shown to the user; a text
-// that is not a value is named with its line and column. If `grid` goes away
-// during the run (the program exits), the run ends quietly.
-void buildHistTrend(GridControl &grid, PlotRunProgress &progress);
+// The plot run on the trend window: clears its plot and zoom sliders, has the
+// document read `blocks` of its log into a new trend (see trendreader) while the
+// interface stays alive and the progress is shown, lets the user cancel before
+// each column but the first, and at the end gives the columns the look of the
+// last trend set up with them, records the full spans for the zoom sliders and
+// shows the trend window at its stored placement. Every outcome is shown to the
+// user: a cancel, a cell that is no value (named with its line and column), a
+// lack of memory. If the trend window or the program goes away during the run,
+// it ends quietly.
+void buildHistTrend(LogDocument &document, const QList<GridBlock> &blocks, PlotRunProgress &progress);
 
-// The progress of a plot run in percent after `points` points of a block of
-// `columns` columns whose run spans `rowSpan` rows (the last row less the first),
-// rounded half to even and held at 100. Wide in its arithmetic: a long log plotted
-// over many columns must not overflow.
-int plotProgressPercent(long long points, long long columns, long long rowSpan);
+// Plots the document's plotted blocks again into the shown trend of its open log
+// (after a reload), each trace keeping its colour and width. False, and nothing
+// done, when no trend of the open log is shown.
+bool replotHistTrend(LogDocument &document, PlotRunProgress &progress);
 
-// A value's text is a missing sample: empty, only blanks, or NaN, N/A, #N/A or -
-// in any case.
-bool isMissingValueText(QStringView text);
+// Why a plot run gave no trend, on one line: the line of the message that names
+// a bad cell (its own line breaks shown as \n), else the message's whole text.
+QString plotRunProblem(const trendreader::Result &result, const LogTable &table);
 
-// The largest magnitude a plotted value may have: the axis must still hold the span
-// from the smallest to the largest value.
-inline constexpr double MaxPlotMagnitude = 4e249;
+// The picture a complete plot run leaves of its trend in the trend window, made
+// without one: a new trend's look with what the trend memory keeps for its
+// columns and the whole trend, each value axis fitted to its channels and titled
+// with them, the time axis at the first view. Sorts the trend by time, as
+// showing it does.
+TrendPicture newTrendPicture(const trendreader::Result &result);

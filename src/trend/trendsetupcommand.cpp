@@ -82,7 +82,7 @@ void TrendWindow::setupHistTrend()
     steps::ignore([&] {
         for (int i = 0; i < plot.ChannelCount() && i < axesBefore.size(); ++i) {
             if (plot.Channel(i).YAxisIndex() != axesBefore[i]) {
-                recordSpans(historyXspan);
+                recordSpans(historyXspan());
                 return;
             }
         }

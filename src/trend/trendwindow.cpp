@@ -4,6 +4,7 @@
 #include "statspanel.h"
 
 #include "core/autoticks.h"
+#include "core/logdocument.h"
 #include "controls/icons.h"
 #include "controls/plotcontrol.h"
 #include "controls/plotinteraction.h"
@@ -11,7 +12,7 @@
 #include "core/trenddata.h"
 #include "controls/twips.h"
 #include "shell/mainframe.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "shell/steps.h"
 #include "shell/windowregistry.h"
 #include "shell/settingsstore.h"
@@ -95,7 +96,7 @@ const bool SetupTargetsThePlot = (TrendSetupDialog::setTargetPlot([] { return &f
 } // namespace
 TrendWindow *loadedTrendWindow() { return slot().loaded(); }
 
-TrendWindow::TrendWindow()
+TrendWindow::TrendWindow() : m_document(logDocument())
 {
     setObjectName(u"frmHistoryPlot"_s);
     setWindowTitle(u"Historical Trend Plot"_s);
@@ -136,6 +137,17 @@ TrendWindow::TrendWindow()
     connect(m_plot, &PlotControl::dataChanged, this, &TrendWindow::trendDataChanged);
     connect(m_plot, &PlotControl::channelVisibilityChanged, this, &TrendWindow::updateForView);
     connect(m_plot, &PlotControl::cursorSampleChanged, this, &TrendWindow::reportCursorRow);
+    // The cursor readout shows a cell as the document says it was logged, while
+    // the trend's log is open; else the trend's own values.
+    m_plot->setSampleText([this](int column, int gridRow) {
+        return m_plot->trendData()->loggedText(column, gridRow).value_or(QString());
+    });
+    connect(&m_document, &LogDocument::trendReplaced, this, &TrendWindow::showDocumentTrend);
+    connect(&m_document, &LogDocument::trendGrew, this, &TrendWindow::followGrowth);
+    connect(&m_document, &LogDocument::replaced, this, [this](LogDocument::Replacement how) {
+        if (how == LogDocument::Replacement::Emptied)
+            logEmptied();
+    });
     column->addWidget(m_plotArea, 1);
 
     m_statusBar = new QStatusBar(content);
@@ -289,7 +301,7 @@ void TrendWindow::configurePlot()
 // The load handler: the data source and the zoom in the status bar.
 void TrendWindow::load()
 {
-    setPanelText(1, u"Current trend data from "_s + stripPath(shared().currentFileName));
+    setPanelText(1, u"Current trend data from "_s + stripPath(m_document.path()));
     setPanelText(2, u"XZoom = "_s + realText(m_dateSlider->Position()) + u"% : "_s + u"YZoom = "_s
                         + realText(m_ySlider->Position()) + u"%"_s);
 }
@@ -371,6 +383,9 @@ void TrendWindow::closeEvent(QCloseEvent *event)
             return;
         TrendWindowPlacement::store(*this);
         event->accept();
+        // What it showed goes with it; the closing window shows nothing more.
+        disconnect(&m_document, nullptr, this, nullptr);
+        m_document.closeTrend();
     });
 }
 
@@ -407,14 +422,44 @@ void TrendWindow::trendDataChanged()
 bool TrendWindow::showsCurrentFile() const
 {
     const QString path = m_plot->trendData()->sourcePath();
-    return !path.isEmpty() && path == shared().currentFileName;
+    return !path.isEmpty() && path == m_document.path();
 }
 
-void TrendWindow::setCellTextSource(std::function<QString(int column, int gridRow)> cells)
+void TrendWindow::showDocumentTrend()
 {
-    // After another file is opened in the grid, the trend's own values are shown.
-    m_plot->setSampleText([this, cells = std::move(cells)](int column, int gridRow) {
-        return cells && showsCurrentFile() ? cells(column, gridRow) : QString();
+    steps::guarded([&] {
+        if (const std::shared_ptr<TrendData> data = m_document.trend())
+            m_plot->setTrendData(data);
+    });
+}
+
+// The X axis after the data's last time moved from `oldEnd` to `newEnd`: the
+// zoom slider's share of the grown span, from where it was or, when it showed the
+// old end, up to the new one; the value axes fitted to the data while unzoomed,
+// and their full spans grown with it (zoomed ones keep theirs).
+void TrendWindow::followGrowth(double oldEnd, double newEnd)
+{
+    steps::guarded([&] {
+        if (m_plot->trendData() != m_document.trend())
+            return;
+        const PlotAxis x = m_plot->XAxis(0);
+        const double min = x.Min();
+        // A hair of slack for the rounding of the slider's span.
+        const bool showedEnd = min + x.Span() >= oldEnd - 1e-7;
+        const bool fitY = m_ySlider->Position() == 0;
+        if (fitY)
+            recordSpans(historyXspan());
+        const double span = (100 - m_dateSlider->Position()) * 0.01 * historyXspan();
+        m_plot->trendDataGrew(showedEnd ? std::max(min, newEnd - span) : min, span, fitY);
+    });
+}
+
+void TrendWindow::logEmptied()
+{
+    steps::guarded([&] {
+        if (showsCurrentFile())
+            setPanelText(1, u"Current trend data from "_s + stripPath(m_plot->trendData()->sourcePath())
+                                + u" (emptied: rows read before)"_s);
     });
 }
 

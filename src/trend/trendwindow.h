@@ -4,8 +4,7 @@
 
 #include <QMdiSubWindow>
 
-#include <functional>
-
+class LogDocument;
 class PlotControl;
 class QCloseEvent;
 class QLabel;
@@ -30,6 +29,12 @@ class StatsPanel;
 // what the trend setup sets. The scroll bar under the plot and the statistics
 // panel follow the view and the trend's data. The data cursor and a grid's
 // current row can be kept in step through sampleRowChanged() and showGridRow().
+//
+// The window views the open log's document: the plot shows the document's
+// trend as each plot run leaves it and as a followed log makes it grow, the
+// cursor readout shows the cells as the document says they were logged, and
+// the zoom sliders' full spans are the ones the document records. Closing the
+// window closes the document's trend.
 class TrendWindow : public QMdiSubWindow, public PrintableWindow
 {
     Q_OBJECT
@@ -64,13 +69,13 @@ public:
     // step is reported as "FrmHistoryTrendSetup" and the next one runs.
     void setupHistTrend();
 
-    // The zoom sliders' 100 %, recorded by the last plot run or follow: the full
-    // X span (days), the left value axis's span over its channels' values and
-    // the right one's over its own; the Y slider zooms each value axis from its
-    // own span.
-    double historyXspan = 0;
-    double historyYspan = 0;
-    double historyY2span = 0;
+    // The zoom sliders' 100 %, recorded in the document by the last plot run or
+    // follow: the full X span (days), the left value axis's span over its
+    // channels' values and the right one's over its own; the Y slider zooms each
+    // value axis from its own span.
+    double historyXspan() const;
+    double historyYspan() const;
+    double historyY2span() const;
     // Records `xSpan` as the full X span and each value axis's full span from the
     // values of the channels now on it (its present span when they have no
     // extent, or it has none).
@@ -80,9 +85,6 @@ public:
     void dateSliderChanged();
     void ySliderChanged();
 
-    // Where the cursor readout gets the logged text of a cell (grid column, grid
-    // row); asked only while the trend shows the current file.
-    void setCellTextSource(std::function<QString(int column, int gridRow)> cells);
     // Puts the shown cursor on the sample read from this grid row, while the
     // trend shows the current file; otherwise, or for a row without a sample,
     // nothing happens.
@@ -118,11 +120,16 @@ private:
     void scrolled(int value);
     void updateForView();
     void trendDataChanged();
+    // The document's trend replaced, grown, its log emptied.
+    void showDocumentTrend();
+    void followGrowth(double oldEnd, double newEnd);
+    void logEmptied();
     void toggleStats();
     // Tells the grid the row of the log under the data cursor.
     void reportCursorRow(qsizetype sample);
     bool showsCurrentFile() const;
 
+    LogDocument &m_document;
     PlotControl *m_plot = nullptr;
     Slider *m_dateSlider = nullptr;
     Slider *m_ySlider = nullptr;

@@ -7,6 +7,7 @@
 
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
+#include "core/logdocument.h"
 #include "core/trenddata.h"
 #include "shell/steps.h"
 
@@ -35,14 +36,14 @@ void TrendWindow::zoomAxis(Slider &slider, bool xAxis)
             if (m_following)
                 return;
             PlotAxis axis = xAxis ? m_plot->XAxis(0) : m_plot->YAxis(0);
-            const double fullSpan = xAxis ? historyXspan : historyYspan;
+            const double fullSpan = xAxis ? historyXspan() : historyYspan();
             const double span = (100 - slider.Position()) * 0.01 * fullSpan;
             // After the nested run of the 100 guard the plot already shows this
             // span; a second redraw of a big trend would only cost time.
             if (axis.Span() != span)
                 axis.setSpan(span);
-            if (!xAxis && historyY2span > 0 && rightAxisInUse()) {
-                const double rightSpan = (100 - slider.Position()) * 0.01 * historyY2span;
+            if (!xAxis && historyY2span() > 0 && rightAxisInUse()) {
+                const double rightSpan = (100 - slider.Position()) * 0.01 * historyY2span();
                 PlotAxis right = m_plot->YAxis(1);
                 if (right.Span() != rightSpan)
                     right.setSpan(rightSpan);
@@ -52,9 +53,12 @@ void TrendWindow::zoomAxis(Slider &slider, bool xAxis)
     });
 }
 
+double TrendWindow::historyXspan() const { return m_document.spans().x; }
+double TrendWindow::historyYspan() const { return m_document.spans().left; }
+double TrendWindow::historyY2span() const { return m_document.spans().right; }
+
 void TrendWindow::recordSpans(double xSpan)
 {
-    historyXspan = xSpan;
     TrendStats values[2];
     const std::shared_ptr<TrendData> data = m_plot->trendData();
     for (int ch = 0; ch < m_plot->ChannelCount() && ch < data->channelCount(); ++ch)
@@ -63,8 +67,7 @@ void TrendWindow::recordSpans(double xSpan)
         const TrendStats &v = values[axis];
         return v.count > 0 && v.max > v.min ? v.max - v.min : m_plot->YAxis(axis).Span();
     };
-    historyYspan = spanOf(0);
-    historyY2span = spanOf(1);
+    m_document.setSpans({xSpan, spanOf(0), spanOf(1)});
 }
 
 bool TrendWindow::rightAxisInUse() const
@@ -118,9 +121,9 @@ void TrendWindow::followView(bool moveSliders)
             const double xSpan = m_plot->XAxis(0).Span();
             const double ySpan = m_plot->YAxis(0).Span();
             if (moveSliders && xSpan != m_seenXspan)
-                follow(*m_dateSlider, xSpan, historyXspan);
+                follow(*m_dateSlider, xSpan, historyXspan());
             if (moveSliders && ySpan != m_seenYspan)
-                follow(*m_ySlider, ySpan, historyYspan);
+                follow(*m_ySlider, ySpan, historyYspan());
             m_seenXspan = xSpan;
             m_seenYspan = ySpan;
         },

@@ -1,6 +1,7 @@
 #include "trendmemory.h"
 
 #include "controls/plotcontrol.h"
+#include "controls/trendpicture.h"
 #include "shell/settingsstore.h"
 #include "shell/steps.h"
 
@@ -10,6 +11,8 @@
 #include <QSet>
 #include <QStringList>
 #include <QUrl>
+
+#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -105,89 +108,190 @@ void remember(PlotControl &plot)
     SettingsStore::writeText(LookSection, YMinorKey, QString::number(y.MinorCount()));
 }
 
-void applyTo(PlotControl &plot)
+namespace {
+
+// The pens a new trend's channels get, from their titles and their pens as made:
+// the kept pen where one is kept. A kept colour may be the one a new column gets
+// by its place in the selection (Pressure kept in blue, Wind third this time):
+// two traces in one colour cannot be told apart, so such a column takes the first
+// colour of the plot's own set that no other channel of its kind of line has.
+QList<PenMemory> newTrendPens(const QStringList &titles, QList<PenMemory> pens)
 {
-    // A trace is told apart by its colour and whether it is dashed.
+    // A trace is told apart by its colour and whether it is dashed; the
+    // channels past the default colours come round dashed.
     QSet<std::pair<OleColor, bool>> taken;
-    QList<int> unkept;
-    for (int i = 0; i < plot.ChannelCount(); ++i) {
-        PlotChannel channel = plot.Channel(i);
-        if (const auto p = pen(channel.TitleText())) {
-            channel.setColor(p->color);
-            channel.setTraceLineWidth(p->width);
-            channel.setYAxisIndex(p->axis);
-            taken.insert({p->color, channel.Dashed()});
+    QList<qsizetype> unkept;
+    for (qsizetype i = 0; i < titles.size(); ++i) {
+        if (const auto p = pen(titles[i])) {
+            pens[i] = *p;
+            taken.insert({p->color, PlotControl::defaultChannelDashed(int(i))});
         } else {
             unkept << i;
         }
     }
-    // A kept colour may be the one a new column gets by its place in the
-    // selection (Pressure kept in blue, Wind third this time): two traces alike
-    // cannot be told apart, so such a column takes the first colour of the
-    // plot's own set that no other channel has in its kind of line.
-    for (int i : unkept) {
-        PlotChannel channel = plot.Channel(i);
-        const bool dashed = channel.Dashed();
-        if (!taken.contains({channel.Color(), dashed})) {
-            taken.insert({channel.Color(), dashed});
-            continue;
-        }
-        for (int k = 0; k < PlotControl::DefaultColorCount; ++k) {
-            const OleColor candidate = PlotControl::defaultChannelColor(k);
-            if (!taken.contains({candidate, dashed})) {
-                channel.setColor(candidate);
-                break;
+    for (qsizetype i : unkept) {
+        const bool dashed = PlotControl::defaultChannelDashed(int(i));
+        if (taken.contains({pens[i].color, dashed})) {
+            for (int k = 0; k < PlotControl::DefaultColorCount; ++k) {
+                const OleColor candidate = PlotControl::defaultChannelColor(k);
+                if (!taken.contains({candidate, dashed})) {
+                    pens[i].color = candidate;
+                    break;
+                }
             }
         }
-        taken.insert({channel.Color(), dashed});
+        taken.insert({pens[i].color, dashed});
     }
-    PlotAxis x = plot.XAxis(0);
-    PlotAxis y = plot.YAxis(0);
-    if (const QString format = kept(LabelFormatKey); !format.isEmpty())
-        x.setDateTimeFormat(format);
-    if (const auto color = colorOf(kept(BackgroundKey)))
-        plot.setBackGroundColor(*color);
-    // A scale colour is that of the labels too; the Y axis's is the legend's.
-    if (const auto color = colorOf(kept(XScaleColorKey))) {
-        x.setLabelsFontColor(*color);
-        x.setScaleLinesColor(*color);
-    }
-    PlotAxis right = plot.YAxis(1);
-    if (const auto color = colorOf(kept(YScaleColorKey))) {
-        for (PlotAxis axis : {y, right}) {
-            axis.setLabelsFontColor(*color);
-            axis.setScaleLinesColor(*color);
-        }
-        plot.Legend(0).setFontColor(*color);
-    }
-    if (const auto count = wholeOf(kept(XMinorKey), 1, 30))
-        x.setMinorCount(*count);
-    if (const auto count = wholeOf(kept(YMinorKey), 1, 30)) {
-        y.setMinorCount(*count);
-        right.setMinorCount(*count);
-    }
+    return pens;
 }
 
-void nameValueAxes(PlotControl &plot)
+// The look of the whole trend as kept; what is not kept, or cannot be read, is
+// left as it is.
+struct Look
+{
+    QString labelFormat;
+    std::optional<OleColor> background;
+    std::optional<OleColor> xScaleColor; // the time labels' too
+    std::optional<OleColor> yScaleColor; // both value axes' labels and the legend's too
+    std::optional<int> xMinor;
+    std::optional<int> yMinor;
+};
+
+Look keptLook()
+{
+    return {kept(LabelFormatKey),         colorOf(kept(BackgroundKey)),        colorOf(kept(XScaleColorKey)),
+            colorOf(kept(YScaleColorKey)), wholeOf(kept(XMinorKey), 1, 30), wholeOf(kept(YMinorKey), 1, 30)};
+}
+
+// The value axes' titles from their channels' titles (`axes`: each channel's
+// value axis), shortened with a count of the rest when there are many.
+std::array<QString, 2> valueAxisNames(const QStringList &titles, const QList<int> &axes)
 {
     // Past this many characters the rest of the titles are counted, not listed.
     constexpr qsizetype MaxTitle = 48;
-    QStringList titles[2];
-    for (int i = 0; i < plot.ChannelCount(); ++i)
-        titles[plot.Channel(i).YAxisIndex()] << plot.Channel(i).TitleText();
+    QStringList listed[2];
+    for (qsizetype i = 0; i < titles.size(); ++i)
+        listed[axes[i]] << titles[i];
+    std::array<QString, 2> names;
     for (int axis : {0, 1}) {
-        const QStringList &names = titles[axis];
-        QString text;
-        for (qsizetype n = 0; n < names.size(); ++n) {
-            const QString next = text.isEmpty() ? names[n] : text + u", "_s + names[n];
+        const QStringList &all = listed[axis];
+        QString &text = names[size_t(axis)];
+        for (qsizetype n = 0; n < all.size(); ++n) {
+            const QString next = text.isEmpty() ? all[n] : text + u", "_s + all[n];
             if (n > 0 && next.size() > MaxTitle) {
-                text += u" and %1 more"_s.arg(names.size() - n);
+                text += u" and %1 more"_s.arg(all.size() - n);
                 break;
             }
             text = next;
         }
-        plot.YAxis(axis).setTitleText(text);
     }
+    return names;
+}
+
+} // namespace
+
+void applyTo(PlotControl &plot)
+{
+    QStringList titles;
+    QList<PenMemory> made;
+    for (int i = 0; i < plot.ChannelCount(); ++i) {
+        PlotChannel channel = plot.Channel(i);
+        titles << channel.TitleText();
+        made << PenMemory{channel.Color(), channel.TraceLineWidth(), channel.YAxisIndex()};
+    }
+    const QList<PenMemory> pens = newTrendPens(titles, made);
+    for (int i = 0; i < plot.ChannelCount(); ++i) {
+        if (pens[i] == made[i])
+            continue;
+        PlotChannel channel = plot.Channel(i);
+        channel.setColor(pens[i].color);
+        channel.setTraceLineWidth(pens[i].width);
+        channel.setYAxisIndex(pens[i].axis);
+    }
+    const Look look = keptLook();
+    PlotAxis x = plot.XAxis(0);
+    PlotAxis y = plot.YAxis(0);
+    PlotAxis right = plot.YAxis(1);
+    if (!look.labelFormat.isEmpty())
+        x.setDateTimeFormat(look.labelFormat);
+    if (look.background)
+        plot.setBackGroundColor(*look.background);
+    if (look.xScaleColor) {
+        x.setLabelsFontColor(*look.xScaleColor);
+        x.setScaleLinesColor(*look.xScaleColor);
+    }
+    if (look.yScaleColor) {
+        for (PlotAxis axis : {y, right}) {
+            axis.setLabelsFontColor(*look.yScaleColor);
+            axis.setScaleLinesColor(*look.yScaleColor);
+        }
+        plot.Legend(0).setFontColor(*look.yScaleColor);
+    }
+    if (look.xMinor)
+        x.setMinorCount(*look.xMinor);
+    if (look.yMinor) {
+        y.setMinorCount(*look.yMinor);
+        right.setMinorCount(*look.yMinor);
+    }
+}
+
+void applyTo(TrendPicture &picture)
+{
+    QStringList titles;
+    QList<PenMemory> made;
+    for (const TrendPicture::Channel &c : picture.channels) {
+        titles << c.title;
+        made << PenMemory{c.color, c.width, c.valueAxis};
+    }
+    const QList<PenMemory> pens = newTrendPens(titles, made);
+    for (size_t i = 0; i < picture.channels.size(); ++i) {
+        TrendPicture::Channel &c = picture.channels[i];
+        c.color = pens[qsizetype(i)].color;
+        c.width = pens[qsizetype(i)].width;
+        c.valueAxis = pens[qsizetype(i)].axis;
+    }
+    const Look look = keptLook();
+    if (!look.labelFormat.isEmpty())
+        picture.time.dateTimeFormat = look.labelFormat;
+    if (look.background)
+        picture.background = *look.background;
+    if (look.xScaleColor)
+        picture.time.labelsColor = picture.time.scaleColor = *look.xScaleColor;
+    if (look.yScaleColor) {
+        for (TrendPicture::Axis *axis : {&picture.left, &picture.right})
+            axis->labelsColor = axis->scaleColor = *look.yScaleColor;
+        picture.legendColor = *look.yScaleColor;
+    }
+    if (look.xMinor)
+        picture.time.minorCount = *look.xMinor;
+    if (look.yMinor)
+        picture.left.minorCount = picture.right.minorCount = *look.yMinor;
+}
+
+void nameValueAxes(PlotControl &plot)
+{
+    QStringList titles;
+    QList<int> axes;
+    for (int i = 0; i < plot.ChannelCount(); ++i) {
+        titles << plot.Channel(i).TitleText();
+        axes << plot.Channel(i).YAxisIndex();
+    }
+    const std::array<QString, 2> names = valueAxisNames(titles, axes);
+    for (int axis : {0, 1})
+        plot.YAxis(axis).setTitleText(names[size_t(axis)]);
+}
+
+void nameValueAxes(TrendPicture &picture)
+{
+    QStringList titles;
+    QList<int> axes;
+    for (const TrendPicture::Channel &c : picture.channels) {
+        titles << c.title;
+        axes << c.valueAxis;
+    }
+    const std::array<QString, 2> names = valueAxisNames(titles, axes);
+    picture.left.title = names[0];
+    picture.right.title = names[1];
 }
 
 } // namespace trendmemory

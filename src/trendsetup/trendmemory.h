@@ -7,6 +7,7 @@
 #include <optional>
 
 class PlotControl;
+struct TrendPicture;
 
 // The last trend setup, kept in the settings store so that the next trend looks
 // the same, also after a restart: per column heading the channel's colour, width
@@ -36,9 +37,13 @@ void remember(PlotControl &plot);
 // kept, and the trend's look if one is kept. A kept value that cannot be read is
 // passed over.
 void applyTo(PlotControl &plot);
+// The same for a picture of a new trend (TrendPicture::ofNewTrend); its value
+// axes are fitted again to the channels now on them by the caller.
+void applyTo(TrendPicture &picture);
 
 // Titles both value axes with the titles of their channels, shortened with a
 // count of the rest when there are many.
 void nameValueAxes(PlotControl &plot);
+void nameValueAxes(TrendPicture &picture);
 
 } // namespace trendmemory

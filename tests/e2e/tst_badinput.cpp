@@ -10,7 +10,8 @@
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
-#include "shell/sharedstate.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "trend/trendbuilder.h"
 #include "trend/trendwindow.h"
 
@@ -144,7 +145,7 @@ private slots:
         open(path);
         if (rows < 0) {
             QCOMPARE(TestEnv::ui().texts(), QStringList{outcome});
-            QVERIFY(shared().currentFileName.isEmpty());
+            QVERIFY(logDocument().path().isEmpty());
             QVERIFY(frmHistory().statusPanelText().isEmpty());
         } else {
             QVERIFY2(TestEnv::ui().messages.isEmpty(), qPrintable(TestEnv::ui().texts().join(u'|')));
@@ -158,7 +159,7 @@ private slots:
             }
         }
         QCOMPARE(digest(path), before);
-        QVERIFY(!shared().plotting);
+        QVERIFY(!logDocument().isPlotting());
     }
 
     void quotedAndUtf16CellsAsTheUserSeesThem()
@@ -199,8 +200,8 @@ private slots:
             const bool plotted = loadedTrendWindow() && loadedTrendWindow()->isVisible();
             QVERIFY2(plotted == c.plots, qPrintable(QString::number(c.column)));
             if (plotted) {
-                QVERIFY(std::isfinite(frmHistoryPlot().historyYspan));
-                QVERIFY(frmHistoryPlot().historyYspan > 0);
+                QVERIFY(std::isfinite(frmHistoryPlot().historyYspan()));
+                QVERIFY(frmHistoryPlot().historyYspan() > 0);
                 frmHistoryPlot().trendPlot().grab(); // it draws
             } else {
                 QVERIFY(isPlotError(TestEnv::ui().texts(), u"is too large to plot."_s));
@@ -275,7 +276,7 @@ private slots:
         open(path);
         QCOMPARE(TestEnv::ui().texts(),
                  QStringList{reportOf(31002, u"The file is not a text log: it holds NUL bytes near the start."_s)});
-        QVERIFY(shared().currentFileName.isEmpty());
+        QVERIFY(logDocument().path().isEmpty());
         QCOMPARE(digest(path), before);
     }
 
@@ -285,7 +286,7 @@ private slots:
         QVERIFY(QFile::remove(path));
         open(path);
         QCOMPARE(TestEnv::ui().texts(), QStringList{reportOf(53, u"File not found"_s)});
-        QVERIFY(shared().currentFileName.isEmpty());
+        QVERIFY(logDocument().path().isEmpty());
     }
 
     void fileTruncatedAfterTheLoad()

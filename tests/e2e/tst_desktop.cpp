@@ -9,6 +9,8 @@
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "shell/singleinstance.h"
 #include "shell/windowregistry.h"
@@ -60,6 +62,7 @@ void restart()
 {
     WindowRegistry::unloadAll();
     resetShared();
+    resetLogDocument();
     TestStartup::run();
 }
 } // namespace
@@ -165,9 +168,9 @@ private slots:
             QCOMPARE(TestEnv::ui().texts(),
                      QStringList{u"The log file "_s + path + u" can no longer be found.\r\n"
                                                                 "It has been removed from the list of recent files."_s});
-            QVERIFY(shared().currentFileName.isEmpty());
+            QVERIFY(logDocument().path().isEmpty());
         } else {
-            QCOMPARE(shared().currentFileName, path);
+            QCOMPARE(logDocument().path(), path);
             QCOMPARE(frmHistory().dataGrid()->rowCount(), 5);
             QVERIFY(TestEnv::ui().messages.isEmpty());
         }
@@ -192,7 +195,7 @@ private slots:
             Splash *splash = TestStartup::begin();
             mainFrame().openLog(path);
             QCoreApplication::processEvents();
-            QVERIFY(shared().currentFileName.isEmpty()); // not before the window is there
+            QVERIFY(logDocument().path().isEmpty()); // not before the window is there
             TestStartup::finish(splash);
         } else if (way == u"later start"_s) {
             TestStartup::run();
@@ -213,11 +216,11 @@ private slots:
             QCOMPARE(why, QString());
         } else if (way == u"while plotting"_s) {
             TestStartup::run();
-            shared().plotting = true;
+            logDocument().beginPlotRun();
             mainFrame().receiveLog(path);
             QTest::qWait(600); // several retries while the run goes on
-            QVERIFY(shared().currentFileName.isEmpty());
-            shared().plotting = false; // the run ends
+            QVERIFY(logDocument().path().isEmpty());
+            logDocument().endPlotRun(); // the run ends
         } else {
             TestStartup::run();
             QMimeData data;
@@ -228,7 +231,7 @@ private slots:
             QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QCoreApplication::sendEvent(&mainFrame(), &drop);
         }
-        QTRY_COMPARE(shared().currentFileName, path);
+        QTRY_COMPARE(logDocument().path(), path);
         QCOMPARE(frmHistory().dataGrid()->rowCount(), 7);
         QCOMPARE(RecentLogs::list().value(0), path);
         QVERIFY(TestEnv::ui().messages.isEmpty());

@@ -16,6 +16,8 @@
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "shell/splash.h"
 #include "shell/uiservices.h"
@@ -165,7 +167,7 @@ private slots:
         answerFileDialog(log, &title);
         frmHistory().toolbarButton(1)->trigger();
         QCOMPARE(title, u"Open Log file (.csv)"_s);
-        QCOMPARE(shared().currentFileName, log);
+        QCOMPARE(logDocument().path(), log);
         QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + log);
         QCOMPARE(grid().rowCount(), 600);
         QCOMPARE(grid().colCount(), 6);
@@ -202,8 +204,8 @@ private slots:
         QTest::qWait(50);
 
         // Zoom both axes with the keyboard.
-        const double fullX = trend.historyXspan;
-        const double fullY = trend.historyYspan;
+        const double fullX = trend.historyXspan();
+        const double fullY = trend.historyYspan();
         const double xMin = plot.XAxis(0).Min();
         for (int i = 0; i < 5; ++i)
             QTest::keyClick(&trend.DateSlider(), Qt::Key_PageUp);
@@ -285,6 +287,7 @@ private slots:
         // The second start finds each window where it was left.
         WindowRegistry::unloadAll();
         resetShared();
+        resetLogDocument();
         resetProgramEnded();
         startProgram();
         QTRY_VERIFY_WITH_TIMEOUT(loadedHistory() && frmHistory().isVisible(), 5000);

@@ -7,7 +7,8 @@
 #include "controls/commondialog.h"
 #include "controls/gridcontrol.h"
 #include "logview/datafilewindow.h"
-#include "shell/sharedstate.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "loggen.h"
 
 #include <QAction>
@@ -71,7 +72,7 @@ private slots:
         QCOMPARE(m_seenTitle, u"Open Log file (.csv)"_s);
         QCOMPARE(m_seenFilters, QStringList{u"Log Files(*.csv)"_s});
         QVERIFY(TestEnv::ui().messages.isEmpty());
-        QCOMPARE(shared().currentFileName, path);
+        QCOMPARE(logDocument().path(), path);
         QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + path);
         GridControl &grid = *frmHistory().dataGrid();
         QCOMPARE(grid.rowCount(), 300);
@@ -96,7 +97,7 @@ private slots:
 
         QCOMPARE(reportText, u"Error 31002 = The file is not a text log: it holds NUL bytes near the start. in function "
                               "getHistFile occurred.\r\nPlease contact Halvard with this error."_s);
-        QCOMPARE(shared().currentFileName, QString());
+        QCOMPARE(logDocument().path(), QString());
         QCOMPARE(frmHistory().statusPanelText(), QString());
     }
 };

@@ -9,6 +9,8 @@
 #include "controls/commondialog.h"
 #include "controls/gridcontrol.h"
 #include "logview/datafilewindow.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "loggen.h"
 
@@ -104,7 +106,7 @@ private slots:
         QVERIFY(writeLog(log, options));
         TestEnv::dialogs().files.append(log);
         frmHistory().toolbarButton(1)->trigger();
-        QCOMPARE(shared().currentFileName, log);
+        QCOMPARE(logDocument().path(), log);
 
         // From here on the real dialogs: the user picks the queue and two copies.
         CommonDialog::installBackend(makeQtDialogBackend());
@@ -165,7 +167,7 @@ private slots:
         file.close();
         TestEnv::dialogs().files.append(log);
         frmHistory().toolbarButton(1)->trigger();
-        QCOMPARE(shared().currentFileName, log);
+        QCOMPARE(logDocument().path(), log);
 
         CommonDialog::installBackend(makeQtDialogBackend());
         bool answered = false;

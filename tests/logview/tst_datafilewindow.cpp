@@ -6,7 +6,6 @@
 #include "controls/gridcontrol.h"
 #include "controls/twips.h"
 #include "logview/datafilewindow.h"
-#include "shell/sharedstate.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -102,16 +101,6 @@ private slots:
         QCOMPARE(button->objectName(), key);
         QCOMPARE(button->toolTip(), tooltip);
         QVERIFY(!button->icon().isNull());
-    }
-
-    void cancelPlotClearsThePlottingFlag()
-    {
-        shared().plotting = true;
-        frmHistory().toolbarButton(4)->trigger();
-        QVERIFY(!shared().plotting);
-        frmHistory().toolbarButton(4)->trigger(); // with no plot running nothing changes
-        QVERIFY(!shared().plotting);
-        QVERIFY(TestEnv::ui().messages.isEmpty());
     }
 
     void tooSmallSnapsToTheMinimum_data()

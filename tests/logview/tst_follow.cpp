@@ -9,10 +9,13 @@
 #include "core/trenddata.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
-#include "shell/sharedstate.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "trend/trendwindow.h"
 
+#include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
@@ -29,7 +32,7 @@ GridControl &grid() { return *frmHistory().dataGrid(); }
 void appendRows(int from, int to, int valueColumns)
 {
     const QByteArray all = LogFixture::minutes(to, valueColumns);
-    QFile file(shared().currentFileName);
+    QFile file(logDocument().path());
     if (!file.open(QIODevice::Append) || file.write(all.mid(LogFixture::minutes(from, valueColumns).size())) < 0)
         qFatal("cannot append to the test log");
 }
@@ -57,26 +60,16 @@ private slots:
             frmHistory().setFollowing(false);
     }
 
-    void trendGrowsOnlyWhereItsBlockReachedTheEnd_data()
+    // Which rows join which channel is the document's; the window shows the grown
+    // trend whole, each value axis over its own channels' grown values.
+    void theGrownTrendIsShownWithItsSpans()
     {
-        QTest::addColumn<GridBlock>("block");
-        QTest::addColumn<bool>("grows");
-        QTest::newRow("whole column") << GridBlock{3, -1, 3, -1} << true;
-        QTest::newRow("block down to the last row") << GridBlock{3, 2, 3, 10} << true;
-        QTest::newRow("block ending above the last row") << GridBlock{3, 2, 3, 9} << false;
-    }
-
-    void trendGrowsOnlyWhereItsBlockReachedTheEnd()
-    {
-        QFETCH(GridBlock, block);
-        QFETCH(bool, grows);
         LogFixture::open(LogFixture::minutes(10, 2));
-        plot({{2, -1, 2, -1}, block});
+        plot({{2, -1, 3, -1}});
         TrendWindow *trend = loadedTrendWindow();
         QVERIFY(trend && trend->isVisible());
         const std::shared_ptr<TrendData> data = trend->trendPlot().trendData();
-        const qint64 fixedBefore = data->stats(1).count;
-        const double spanBefore = trend->historyXspan;
+        const double spanBefore = trend->historyXspan();
         trend->trendPlot().Channel(0).setYAxisIndex(1);
 
         frmHistory().setFollowing(true);
@@ -84,17 +77,12 @@ private slots:
         frmHistory().followLog();
 
         QCOMPARE(grid().rowCount(), 13);
-        QCOMPARE(data->stats(0).count, 13); // the whole date column's channel always grows
-        QCOMPARE(data->value(0, data->rowCount() - 1), 130.0);
-        QCOMPARE(data->stats(1).count, fixedBefore + (grows ? 3 : 0));
-        if (grows)
-            QCOMPARE(data->value(1, data->rowCount() - 1), 131.0);
-        QVERIFY(qAbs(trend->historyXspan - (spanBefore + 3 * Minute)) < 1e-9);
-        // The unzoomed X axis shows the grown span, up to the new last row, and
-        // the right value axis its channel's grown values.
+        QCOMPARE(data->rowCount(), 13);
+        QVERIFY(qAbs(trend->historyXspan() - (spanBefore + 3 * Minute)) < 1e-9);
         QVERIFY(qAbs(trend->trendPlot().XAxis(0).Max() - data->time(data->rowCount() - 1)) < 1e-9);
         QCOMPARE(trend->trendPlot().YAxis(1).Max(), 130.0);
-        QCOMPARE(trend->historyY2span, trend->trendPlot().YAxis(1).Span());
+        QCOMPARE(trend->historyY2span(), trend->trendPlot().YAxis(1).Span());
+        QCOMPARE(trend->historyYspan(), trend->trendPlot().YAxis(0).Span());
     }
 
     void zoomKeepsItsShareOfTheGrownSpan_data()
@@ -127,7 +115,7 @@ private slots:
         frmHistory().followLog();
 
         const double lastTime = firstTime + 14 * Minute;
-        QVERIFY(qAbs(trend->historyXspan - 14 * Minute) < 1e-9);
+        QVERIFY(qAbs(trend->historyXspan() - 14 * Minute) < 1e-9);
         QVERIFY(qAbs(x.Span() - (100 - position) / 100 * 14 * Minute) < 1e-9);
         if (atEnd)
             QVERIFY(qAbs(x.Max() - lastTime) < 1e-9);
@@ -136,16 +124,9 @@ private slots:
         QCOMPARE(trend->DateSlider().Position(), position);
     }
 
-    void rowWithoutADateIsLeftOutOfTheTrendAndNamed_data()
-    {
-        QTest::addColumn<QByteArray>("badRow");
-        QTest::newRow("no date") << QByteArray("x/1/2024,12:20:00 AM,7\r\n");
-        QTest::newRow("no time") << QByteArray("2/1/2024,25:99 ZZ,7\r\n");
-    }
-
     void rowWithoutADateIsLeftOutOfTheTrendAndNamed()
     {
-        QFETCH(QByteArray, badRow);
+        const QByteArray badRow("x/1/2024,12:20:00 AM,7\r\n");
         const QString path = LogFixture::open(LogFixture::minutes(10, 1));
         plot({{2, -1, 2, -1}});
         const std::shared_ptr<TrendData> data = loadedTrendWindow()->trendPlot().trendData();
@@ -308,27 +289,35 @@ private slots:
         PlotControl &trendPlot = loadedTrendWindow()->trendPlot();
         QCOMPARE(trendPlot.trendData()->rowCount(), rowsAfter);
         QCOMPARE(trendPlot.Channel(0).TraceLineWidth(), 7);
-        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + shared().currentFileName);
+        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + logDocument().path());
         QVERIFY(TestEnv::ui().messages.isEmpty());
         // The whole new trend, both sliders at 0.
         TrendWindow &trend = *loadedTrendWindow();
-        QVERIFY(qAbs(trend.historyXspan - (rowsAfter - 1) * Minute) < 1e-9);
-        QCOMPARE(trendPlot.XAxis(0).Span(), trend.historyXspan);
+        QVERIFY(qAbs(trend.historyXspan() - (rowsAfter - 1) * Minute) < 1e-9);
+        QCOMPARE(trendPlot.XAxis(0).Span(), trend.historyXspan());
         QCOMPARE(trendPlot.YAxis(0).Min(), 10.0);
         QCOMPARE(trendPlot.YAxis(0).Span(), rowsAfter * 10 + 1 - 10.0);
-        QCOMPARE(trend.historyYspan, trendPlot.YAxis(0).Span());
+        QCOMPARE(trend.historyYspan(), trendPlot.YAxis(0).Span());
         QCOMPARE(trend.DateSlider().Position(), 0.0);
         QCOMPARE(trend.YSlider().Position(), 0.0);
         QCOMPARE(trend.panelText(2), u"XZoom = 0.00% : YZoom = 0.00%"_s);
     }
 
-    void openingAnotherLogEndsFollowing()
+    // The status bar and the File menu show whether the log is followed, also
+    // when the document ends it because another log was opened.
+    void theFollowStatusFollowsTheDocument()
     {
         LogFixture::open(LogFixture::minutes(10, 2));
+        const QLabel *panel = frmHistory().findChild<QLabel *>(u"StatusBar1Follow"_s);
+        const QAction *command = mainFrame().findChild<QAction *>(u"mnuFileFollow"_s);
+        QVERIFY(panel && command);
         frmHistory().setFollowing(true);
-        QVERIFY(frmHistory().isFollowing());
+        QVERIFY(!panel->isHidden());
+        QVERIFY(command->isChecked());
         LogFixture::open(LogFixture::minutes(5, 2), u"other.csv"_s);
         QVERIFY(!frmHistory().isFollowing());
+        QVERIFY(panel->isHidden());
+        QVERIFY(!command->isChecked());
     }
 };
 

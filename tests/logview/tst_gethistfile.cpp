@@ -10,6 +10,8 @@
 #include "controls/gridmodel.h"
 #include "core/logtable.h"
 #include "logview/datafilewindow.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 
 #include <QDir>
@@ -126,19 +128,20 @@ private slots:
     void loadShowsTheLogTrimmedAndLocked()
     {
         const QString path = logFile(GoodLog);
+        const QString before = logFile(GoodLog, u"before.csv"_s);
+        logDocument().load(before);
         QString statusAtYield, fileAtYield;
         TestEnv::ui().onPass = [&](int) {
             statusAtYield = window().statusPanelText();
-            fileAtYield = shared().currentFileName;
+            fileAtYield = logDocument().path();
         };
-        shared().currentFileName = u"/before.csv"_s;
         open(path);
         QCOMPARE(TestEnv::ui().passes, 1);
         QCOMPARE(statusAtYield, Loading);
-        QCOMPARE(fileAtYield, u"/before.csv"_s); // the name is set after the yield
+        QCOMPARE(fileAtYield, before); // the name is set after the yield
         QCOMPARE(TestEnv::ui().pointerHistory, (QList<Pointer>{Pointer::Hourglass, Pointer::Default, Pointer::Default}));
         QVERIFY(TestEnv::ui().messages.isEmpty());
-        QCOMPARE(shared().currentFileName, path);
+        QCOMPARE(logDocument().path(), path);
         QCOMPARE(window().statusPanelText(), u"Current File is "_s + path);
         QCOMPARE(gridCells(grid()), (QStringList{u"Date|Time|Flow|Level|Speed"_s, u"1/2/2024|1:00:00 AM|1.5|20|300"_s,
                                                  u"1/2/2024|1:00:01 AM||21|301"_s,
@@ -150,70 +153,6 @@ private slots:
         QVERIFY(grid().cellsLocked());
         QVERIFY(grid().sheetProtected());
         QVERIFY(!window().isLoading());
-    }
-
-    void incompleteLastRowIsDropped_data()
-    {
-        QTest::addColumn<QByteArray>("tail");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<QString>("lastDate");
-        const QByteArray head("Date,Time,A,B\r\n1/1/2024,1:00:00 AM,1,2\r\n1/2/2024,1:00:01 AM,3,4\r\n");
-        QTest::newRow("complete") << head + "1/3/2024,1:00:02 AM,5,6\r\n" << 3 << u"1/3/2024"_s;
-        QTest::newRow("empty date") << head + ",1:00:02 AM,5,6\r\n" << 2 << u"1/2/2024"_s;
-        QTest::newRow("empty time") << head + "1/3/2024,,5,6\r\n" << 2 << u"1/2/2024"_s;
-        // A line written whole keeps its row: an empty value is a missing sample.
-        QTest::newRow("empty value") << head + "1/3/2024,1:00:02 AM,,6\r\n" << 3 << u"1/3/2024"_s;
-        QTest::newRow("empty last value") << head + "1/3/2024,1:00:02 AM,5,\r\n" << 3 << u"1/3/2024"_s;
-        QTest::newRow("empty last value, no line end") << head + "1/3/2024,1:00:02 AM,5," << 2 << u"1/2/2024"_s;
-        QTest::newRow("all values, no line end") << head + "1/3/2024,1:00:02 AM,5,6" << 3 << u"1/3/2024"_s;
-        QTest::newRow("short line") << head + "1/3/2024,1:00:02 AM" << 2 << u"1/2/2024"_s;
-        QTest::newRow("empty line at the end") << head + "\r\n" << 2 << u"1/2/2024"_s;
-        QTest::newRow("only one row goes") << head + "1/3/2024,1:00:02 AM,,6\r\n1/4/2024,,7,8\r\n" << 3
-                                           << u"1/3/2024"_s;
-        // A logger that ends its lines in separators: the last complete sample stays.
-        const QByteArray trailing("Date,Time,A,B,,\r\n1/1/2024,1:00:00 AM,1,2,,\r\n1/2/2024,1:00:01 AM,3,4,,\r\n");
-        QTest::newRow("separators at the end: complete") << trailing + "1/3/2024,1:00:02 AM,5,6,,\r\n" << 3
-                                                         << u"1/3/2024"_s;
-        QTest::newRow("separators at the end: cut short") << trailing + "1/3/2024,1:00:02 AM,5" << 2
-                                                          << u"1/2/2024"_s;
-        QTest::newRow("separators at the end: last value empty") << trailing + "1/3/2024,1:00:02 AM,5,,,\r\n" << 3
-                                                                 << u"1/3/2024"_s;
-        QTest::newRow("a line end, a field short") << trailing + "1/3/2024,1:00:02 AM,5\r\n" << 2
-                                                        << u"1/2/2024"_s;
-        QTest::newRow("a wider row above") << head + "1/3/2024,1:00:02 AM,5,6,,,\r\n1/4/2024,1:00:03 AM,7,8\r\n"
-                                           << 4 << u"1/4/2024"_s;
-    }
-
-    void incompleteLastRowIsDropped()
-    {
-        QFETCH(QByteArray, tail);
-        QFETCH(int, rows);
-        QFETCH(QString, lastDate);
-        open(logFile(tail));
-        QVERIFY(TestEnv::ui().messages.isEmpty());
-        QCOMPARE(grid().rowCount(), rows);
-        QCOMPARE(grid().cellText(0, grid().rowCount()), lastDate);
-        QCOMPARE(grid().colCount(), 3);
-    }
-
-    void emptyColumnsAtTheRightGo_data()
-    {
-        QTest::addColumn<QByteArray>("log");
-        QTest::addColumn<int>("cols");
-        QTest::newRow("trailing separators") << QByteArray("Date,Time,A,B,,\r\n1/1/2024,x,1,2,,\r\n1/2/2024,y,3,4,,\r\n")
-                                             << 3;
-        QTest::newRow("one ragged line longer")
-            << QByteArray("Date,Time,A\r\n1/1/2024,x,1,,,\r\n1/2/2024,y,3\r\n") << 2;
-        QTest::newRow("named column keeps its place")
-            << QByteArray("Date,Time,A,B\r\n1/1/2024,x,1,\r\n1/2/2024,y,3,\r\n") << 3;
-    }
-
-    void emptyColumnsAtTheRightGo()
-    {
-        QFETCH(QByteArray, log);
-        open(logFile(log));
-        QVERIFY(TestEnv::ui().messages.isEmpty());
-        QTEST(grid().colCount(), "cols");
     }
 
     // A file that loads with something to say: the status text says it. The whole
@@ -351,7 +290,7 @@ private slots:
         QCOMPARE(TestEnv::ui().messages.constFirst().icon, MsgIcon::None);
         QVERIFY(gridIsEmpty(grid()));
         QCOMPARE(window().statusPanelText(), QString());
-        QCOMPARE(shared().currentFileName, QString());
+        QCOMPARE(logDocument().path(), QString());
         QVERIFY(!window().DcryLabel()->isVisible());
         QVERIFY(!window().ProgBar()->isVisible());
         QCOMPARE(TestEnv::ui().pointer(), Pointer::Default);
@@ -369,7 +308,7 @@ private slots:
         QCOMPARE(TestEnv::ui().texts(),
                  QStringList{reportText(91, u"Object variable or With block variable not set"_s)});
         QVERIFY(gridIsEmpty(grid()));
-        QCOMPARE(shared().currentFileName, QString());
+        QCOMPARE(logDocument().path(), QString());
     }
 
     void cancelLeavesTheFormerFileUntouched()
@@ -381,7 +320,7 @@ private slots:
         open(std::nullopt);
         QCOMPARE(TestEnv::dialogs().fileRequests.size(), 2);
         QVERIFY(TestEnv::ui().messages.isEmpty());
-        QCOMPARE(shared().currentFileName, path);
+        QCOMPARE(logDocument().path(), path);
         QCOMPARE(window().statusPanelText(), u"Current File is "_s + path);
         QCOMPARE(gridCells(grid()), before);
         QCOMPARE(TestEnv::ui().pointerHistory, pointers);
@@ -400,14 +339,14 @@ private slots:
         };
         open(first);
         QCOMPARE(TestEnv::dialogs().fileRequests.size(), 1);
-        QCOMPARE(shared().currentFileName, first);
+        QCOMPARE(logDocument().path(), first);
         QCOMPARE(grid().cellText(2, 0), u"Flow"_s);
         QCOMPARE(TestEnv::ui().passes, 1);
 
         TestEnv::ui().onPass = nullptr;
         TestEnv::dialogs().files.clear();
         open(second); // once the load is over, Open works again
-        QCOMPARE(shared().currentFileName, second);
+        QCOMPARE(logDocument().path(), second);
         QCOMPARE(grid().cellText(2, 0), u"Other"_s);
     }
 };

@@ -7,7 +7,8 @@
 #include "controls/gridcontrol.h"
 #include "controls/plotcontrol.h"
 #include "logview/datafilewindow.h"
-#include "shell/sharedstate.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "trend/trendwindow.h"
 
 #include <QAction>
@@ -110,7 +111,7 @@ private slots:
         frmHistory().toolbarButtonClick(2);
         QCOMPARE(statusDuring, u"Plotting data, please wait. Large files could take some time to plot data."_s);
         QCOMPARE(enabledDuring, (QList<bool>{false, false, false, true}));
-        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + shared().currentFileName);
+        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + logDocument().path());
         for (int position = 1; position <= 4; ++position)
             QVERIFY(frmHistory().toolbarButton(position)->isEnabled());
         QVERIFY(TestEnv::ui().messages.isEmpty());
@@ -161,7 +162,7 @@ private slots:
     void cancelPlotWhileNothingRuns()
     {
         frmHistory().toolbarButtonClick(4);
-        QVERIFY(!shared().plotting);
+        QVERIFY(!logDocument().isPlotting());
         QVERIFY(TestEnv::ui().messages.isEmpty());
         QVERIFY(!loadedTrendWindow());
     }

@@ -9,6 +9,8 @@
 #include "controls/gridcontrol.h"
 #include "controls/gridmodel.h"
 #include "logview/datafilewindow.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "shell/uiservices.h"
 
@@ -105,7 +107,7 @@ class PrintHistGridTest : public QObject
         file.close();
         TestEnv::dialogs().files.append(m_log);
         window().toolbarButton(1)->trigger();
-        QCOMPARE(shared().currentFileName, m_log);
+        QCOMPARE(logDocument().path(), m_log);
         // Room for the cells that the tests drag over.
         window().resize(1100, 650);
         QCoreApplication::processEvents();
@@ -420,7 +422,7 @@ private slots:
     {
         load(uniqueLog(5, 3));
         confirmPrint();
-        shared().plotting = true;
+        logDocument().beginPlotRun();
         press();
         QVERIFY(TestEnv::dialogs().printRequests.isEmpty());
         QVERIFY(!QFileInfo::exists(m_pdf));

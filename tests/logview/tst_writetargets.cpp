@@ -10,7 +10,8 @@
 #include "controls/commondialog.h"
 #include "controls/gridcontrol.h"
 #include "logview/datafilewindow.h"
-#include "shell/sharedstate.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "trend/trendwindow.h"
 
 #include <QDir>
@@ -208,11 +209,11 @@ private slots:
             break;
         case Target::PlottedAfterAnotherOpen:
             openLog(LogFixture::minutes(5, 2), u"other.log"_s);
-            QVERIFY(shared().currentFileName.endsWith(u"other.log"_s));
+            QVERIFY(logDocument().path().endsWith(u"other.log"_s));
             break;
         case Target::PlottedAfterFailedOpen:
             frmHistory().getHistFile(path(u"missing.log"_s));
-            QVERIFY(shared().currentFileName.isEmpty());
+            QVERIFY(logDocument().path().isEmpty());
             break;
         }
         QVERIFY(loadedTrendWindow() && loadedTrendWindow()->isVisible());

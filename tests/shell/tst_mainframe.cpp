@@ -1,3 +1,4 @@
+#include "support/logfixture.h"
 #include "support/ordinaryuser.h"
 #include "support/scriptedui.h"
 #include "support/startup.h"
@@ -9,6 +10,8 @@
 #include "shell/helpviewer.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "shell/uiservices.h"
 
@@ -159,7 +162,8 @@ private slots:
     void exitYesStoresPlacementsAndEnds()
     {
         TestStartup::run();
-        shared().currentFileName = u"/logs/run1.csv"_s;
+        logDocument().load(LogFixture::write(LogFixture::minutes(4, 1)));
+        QVERIFY(logDocument().isOpen());
         twips::setLeft(mainFrame(), 1200);
         twips::setWidth(mainFrame(), 9000);
         twips::setLeft(frmHistory(), 300);
@@ -168,7 +172,7 @@ private slots:
         QVERIFY(mainFrame().close());
         QVERIFY(shared().exitConfirmed);
         QCOMPARE(TestEnv::ui().endCount, 1);
-        QVERIFY(shared().currentFileName.isEmpty());
+        QVERIFY(logDocument().path().isEmpty());
         QCOMPARE(stored(MainFramePlacement, Edge::Left), u"1200"_s);
         QCOMPARE(stored(MainFramePlacement, Edge::Width), u"9000"_s);
         QCOMPARE(stored(DataFilePlacement, Edge::Left), u"300"_s);
@@ -208,7 +212,7 @@ private slots:
     void exitDuringAPlotRunShowsTheBusyMessage()
     {
         TestStartup::run();
-        shared().plotting = true;
+        logDocument().beginPlotRun();
         TestEnv::ui().answers = {MsgResult::Yes};
         mainFrame().close();
         QCOMPARE(TestEnv::ui().texts(),

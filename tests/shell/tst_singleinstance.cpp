@@ -1,5 +1,6 @@
 #include "support/logfixture.h"
 #include "support/ordinaryuser.h"
+#include "support/scriptedui.h"
 #include "support/startup.h"
 #include "support/testenv.h"
 #include "support/testregistry.h"
@@ -7,7 +8,8 @@
 #include "controls/gridcontrol.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
-#include "shell/sharedstate.h"
+#include "core/logdocument.h"
+#include "shell/openlog.h"
 #include "shell/singleinstance.h"
 
 #include <QDir>
@@ -222,8 +224,8 @@ private slots:
         QCOMPARE(st.st_mode & 077, 0u);
     }
 
-    // A later start learns whether the viewer opened its log, and why not; a path
-    // that is no file leaves the viewer's log as it was.
+    // A later start learns whether the viewer opened its log, and why not; a log
+    // that it cannot open leaves the viewer's log as it was.
     void handOverAnswers_data()
     {
         QTest::addColumn<QString>("named");
@@ -232,7 +234,7 @@ private slots:
         QTest::newRow("a missing path") << u"missing.csv"_s << u"it does not exist"_s;
         QTest::newRow("a folder") << u"folder.csv"_s << u"it is not a regular file"_s;
         QTest::newRow("a FIFO") << u"fifo.csv"_s << u"it is not a regular file"_s;
-        QTest::newRow("an empty file") << u"empty.csv"_s << u"it could not be loaded"_s;
+        QTest::newRow("an empty file") << u"empty.csv"_s << u"it could not be loaded: the file is empty"_s;
     }
 
     void handOverAnswers()
@@ -240,7 +242,7 @@ private slots:
         QFETCH(QString, named);
         QFETCH(QString, why);
         const QString earlier = LogFixture::open(LogFixture::minutes(5, 2), u"earlier.csv"_s);
-        QCOMPARE(shared().currentFileName, earlier);
+        QCOMPARE(logDocument().path(), earlier);
         const QString path = TestEnv::tempDir() + u'/' + named;
         QFile::remove(path);
         QDir(path).removeRecursively();
@@ -262,14 +264,14 @@ private slots:
         const QString answer = handOverWhileRunning(lock, path);
         if (why.isEmpty()) {
             QCOMPARE(answer, QString());
-            QCOMPARE(shared().currentFileName, path);
+            QCOMPARE(logDocument().path(), path);
             return;
         }
         QCOMPARE(answer, u"the viewer that runs did not open %1: %2"_s.arg(path, why));
-        if (named != u"empty.csv"_s) {
-            QCOMPARE(shared().currentFileName, earlier);
-            QCOMPARE(frmHistory().dataGrid()->rowCount(), 5);
-        }
+        QCOMPARE(logDocument().path(), earlier);
+        QCOMPARE(frmHistory().dataGrid()->rowCount(), 5);
+        QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + earlier);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
     }
 
     // The path of a log passes only between two programs of the same user: the

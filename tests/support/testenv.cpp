@@ -5,6 +5,7 @@
 
 #include "controls/commondialog.h"
 #include "shell/settingsstore.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "shell/uiservices.h"
 #include "shell/windowregistry.h"
@@ -87,6 +88,7 @@ void reset()
 {
     WindowRegistry::unloadAll();
     resetShared();
+    resetLogDocument();
     resetProgramEnded();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     auto scriptedUi = std::make_unique<ScriptedUi>();

@@ -1,3 +1,4 @@
+#include "support/logfixture.h"
 #include "support/pdftext.h"
 #include "support/scripteddialogs.h"
 #include "support/scriptedui.h"
@@ -10,10 +11,12 @@
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
 #include "controls/twips.h"
+#include "core/logdocument.h"
 #include "shell/mainframe.h"
 #include <QMdiArea>
 #include <QMenuBar>
 #include "shell/settingsstore.h"
+#include "shell/openlog.h"
 #include "shell/sharedstate.h"
 #include "trend/trendwindow.h"
 #include "logview/datafilewindow.h"
@@ -352,7 +355,7 @@ private slots:
         TrendWindow &w = shownTrend();
         DataFileWindow &data = frmHistory();
         data.show();
-        shared().currentFileName = m_dir.filePath(u"plant.csv"_s);
+        logDocument().load(LogFixture::write(LogFixture::minutes(5, 1), u"plant.csv"_s));
         mainFrame().mdiArea()->setActiveSubWindow(trendActive ? static_cast<QMdiSubWindow *>(&w) : &data);
         mainFrame().findChild<QAction *>(u"mnuFileExportPdf"_s)->trigger();
         QCOMPARE(TestEnv::dialogs().fileRequests.size(), 1);

@@ -1,15 +1,17 @@
+#include "support/logfixture.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 #include "support/testregistry.h"
 #include "support/widgetdriver.h"
 
+#include "core/logdocument.h"
 #include "core/oledate.h"
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
 #include "core/trenddata.h"
 #include "core/viewstats.h"
 #include "shell/mainframe.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "trend/statspanel.h"
 #include "trend/trendwindow.h"
 #include "trendsetup/trendsetupdialog.h"
@@ -37,7 +39,6 @@ namespace {
 constexpr double Minute = 1.0 / 1440;
 constexpr int Samples = 200;
 const double Start = oledate::fromFields(2024, 3, 14, 0, 0, 0);
-const QString LogPath = u"/logs/plant.csv"_s;
 
 double minute(double m) { return Start + m * Minute; }
 
@@ -46,14 +47,15 @@ QWidget *canvas(TrendWindow &w)
     return w.trendPlot().findChildren<QWidget *>(Qt::FindDirectChildrenOnly).value(0);
 }
 
-// A trend of the log LogPath as a plot run leaves it, shown and viewing minutes
-// 80 to 120 of its 200: channel 0 with a gap every 17th sample, channel 1 in the
+// A trend of the open log as a plot run leaves it, shown and viewing minutes 80
+// to 120 of its 200: channel 0 with a gap every 17th sample, channel 1 in the
 // even rows only.
 TrendWindow &shownTrend()
 {
-    shared().currentFileName = LogPath;
+    const QString log = LogFixture::write(LogFixture::minutes(4, 1), u"plant.csv"_s);
+    logDocument().load(log);
     auto data = std::make_shared<TrendData>();
-    data->setSourcePath(LogPath);
+    data->setSourcePath(log);
     for (int i = 0; i < Samples; ++i)
         data->appendRow(minute(i), i + 1);
     const int a = data->addChannel(u"Flow"_s);
@@ -69,9 +71,8 @@ TrendWindow &shownTrend()
     plot.YAxis(0).setTrackingEnabled(true);
     plot.YAxis(1).setTrackingEnabled(true);
     plot.setTrendData(data);
-    w.historyXspan = (Samples - 1) * Minute;
-    plot.XAxis(0).setSpan(w.historyXspan);
-    w.historyYspan = plot.YAxis(0).Span();
+    logDocument().setSpans({(Samples - 1) * Minute, plot.YAxis(0).Span(), 0});
+    plot.XAxis(0).setSpan(w.historyXspan());
     mainFrame().resize(1200, 900);
     mainFrame().show();
     w.resize(800, 560);
@@ -154,12 +155,12 @@ private slots:
         // Inside the trend.
         QVERIFY(min >= minute(0) - 1e-9 && min + span <= minute(Samples - 1) + 1e-9);
 
-        const double position = 100 - 100 * span / w.historyXspan;
+        const double position = 100 - 100 * span / w.historyXspan();
         QVERIFY2(std::abs(w.DateSlider().Position() - position) < 1e-6,
                  qPrintable(u"%1 vs %2"_s.arg(w.DateSlider().Position()).arg(position)));
         QVERIFY(w.panelText(2).startsWith(u"XZoom = "_s + QLocale().toString(position, 'f', 2) + u"%"_s));
         const QScrollBar &bar = w.timeScrollBar();
-        const double whole = w.historyXspan;
+        const double whole = w.historyXspan();
         if (span < whole - 1e-12) {
             const double units = bar.maximum() + bar.pageStep();
             QVERIFY(std::abs(bar.pageStep() / units - span / whole) < 1e-6);
@@ -197,7 +198,7 @@ private slots:
         PlotControl &plot = w.trendPlot();
         QSignalSpy told(&w, &TrendWindow::sampleRowChanged);
         if (!sameFile)
-            shared().currentFileName = u"/logs/other.csv"_s;
+            logDocument().load(LogFixture::write(LogFixture::minutes(4, 1), u"other.csv"_s));
         if (cursorShown)
             plot.DataCursor(0).setSample(100);
         told.clear();

@@ -1,10 +1,12 @@
+#include "support/logfixture.h"
 #include "support/testenv.h"
 #include "support/testregistry.h"
 
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
+#include "core/logdocument.h"
 #include "shell/mainframe.h"
-#include "shell/sharedstate.h"
+#include "shell/openlog.h"
 #include "trend/trendwindow.h"
 
 #include <QAction>
@@ -52,8 +54,8 @@ private slots:
         QVERIFY(!w.isVisible());
         QCOMPARE(w.mdiArea(), mainFrame().mdiArea());
         QVERIFY(w.testAttribute(Qt::WA_DeleteOnClose));
-        QCOMPARE(w.historyXspan, 0.0);
-        QCOMPARE(w.historyYspan, 0.0);
+        QCOMPARE(w.historyXspan(), 0.0);
+        QCOMPARE(w.historyYspan(), 0.0);
     }
 
     void controlsCarryTheirNames()
@@ -140,18 +142,18 @@ private slots:
 
     void loadWritesTheTwoPanels_data()
     {
-        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("fileName"); // of the open log; empty: none
         QTest::addColumn<QString>("panel1");
-        QTest::newRow("Windows path") << u"C:\\logs\\run1.csv"_s << u"Current trend data from run1.csv"_s;
-        QTest::newRow("Linux path") << u"/home/op/logs/run2.csv"_s << u"Current trend data from run2.csv"_s;
-        QTest::newRow("no file") << QString() << u"Current trend data from "_s;
+        QTest::newRow("a log open") << u"run2.csv"_s << u"Current trend data from run2.csv"_s;
+        QTest::newRow("no log") << QString() << u"Current trend data from "_s;
     }
 
     void loadWritesTheTwoPanels()
     {
         QFETCH(QString, fileName);
         QFETCH(QString, panel1);
-        shared().currentFileName = fileName;
+        if (!fileName.isEmpty())
+            logDocument().load(LogFixture::write(LogFixture::minutes(4, 1), fileName));
         TrendWindow &w = frmHistoryPlot();
         QCOMPARE(w.panelText(1), panel1);
         QCOMPARE(w.panelText(2), u"XZoom = 0% : YZoom = 0%"_s);
@@ -164,8 +166,9 @@ private slots:
         first.trendPlot().AddChannel();
         first.trendPlot().AddChannel();
         first.trendPlot().XAxis(0).setSpan(2.5);
-        first.historyXspan = 2.5;
-        shared().currentFileName = u"C:\\logs\\later.csv"_s;
+        first.recordSpans(2.5);
+        QCOMPARE(first.historyXspan(), 2.5);
+        logDocument().load(LogFixture::write(LogFixture::minutes(4, 1), u"later.csv"_s));
         QVERIFY(first.close());
         flushDeletes();
         QVERIFY(!loadedTrendWindow());
@@ -174,7 +177,7 @@ private slots:
         QCOMPARE(second.trendPlot().ChannelCount(), 1);
         QCOMPARE(second.trendPlot().Channel(0).TitleText(), u"Channel 1"_s);
         QCOMPARE(second.trendPlot().XAxis(0).Span(), 0.0069);
-        QCOMPARE(second.historyXspan, 0.0);
+        QCOMPARE(second.historyXspan(), 0.0);
         QCOMPARE(second.panelText(1), u"Current trend data from later.csv"_s);
     }
 

@@ -6,7 +6,9 @@
 #include "core/oledate.h"
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
+#include "core/logdocument.h"
 #include "shell/mainframe.h"
+#include "shell/openlog.h"
 #include "trend/trendwindow.h"
 #include "trendsetup/trendsetupdialog.h"
 
@@ -40,14 +42,13 @@ TrendWindow &plottedTrend()
     }
     const double end = start + 599 * 6 / 86400.0;
     plot.XAxis(0).setSpan(end - start);
-    w.historyXspan = end - start;
-    w.historyYspan = plot.YAxis(0).Span();
+    logDocument().setSpans({end - start, plot.YAxis(0).Span(), 0});
     return w;
 }
 
 Slider &slider(TrendWindow &w, bool x) { return x ? w.DateSlider() : w.YSlider(); }
 PlotAxis axis(TrendWindow &w, bool x) { return x ? w.trendPlot().XAxis(0) : w.trendPlot().YAxis(0); }
-double fullSpan(const TrendWindow &w, bool x) { return x ? w.historyXspan : w.historyYspan; }
+double fullSpan(const TrendWindow &w, bool x) { return x ? w.historyXspan() : w.historyYspan(); }
 
 } // namespace
 
@@ -176,9 +177,9 @@ private slots:
         plot.Channel(2).setYAxisIndex(1);
         plot.YAxis(1).setMin(0);
         plot.YAxis(1).setSpan(40);
-        w.historyY2span = 40;
+        logDocument().setSpans({w.historyXspan(), w.historyYspan(), 40});
         w.YSlider().setPosition(position);
-        QCOMPARE(plot.YAxis(0).Span(), (100 - position) * 0.01 * w.historyYspan);
+        QCOMPARE(plot.YAxis(0).Span(), (100 - position) * 0.01 * w.historyYspan());
         QCOMPARE(plot.YAxis(1).Span(), (100 - position) * 0.4);
     }
 
@@ -193,7 +194,7 @@ private slots:
         QCOMPARE(w.trendPlot().YAxis(0).Span(), ySpan);
         w.YSlider().setPosition(-5);
         QCOMPARE(w.panelText(2), u"XZoom = 25.00% : YZoom = -5.00%"_s);
-        QCOMPARE(w.trendPlot().XAxis(0).Span(), 0.75 * w.historyXspan);
+        QCOMPARE(w.trendPlot().XAxis(0).Span(), 0.75 * w.historyXspan());
     }
 
     void panelUsesTheUsersDecimalSeparator_data()
@@ -254,7 +255,7 @@ private slots:
         QCOMPARE(w.YSlider().Position(), 0.0);
         QCOMPARE(w.panelText(2), u"XZoom = 50.00% : YZoom = 0.00%"_s);
         w.YSlider().setPosition(10);
-        QCOMPARE(y.Span(), 0.9 * w.historyYspan);
+        QCOMPARE(y.Span(), 0.9 * w.historyYspan());
         QCOMPARE(y.Min(), 0.0);
     }
 };

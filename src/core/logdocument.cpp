@@ -1,0 +1,234 @@
+#include "logdocument.h"
+
+#include "logfollower.h"
+#include "logtable.h"
+#include "runtimeerror.h"
+#include "trenddata.h"
+
+#include <QFileInfo>
+#include <QPointer>
+
+#include <algorithm>
+#include <new>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A freshly loaded log made ready for plotting: a last row cut short by a power
+// cut goes (it lacks its date or time, or its line stops short of the last
+// column holding data, or lacks its line end and a cell; not merely the
+// separators a logger may end its lines with, and an empty value in a line
+// written whole is a missing sample, which stays), and so do empty columns at
+// the right end.
+void trim(LogTable &table)
+{
+    const int lastRow = table.rowCount();
+    if (lastRow > 0) {
+        const int lastCol = table.lastDataColumn();
+        const int mustHold = table.rowIsWhole(lastRow, lastCol) ? std::min(lastCol, 1) : lastCol;
+        for (int col = 0; col <= mustHold; ++col) {
+            if (table.text(col, lastRow).isEmpty()) {
+                table.setRowCount(lastRow - 1);
+                break;
+            }
+        }
+    }
+    table.setColCount(table.lastDataColumn());
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    return !a.isEmpty() && !b.isEmpty() && QFileInfo(a) == QFileInfo(b);
+}
+
+} // namespace
+
+LogDocument::LogDocument(QObject *parent) : QObject(parent), m_table(std::make_unique<LogTable>())
+{
+    m_follower = new LogFollower(this);
+    connect(m_follower, &LogFollower::touched, this, &LogDocument::follow);
+}
+
+LogDocument::~LogDocument() = default;
+
+void LogDocument::load(const QString &path, LoadMode mode)
+{
+    if (m_plotting)
+        throw RuntimeError(RuntimeError::InvalidCall);
+    const bool sameLog = sameFile(path, m_path);
+    if (mode == LoadMode::KeepOnFailure) {
+        auto fresh = std::make_unique<LogTable>();
+        fresh->load(path);
+        trim(*fresh);
+        // The former table lives until its views have let go of it.
+        const std::unique_ptr<LogTable> former = std::exchange(m_table, std::move(fresh));
+        opened(path, sameLog);
+        return;
+    }
+    m_path = path;
+    if (!sameLog)
+        setFollowing(false);
+    try {
+        m_table->load(path);
+        trim(*m_table);
+    } catch (...) {
+        const RuntimeError error = RuntimeError::fromCurrentException();
+        m_path.clear();
+        m_plottedBlocks.clear();
+        setFollowing(false);
+        emit loadFailed(error.number(), error.description());
+        throw;
+    }
+    opened(path, sameLog);
+}
+
+void LogDocument::opened(const QString &path, bool sameLog)
+{
+    if (!sameLog)
+        setFollowing(false);
+    m_path = path;
+    if (!sameLog)
+        m_plottedBlocks.clear();
+    // Rows of a shorter file that a block no longer has are left out.
+    for (GridBlock &block : m_plottedBlocks)
+        block.lastRow = std::min(block.lastRow, m_table->rowCount());
+    emit loaded();
+    // The same log is followed on from its new content.
+    if (isFollowing()) {
+        m_follower->start(m_path, m_table->content());
+        makeRoomToGrow();
+    }
+}
+
+void LogDocument::reload()
+{
+    if (isOpen())
+        load(m_path);
+}
+
+void LogDocument::close()
+{
+    setFollowing(false);
+    m_path.clear();
+    m_plottedBlocks.clear();
+    const std::unique_ptr<LogTable> former = std::exchange(m_table, std::make_unique<LogTable>());
+    emit closed();
+}
+
+bool LogDocument::isFollowing() const { return m_follower->isActive(); }
+
+void LogDocument::setFollowing(bool on)
+{
+    if (on == isFollowing() || (on && !isOpen()))
+        return;
+    if (on) {
+        m_follower->start(m_path, m_table->content());
+        makeRoomToGrow();
+    } else {
+        m_follower->stop();
+    }
+    emit followingChanged(on);
+}
+
+// Room to grow is made once, so that no look copies the whole log: a quarter
+// more, at least a megabyte, hours of a logger's rows. Without it following
+// still works; a first look is only slower.
+void LogDocument::makeRoomToGrow()
+{
+    try {
+        m_table->reserveForAppending(std::max<qsizetype>(1 << 20, m_table->byteSize() / 4));
+        if (m_trend && trendFromOpenLog())
+            m_trend->reserve(m_trend->rowCount() + std::max(1024, m_table->rowCount() / 4));
+    } catch (const std::bad_alloc &) {
+    }
+}
+
+void LogDocument::follow()
+{
+    if (!isFollowing() || m_plotting)
+        return;
+    switch (m_follower->check()) {
+    case LogFollower::Change::None:
+        return;
+    case LogFollower::Change::Emptied:
+        emit replaced(Replacement::Emptied);
+        return;
+    case LogFollower::Change::Replaced:
+        emit replaced(Replacement::Rewritten);
+        return;
+    case LogFollower::Change::Grown:
+        break;
+    }
+    if (!m_table->canAppend()) {
+        emit replaced(Replacement::Reread);
+        return;
+    }
+    const int oldRows = m_table->rowCount();
+    const qsizetype taken = m_table->appendLines(m_follower->pending());
+    m_follower->take(taken);
+    if (taken == 0)
+        return;
+    m_table->setRowCount(m_table->indexedRowCount());
+    int leftOut = 0;
+    if (m_trend && trendFromOpenLog() && m_table->rowCount() > oldRows) {
+        const trendreader::Growth growth = trendreader::grow(*m_table, *m_trend, m_plottedBlocks, oldRows);
+        leftOut = growth.leftOutRow;
+        if (growth.added > 0) {
+            m_spans.x += std::max(0.0, growth.newEnd - growth.oldEnd);
+            emit trendGrew(growth.oldEnd, growth.newEnd);
+        }
+    }
+    emit rowsAppended(oldRows, leftOut);
+}
+
+void LogDocument::beginPlotRun()
+{
+    m_plotting = true;
+    m_cancel = false;
+}
+
+void LogDocument::endPlotRun() { m_plotting = false; }
+
+trendreader::Result LogDocument::plot(const QList<GridBlock> &blocks, const trendreader::Progress &progress)
+{
+    const bool ownRun = !m_plotting;
+    if (ownRun)
+        beginPlotRun();
+    // The trend goes first, so that a run never holds two.
+    m_trend.reset();
+    trendreader::Request request;
+    request.blocks = blocks;
+    trendreader::Result result = trendreader::read(*m_table, request, progress, &m_cancel);
+    m_trend = result.data;
+    m_trend->setSourcePath(m_path);
+    m_trend->setLoggedTextReader([document = QPointer<const LogDocument>(this), path = m_path](int column, int row) {
+        return document ? document->loggedText(path, column, row) : std::nullopt;
+    });
+    m_plottedBlocks = blocks;
+    if (result.end == trendreader::End::Complete && isFollowing())
+        makeRoomToGrow();
+    emit trendReplaced();
+    if (ownRun)
+        endPlotRun();
+    return result;
+}
+
+bool LogDocument::trendFromOpenLog() const
+{
+    return m_trend && isOpen() && m_trend->sourcePath() == m_path;
+}
+
+void LogDocument::closeTrend()
+{
+    m_trend.reset();
+    m_plottedBlocks.clear();
+    m_spans = {};
+}
+
+std::optional<QString> LogDocument::loggedText(const QString &sourcePath, int column, int row) const
+{
+    if (sourcePath.isEmpty() || sourcePath != m_path)
+        return std::nullopt;
+    return m_table->text(column, row);
+}

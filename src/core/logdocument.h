@@ -1,0 +1,141 @@
+#pragma once
+
+#include "blockselection.h"
+#include "trendreader.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class LogFollower;
+class LogTable;
+class TrendData;
+
+// The zoom sliders' 100 %: the trend's full time span (days) and each value
+// axis's, as the last plot run or follow recorded them; 0 before any.
+struct TrendSpans
+{
+    double x = 0;
+    double left = 0;
+    double right = 0;
+};
+
+// The open log and what was made of it: its path, its table, the follower of a
+// log a logger appends to, the blocks last plotted, the trend read from them
+// with its recorded spans, whether a plot run is active and whether the user
+// asked it to stop. The windows are views of it: they run their commands
+// through it and follow its signals. Widget-free; all on one thread (a plot run
+// reads a long block on a second one while it lasts).
+//
+// The table is trimmed as the plot command relies on it: an incomplete last row
+// (cut short by a power cut: a cell missing up to the last column holding data
+// anywhere) and empty columns at the right end are dropped. A header alone
+// loads, with no rows.
+class LogDocument : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class LoadMode {
+        Replace,       // the open log goes at once; a failure leaves no log open
+        KeepOnFailure, // read beside the open log, which stays when it fails
+    };
+    // Why a followed log must be read again, or cannot be.
+    enum class Replacement {
+        Emptied,   // left without text: the rows read stay until it holds one again
+        Rewritten, // shrank, or another file took its name
+        Reread,    // it grew, but what is held is not the file's own bytes
+    };
+
+    explicit LogDocument(QObject *parent = nullptr);
+    ~LogDocument() override;
+
+    // ---- the log
+    // The full path of the open log; empty without one. It names a new log from
+    // the start of its load (Replace).
+    QString path() const { return m_path; }
+    bool isOpen() const { return !m_path.isEmpty(); }
+    // The cells, as the grid shows them; an empty table without a log. The
+    // object may be another one after each of loaded() and closed().
+    const LogTable &table() const { return *m_table; }
+    LogTable &table() { return *m_table; }
+    // Opens the log at `path`. Following goes on with the same log and ends with
+    // another. On failure throws RuntimeError as LogTable::load does, after
+    // emitting loadFailed() (Replace) or leaving everything as it was
+    // (KeepOnFailure). Refused with 5 while a plot run reads the table.
+    void load(const QString &path, LoadMode mode = LoadMode::Replace);
+    // Reads the open log again; the plotted blocks keep their rows as far as it
+    // still has them.
+    void reload();
+    // No log open any more.
+    void close();
+
+    // ---- follow
+    bool isFollowing() const;
+    // Needs an open log; the first look is left to the caller.
+    void setFollowing(bool on);
+    // One look at the followed log: complete new rows join the table and the
+    // trend of this log (its growing blocks), and are told with rowsAppended();
+    // anything else is told with replaced(). Nothing while a plot run is active.
+    void follow();
+    const LogFollower &follower() const { return *m_follower; }
+
+    // ---- the plot run
+    // A plot run is active from beginPlotRun() to endPlotRun(): the table stays
+    // as it is, and cancelPlot() asks the run to end before its next column.
+    bool isPlotting() const { return m_plotting; }
+    void beginPlotRun();
+    void endPlotRun();
+    void cancelPlot() { m_cancel = true; }
+    // Reads `blocks` of the table into a new trend (see trendreader::read); the
+    // trend is what was read, also after any other end, and trendReplaced() is
+    // emitted. Inside an active run, or as a run of its own.
+    trendreader::Result plot(const QList<GridBlock> &blocks, const trendreader::Progress &progress = {});
+
+    // ---- the trend
+    // The trend of the last plot run; null before one and after closeTrend().
+    std::shared_ptr<TrendData> trend() const { return m_trend; }
+    const QList<GridBlock> &plottedBlocks() const { return m_plottedBlocks; }
+    // Whether the trend was read from the log open now.
+    bool trendFromOpenLog() const;
+    const TrendSpans &spans() const { return m_spans; }
+    void setSpans(const TrendSpans &spans) { m_spans = spans; }
+    // The trend is shown no more: it, its blocks and its spans go.
+    void closeTrend();
+    // The text a cell of the log at `sourcePath` was logged as, while that log is
+    // open; a trend's readers (the cursor readout, the samples in view as CSV)
+    // ask through it.
+    std::optional<QString> loggedText(const QString &sourcePath, int column, int row) const;
+
+signals:
+    void loaded();
+    // The open log could not be loaded; no log is open now.
+    void loadFailed(int errorNumber, const QString &description);
+    // Rows after `oldRowCount` joined the table (follow); `leftOutRow` is the
+    // first of them that the trend had to leave out, its date or time unreadable
+    // (0: none).
+    void rowsAppended(int oldRowCount, int leftOutRow);
+    void replaced(LogDocument::Replacement how);
+    void trendReplaced();
+    // A followed log's rows joined the trend; its latest time moved.
+    void trendGrew(double oldEnd, double newEnd);
+    void closed();
+    void followingChanged(bool on);
+
+private:
+    void opened(const QString &path, bool sameLog);
+    void makeRoomToGrow();
+
+    QString m_path;
+    std::unique_ptr<LogTable> m_table;
+    LogFollower *m_follower = nullptr;
+    QList<GridBlock> m_plottedBlocks;
+    std::shared_ptr<TrendData> m_trend;
+    TrendSpans m_spans;
+    bool m_plotting = false;
+    std::atomic<bool> m_cancel{false};
+};

@@ -1,0 +1,572 @@
+#include "trendreader.h"
+
+#include "logtable.h"
+#include "logvalueparser.h"
+#include "runtimeerror.h"
+#include "trenddata.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <new>
+#include <thread>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace trendreader {
+
+namespace {
+
+// The read ends early: the progress callback said so, or the user cancelled.
+struct Stopped
+{
+};
+struct Cancelled
+{
+};
+
+constexpr double Gap = std::numeric_limits<double>::quiet_NaN();
+
+// What a bad cell does: in a plot run it ends the read; in follow its value is a
+// gap.
+enum class BadCells { EndTheRead, AreGaps };
+
+// The text of a cell; the file's own bytes widened on the stack where the table
+// can give them, so that a million rows cost no allocations.
+class CellReader
+{
+public:
+    explicit CellReader(const LogTable &table) : m_table(table) {}
+
+    QStringView text(int col, int row)
+    {
+        QByteArrayView bytes;
+        if (!m_table.rawText(col, row, bytes) || bytes.size() > qsizetype(std::size(m_wide))) {
+            m_copy = m_table.text(col, row);
+            return m_copy;
+        }
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            m_wide[i] = char16_t(uchar(bytes[i]));
+        return QStringView(m_wide, bytes.size());
+    }
+
+    // The one cell -> value rule: NaN for a missing sample; a bad cell as the
+    // policy says (BadCell thrown, or a gap).
+    double value(const LogValueParser &parser, LogTable::ColumnReader &column, int col, int row, BadCells policy)
+    {
+        try {
+            QByteArrayView bytes;
+            double y = 0;
+            try {
+                if (column.rawText(row, bytes) && !bytes.isEmpty() && bytes.front() != ' ')
+                    y = parser.number(bytes);
+                else
+                    y = missingOr(parser, col, row);
+            } catch (const RuntimeError &) {
+                y = missingOr(parser, col, row);
+            }
+            if (std::abs(y) > MaxPlotMagnitude)
+                throw BadCell{row, col, text(col, row).toString(), u"is too large to plot."_s};
+            return y;
+        } catch (const BadCell &) {
+            if (policy == BadCells::AreGaps)
+                return Gap;
+            throw;
+        }
+    }
+
+private:
+    // A number in the logger's form whose magnitude no real can hold.
+    static bool overflows(QStringView text)
+    {
+        const QByteArray ascii = text.trimmed().toLatin1();
+        double value = 0;
+        const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+        return error == std::errc::result_out_of_range && end == ascii.data() + ascii.size();
+    }
+
+    double missingOr(const LogValueParser &parser, int col, int row)
+    {
+        const QStringView t = text(col, row);
+        if (isMissingValueText(t))
+            return Gap;
+        try {
+            return parser.number(t);
+        } catch (const RuntimeError &) {
+            throw BadCell{row, col, t.toString(), overflows(t) ? u"is too large to plot."_s : u"is not a number."_s};
+        }
+    }
+
+    char16_t m_wide[64];
+    QString m_copy;
+    const LogTable &m_table;
+};
+
+// The time of a row: its date plus its time. Rows of one day share their date
+// text, so the last date read is kept. Throws BadCell.
+class RowTimes
+{
+public:
+    RowTimes(const LogTable &table, const LogValueParser &parser, const Request &columns)
+        : m_cells(table), m_dates(table.columnReader(columns.dateColumn)), m_times(table.columnReader(columns.timeColumn)),
+          m_parser(parser), m_dateColumn(columns.dateColumn), m_timeColumn(columns.timeColumn)
+    {
+    }
+
+    double at(int row)
+    {
+        QByteArrayView bytes;
+        if (m_dates.rawText(row, bytes)) {
+            if (bytes != m_lastDateBytes) {
+                m_lastDate = date(row, m_cells.text(m_dateColumn, row));
+                m_lastDateBytes = bytes.toByteArray();
+                m_lastDateText = u"\n"_s;
+            }
+        } else if (const QStringView dateText = m_cells.text(m_dateColumn, row); dateText != m_lastDateText) {
+            m_lastDate = date(row, dateText);
+            m_lastDateText = dateText.toString();
+            m_lastDateBytes = "\n";
+        }
+        try {
+            if (m_times.rawText(row, bytes))
+                return m_lastDate + m_parser.time(bytes);
+            return m_lastDate + m_parser.time(m_cells.text(m_timeColumn, row));
+        } catch (const RuntimeError &) {
+            throw BadCell{row, m_timeColumn, m_cells.text(m_timeColumn, row).toString(), u"is not a time."_s};
+        }
+    }
+
+private:
+    double date(int row, QStringView text) const
+    {
+        try {
+            return m_parser.date(text);
+        } catch (const RuntimeError &) {
+            throw BadCell{row, m_dateColumn, text.toString(), u"is not a date."_s};
+        }
+    }
+
+    CellReader m_cells;
+    LogTable::ColumnReader m_dates;
+    LogTable::ColumnReader m_times;
+    const LogValueParser &m_parser;
+    int m_dateColumn;
+    int m_timeColumn;
+    // The last date read, as bytes or as text; no date holds a line end.
+    QByteArray m_lastDateBytes = "\n";
+    QString m_lastDateText = u"\n"_s;
+    double m_lastDate = 0;
+};
+
+// Half of a long stretch of rows, read on a thread of its own while the calling
+// thread reads the other half. The table is only read; each half touches its own
+// rows.
+class RowsOnTheSide
+{
+public:
+    // Runs `work(stop)` on the thread; `stop` asks it to end early.
+    void start(std::function<void(const std::atomic<bool> &stop)> work)
+    {
+        m_thread = std::thread([this, work = std::move(work)] {
+            try {
+                work(m_stop);
+            } catch (...) {
+                m_error = std::current_exception();
+            }
+            m_done = true;
+        });
+    }
+    bool running() const { return m_thread.joinable(); }
+    // Waits for the thread while `tick` keeps the caller's side going, then
+    // rethrows what the thread threw.
+    void finish(const std::function<void()> &tick)
+    {
+        while (!m_done) {
+            tick();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        m_thread.join();
+        if (m_error)
+            std::rethrow_exception(m_error);
+    }
+    ~RowsOnTheSide()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_done{false};
+    std::exception_ptr m_error;
+};
+
+// Blocks of at least this many rows are read in two halves at once.
+constexpr int SplitRows = 20000;
+
+// A selected block with its row corners made real.
+struct RunBlock
+{
+    GridBlock corners;
+    int firstRow;
+    int lastRow;
+};
+
+// Where each grid row's sample sits in the time column: an offset when the
+// selected rows run without a hole (the common case, no table), else a table.
+struct RowIndex
+{
+    int offset = 0;
+    std::vector<qint32> table;
+
+    qsizetype operator()(int row) const { return table.empty() ? qsizetype(row) - offset : table[size_t(row)]; }
+};
+
+// One read of a request: the time column first, then the blocks' columns.
+class Reader
+{
+public:
+    Reader(const LogTable &table, const Request &request, const Progress &progress, Result &result)
+        : m_table(table), m_request(request), m_progress(progress), m_result(result), m_data(*result.data)
+    {
+    }
+
+    void run(const std::atomic<bool> *cancel);
+    // The channel in hand when the read ended holds no values.
+    void dropUnfinished();
+
+private:
+    void takeBlocks();
+    void fillTimeColumn();
+    bool fillWithoutHoles(int lowest, int highest);
+    void readColumn(const RunBlock &block, int col, int channel, qint64 columns, qint64 rowSpan);
+    void tick(int percent)
+    {
+        if (m_progress && !m_progress(percent))
+            throw Stopped{};
+    }
+
+    const LogTable &m_table;
+    const Request &m_request;
+    const Progress &m_progress;
+    Result &m_result;
+    TrendData &m_data;
+    const LogValueParser m_parser;
+    std::vector<RunBlock> m_blocks;
+    RowIndex m_index;
+    qint64 m_points = 0;
+    int m_unfinished = -1;
+};
+
+void Reader::takeBlocks()
+{
+    const int rows = m_table.rowCount();
+    for (const GridBlock &corners : m_request.blocks) {
+        const int firstRow = corners.firstRow == -1 ? 1 : corners.firstRow;
+        const int lastRow = corners.lastRow == -1 ? rows : corners.lastRow;
+        if (firstRow < 0 || lastRow > rows)
+            throw RuntimeError(RuntimeError::SubscriptOutOfRange);
+        m_blocks.push_back({corners, firstRow, lastRow});
+        m_result.plannedPoints +=
+            (qint64(corners.lastCol) - corners.firstCol + 1) * std::max(0, lastRow - firstRow + 1);
+    }
+    if (m_blocks.empty())
+        throw RuntimeError(RuntimeError::InvalidCall);
+}
+
+// The time column of the read: every row that some block selects, in grid order,
+// with its time.
+void Reader::fillTimeColumn()
+{
+    const int rows = m_table.rowCount();
+    std::vector<std::pair<int, int>> ranges;
+    for (const RunBlock &b : m_blocks)
+        ranges.emplace_back(std::max(0, b.firstRow), std::min(rows, b.lastRow));
+    std::sort(ranges.begin(), ranges.end());
+    int highest = ranges.front().second;
+    bool holes = false;
+    for (const auto &[first, last] : ranges) {
+        holes = holes || first > highest + 1;
+        highest = std::max(highest, last);
+    }
+    m_index.offset = ranges.front().first;
+    if (!holes && fillWithoutHoles(ranges.front().first, highest))
+        return;
+    std::vector<bool> wanted(size_t(rows) + 1, false);
+    for (const auto &[first, last] : ranges) {
+        for (int r = first; r <= last; ++r)
+            wanted[size_t(r)] = true;
+    }
+    m_data.reserve(std::count(wanted.begin(), wanted.end(), true));
+    m_index.table.assign(size_t(rows) + 1, -1);
+    RowTimes times(m_table, m_parser, m_request);
+    qsizetype done = 0;
+    for (int r = 0; r <= rows; ++r) {
+        if (!wanted[size_t(r)])
+            continue;
+        if ((++done & 1023) == 0)
+            tick(0);
+        m_index.table[size_t(r)] = qint32(m_data.appendRow(times.at(r), r));
+    }
+}
+
+// Rows lowest to highest, all of them: a long stretch has its second half read
+// on the side. False when there are none.
+bool Reader::fillWithoutHoles(int lowest, int highest)
+{
+    if (highest < lowest)
+        return false;
+    const qsizetype count = qsizetype(highest) - lowest + 1;
+    m_data.reserve(count);
+    const qsizetype first = m_data.appendRows(count);
+    const int middle = count >= SplitRows ? lowest + int(count / 2) : highest + 1;
+    RowsOnTheSide side;
+    if (middle <= highest) {
+        side.start([&, middle](const std::atomic<bool> &stop) {
+            const LogValueParser ownParser;
+            RowTimes ownTimes(m_table, ownParser, m_request);
+            for (int r = middle; r <= highest; ++r) {
+                if ((r & 1023) == 0 && stop)
+                    return;
+                m_data.setRow(first + r - lowest, ownTimes.at(r), r);
+            }
+        });
+    }
+    RowTimes times(m_table, m_parser, m_request);
+    for (int r = lowest; r < middle; ++r) {
+        // The values that follow report once per point; the times, read first,
+        // every 1,024 rows.
+        if (((r - lowest + 1) & 1023) == 0)
+            tick(0);
+        m_data.setRow(first + r - lowest, times.at(r), r);
+    }
+    if (side.running())
+        side.finish([&] { tick(0); });
+    m_data.rowsChanged();
+    return true;
+}
+
+void Reader::readColumn(const RunBlock &block, int col, int channel, qint64 columns, qint64 rowSpan)
+{
+    // A block that covers every row of the read writes every value itself.
+    const bool everyRow = m_index.table.empty() && block.firstRow == m_index.offset
+                          && qsizetype(block.lastRow) - block.firstRow + 1 == m_data.rowCount();
+    if (everyRow)
+        m_data.addUnfilledChannel(m_table.text(col, 0));
+    else
+        m_data.addChannel(m_table.text(col, 0));
+    m_data.setSourceColumn(channel, col);
+    m_unfinished = everyRow ? channel : -1;
+    double *values = m_data.values(channel);
+    // A long block's second half is read on the side; each row read here then
+    // stands for two in the progress.
+    const qint64 blockRows = qint64(block.lastRow) - block.firstRow + 1;
+    const bool split = blockRows >= SplitRows && m_index.table.empty();
+    const int middle = split ? block.firstRow + int(blockRows / 2) : block.lastRow + 1;
+    const qint64 pointsBefore = m_points;
+    RowsOnTheSide side;
+    if (split) {
+        side.start([&, col, middle, values](const std::atomic<bool> &stop) {
+            const LogValueParser ownParser;
+            CellReader ownCells(m_table);
+            LogTable::ColumnReader ownColumn = m_table.columnReader(col);
+            for (int row = middle; row <= block.lastRow; ++row) {
+                if ((row & 1023) == 0 && stop)
+                    return;
+                values[m_index(row)] = ownCells.value(ownParser, ownColumn, col, row, BadCells::EndTheRead);
+            }
+        });
+    }
+    // In a long block the progress is reported every sixteenth row: far more
+    // often than it can change.
+    const int every = split ? 16 : 1;
+    CellReader cells(m_table);
+    LogTable::ColumnReader column = m_table.columnReader(col);
+    for (int row = block.firstRow; row < middle; ++row) {
+        if ((row - block.firstRow) % every == 0)
+            tick(progressPercent(m_points, columns, rowSpan));
+        m_points += split ? 2 : 1;
+        values[m_index(row)] = cells.value(m_parser, column, col, row, BadCells::EndTheRead);
+        // Summaries follow in slices, so that the end of the read has none left.
+        if ((row & 0xFFFF) == 0)
+            m_data.summarize(channel, m_index(row));
+    }
+    if (split)
+        side.finish([&] { tick(progressPercent(m_points, columns, rowSpan)); });
+    m_points = pointsBefore + blockRows;
+    m_unfinished = -1;
+    // The half read on the side is summarised in slices, with ticks between.
+    for (qsizetype upTo = 0; upTo < m_data.rowCount(); upTo += qsizetype(1) << 18) {
+        m_data.summarize(channel, upTo);
+        if (split)
+            tick(progressPercent(m_points, columns, rowSpan));
+    }
+    m_data.summarize(channel);
+}
+
+void Reader::run(const std::atomic<bool> *cancel)
+{
+    takeBlocks();
+    fillTimeColumn();
+    if (m_data.rowCount() == 0)
+        throw RuntimeError(RuntimeError::InvalidCall);
+    int channel = 0;
+    int runFirstRow = m_blocks.front().firstRow;
+    int runLastRow = m_blocks.front().lastRow;
+    for (size_t b = 0; b < m_blocks.size(); ++b) {
+        const RunBlock &block = m_blocks[b];
+        m_result.block = int(b);
+        runFirstRow = std::min(runFirstRow, block.firstRow);
+        runLastRow = std::max(runLastRow, block.lastRow);
+        const qint64 rowSpan = qint64(runLastRow) - runFirstRow;
+        const qint64 columns = qint64(block.corners.lastCol) - block.corners.firstCol + 1;
+        for (int col = block.corners.firstCol; col <= block.corners.lastCol; ++col, ++channel) {
+            // The dates and times were read as part of the first column.
+            if (channel > 0 && cancel && cancel->load())
+                throw Cancelled{};
+            readColumn(block, col, channel, columns, rowSpan);
+        }
+    }
+    m_result.firstTime = m_data.time(m_index(runFirstRow));
+    m_result.lastTime = m_data.time(m_index(runLastRow));
+}
+
+void Reader::dropUnfinished()
+{
+    if (m_unfinished < 0)
+        return;
+    std::fill_n(m_data.values(m_unfinished), m_data.rowCount(), TrendData::Absent);
+    m_data.valuesChanged(m_unfinished, 0);
+}
+
+} // namespace
+
+bool isMissingValueText(QStringView text)
+{
+    const QStringView t = text.trimmed();
+    for (QStringView mark : {u"", u"NaN", u"N/A", u"#N/A", u"-"}) {
+        if (t.compare(mark, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+int progressPercent(long long points, long long columns, long long rowSpan)
+{
+    const double divisor = double(columns) * double(rowSpan);
+    if (!(divisor > 0))
+        return 100;
+    const double percent = std::nearbyint(100.0 * double(points) / divisor);
+    return percent > 99 ? 100 : int(percent);
+}
+
+QString describe(const LogTable &table, const BadCell &bad)
+{
+    constexpr qsizetype Longest = 40;
+    const QString text = bad.text.size() > Longest ? bad.text.left(Longest) + u"..."_s : bad.text;
+    return u"Line %1, column \"%2\": \"%3\" %4"_s.arg(qint64(bad.row) + 1).arg(table.text(bad.col, 0), text, bad.what);
+}
+
+Result read(const LogTable &table, const Request &request, const Progress &progress, const std::atomic<bool> *cancel)
+{
+    Result result;
+    result.data = std::make_shared<TrendData>();
+    Reader reader(table, request, progress, result);
+    try {
+        reader.run(cancel);
+        result.end = End::Complete;
+        return result;
+    } catch (const Stopped &) {
+        result.end = End::Stopped;
+    } catch (const Cancelled &) {
+        result.end = End::Cancelled;
+    } catch (const BadCell &bad) {
+        result.end = End::BadCell;
+        result.bad = bad;
+    } catch (const std::bad_alloc &) {
+        // What was built goes, so that the program can go on.
+        result.end = End::OutOfMemory;
+        result.data = std::make_shared<TrendData>();
+        return result;
+    } catch (...) {
+        result.end = End::Failed;
+    }
+    reader.dropUnfinished();
+    return result;
+}
+
+TimeView firstTimeView(const Result &result)
+{
+    const double span = result.lastTime - result.firstTime;
+    if (span > 0)
+        return {span, std::nullopt};
+    const TrendData &data = *result.data;
+    double lowest = std::numeric_limits<double>::infinity();
+    double highest = -lowest;
+    for (qsizetype i = 0; i < data.rowCount(); ++i) {
+        lowest = std::min(lowest, data.time(i));
+        highest = std::max(highest, data.time(i));
+    }
+    if (highest > lowest)
+        return {highest - lowest, lowest};
+    constexpr double Minute = 1.0 / 1440;
+    if (std::isfinite(lowest))
+        return {Minute, lowest - Minute / 2};
+    return {Minute, std::nullopt};
+}
+
+Growth grow(const LogTable &table, TrendData &data, QList<GridBlock> &blocks, int oldRowCount, const Request &columns)
+{
+    Growth growth;
+    const int rows = table.rowCount();
+    if (rows <= oldRowCount || data.rowCount() == 0)
+        return growth;
+    // The channels of the growing blocks, in the order the read made them.
+    std::vector<std::pair<int, int>> growing; // channel, grid column
+    int channel = 0;
+    for (GridBlock &block : blocks) {
+        const bool grows = block.lastRow == -1 || block.lastRow >= oldRowCount;
+        for (int col = block.firstCol; col <= block.lastCol; ++col, ++channel) {
+            if (grows)
+                growing.emplace_back(channel, col);
+        }
+        if (grows && block.lastRow != -1)
+            block.lastRow = rows;
+    }
+    if (growing.empty() || channel != data.channelCount())
+        return growth;
+
+    data.sortByTime();
+    growth.oldEnd = growth.newEnd = data.time(data.rowCount() - 1);
+    const LogValueParser parser;
+    RowTimes times(table, parser, columns);
+    std::vector<std::pair<qsizetype, int>> added; // sample, grid row
+    for (int row = oldRowCount + 1; row <= rows; ++row) {
+        try {
+            const double time = times.at(row);
+            added.emplace_back(data.appendRow(time, row), row);
+        } catch (const BadCell &) {
+            if (growth.leftOutRow == 0)
+                growth.leftOutRow = row;
+        }
+    }
+    if (added.empty())
+        return growth;
+    CellReader cells(table);
+    for (const auto &[ch, col] : growing) {
+        LogTable::ColumnReader column = table.columnReader(col);
+        for (const auto &[sample, row] : added)
+            data.setValue(ch, sample, cells.value(parser, column, col, row, BadCells::AreGaps));
+    }
+    growth.added = int(added.size());
+    data.sortByTime();
+    growth.newEnd = data.time(data.rowCount() - 1);
+    return growth;
+}
+
+} // namespace trendreader

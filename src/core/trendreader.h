@@ -1,0 +1,135 @@
+#pragma once
+
+#include "blockselection.h"
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+#include <atomic>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+
+class LogTable;
+class TrendData;
+
+// The cells of a loaded log turned into trend data: the pure half of a plot run
+// and of the follow of a log. No widget, no message box, no global state; the
+// caller shows progress and outcomes.
+//
+// Each selected value column becomes one channel, titled by its heading (row 0),
+// one sample per selected row at the row's date plus its time. A value cell that
+// is empty, only blanks, or one of the usual missing-value marks is a gap (NaN),
+// never a zero. What else a cell holds that is no value (a text, a number too
+// large to plot, a date or time that cannot be read) is a bad cell: it ends a
+// plot run, and in follow the value is a gap and a row without a usable date or
+// time is left out.
+namespace trendreader {
+
+// The largest magnitude a plotted value may have: the axis must still hold the
+// span from the smallest to the largest value.
+inline constexpr double MaxPlotMagnitude = 4e249;
+
+// A value's text is a missing sample: empty, only blanks, or NaN, N/A, #N/A or -
+// in any case.
+bool isMissingValueText(QStringView text);
+
+// The progress of a plot run in percent after `points` points of a block of
+// `columns` columns whose run spans `rowSpan` rows (the last row less the first),
+// rounded half to even and held at 100. Wide in its arithmetic: a long log plotted
+// over many columns must not overflow.
+int progressPercent(long long points, long long columns, long long rowSpan);
+
+// A cell that cannot be plotted: its grid row and column, its text, and what it
+// is not ("is not a number.", "is not a date.", "is not a time.", "is too large
+// to plot.").
+struct BadCell
+{
+    int row = 0;
+    int col = 0;
+    QString text;
+    QString what;
+};
+
+// The line that names a bad cell for the user: Line 3, column "A": "12.3x" is not
+// a number. Grid row r is file line r + 1; a long text is cut short.
+QString describe(const LogTable &table, const BadCell &bad);
+
+// What to read: the selected blocks (a row corner of -1 stands for the first or
+// the last row: whole columns) and where the dates and times are.
+struct Request
+{
+    QList<GridBlock> blocks;
+    int dateColumn = 0;
+    int timeColumn = 1;
+};
+
+// Called on the reading thread while the read goes on: before each point of a
+// block (every sixteenth of a long block, whose second half another thread
+// reads) and at least every 1,024 rows elsewhere, with the percent done. Returning
+// false stops the read at once.
+using Progress = std::function<bool(int percent)>;
+
+enum class End {
+    Complete,
+    Cancelled,   // the cancel flag was found set before a column
+    BadCell,     // `bad` names the cell
+    Stopped,     // the progress callback said so
+    OutOfMemory, // nothing is kept
+    Failed,      // no block, a block outside the table, no row
+};
+
+struct Result
+{
+    End end = End::Failed;
+    // What was read, never null: every channel after a complete read; after any
+    // other end the channels finished before it, and the one in hand with the
+    // values it had (none when it was to fill every row).
+    std::shared_ptr<TrendData> data;
+    BadCell bad;
+    // The index of the block in hand when the read ended.
+    int block = -1;
+    // The points the read planned to make, for a message when memory runs out.
+    qint64 plannedPoints = 0;
+    // The times of the run's first and last rows (the smallest first row and the
+    // largest last row of the blocks), after a complete read.
+    double firstTime = std::numeric_limits<double>::quiet_NaN();
+    double lastTime = std::numeric_limits<double>::quiet_NaN();
+};
+
+// Reads the blocks of `table`. `cancel` is looked at before each column but the
+// first: reading the dates and times is part of the first column, so a cancel
+// then still completes it. The table must not change until the read returns; a
+// long block is read on two threads.
+Result read(const LogTable &table, const Request &request, const Progress &progress = {},
+            const std::atomic<bool> *cancel = nullptr);
+
+// The first view of a complete read's time axis: from the first to the last
+// plotted row; when those rows carry the same time, or run backwards, the time
+// the samples cover from the earliest; around a single instant, a minute.
+struct TimeView
+{
+    double span = 0;
+    std::optional<double> min; // none: the axis is fitted to the data
+};
+TimeView firstTimeView(const Result &result);
+
+// What a followed log's new rows added to a trend.
+struct Growth
+{
+    int added = 0;      // samples appended
+    int leftOutRow = 0; // the first new row without a usable date or time; 0: none
+    double oldEnd = 0;  // the latest time before and after
+    double newEnd = 0;
+};
+
+// Takes the rows after `oldRowCount` up to the table's last row into `data`,
+// which was read from `blocks` of the same log. Blocks of whole columns grow, and
+// so does a block that ended at the old last row (its last row moves on to the
+// new one); a block that ends above it keeps its rows. Bad cells are gaps.
+Growth grow(const LogTable &table, TrendData &data, QList<GridBlock> &blocks, int oldRowCount,
+            const Request &columns = {});
+
+} // namespace trendreader

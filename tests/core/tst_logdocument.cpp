@@ -1,0 +1,265 @@
+#include "support/minutelog.h"
+#include "support/testregistry.h"
+
+#include "core/logdocument.h"
+#include "core/logtable.h"
+#include "core/runtimeerror.h"
+#include "core/trenddata.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using testlogs::minutes;
+
+// The followed log after its logger's next move.
+enum class Move { Appends, Empties, Shrinks, AnotherLogOpened };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Move)
+Q_DECLARE_METATYPE(LogDocument::LoadMode)
+
+class LogDocumentTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString write(const QByteArray &bytes, const QString &name = u"run.csv"_s)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+            qFatal("cannot write the test log");
+        return path;
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void incompleteLastRowIsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("tail");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("lastDate");
+        const QByteArray head("Date,Time,A,B\r\n1/1/2024,1:00:00 AM,1,2\r\n1/2/2024,1:00:01 AM,3,4\r\n");
+        QTest::newRow("complete") << head + "1/3/2024,1:00:02 AM,5,6\r\n" << 3 << u"1/3/2024"_s;
+        QTest::newRow("empty date") << head + ",1:00:02 AM,5,6\r\n" << 2 << u"1/2/2024"_s;
+        QTest::newRow("empty time") << head + "1/3/2024,,5,6\r\n" << 2 << u"1/2/2024"_s;
+        // A line written whole keeps its row: an empty value is a missing sample.
+        QTest::newRow("empty value") << head + "1/3/2024,1:00:02 AM,,6\r\n" << 3 << u"1/3/2024"_s;
+        QTest::newRow("empty last value") << head + "1/3/2024,1:00:02 AM,5,\r\n" << 3 << u"1/3/2024"_s;
+        QTest::newRow("empty last value, no line end") << head + "1/3/2024,1:00:02 AM,5," << 2 << u"1/2/2024"_s;
+        QTest::newRow("all values, no line end") << head + "1/3/2024,1:00:02 AM,5,6" << 3 << u"1/3/2024"_s;
+        QTest::newRow("short line") << head + "1/3/2024,1:00:02 AM" << 2 << u"1/2/2024"_s;
+        QTest::newRow("empty line at the end") << head + "\r\n" << 2 << u"1/2/2024"_s;
+        QTest::newRow("only one row goes") << head + "1/3/2024,1:00:02 AM,,6\r\n1/4/2024,,7,8\r\n" << 3
+                                           << u"1/3/2024"_s;
+        // A logger that ends its lines in separators: the last complete sample stays.
+        const QByteArray trailing("Date,Time,A,B,,\r\n1/1/2024,1:00:00 AM,1,2,,\r\n1/2/2024,1:00:01 AM,3,4,,\r\n");
+        QTest::newRow("separators at the end: complete") << trailing + "1/3/2024,1:00:02 AM,5,6,,\r\n" << 3
+                                                         << u"1/3/2024"_s;
+        QTest::newRow("separators at the end: cut short") << trailing + "1/3/2024,1:00:02 AM,5" << 2
+                                                          << u"1/2/2024"_s;
+        QTest::newRow("separators at the end: last value empty") << trailing + "1/3/2024,1:00:02 AM,5,,,\r\n" << 3
+                                                                 << u"1/3/2024"_s;
+        QTest::newRow("a line end, a field short") << trailing + "1/3/2024,1:00:02 AM,5\r\n" << 2
+                                                        << u"1/2/2024"_s;
+        QTest::newRow("a wider row above") << head + "1/3/2024,1:00:02 AM,5,6,,,\r\n1/4/2024,1:00:03 AM,7,8\r\n"
+                                           << 4 << u"1/4/2024"_s;
+    }
+
+    void incompleteLastRowIsDropped()
+    {
+        QFETCH(QByteArray, tail);
+        QFETCH(int, rows);
+        QFETCH(QString, lastDate);
+        LogDocument document;
+        document.load(write(tail));
+        QCOMPARE(document.table().rowCount(), rows);
+        QCOMPARE(document.table().text(0, rows), lastDate);
+        QCOMPARE(document.table().colCount(), 3);
+    }
+
+    void emptyColumnsAtTheRightGo_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<int>("cols");
+        QTest::newRow("trailing separators") << QByteArray("Date,Time,A,B,,\r\n1/1/2024,x,1,2,,\r\n1/2/2024,y,3,4,,\r\n")
+                                             << 3;
+        QTest::newRow("one ragged line longer")
+            << QByteArray("Date,Time,A\r\n1/1/2024,x,1,,,\r\n1/2/2024,y,3\r\n") << 2;
+        QTest::newRow("named column keeps its place")
+            << QByteArray("Date,Time,A,B\r\n1/1/2024,x,1,\r\n1/2/2024,y,3,\r\n") << 3;
+    }
+
+    void emptyColumnsAtTheRightGo()
+    {
+        QFETCH(QByteArray, log);
+        LogDocument document;
+        document.load(write(log));
+        QTEST(document.table().colCount(), "cols");
+    }
+
+    // A log that fails to load: opened in place of the open one, nothing is left
+    // open; handed over beside it, the open log, its table and trend stay.
+    void aLogThatFailsToLoad_data()
+    {
+        QTest::addColumn<LogDocument::LoadMode>("mode");
+        QTest::addColumn<QByteArray>("bytes"); // "missing": no such file
+        QTest::addColumn<int>("error");
+        const auto keep = LogDocument::LoadMode::KeepOnFailure;
+        const auto replace = LogDocument::LoadMode::Replace;
+        QTest::newRow("handed over: an empty file") << keep << QByteArray() << int(RuntimeError::EmptyFile);
+        QTest::newRow("handed over: NUL bytes only") << keep << QByteArray(64, '\0') << int(RuntimeError::NotTextFile);
+        QTest::newRow("handed over: missing") << keep << QByteArray("missing") << int(RuntimeError::FileNotFound);
+        QTest::newRow("handed over: a log") << keep << minutes(4, 1) << 0;
+        QTest::newRow("opened: an empty file") << replace << QByteArray() << int(RuntimeError::EmptyFile);
+    }
+
+    void aLogThatFailsToLoad()
+    {
+        QFETCH(LogDocument::LoadMode, mode);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, error);
+        LogDocument document;
+        const QString earlier = write(minutes(6, 2), u"earlier.csv"_s);
+        document.load(earlier);
+        document.plot({{2, -1, 3, -1}});
+        const std::shared_ptr<TrendData> trend = document.trend();
+        QString later = write(bytes, u"later.csv"_s);
+        if (bytes == "missing")
+            QFile::remove(later);
+        QSignalSpy failed(&document, &LogDocument::loadFailed);
+        QSignalSpy loaded(&document, &LogDocument::loaded);
+
+        int thrown = 0;
+        try {
+            document.load(later, mode);
+        } catch (const RuntimeError &e) {
+            thrown = e.number();
+        }
+        QCOMPARE(thrown, error);
+        QCOMPARE(loaded.size(), error ? 0 : 1);
+        QCOMPARE(document.trend(), trend);
+        if (!error) {
+            QCOMPARE(document.path(), later);
+            QVERIFY(!document.trendFromOpenLog());
+            QVERIFY(document.plottedBlocks().isEmpty());
+        } else if (mode == LogDocument::LoadMode::KeepOnFailure) {
+            QCOMPARE(failed.size(), 0);
+            QCOMPARE(document.path(), earlier);
+            QCOMPARE(document.table().rowCount(), 6);
+            QVERIFY(document.trendFromOpenLog());
+            QCOMPARE(document.plottedBlocks().size(), 1);
+        } else {
+            QCOMPARE(failed.size(), 1);
+            QCOMPARE(failed.at(0).at(0).toInt(), error);
+            QVERIFY(!document.isOpen());
+            QCOMPARE(document.table().rowCount(), 0);
+        }
+    }
+
+    // A followed log: appended rows join the table and the trend of that log,
+    // whatever else the file does is told, and another log ends the follow.
+    void followTellsWhatBecameOfTheLog_data()
+    {
+        QTest::addColumn<Move>("move");
+        QTest::addColumn<int>("rows");       // the table's afterwards
+        QTest::addColumn<int>("trendRows");  // the trend's afterwards
+        QTest::addColumn<int>("replacement"); // -1: none told
+        QTest::newRow("appends three rows") << Move::Appends << 13 << 13 << -1;
+        QTest::newRow("empties it") << Move::Empties << 10 << 10 << int(LogDocument::Replacement::Emptied);
+        QTest::newRow("writes it anew, shorter") << Move::Shrinks << 10 << 10
+                                                 << int(LogDocument::Replacement::Rewritten);
+        QTest::newRow("another log opened, then rows appended") << Move::AnotherLogOpened << 5 << 10 << -1;
+    }
+
+    void followTellsWhatBecameOfTheLog()
+    {
+        QFETCH(Move, move);
+        LogDocument document;
+        const QString path = write(minutes(10, 2));
+        document.load(path);
+        document.plot({{2, -1, 3, -1}});
+        const std::shared_ptr<TrendData> trend = document.trend();
+        document.setSpans({9.0, 1, 1});
+        document.setFollowing(true);
+        QVERIFY(document.isFollowing());
+        QSignalSpy appended(&document, &LogDocument::rowsAppended);
+        QSignalSpy grew(&document, &LogDocument::trendGrew);
+        QSignalSpy replaced(&document, &LogDocument::replaced);
+
+        if (move == Move::AnotherLogOpened) {
+            document.load(write(minutes(5, 2), u"other.csv"_s));
+            QVERIFY(!document.isFollowing());
+        }
+        if (move == Move::Appends || move == Move::AnotherLogOpened) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(minutes(13, 2).mid(minutes(10, 2).size()));
+        } else {
+            write(move == Move::Empties ? QByteArray() : minutes(4, 2));
+        }
+        document.follow();
+
+        QTEST(document.table().rowCount(), "rows");
+        QTEST(int(trend->rowCount()), "trendRows");
+        QCOMPARE(document.trend(), trend);
+        const bool grown = move == Move::Appends;
+        QCOMPARE(appended.size(), grown ? 1 : 0);
+        QCOMPARE(grew.size(), grown ? 1 : 0);
+        if (grown) {
+            QCOMPARE(appended.at(0), (QList<QVariant>{10, 0}));
+            QCOMPARE(document.spans().x, 9.0 + 3.0 / 1440);
+            QCOMPARE(trend->value(1, trend->rowCount() - 1), 131.0);
+        }
+        QFETCH(int, replacement);
+        QCOMPARE(replaced.size(), replacement < 0 ? 0 : 1);
+        if (replacement >= 0)
+            QCOMPARE(int(replaced.at(0).at(0).value<LogDocument::Replacement>()), replacement);
+    }
+
+    // A plot run of the document: busy while it reads, the trend it made kept
+    // and told, its cells read as logged while its log is open.
+    void aTrendReadsItsCellsWhileItsLogIsOpen()
+    {
+        LogDocument document;
+        const QString path = write(minutes(6, 2));
+        document.load(path);
+        QSignalSpy replaced(&document, &LogDocument::trendReplaced);
+        bool busyWhileReading = false;
+        const trendreader::Result result = document.plot({{3, 2, 3, 5}}, [&](int) {
+            busyWhileReading = document.isPlotting();
+            return true;
+        });
+        QCOMPARE(result.end, trendreader::End::Complete);
+        QVERIFY(busyWhileReading);
+        QVERIFY(!document.isPlotting());
+        QCOMPARE(replaced.size(), 1);
+        const std::shared_ptr<TrendData> trend = document.trend();
+        QCOMPARE(trend->sourcePath(), path);
+        QCOMPARE(document.plottedBlocks(), (QList<GridBlock>{{3, 2, 3, 5}}));
+        QCOMPARE(trend->loggedText(3, 4), std::optional<QString>(u"41"_s));
+        QCOMPARE(trend->loggedText(0, 2), std::optional<QString>(u"1/31/2024"_s));
+
+        // Read again shorter: the block keeps the rows the log still has.
+        write(minutes(4, 2).replace(",41\r\n", ",41.0\r\n"));
+        document.reload();
+        QCOMPARE(trend->loggedText(3, 4), std::optional<QString>(u"41.0"_s));
+        QCOMPARE(document.plottedBlocks(), (QList<GridBlock>{{3, 2, 3, 4}}));
+        document.load(write(minutes(6, 2), u"other.csv"_s));
+        QCOMPARE(trend->loggedText(3, 4), std::nullopt);
+        QVERIFY(document.plottedBlocks().isEmpty());
+    }
+};
+
+VIEWER_TEST(LogDocumentTest)
+#include "tst_logdocument.moc"

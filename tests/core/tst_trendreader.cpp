@@ -1,0 +1,368 @@
+#include "support/minutelog.h"
+#include "support/testregistry.h"
+
+#include "core/logtable.h"
+#include "core/oledate.h"
+#include "core/trenddata.h"
+#include "core/trendreader.h"
+
+#include <QTime>
+#include <QLocale>
+#include <QTest>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(GridBlock)
+Q_DECLARE_METATYPE(QList<GridBlock>)
+
+namespace {
+
+constexpr double Minute = 1.0 / 1440;
+
+using testlogs::minutes;
+
+// One value column A at 1/2/2024 1:00, 1:01 ... holding `cells`.
+QByteArray column(const QList<QByteArray> &cells)
+{
+    QByteArray log = "Date,Time,A\r\n";
+    for (qsizetype i = 0; i < cells.size(); ++i)
+        log += "1/2/2024,1:0" + QByteArray::number(i) + ',' + cells[i] + "\r\n";
+    return log;
+}
+
+// A long log of one value column A, one row a second; the rows in `bad` hold
+// "x<row>", every 50th is empty.
+QByteArray longLog(const QList<int> &bad)
+{
+    QByteArray log = "Date,Time,A\r\n";
+    for (int r = 1; r <= 40001; ++r) {
+        log += "1/2/2024," + QTime(0, 0).addSecs(r).toString(u"h:mm:ss"_s).toLatin1() + ',';
+        if (bad.contains(r))
+            log += 'x' + QByteArray::number(r);
+        else if (r % 50)
+            log += QByteArray::number(r);
+        log += "\r\n";
+    }
+    return log;
+}
+
+std::unique_ptr<LogTable> tableOf(const QByteArray &log)
+{
+    auto table = std::make_unique<LogTable>();
+    table->loadBytes(log);
+    return table;
+}
+
+trendreader::Result read(const LogTable &table, const QList<GridBlock> &blocks,
+                         const trendreader::Progress &progress = {}, const std::atomic<bool> *cancel = nullptr)
+{
+    trendreader::Request request;
+    request.blocks = blocks;
+    return trendreader::read(table, request, progress, cancel);
+}
+
+// Samples with a value in each channel.
+QList<qint64> counts(const TrendData &data)
+{
+    QList<qint64> out;
+    for (int ch = 0; ch < data.channelCount(); ++ch)
+        out << data.stats(ch).count;
+    return out;
+}
+
+} // namespace
+
+class TrendReaderTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    // A missing sample is a gap, never a zero; every other cell is its number.
+    void cellsBecomeValues_data()
+    {
+        QTest::addColumn<QByteArray>("cell");
+        QTest::addColumn<double>("value"); // NaN: a gap
+        const double gap = std::nan("");
+        QTest::newRow("empty") << QByteArray("") << gap;
+        QTest::newRow("blanks") << QByteArray("   ") << gap;
+        QTest::newRow("NaN") << QByteArray("NaN") << gap;
+        QTest::newRow("n/a") << QByteArray("n/a") << gap;
+        QTest::newRow("#N/A") << QByteArray("#N/A") << gap;
+        QTest::newRow("dash") << QByteArray(" - ") << gap;
+        QTest::newRow("a number") << QByteArray("6.25") << 6.25;
+        QTest::newRow("blanks around a number") << QByteArray(" -6 ") << -6.0;
+        QTest::newRow("as large as the axis holds") << QByteArray("-4e249") << -4e249;
+    }
+
+    void cellsBecomeValues()
+    {
+        QFETCH(QByteArray, cell);
+        QFETCH(double, value);
+        const auto table = tableOf(column({"5", cell, "7", "8"}));
+        const trendreader::Result result = read(*table, {{2, 1, 2, 4}});
+        QCOMPARE(result.end, trendreader::End::Complete);
+        const TrendData &data = *result.data;
+        QCOMPARE(data.rowCount(), 4);
+        QCOMPARE(data.title(0), u"A"_s);
+        QCOMPARE(data.sourceColumn(0), 2);
+        QCOMPARE(data.gridRow(1), 2);
+        QCOMPARE(data.time(1), oledate::fromFields(2024, 1, 2, 1, 1, 0));
+        if (std::isnan(value))
+            QVERIFY(std::isnan(data.value(0, 1)) && !TrendData::isAbsent(data.value(0, 1)));
+        else
+            QCOMPARE(data.value(0, 1), value);
+        QCOMPARE(data.value(0, 3), 8.0);
+        QCOMPARE(table->text(2, 2), QString::fromLatin1(cell)); // the log is not written
+    }
+
+    // A cell that is no value ends the read, named on the message's third line;
+    // the columns finished before it stay, the one in hand without values.
+    void badCellsEndTheReadAndAreNamed_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QList<GridBlock>>("blocks");
+        QTest::addColumn<QString>("where"); // empty: the read completes
+        QTest::addColumn<QList<qint64>>("counts");
+        const QList<GridBlock> a{{2, -1, 2, -1}};
+        QTest::newRow("value not a number") << column({"5", "12.3x", "7", "8"}) << a
+                                            << u"Line 3, column \"A\": \"12.3x\" is not a number."_s << QList<qint64>{0};
+        QTest::newRow("beyond what the axis holds") << column({"0", "5e250", "7", "8"}) << a
+                                                    << u"Line 3, column \"A\": \"5e250\" is too large to plot."_s
+                                                    << QList<qint64>{0};
+        QTest::newRow("too large for any real") << column({"0", "1e400", "7", "8"}) << a
+                                                << u"Line 3, column \"A\": \"1e400\" is too large to plot."_s
+                                                << QList<qint64>{0};
+        QTest::newRow("date not a date")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\nyesterday,1:01,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
+            << a << u"Line 3, column \"Date\": \"yesterday\" is not a date."_s << QList<qint64>{};
+        QTest::newRow("empty time")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
+            << a << u"Line 3, column \"Time\": \"\" is not a time."_s << QList<qint64>{};
+        QTest::newRow("time past the day's end")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,24:01:00,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
+            << a << u"Line 3, column \"Time\": \"24:01:00\" is not a time."_s << QList<qint64>{};
+        QByteArray secondColumn = minutes(6, 2);
+        secondColumn.replace(",51\r\n", ",5l\r\n");
+        QTest::newRow("in the second column") << secondColumn << QList<GridBlock>{{2, -1, 3, -1}}
+                                              << u"Line 6, column \"B\": \"5l\" is not a number."_s
+                                              << QList<qint64>{6, 0};
+        QTest::newRow("a long text is cut short") << column({"1", QByteArray(60, 'x'), "3", "4"}) << a
+                                                  << u"Line 3, column \"A\": \""_s + QString(40, u'x')
+                                                         + u"...\" is not a number."_s
+                                                  << QList<qint64>{0};
+        // Long enough to be read in two halves at once.
+        QTest::newRow("long, all good") << longLog({}) << a << QString() << QList<qint64>{40001 - 800};
+        QTest::newRow("long, bad in the second half")
+            << longLog({39000}) << a << u"Line 39001, column \"A\": \"x39000\" is not a number."_s << QList<qint64>{0};
+        QTest::newRow("long, bad in both halves: the earlier")
+            << longLog({30000, 5000}) << a << u"Line 5001, column \"A\": \"x5000\" is not a number."_s
+            << QList<qint64>{0};
+    }
+
+    void badCellsEndTheReadAndAreNamed()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QList<GridBlock>, blocks);
+        QFETCH(QString, where);
+        const auto table = tableOf(log);
+        const trendreader::Result result = read(*table, blocks);
+        QCOMPARE(result.end, where.isEmpty() ? trendreader::End::Complete : trendreader::End::BadCell);
+        if (!where.isEmpty())
+            QCOMPARE(trendreader::describe(*table, result.bad), where);
+        QTEST(counts(*result.data), "counts");
+    }
+
+    // Each selected column is one channel, numbered across the blocks; each
+    // holds its own block's rows only.
+    void blocksGiveChannels()
+    {
+        const auto table = tableOf(minutes(10, 5));
+        // Columns 2-4 over rows 2-5, then columns 5-6 over rows 4-8.
+        const trendreader::Result result = read(*table, {{2, 2, 4, 5}, {5, 4, 6, 8}});
+        QCOMPARE(result.end, trendreader::End::Complete);
+        const TrendData &data = *result.data;
+        QCOMPARE(counts(data), (QList<qint64>{4, 4, 4, 5, 5}));
+        QCOMPARE(data.title(3), u"D"_s);
+        QCOMPARE(data.sourceColumn(4), 6);
+        QCOMPARE(data.rowCount(), 7); // rows 2 to 8
+        QCOMPARE(data.value(3, 2), 43.0); // row 4, column D
+        QVERIFY(TrendData::isAbsent(data.value(0, 6))); // row 8 is not A's
+        QCOMPARE(result.block, 1);
+    }
+
+    // The first view of the time axis, in minutes; where its start is set, from
+    // 1/2/2024 1:00.
+    void theFirstViewCoversThePlottedRows_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QList<GridBlock>>("blocks");
+        QTest::addColumn<double>("span");
+        QTest::addColumn<double>("min"); // NaN: fitted to the data
+        const double fitted = std::nan("");
+        const QList<GridBlock> a{{2, -1, 2, -1}};
+        QTest::newRow("over midnight at the month's end")
+            << QByteArray("Date,Time,A\r\n1/31/2024,11:00:00 PM,1\r\n1/31/2024,11:40:00 PM,2\r\n"
+                          "2/1/2024,12:20:00 AM,3\r\n2/1/2024,1:00:00 AM,4\r\n")
+            << a << 120.0 << fitted;
+        QTest::newRow("a later block starting earlier")
+            << minutes(10, 3) << QList<GridBlock>{{2, 5, 2, 8}, {3, 2, 4, 6}} << 6.0 << fitted;
+        QTest::newRow("rows out of time order: the time they cover")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:05,5\r\n1/2/2024,1:09,6\r\n1/2/2024,1:01,7\r\n1/2/2024,1:00,8\r\n")
+            << a << 9.0 << 0.0;
+        QTest::newRow("one instant: a minute around it")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:00,6\r\n1/2/2024,1:00,7\r\n1/2/2024,1:00,8\r\n")
+            << a << 1.0 << -0.5;
+    }
+
+    void theFirstViewCoversThePlottedRows()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QList<GridBlock>, blocks);
+        QFETCH(double, span);
+        QFETCH(double, min);
+        const auto table = tableOf(log);
+        const trendreader::Result result = read(*table, blocks);
+        QCOMPARE(result.end, trendreader::End::Complete);
+        const trendreader::TimeView view = trendreader::firstTimeView(result);
+        QVERIFY2(std::abs(view.span - span * Minute) < 1e-9, qPrintable(QString::number(view.span / Minute)));
+        QCOMPARE(view.min.has_value(), !std::isnan(min));
+        if (view.min)
+            QVERIFY(std::abs(*view.min - (oledate::fromFields(2024, 1, 2, 1, 0, 0) + min * Minute)) < 1e-9);
+    }
+
+    // The user's cancel is seen before a column but the first; reading the dates
+    // and times is part of the first.
+    void cancelEndsTheReadBeforeTheNextColumn_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("cancelAt"); // progress call; 0: never
+        QTest::addColumn<QList<qint64>>("counts");
+        QTest::newRow("while the times are read") << 5000 << 3 << 1 << QList<qint64>{5000};
+        QTest::newRow("at the fifth point of the first column") << 20 << 3 << 5 << QList<qint64>{20};
+        QTest::newRow("during the last column: not seen") << 5 << 2 << 7 << QList<qint64>{5, 5};
+        QTest::newRow("never") << 5 << 2 << 0 << QList<qint64>{5, 5};
+    }
+
+    void cancelEndsTheReadBeforeTheNextColumn()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        QFETCH(int, cancelAt);
+        QFETCH(QList<qint64>, counts);
+        const auto table = tableOf(minutes(rows, columns));
+        std::atomic<bool> cancel{false};
+        int calls = 0;
+        const trendreader::Result result = read(*table, {{2, -1, 1 + columns, -1}}, [&](int) {
+            cancel = cancel || ++calls == cancelAt;
+            return true;
+        }, &cancel);
+        QCOMPARE(result.end, counts.size() < columns ? trendreader::End::Cancelled : trendreader::End::Complete);
+        QCOMPARE(::counts(*result.data), counts);
+    }
+
+    // The progress runs to 100 and no further: the divisor counts one row fewer
+    // than are plotted, and the count runs on from block to block.
+    void progressRunsToAHundred_data()
+    {
+        QTest::addColumn<QList<GridBlock>>("blocks");
+        QTest::addColumn<QList<int>>("percents");
+        QTest::newRow("one column") << QList<GridBlock>{{2, 1, 2, 4}} << QList<int>{0, 33, 67, 100};
+        QTest::newRow("two columns") << QList<GridBlock>{{2, 1, 3, 4}} << QList<int>{0, 17, 33, 50, 67, 83, 100};
+        QTest::newRow("two blocks") << QList<GridBlock>{{2, 1, 2, 4}, {3, 1, 3, 4}} << QList<int>{0, 33, 67, 100};
+    }
+
+    void progressRunsToAHundred()
+    {
+        QFETCH(QList<GridBlock>, blocks);
+        const auto table = tableOf(minutes(6, 2));
+        QList<int> percents;
+        read(*table, blocks, [&](int percent) {
+            if (percents.isEmpty() || percents.constLast() != percent)
+                percents << percent;
+            return true;
+        });
+        QTEST(percents, "percents");
+    }
+
+    void percentArithmetic_data()
+    {
+        QTest::addColumn<qlonglong>("points");
+        QTest::addColumn<qlonglong>("columns");
+        QTest::addColumn<qlonglong>("rowSpan");
+        QTest::addColumn<int>("percent");
+        QTest::newRow("tie to even down") << 1LL << 1LL << 200LL << 0; // 0.5
+        QTest::newRow("tie to even up") << 3LL << 1LL << 200LL << 2;   // 1.5
+        QTest::newRow("99.5 rounds to 100") << 199LL << 1LL << 200LL << 100;
+        QTest::newRow("99.4 stays") << 994LL << 1LL << 1000LL << 99;
+        // 100 x 30 million overflows 32 bits.
+        QTest::newRow("a long, wide run") << 30000000LL << 30LL << 2000000LL << 50;
+        QTest::newRow("no span") << 5LL << 1LL << 0LL << 100;
+    }
+
+    void percentArithmetic()
+    {
+        QFETCH(qlonglong, points);
+        QFETCH(qlonglong, columns);
+        QFETCH(qlonglong, rowSpan);
+        QTEST(trendreader::progressPercent(points, columns, rowSpan), "percent");
+    }
+
+    // A followed log's rows join the channels whose block reached the old last
+    // row; in follow a bad value is a gap and a row without a date or time is
+    // left out.
+    void growingBlocksTakeTheNewRows_data()
+    {
+        QTest::addColumn<GridBlock>("block"); // column B's; column A's is whole
+        QTest::addColumn<QByteArray>("badRow"); // written as row 12, between good rows 11 and 13
+        QTest::addColumn<QList<qint64>>("counts");
+        QTest::addColumn<int>("leftOut");
+        QTest::addColumn<int>("lastRow"); // of B's block afterwards
+        QTest::newRow("whole column") << GridBlock{3, -1, 3, -1} << QByteArray() << QList<qint64>{13, 13} << 0 << -1;
+        QTest::newRow("block down to the last row")
+            << GridBlock{3, 2, 3, 10} << QByteArray() << QList<qint64>{13, 12} << 0 << 13;
+        QTest::newRow("block ending above the last row")
+            << GridBlock{3, 2, 3, 9} << QByteArray() << QList<qint64>{13, 8} << 0 << 9;
+        QTest::newRow("a value that is no number")
+            << GridBlock{3, -1, 3, -1} << QByteArray("1/31/2024,11:11:00 PM,x,y\r\n") << QList<qint64>{12, 12} << 0 << -1;
+        QTest::newRow("no date") << GridBlock{3, -1, 3, -1} << QByteArray("x/31/2024,11:11:00 PM,7,8\r\n")
+                                 << QList<qint64>{12, 12} << 12 << -1;
+        QTest::newRow("no time") << GridBlock{3, -1, 3, -1} << QByteArray("1/31/2024,25:99 ZZ,7,8\r\n")
+                                 << QList<qint64>{12, 12} << 12 << -1;
+    }
+
+    void growingBlocksTakeTheNewRows()
+    {
+        QFETCH(GridBlock, block);
+        QFETCH(QByteArray, badRow);
+        QFETCH(QList<qint64>, counts);
+        QFETCH(int, leftOut);
+        QFETCH(int, lastRow);
+        const QByteArray longer = minutes(13, 2);
+        LogTable table;
+        table.loadBytes(longer.left(minutes(10, 2).size()));
+        QList<GridBlock> blocks{{2, -1, 2, -1}, block};
+        const std::shared_ptr<TrendData> data = read(table, blocks).data;
+        QByteArray appended = longer.mid(minutes(10, 2).size());
+        if (!badRow.isEmpty())
+            appended.replace(minutes(12, 2).mid(minutes(11, 2).size()), badRow);
+        table.appendLines(appended);
+        table.setRowCount(table.indexedRowCount());
+
+        const trendreader::Growth growth = trendreader::grow(table, *data, blocks, 10);
+        QCOMPARE(::counts(*data), counts);
+        QCOMPARE(growth.leftOutRow, leftOut);
+        QCOMPARE(growth.added, leftOut ? 2 : 3);
+        QCOMPARE(blocks.at(1).lastRow, lastRow);
+        QCOMPARE(data->value(0, data->rowCount() - 1), 130.0);
+        QVERIFY(std::abs(growth.newEnd - growth.oldEnd - 3 * Minute) < 1e-9);
+        QVERIFY(data->inTimeOrder());
+    }
+};
+
+VIEWER_TEST(TrendReaderTest)
+#include "tst_trendreader.moc"
