@@ -231,6 +231,13 @@ void LogValueParser::setDateOrder(DateOrder order)
     }
 }
 
+LogValueParser::DateOrder LogValueParser::dateOrder() const
+{
+    if (!m_orderFixed)
+        return DateOrder::Open;
+    return m_order == Order::DayMonthYear ? DateOrder::DayFirst : DateOrder::MonthFirst;
+}
+
 double LogValueParser::date(QStringView text) const
 {
     Token tokens[8];

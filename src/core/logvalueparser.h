@@ -34,6 +34,8 @@ public:
     // Reads every numeric date in this order from now on, never the other way
     // round for a single date; NotAsked and Open return to the locale's order.
     void setDateOrder(DateOrder order);
+    // The order set: MonthFirst or DayFirst; Open while none is.
+    DateOrder dateOrder() const;
 
     // Whole days since 30 December 1899 (years 100 to 9999).
     double date(QStringView text) const;
