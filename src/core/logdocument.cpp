@@ -172,7 +172,7 @@ void LogDocument::follow()
     m_table->setRowCount(m_table->indexedRowCount());
     int leftOut = 0;
     if (m_trend && trendFromOpenLog() && m_table->rowCount() > oldRows) {
-        const trendreader::Growth growth = trendreader::grow(*m_table, *m_trend, m_plottedBlocks, oldRows);
+        const trendreader::Growth growth = trendreader::grow(*m_table, *m_trend, m_plottedBlocks, oldRows, m_trendDateOrder);
         leftOut = growth.leftOutRow;
         if (growth.added > 0) {
             m_spans.x += std::max(0.0, growth.newEnd - growth.oldEnd);
@@ -201,6 +201,7 @@ trendreader::Result LogDocument::plot(const QList<GridBlock> &blocks, const tren
     request.blocks = blocks;
     trendreader::Result result = trendreader::read(*m_table, request, progress, &m_cancel);
     m_trend = result.data;
+    m_trendDateOrder = result.dateOrder;
     m_trend->setSourcePath(m_path);
     m_trend->setLoggedTextReader([document = QPointer<const LogDocument>(this), path = m_path](int column, int row) {
         return document ? document->loggedText(path, column, row) : std::nullopt;

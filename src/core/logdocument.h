@@ -135,6 +135,8 @@ private:
     LogFollower *m_follower = nullptr;
     QList<GridBlock> m_plottedBlocks;
     std::shared_ptr<TrendData> m_trend;
+    // The order the trend's dates were read in; its new rows are read in it too.
+    LogValueParser::DateOrder m_trendDateOrder = LogValueParser::DateOrder::NotAsked;
     TrendSpans m_spans;
     bool m_plotting = false;
     std::atomic<bool> m_cancel{false};

@@ -119,6 +119,7 @@ LogValueParser::LogValueParser(const QLocale &locale)
         m_order = Order::DayMonthYear;
     else
         m_order = Order::MonthDayYear;
+    m_localeOrder = m_order;
 
     const QLocale english(QLocale::English, QLocale::UnitedStates);
     for (const QLocale &l : {locale, english}) {
@@ -175,6 +176,68 @@ int LogValueParser::meridiemOf(QStringView word) const
     return -1;
 }
 
+LogValueParser::DateOrder LogValueParser::orderShownBy(QStringView date) const
+{
+    if (m_localeOrder == Order::YearMonthDay)
+        return DateOrder::NotAsked;
+    Token tokens[8];
+    int count = 0;
+    try {
+        count = tokenize(date.trimmed(), tokens);
+    } catch (const RuntimeError &) {
+        return DateOrder::NotAsked;
+    }
+    QStringView numbers[3];
+    int numberCount = 0;
+    for (int i = 0; i < count; ++i) {
+        if (tokens[i].kind == Token::Word && !isDayName(tokens[i].text))
+            return DateOrder::NotAsked; // a month name, or not a date at all
+        if (tokens[i].kind == Token::Number) {
+            if (numberCount == 3)
+                return DateOrder::NotAsked;
+            numbers[numberCount++] = tokens[i].text;
+        }
+    }
+    if (numberCount != 3 || numbers[0].size() > 2 || numbers[1].size() > 2)
+        return DateOrder::NotAsked;
+    const int first = toInt(numbers[0]);
+    const int second = toInt(numbers[1]);
+    if (first > 12 && second <= 12)
+        return DateOrder::DayFirst;
+    if (second > 12 && first <= 12)
+        return DateOrder::MonthFirst;
+    return first > 12 ? DateOrder::NotAsked : DateOrder::Open;
+}
+
+LogValueParser::DateOrder LogValueParser::localeOrder() const
+{
+    return m_localeOrder == Order::DayMonthYear ? DateOrder::DayFirst : DateOrder::MonthFirst;
+}
+
+void LogValueParser::setDateOrder(DateOrder order)
+{
+    m_orderFixed = order == DateOrder::MonthFirst || order == DateOrder::DayFirst;
+    switch (order) {
+    case DateOrder::NotAsked:
+    case DateOrder::Open:
+        m_order = m_localeOrder;
+        break;
+    case DateOrder::MonthFirst:
+        m_order = Order::MonthDayYear;
+        break;
+    case DateOrder::DayFirst:
+        m_order = Order::DayMonthYear;
+        break;
+    }
+}
+
+LogValueParser::DateOrder LogValueParser::dateOrder() const
+{
+    if (!m_orderFixed)
+        return DateOrder::Open;
+    return m_order == Order::DayMonthYear ? DateOrder::DayFirst : DateOrder::MonthFirst;
+}
+
 double LogValueParser::date(QStringView text) const
 {
     Token tokens[8];
@@ -215,7 +278,7 @@ double LogValueParser::date(QStringView text) const
             month = toInt(numbers[monthFirst ? 0 : 1]);
             day = toInt(numbers[monthFirst ? 1 : 0]);
             year = fullYear(numbers[2]);
-            if (month > 12 && day <= 12)
+            if (month > 12 && day <= 12 && !m_orderFixed)
                 std::swap(month, day);
         }
     }

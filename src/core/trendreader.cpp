@@ -30,6 +30,8 @@ struct Cancelled
 
 constexpr double Gap = std::numeric_limits<double>::quiet_NaN();
 
+using DateOrder = LogValueParser::DateOrder;
+
 // What a bad cell does: in a plot run it ends the read; in follow its value is a
 // gap.
 enum class BadCells { EndTheRead, AreGaps };
@@ -142,6 +144,16 @@ public:
 private:
     double date(int row, QStringView text) const
     {
+        // A date that can only be read the other way is told as such, not read
+        // as no date.
+        const DateOrder order = m_parser.dateOrder();
+        if (order != DateOrder::Open) {
+            const DateOrder shown = m_parser.orderShownBy(text);
+            if (shown != order && (shown == DateOrder::MonthFirst || shown == DateOrder::DayFirst))
+                throw BadCell{row, m_dateColumn, text.toString(),
+                              order == DateOrder::DayFirst ? u"does not fit the day-first dates above it."_s
+                                                           : u"does not fit the month-first dates above it."_s};
+        }
         try {
             return m_parser.date(text);
         } catch (const RuntimeError &) {
@@ -160,6 +172,52 @@ private:
     QString m_lastDateText = u"\n"_s;
     double m_lastDate = 0;
 };
+
+// The order the dates of `col` show: the first one, in line order, that can only
+// be read one way decides it, and the look ends there (a log of the logger's own
+// dates decides on the 13th of its first month). Open when dates leave it open
+// and none decides, NotAsked when none asks. Rows of one day share their date,
+// so each run of equal dates is asked once. `tick` is called every 1,024 rows.
+DateOrder orderOfColumn(const LogTable &table, const LogValueParser &parser, int col, const std::function<void()> &tick)
+{
+    CellReader cells(table);
+    LogTable::ColumnReader dates = table.columnReader(col);
+    QByteArray lastBytes = "\n";
+    QString lastText = u"\n"_s;
+    DateOrder found = DateOrder::NotAsked;
+    const int rows = table.rowCount();
+    for (int row = 1; row <= rows; ++row) {
+        if ((row & 1023) == 0)
+            tick();
+        QByteArrayView bytes;
+        QStringView text;
+        if (dates.rawText(row, bytes)) {
+            if (bytes == lastBytes)
+                continue;
+            lastBytes = bytes.toByteArray();
+            lastText = u"\n"_s;
+            text = cells.text(col, row);
+        } else {
+            text = cells.text(col, row);
+            if (text == lastText)
+                continue;
+            lastText = text.toString();
+            lastBytes = "\n";
+        }
+        switch (parser.orderShownBy(text)) {
+        case DateOrder::MonthFirst:
+            return DateOrder::MonthFirst;
+        case DateOrder::DayFirst:
+            return DateOrder::DayFirst;
+        case DateOrder::Open:
+            found = DateOrder::Open;
+            break;
+        case DateOrder::NotAsked:
+            break;
+        }
+    }
+    return found;
+}
 
 // Half of a long stretch of rows, read on a thread of its own while the calling
 // thread reads the other half. The table is only read; each half touches its own
@@ -242,6 +300,7 @@ public:
 
 private:
     void takeBlocks();
+    void decideDateOrder();
     void fillTimeColumn();
     bool fillWithoutHoles(int lowest, int highest);
     void readColumn(const RunBlock &block, int col, int channel, qint64 columns, qint64 rowSpan);
@@ -256,7 +315,7 @@ private:
     const Progress &m_progress;
     Result &m_result;
     TrendData &m_data;
-    const LogValueParser m_parser;
+    LogValueParser m_parser;
     std::vector<RunBlock> m_blocks;
     RowIndex m_index;
     qint64 m_points = 0;
@@ -277,6 +336,19 @@ void Reader::takeBlocks()
     }
     if (m_blocks.empty())
         throw RuntimeError(RuntimeError::InvalidCall);
+}
+
+// The dates of the whole column are read in one order, set on the parser before
+// the first time is read.
+void Reader::decideDateOrder()
+{
+    DateOrder order = orderOfColumn(m_table, m_parser, m_request.dateColumn, [this] { tick(0); });
+    if (order == DateOrder::Open) {
+        order = m_parser.localeOrder();
+        m_result.dateOrderFromLocale = true;
+    }
+    m_parser.setDateOrder(order);
+    m_result.dateOrder = order;
 }
 
 // The time column of the read: every row that some block selects, in grid order,
@@ -328,7 +400,8 @@ bool Reader::fillWithoutHoles(int lowest, int highest)
     RowsOnTheSide side;
     if (middle <= highest) {
         side.start([&, middle](const std::atomic<bool> &stop) {
-            const LogValueParser ownParser;
+            LogValueParser ownParser;
+            ownParser.setDateOrder(m_parser.dateOrder());
             RowTimes ownTimes(m_table, ownParser, m_request);
             for (int r = middle; r <= highest; ++r) {
                 if ((r & 1023) == 0 && stop)
@@ -412,6 +485,7 @@ void Reader::readColumn(const RunBlock &block, int col, int channel, qint64 colu
 void Reader::run(const std::atomic<bool> *cancel)
 {
     takeBlocks();
+    decideDateOrder();
     fillTimeColumn();
     if (m_data.rowCount() == 0)
         throw RuntimeError(RuntimeError::InvalidCall);
@@ -520,7 +594,8 @@ TimeView firstTimeView(const Result &result)
     return {Minute, std::nullopt};
 }
 
-Growth grow(const LogTable &table, TrendData &data, QList<GridBlock> &blocks, int oldRowCount, const Request &columns)
+Growth grow(const LogTable &table, TrendData &data, QList<GridBlock> &blocks, int oldRowCount,
+            LogValueParser::DateOrder dateOrder, const Request &columns)
 {
     Growth growth;
     const int rows = table.rowCount();
@@ -543,7 +618,8 @@ Growth grow(const LogTable &table, TrendData &data, QList<GridBlock> &blocks, in
 
     data.sortByTime();
     growth.oldEnd = growth.newEnd = data.time(data.rowCount() - 1);
-    const LogValueParser parser;
+    LogValueParser parser;
+    parser.setDateOrder(dateOrder);
     RowTimes times(table, parser, columns);
     std::vector<std::pair<qsizetype, int>> added; // sample, grid row
     for (int row = oldRowCount + 1; row <= rows; ++row) {

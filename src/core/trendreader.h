@@ -1,6 +1,7 @@
 #pragma once
 
 #include "blockselection.h"
+#include "logvalueparser.h"
 
 #include <QList>
 #include <QString>
@@ -26,6 +27,11 @@ class TrendData;
 // large to plot, a date or time that cannot be read) is a bad cell: it ends a
 // plot run, and in follow the value is a gap and a row without a usable date or
 // time is left out.
+//
+// A column's numeric dates are read in one order, day or month first: the first
+// date, in line order, that can only be read one way decides it for the whole
+// column, and a later date that can only be read the other way is a bad cell.
+// Where no date decides, the locale's order is read.
 namespace trendreader {
 
 // The largest magnitude a plotted value may have: the axis must still hold the
@@ -44,7 +50,7 @@ int progressPercent(long long points, long long columns, long long rowSpan);
 
 // A cell that cannot be plotted: its grid row and column, its text, and what it
 // is not ("is not a number.", "is not a date.", "is not a time.", "is too large
-// to plot.").
+// to plot.", "does not fit the day-first dates above it.").
 struct BadCell
 {
     int row = 0;
@@ -97,6 +103,12 @@ struct Result
     // largest last row of the blocks), after a complete read.
     double firstTime = std::numeric_limits<double>::quiet_NaN();
     double lastTime = std::numeric_limits<double>::quiet_NaN();
+    // The order the numeric dates were read in, MonthFirst or DayFirst, as soon
+    // as the read began: decided by the dates, or the locale's where none decided
+    // and some left it open (dateOrderFromLocale). NotAsked: no date asks it
+    // (year first, month names). Follow reads the new rows in it.
+    LogValueParser::DateOrder dateOrder = LogValueParser::DateOrder::NotAsked;
+    bool dateOrderFromLocale = false;
 };
 
 // Reads the blocks of `table`. `cancel` is looked at before each column but the
@@ -120,7 +132,9 @@ TimeView firstTimeView(const Result &result);
 struct Growth
 {
     int added = 0;      // samples appended
-    int leftOutRow = 0; // the first new row without a usable date or time; 0: none
+    // The first new row without a usable date or time (its date in the other
+    // order counts as none); 0: none.
+    int leftOutRow = 0;
     double oldEnd = 0;  // the latest time before and after
     double newEnd = 0;
 };
@@ -128,8 +142,9 @@ struct Growth
 // Takes the rows after `oldRowCount` up to the table's last row into `data`,
 // which was read from `blocks` of the same log. Blocks of whole columns grow, and
 // so does a block that ended at the old last row (its last row moves on to the
-// new one); a block that ends above it keeps its rows. Bad cells are gaps.
+// new one); a block that ends above it keeps its rows. Bad cells are gaps. The
+// dates are read in `dateOrder`, the read's Result::dateOrder.
 Growth grow(const LogTable &table, TrendData &data, QList<GridBlock> &blocks, int oldRowCount,
-            const Request &columns = {});
+            LogValueParser::DateOrder dateOrder, const Request &columns = {});
 
 } // namespace trendreader

@@ -58,7 +58,14 @@ void finishTrend(TrendWindow &trend, const trendreader::Result &result)
     // Recorded before the span is shown: the sliders measure the view by them.
     trend.recordSpans(view.span);
     plot.XAxis(0).setSpan(view.span);
-    trend.setPanelText(1, u"Current trend data from "_s + stripPath(result.data->sourcePath()));
+    // Dates that could be read either way were read in the locale's order: the
+    // user is told, since no date of the log could tell it.
+    QString remark;
+    if (result.dateOrderFromLocale)
+        remark = result.dateOrder == LogValueParser::DateOrder::DayFirst
+                     ? u" (dates read day first: no date shows the order)"_s
+                     : u" (dates read month first: no date shows the order)"_s;
+    trend.setPanelText(1, u"Current trend data from "_s + stripPath(result.data->sourcePath()) + remark);
 }
 
 void showTrendWindow(TrendWindow &trend)

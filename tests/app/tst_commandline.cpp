@@ -109,6 +109,8 @@ private slots:
             QVERIFY(QFile::link(m_device, path(u"null.png"_s)));
         QVERIFY(write(u"breaks.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
                                        "3/14/2024,1:02:00 PM,3,\"a\nb\"\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
+        QVERIFY(write(u"orders.csv"_s, "Date,Time,A\r\n14.03.2024,13:00,1\r\n14.03.2024,13:01,2\r\n"
+                                       "03.15.2024,13:02,3\r\n15.03.2024,13:03,4\r\n"));
     }
 
     // Every failure: exit code 1 and one line saying why; nothing written.
@@ -153,6 +155,9 @@ private slots:
                                        << u"cannot write \""_s + longName + u"\": the name is too long"_s;
         QTest::newRow("line break in a cell") << QStringList{u"--export"_s, u"out.png"_s, u"breaks.csv"_s} << 1
                                               << u"\"%D/breaks.csv\": Line 4, column \"B\": \"a\\nb\" is not a number."_s;
+        QTest::newRow("dates in both orders")
+            << QStringList{u"--export"_s, u"out.png"_s, u"orders.csv"_s} << 1
+            << u"\"%D/orders.csv\": Line 4, column \"Date\": \"03.15.2024\" does not fit the day-first dates above it."_s;
         QTest::newRow("unknown type") << QStringList{u"--export"_s, u"out.bmp"_s, log} << 1
                                       << u"\"out.bmp\" has no image type: name it .png, .jpg, .svg or .pdf"_s;
         const QString badSize = u" is not a size: give width and height in pixels, such as 1000x600, each 32 to 10000"_s;

@@ -56,6 +56,47 @@ private slots:
         QCOMPARE(LogValueParser(QLocale(locale)).date(text), value);
     }
 
+    // A date shows the order of its column only where one number cannot be a
+    // month; once the column's order is set, no single date is read the other way.
+    void datesInTheColumnsOrder_data()
+    {
+        using O = LogValueParser::DateOrder;
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<O>("shown");
+        QTest::addColumn<O>("set");
+        QTest::addColumn<double>("value"); // NaN: not a date in that order
+        const double no = std::nan("");
+        QTest::newRow("day above 12, dotted") << u"C"_s << u"13.01.2010"_s << O::DayFirst << O::DayFirst << days(2010, 1, 13);
+        QTest::newRow("open date read day first") << u"C"_s << u"02.01.2010"_s << O::Open << O::DayFirst << days(2010, 1, 2);
+        QTest::newRow("open date read month first") << u"C"_s << u"02/01/2010"_s << O::Open << O::MonthFirst << days(2010, 2, 1);
+        QTest::newRow("second above 12 shows month first") << u"en_GB"_s << u"1/31/2024"_s << O::MonthFirst << O::MonthFirst << days(2024, 1, 31);
+        QTest::newRow("day-first column, month-first locale") << u"en_US"_s << u"13/12/2024"_s << O::DayFirst << O::DayFirst << days(2024, 12, 13);
+        QTest::newRow("no swap against the set order") << u"en_US"_s << u"13/12/2024"_s << O::DayFirst << O::MonthFirst << no;
+        QTest::newRow("year first asks nothing") << u"C"_s << u"2010-01-13"_s << O::NotAsked << O::DayFirst << days(2010, 1, 13);
+        QTest::newRow("month name asks nothing") << u"en_US"_s << u"Jan 13 2010"_s << O::NotAsked << O::DayFirst << days(2010, 1, 13);
+        QTest::newRow("not a date asks nothing") << u"C"_s << u"13/13/2010"_s << O::NotAsked << O::DayFirst << no;
+    }
+
+    void datesInTheColumnsOrder()
+    {
+        using O = LogValueParser::DateOrder;
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QFETCH(O, shown);
+        QFETCH(O, set);
+        QFETCH(double, value);
+        LogValueParser parser{QLocale(locale)};
+        QCOMPARE(parser.orderShownBy(text), shown);
+        parser.setDateOrder(set);
+        try {
+            QCOMPARE(parser.date(text), value);
+        } catch (const RuntimeError &e) {
+            QVERIFY2(std::isnan(value), "not read");
+            QCOMPARE(e.number(), 13);
+        }
+    }
+
     void times_data()
     {
         QTest::addColumn<QString>("locale");

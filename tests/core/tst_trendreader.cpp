@@ -6,8 +6,10 @@
 #include "core/trenddata.h"
 #include "core/trendreader.h"
 
+#include <QDate>
 #include <QTime>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <cmath>
@@ -16,6 +18,7 @@ using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(GridBlock)
 Q_DECLARE_METATYPE(QList<GridBlock>)
+Q_DECLARE_METATYPE(LogValueParser::DateOrder)
 
 namespace {
 
@@ -312,6 +315,91 @@ private slots:
         QTEST(trendreader::progressPercent(points, columns, rowSpan), "percent");
     }
 
+    // A column's dates are read in one order: the first date that can only be
+    // read one way decides it for the dates above it too, a later one that can
+    // only be read the other way ends the read, and where none decides the
+    // locale's order is read and said to be. Follow keeps the run's order.
+    void datesReadInOneOrderPerColumn_data()
+    {
+        using O = LogValueParser::DateOrder;
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QList<QByteArray>>("dates"); // column Date, each at 1:00
+        QTest::addColumn<QByteArray>("followed");     // one more row, taken by follow; empty: none
+        QTest::addColumn<QList<QDate>>("taken");      // the dates read, the followed one last if taken
+        QTest::addColumn<O>("order");
+        QTest::addColumn<bool>("fromLocale");
+        QTest::addColumn<QString>("where"); // empty: the read completes
+        QTest::newRow("month first, a day above 12")
+            << u"C"_s << QList<QByteArray>{"1/12/2024", "1/13/2024", "2/1/2024"} << QByteArray()
+            << QList<QDate>{{2024, 1, 12}, {2024, 1, 13}, {2024, 2, 1}} << O::MonthFirst << false << QString();
+        QTest::newRow("day first, dotted: open dates above the deciding one")
+            << u"C"_s << QList<QByteArray>{"02.01.2010", "12.01.2010", "13.01.2010"} << QByteArray()
+            << QList<QDate>{{2010, 1, 2}, {2010, 1, 12}, {2010, 1, 13}} << O::DayFirst << false << QString();
+        QTest::newRow("day first, slashed, month-first locale")
+            << u"en_US"_s << QList<QByteArray>{"12/12/2024", "13/12/2024"} << QByteArray()
+            << QList<QDate>{{2024, 12, 12}, {2024, 12, 13}} << O::DayFirst << false << QString();
+        QTest::newRow("undecided, C locale: month first")
+            << u"C"_s << QList<QByteArray>{"02/01/2010", "03/01/2010"} << QByteArray()
+            << QList<QDate>{{2010, 2, 1}, {2010, 3, 1}} << O::MonthFirst << true << QString();
+        QTest::newRow("undecided, day-first locale: day first")
+            << u"de_DE"_s << QList<QByteArray>{"02.01.2010", "03.01.2010"} << QByteArray()
+            << QList<QDate>{{2010, 1, 2}, {2010, 1, 3}} << O::DayFirst << true << QString();
+        QTest::newRow("year first asks nothing")
+            << u"de_DE"_s << QList<QByteArray>{"2010-01-02", "2010-01-13"} << QByteArray()
+            << QList<QDate>{{2010, 1, 2}, {2010, 1, 13}} << O::NotAsked << false << QString();
+        QTest::newRow("month-first date below day-first ones")
+            << u"C"_s << QList<QByteArray>{"13/01/2010", "12/01/2010", "01/14/2010", "13/13/2010"} << QByteArray()
+            << QList<QDate>{} << O::DayFirst << false
+            << u"Line 4, column \"Date\": \"01/14/2010\" does not fit the day-first dates above it."_s;
+        QTest::newRow("day-first date below month-first ones")
+            << u"de_DE"_s << QList<QByteArray>{"1/1/2010", "1/13/2010", "13/1/2010"} << QByteArray() << QList<QDate>{}
+            << O::MonthFirst << false
+            << u"Line 4, column \"Date\": \"13/1/2010\" does not fit the month-first dates above it."_s;
+        QTest::newRow("followed, in the run's order")
+            << u"C"_s << QList<QByteArray>{"13.01.2010", "14.01.2010"} << QByteArray("02.02.2010")
+            << QList<QDate>{{2010, 1, 13}, {2010, 1, 14}, {2010, 2, 2}} << O::DayFirst << false << QString();
+        QTest::newRow("followed, in the other order: left out")
+            << u"C"_s << QList<QByteArray>{"13.01.2010", "14.01.2010"} << QByteArray("01.15.2010")
+            << QList<QDate>{{2010, 1, 13}, {2010, 1, 14}} << O::DayFirst << false << QString();
+    }
+
+    void datesReadInOneOrderPerColumn()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QList<QByteArray>, dates);
+        QFETCH(QByteArray, followed);
+        QFETCH(QList<QDate>, taken);
+        QFETCH(QString, where);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
+        QByteArray log = "Date,Time,A\r\n";
+        for (const QByteArray &date : dates)
+            log += date + ",1:00,5\r\n";
+        LogTable table;
+        table.loadBytes(log);
+        QList<GridBlock> blocks{{2, -1, 2, -1}};
+        const trendreader::Result result = read(table, blocks);
+        QTEST(result.dateOrder, "order");
+        QTEST(result.dateOrderFromLocale, "fromLocale");
+        QCOMPARE(result.end, where.isEmpty() ? trendreader::End::Complete : trendreader::End::BadCell);
+        if (!where.isEmpty()) {
+            QCOMPARE(trendreader::describe(table, result.bad), where);
+            return;
+        }
+        if (!followed.isEmpty()) {
+            table.appendLines(followed + ",1:00,6\r\n");
+            table.setRowCount(table.indexedRowCount());
+            const trendreader::Growth growth =
+                trendreader::grow(table, *result.data, blocks, int(dates.size()), result.dateOrder);
+            QCOMPARE(growth.leftOutRow, taken.size() > dates.size() ? 0 : int(dates.size()) + 1);
+        }
+        QList<QDate> got;
+        for (qsizetype i = 0; i < result.data->rowCount(); ++i)
+            got << QDate(1899, 12, 30).addDays(qint64(std::floor(result.data->time(i))));
+        QCOMPARE(got, taken);
+    }
+
     // A followed log's rows join the channels whose block reached the old last
     // row; in follow a bad value is a gap and a row without a date or time is
     // left out.
@@ -346,14 +434,15 @@ private slots:
         LogTable table;
         table.loadBytes(longer.left(minutes(10, 2).size()));
         QList<GridBlock> blocks{{2, -1, 2, -1}, block};
-        const std::shared_ptr<TrendData> data = read(table, blocks).data;
+        const trendreader::Result result = read(table, blocks);
+        const std::shared_ptr<TrendData> data = result.data;
         QByteArray appended = longer.mid(minutes(10, 2).size());
         if (!badRow.isEmpty())
             appended.replace(minutes(12, 2).mid(minutes(11, 2).size()), badRow);
         table.appendLines(appended);
         table.setRowCount(table.indexedRowCount());
 
-        const trendreader::Growth growth = trendreader::grow(table, *data, blocks, 10);
+        const trendreader::Growth growth = trendreader::grow(table, *data, blocks, 10, result.dateOrder);
         QCOMPARE(::counts(*data), counts);
         QCOMPARE(growth.leftOutRow, leftOut);
         QCOMPARE(growth.added, leftOut ? 2 : 3);

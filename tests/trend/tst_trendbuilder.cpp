@@ -21,6 +21,7 @@
 #include <QTime>
 #include <QLabel>
 #include <QMdiArea>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QProgressBar>
 #include <QTest>
@@ -106,6 +107,39 @@ private slots:
         buildHistTrend();
         QVERIFY(frmHistoryPlot().isVisible());
         QCOMPARE(frmHistoryPlot().panelText(1), u"Current trend data from good.csv"_s);
+    }
+
+    // Where no date shows whether its day or its month comes first, the status
+    // bar tells the order that was read.
+    void theStatusTellsAnOrderNoDateShowed_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QByteArray>("date"); // of every row
+        QTest::addColumn<QString>("remark");
+        QTest::newRow("shown by a day above 12") << u"en_US"_s << QByteArray("1/13/2024") << QString();
+        QTest::newRow("open, month-first locale")
+            << u"en_US"_s << QByteArray("2/1/2024") << u" (dates read month first: no date shows the order)"_s;
+        QTest::newRow("open, day-first locale")
+            << u"de_DE"_s << QByteArray("02.01.2024") << u" (dates read day first: no date shows the order)"_s;
+        QTest::newRow("year first asks nothing") << u"de_DE"_s << QByteArray("2024-01-02") << QString();
+    }
+
+    void theStatusTellsAnOrderNoDateShowed()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QByteArray, date);
+        QFETCH(QString, remark);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
+        QByteArray log = "Date,Time,A\r\n";
+        for (int r = 0; r < 4; ++r)
+            log += date + ",1:0" + QByteArray::number(r) + ",5\r\n";
+        LogFixture::open(log, u"run.csv"_s);
+        grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
+        buildHistTrend();
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QCOMPARE(frmHistoryPlot().panelText(1), u"Current trend data from run.csv"_s + remark);
     }
 
     void valuesAsLargeAsTheAxisHoldsAreDrawn_data()
