@@ -122,8 +122,9 @@ QString PlotControlPrivate::sampleTimeText(qsizetype index) const
 QString PlotControlPrivate::sampleValueText(int channel, qsizetype index) const
 {
     const double value = data->value(channel, index);
-    if (std::isnan(value))
-        return u"-"_s; // a gap, or a row the channel was not read in
+    // An empty cell, or a row the channel was not read in; a mark shows as logged.
+    if (std::isnan(value) && !TrendData::isMarked(value))
+        return u"-"_s;
     const int row = data->gridRow(index);
     const int column = data->sourceColumn(channel);
     if (sampleText && row >= 0 && column >= 0) {
@@ -131,7 +132,7 @@ QString PlotControlPrivate::sampleValueText(int channel, qsizetype index) const
         if (!text.isEmpty())
             return text;
     }
-    return QLocale().toString(value, 'g', 15);
+    return std::isnan(value) ? u"-"_s : QLocale().toString(value, 'g', 15);
 }
 
 void PlotControlPrivate::moveCursorTo(qsizetype index)

@@ -28,6 +28,17 @@ int dashUnit(int width)
     return std::max(width, 2);
 }
 
+// A lone sample. A one-pixel pen's point on a pixel's edge may light no pixel at all:
+// it fills the pixel it lies in, as the column fill does.
+void paintPoint(QPainter &painter, QPointF p, const QColor &color, int width)
+{
+    if (width > 1) {
+        painter.drawPoint(p);
+        return;
+    }
+    painter.fillRect(QRect(int(std::floor(p.x())), int(std::floor(p.y())), 1, 1), color);
+}
+
 void paintPolyline(QPainter &painter, const std::vector<QPointF> &pixels, const QColor &color, int width,
                    bool dashed)
 {
@@ -38,7 +49,7 @@ void paintPolyline(QPainter &painter, const std::vector<QPointF> &pixels, const 
         if (i < pixels.size() && !std::isnan(pixels[i].y()))
             continue;
         if (i - start == 1)
-            painter.drawPoint(pixels[start]);
+            paintPoint(painter, pixels[start], color, width);
         else if (i - start > 1)
             painter.drawPolyline(pixels.data() + start, int(i - start));
         start = i + 1;

@@ -21,6 +21,8 @@ inline void takeValue(TrendStats &s, double value)
     if (std::isnan(value)) {
         if (!TrendData::isAbsent(value))
             ++s.samples;
+        if (TrendData::isMarked(value))
+            ++s.marked;
         return;
     }
     ++s.samples;
@@ -101,6 +103,7 @@ qsizetype lowerBoundNear(const double *t, qsizetype lo, qsizetype hi, double bou
 } // namespace
 
 const double TrendData::Absent = std::bit_cast<double>(AbsentBits);
+const double TrendData::Marked = std::bit_cast<double>(MarkedBits);
 
 void TrendStats::take(double value)
 {
@@ -111,6 +114,7 @@ void TrendStats::take(const TrendStats &other)
 {
     count += other.count;
     samples += other.samples;
+    marked += other.marked;
     sum += other.sum;
     min = std::min(min, other.min);
     max = std::max(max, other.max);
@@ -276,6 +280,7 @@ void TrendData::summarize(const Channel &c, qsizetype upTo) const
         level.sum.resize(size_t(blocks));
         level.count.resize(size_t(blocks));
         level.samples.resize(size_t(blocks));
+        level.marked.resize(size_t(blocks));
         for (qsizetype b = from; b < blocks; ++b) {
             TrendStats s;
             if (l == 0) {
@@ -287,6 +292,7 @@ void TrendData::summarize(const Channel &c, qsizetype upTo) const
                 for (qsizetype i = b * LevelFactor; i < (b + 1) * LevelFactor; ++i) {
                     s.count += below.count[size_t(i)];
                     s.samples += below.samples[size_t(i)];
+                    s.marked += below.marked[size_t(i)];
                     s.sum += below.sum[size_t(i)];
                     s.min = std::min(s.min, below.min[size_t(i)]);
                     s.max = std::max(s.max, below.max[size_t(i)]);
@@ -297,6 +303,7 @@ void TrendData::summarize(const Channel &c, qsizetype upTo) const
             level.sum[size_t(b)] = s.sum;
             level.count[size_t(b)] = std::uint32_t(s.count);
             level.samples[size_t(b)] = std::uint32_t(s.samples);
+            level.marked[size_t(b)] = std::uint32_t(s.marked);
         }
     }
     c.clean = done;
@@ -343,6 +350,7 @@ void TrendData::gather(const Channel &c, qsizetype from, qsizetype to, TrendStat
             for (size_t i = size_t(a); i < size_t(b); ++i) {
                 out.count += level.count[i];
                 out.samples += level.samples[i];
+                out.marked += level.marked[i];
                 out.sum += level.sum[i];
                 out.min = std::min(out.min, level.min[i]);
                 out.max = std::max(out.max, level.max[i]);
@@ -539,9 +547,13 @@ void TrendData::trace(int channel, double x0, double x1, int columns, std::vecto
                 --l;
             const double middle = (t[f] + t[l]) / 2;
             out.emplace_back(t[f], v[f]);
-            out.emplace_back(middle, low);
-            out.emplace_back(middle, high);
-            out.emplace_back(t[l], v[l]);
+            // A lone value stays one point: a line of no length between gaps
+            // is not drawn at all.
+            if (l != f) {
+                out.emplace_back(middle, low);
+                out.emplace_back(middle, high);
+                out.emplace_back(t[l], v[l]);
+            }
         }
         const qsizetype last = lastPresent(c, first, end);
         if (std::isnan(v[last]))
@@ -557,7 +569,7 @@ qint64 TrendData::bytesUsed() const
         bytes += qint64(c.values.capacity() * sizeof(double));
         for (const Level &l : c.levels)
             bytes += qint64(l.min.capacity() + l.max.capacity() + l.sum.capacity()) * qint64(sizeof(double))
-                     + qint64((l.count.capacity() + l.samples.capacity()) * sizeof(std::uint32_t));
+                     + qint64((l.count.capacity() + l.samples.capacity() + l.marked.capacity()) * sizeof(std::uint32_t));
     }
     return bytes;
 }

@@ -21,6 +21,8 @@ struct TrendStats
     qint64 count = 0;
     // Samples of the channel in the range, gaps included (count + gaps).
     qint64 samples = 0;
+    // The gaps whose cell held a mark (ERR, N/A, ...) rather than nothing.
+    qint64 marked = 0;
     double sum = 0;
     double min = std::numeric_limits<double>::infinity();
     double max = -std::numeric_limits<double>::infinity();
@@ -32,7 +34,8 @@ struct TrendStats
 // The data of one trend: a time column (OLE dates) shared by all channels, with the
 // grid row each sample came from and the path of the log file, and per channel one
 // value per sample. A channel's value is NaN where its sample is missing (a gap:
-// the trace is broken there), or Absent where the channel was not sampled at that
+// the trace is broken there; Marked when the logger wrote a mark in place of the
+// value, whose text the log still holds), or Absent where the channel was not sampled at that
 // row at all (the row belongs to other channels: the trace passes over it).
 //
 // Each channel keeps a min/max summary at several block sizes (BaseBlock samples,
@@ -70,6 +73,7 @@ class TrendData
     using Column = std::vector<T, Uninitialised<T>>;
 
     static constexpr std::uint64_t AbsentBits = 0x7FF8'0000'0000'0A85ull;
+    static constexpr std::uint64_t MarkedBits = 0x7FF8'0000'0000'0E44ull;
 
 public:
     static constexpr qsizetype BaseBlock = 64;
@@ -77,6 +81,9 @@ public:
     // A NaN of its own: the channel has no sample in this row.
     static const double Absent;
     static bool isAbsent(double value) { return std::bit_cast<std::uint64_t>(value) == AbsentBits; }
+    // A NaN of its own: a gap where the log holds a mark instead of a value.
+    static const double Marked;
+    static bool isMarked(double value) { return std::bit_cast<std::uint64_t>(value) == MarkedBits; }
 
     void clear();
 
@@ -173,6 +180,7 @@ private:
         std::vector<double> min, max, sum;
         std::vector<std::uint32_t> count;
         std::vector<std::uint32_t> samples; // values and gaps
+        std::vector<std::uint32_t> marked;  // gaps with a mark
     };
     struct Channel
     {

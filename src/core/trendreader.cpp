@@ -55,8 +55,8 @@ public:
         return QStringView(m_wide, bytes.size());
     }
 
-    // The one cell -> value rule: NaN for a missing sample; a bad cell as the
-    // policy says (BadCell thrown, or a gap).
+    // The one cell -> value rule: NaN for an empty cell, Marked for a mark; a
+    // bad cell as the policy says (BadCell thrown, or a gap).
     double value(const LogValueParser &parser, LogTable::ColumnReader &column, int col, int row, BadCells policy)
     {
         try {
@@ -93,6 +93,8 @@ private:
     double missingOr(const LogValueParser &parser, int col, int row)
     {
         const QStringView t = text(col, row);
+        if (isMarkText(t))
+            return TrendData::Marked;
         if (isMissingValueText(t))
             return Gap;
         try {
@@ -522,12 +524,13 @@ void Reader::dropUnfinished()
 
 bool isMissingValueText(QStringView text)
 {
+    return text.trimmed().isEmpty() || isMarkText(text);
+}
+
+bool isMarkText(QStringView text)
+{
     const QStringView t = text.trimmed();
-    for (QStringView mark : {u"", u"NaN", u"N/A", u"#N/A", u"-"}) {
-        if (t.compare(mark, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return !t.isEmpty() && std::none_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); });
 }
 
 int progressPercent(long long points, long long columns, long long rowSpan)

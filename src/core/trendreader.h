@@ -22,9 +22,11 @@ class TrendData;
 //
 // Each selected value column becomes one channel, titled by its heading (row 0),
 // one sample per selected row at the row's date plus its time. A value cell that
-// is empty, only blanks, or one of the usual missing-value marks is a gap (NaN),
-// never a zero. What else a cell holds that is no value (a text, a number too
-// large to plot, a date or time that cannot be read) is a bad cell: it ends a
+// is empty or only blanks is a gap (NaN), never a zero; one that holds a mark in
+// place of a value (a text without a digit: ERR, OL, ----, N/A) is a gap too,
+// kept as TrendData::Marked. What else a cell holds that is no value (a broken
+// number such as 1O.5, a number too large to plot, a date or time that cannot be
+// read) is a bad cell: it ends a
 // plot run, and in follow the value is a gap and a row without a usable date or
 // time is left out.
 //
@@ -38,9 +40,11 @@ namespace trendreader {
 // span from the smallest to the largest value.
 inline constexpr double MaxPlotMagnitude = 4e249;
 
-// A value's text is a missing sample: empty, only blanks, or NaN, N/A, #N/A or -
-// in any case.
+// A value's text is a missing sample: empty, only blanks, or a mark.
 bool isMissingValueText(QStringView text);
+// A value's text is a mark the logger wrote in place of a value: not blank, and
+// without a digit (ERR, OL, ----, ?, #VALUE!, NaN, N/A, #N/A, -).
+bool isMarkText(QStringView text);
 
 // The progress of a plot run in percent after `points` points of a block of
 // `columns` columns whose run spans `rowSpan` rows (the last row less the first),

@@ -12,7 +12,8 @@ ViewStats viewStats(const TrendData &data, int channel, double x0, double x1)
     if (to <= from)
         return out;
     out.stats = data.stats(channel, from, to);
-    out.gaps = out.stats.samples - out.stats.count;
+    out.marked = out.stats.marked;
+    out.gaps = out.stats.samples - out.stats.count - out.marked;
     if (out.stats.count > 0) {
         out.minSample = data.indexOfValue(channel, from, to, out.stats.min);
         out.maxSample = data.indexOfValue(channel, from, to, out.stats.max);

@@ -7,8 +7,10 @@
 struct ViewStats
 {
     TrendStats stats;
-    // Missing samples (gaps) of the channel in the view.
+    // Missing samples of the channel in the view: gaps are the empty cells,
+    // marked the cells that held a mark (ERR, N/A, ...).
     qint64 gaps = 0;
+    qint64 marked = 0;
     // Samples holding the minimum and the maximum (the first of equal ones); -1
     // when the view holds no value of the channel.
     qsizetype minSample = -1;

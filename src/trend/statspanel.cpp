@@ -10,7 +10,7 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-enum Column { Title, Minimum, Maximum, Mean, Samples, Gaps, Columns };
+enum Column { Title, Minimum, Maximum, Mean, Samples, Gaps, Marked, Columns };
 
 QTableWidgetItem *cell(const QString &text, Qt::Alignment alignment = Qt::AlignRight | Qt::AlignVCenter)
 {
@@ -25,7 +25,7 @@ StatsPanel::StatsPanel(QWidget *parent)
     : QTableWidget(0, Columns, parent)
 {
     setObjectName(u"statsPanel"_s);
-    setHorizontalHeaderLabels({u"Channel"_s, u"Minimum"_s, u"Maximum"_s, u"Mean"_s, u"Samples"_s, u"Gaps"_s});
+    setHorizontalHeaderLabels({u"Channel"_s, u"Minimum"_s, u"Maximum"_s, u"Mean"_s, u"Samples"_s, u"Gaps"_s, u"Marked"_s});
     verticalHeader()->hide();
     // The figures share the width the channel titles leave, so that every
     // column stays in view without scrolling sideways.
@@ -71,6 +71,7 @@ void StatsPanel::showStats(PlotControl &plot)
         setItem(row, Mean, cell(any ? locale.toString(s.mean(), 'g', 6) : u"-"_s));
         setItem(row, Samples, cell(locale.toString(s.stats.count)));
         setItem(row, Gaps, cell(locale.toString(s.gaps)));
+        setItem(row, Marked, cell(locale.toString(s.marked)));
     }
     setUpdatesEnabled(true);
 }

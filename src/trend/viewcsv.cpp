@@ -55,10 +55,13 @@ QByteArray text(TrendData &data, const QList<int> &channels, double fromX, doubl
         for (int c : channels) {
             out += u',';
             const double value = data.value(c, i);
-            if (std::isnan(value))
-                continue; // a gap, or no sample of this channel here
+            if (std::isnan(value) && !TrendData::isMarked(value))
+                continue; // an empty cell, or no sample of this channel here
             const std::optional<QString> logged = data.loggedText(data.sourceColumn(c), row);
-            out += logged ? field(*logged) : QString::number(value, 'g', 15);
+            if (logged)
+                out += field(*logged);
+            else if (!std::isnan(value))
+                out += QString::number(value, 'g', 15);
         }
         out += u"\r\n"_s;
     }

@@ -97,7 +97,7 @@ private slots:
         QFile::setPermissions(path(u"runtime"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(write(u"run.csv"_s, sensorLog(30)));
         QVERIFY(write(u"letters.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
-                                        "3/14/2024,1:02:00 PM,3,abc\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
+                                        "3/14/2024,1:02:00 PM,3,1O.5\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
         QVERIFY(write(u"short.csv"_s, sensorLog(3)));
         QVERIFY(QFile::link(path(u"run.csv"_s), path(u"same.png"_s)));
         QVERIFY(::link(QFile::encodeName(path(u"run.csv"_s)).constData(), QFile::encodeName(path(u"hard.png"_s)).constData())
@@ -108,7 +108,7 @@ private slots:
         if (!m_device.isEmpty())
             QVERIFY(QFile::link(m_device, path(u"null.png"_s)));
         QVERIFY(write(u"breaks.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
-                                       "3/14/2024,1:02:00 PM,3,\"a\nb\"\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
+                                       "3/14/2024,1:02:00 PM,3,\"1\n2\"\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
         QVERIFY(write(u"orders.csv"_s, "Date,Time,A\r\n14.03.2024,13:00,1\r\n14.03.2024,13:01,2\r\n"
                                        "03.15.2024,13:02,3\r\n15.03.2024,13:03,4\r\n"));
     }
@@ -131,7 +131,7 @@ private slots:
         QTest::newRow("log missing") << QStringList{u"--export"_s, u"out.png"_s, u"gone.csv"_s} << 1
                                      << u"cannot load \"%D/gone.csv\": File not found"_s;
         QTest::newRow("not a number") << QStringList{u"--export"_s, u"out.png"_s, u"letters.csv"_s} << 1
-                                      << u"\"%D/letters.csv\": Line 4, column \"B\": \"abc\" is not a number."_s;
+                                      << u"\"%D/letters.csv\": Line 4, column \"B\": \"1O.5\" is not a number."_s;
         QTest::newRow("too few rows") << QStringList{u"--export"_s, u"out.png"_s, u"short.csv"_s} << 1
                                       << u"\"%D/short.csv\" has 3 rows: a trend needs at least 4"_s;
         QTest::newRow("folder missing") << QStringList{u"--export"_s, u"no/out.png"_s, log} << 1
@@ -154,7 +154,7 @@ private slots:
         QTest::newRow("name too long") << QStringList{u"--export"_s, longName, log} << 1
                                        << u"cannot write \""_s + longName + u"\": the name is too long"_s;
         QTest::newRow("line break in a cell") << QStringList{u"--export"_s, u"out.png"_s, u"breaks.csv"_s} << 1
-                                              << u"\"%D/breaks.csv\": Line 4, column \"B\": \"a\\nb\" is not a number."_s;
+                                              << u"\"%D/breaks.csv\": Line 4, column \"B\": \"1\\n2\" is not a number."_s;
         QTest::newRow("dates in both orders")
             << QStringList{u"--export"_s, u"out.png"_s, u"orders.csv"_s} << 1
             << u"\"%D/orders.csv\": Line 4, column \"Date\": \"03.15.2024\" does not fit the day-first dates above it."_s;

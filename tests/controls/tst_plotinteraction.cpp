@@ -24,8 +24,9 @@ const double Start = oledate::fromFields(2024, 3, 14, 0, 0, 0);
 double minute(double m) { return Start + m * Minute; }
 
 // `samples` samples a minute apart from grid row 1 on; channel 0 (read from grid
-// column 2) walks up and down with a gap every 17th sample and an outage over
-// samples 300 to 340; channel 1 is sampled only in the even rows.
+// column 2) walks up and down with a gap every 17th sample, a mark in every
+// 13th (when not a gap) and an outage over samples 300 to 340; channel 1 is
+// sampled only in the even rows.
 std::shared_ptr<TrendData> minuteTrend(int samples)
 {
     auto data = std::make_shared<TrendData>();
@@ -37,7 +38,8 @@ std::shared_ptr<TrendData> minuteTrend(int samples)
     data->setSourceColumn(b, 3);
     for (int i = 0; i < samples; ++i) {
         const bool gap = i % 17 == 0 || (i >= 300 && i <= 340);
-        data->setValue(a, i, gap ? NaN : 10 + std::sin(i * 0.37) * 5 + (i % 11) * 0.25);
+        const double value = i % 13 == 0 ? TrendData::Marked : 10 + std::sin(i * 0.37) * 5 + (i % 11) * 0.25;
+        data->setValue(a, i, gap ? NaN : value);
         data->setValue(b, i, i % 2 ? TrendData::Absent : 100 - (i % 23));
     }
     return data;
@@ -92,7 +94,7 @@ ViewStats directStats(const TrendData &data, int channel, double x0, double x1)
         if (data.time(i) < x0 || data.time(i) > x1 || TrendData::isAbsent(v))
             continue;
         if (std::isnan(v)) {
-            ++s.gaps;
+            ++(TrendData::isMarked(v) ? s.marked : s.gaps);
             continue;
         }
         ++s.stats.count;
@@ -275,6 +277,9 @@ private slots:
         QTest::newRow("dragged past half a spacing") << 0.6 << 0 << 101 << u"c2r102"_s;
         QTest::newRow("dragged back") << -1.6 << 0 << 98 << u"c2r99"_s;
         QTest::newRow("dragged onto a gap") << 2.4 << 0 << 102 << u"-"_s;
+        QTest::newRow("dragged onto a mark: as logged") << 3.6 << 0 << 104 << u"c2r105"_s;
+        QTest::newRow("dragged past the left edge") << -40.0 << 0 << 80 << u"c2r81"_s;
+        QTest::newRow("dragged past the right edge") << 40.0 << 0 << 120 << u"c2r121"_s;
         QTest::newRow("Right three times") << 0.0 << 3 << 103 << u"c2r104"_s;
         QTest::newRow("Left twice") << 0.0 << -2 << 98 << u"c2r99"_s;
     }
@@ -336,6 +341,7 @@ private slots:
             const ViewStats got = viewStats(*data, ch, minute(from), minute(to));
             QCOMPARE(got.stats.count, want.stats.count);
             QCOMPARE(got.gaps, want.gaps);
+            QCOMPARE(got.marked, want.marked);
             QCOMPARE(got.minSample, want.minSample);
             QCOMPARE(got.maxSample, want.maxSample);
             if (want.stats.count > 0) {

@@ -143,13 +143,17 @@ private slots:
         const QImage expected = draw(every, x0, x1, all.min, all.max, width, false);
         const QImage actual = draw(reduced, x0, x1, all.min, all.max, width, true);
         // The rasteriser may put a line's end in the column beside the point's own,
-        // so each column is held against its neighbours too: at most one pixel off.
+        // so each column's extent is held against its neighbours too: at most one
+        // pixel off. But a column that every point lights is lit by the summary
+        // too: a point dropped beside a trace must not hide behind it.
         for (const auto &[one, other, name] : {std::tuple{&expected, &actual, "every point"},
                                                std::tuple{&actual, &expected, "the summary"}}) {
             for (int x = 0; x < one->width(); ++x) {
                 const auto [top, bottom] = litExtent(*one, x);
                 if (top < 0)
                     continue;
+                if (one == &expected && litExtent(*other, x).first < 0)
+                    QFAIL(qPrintable(QStringLiteral("column %1 drawn from %2 only").arg(x).arg(QLatin1String(name))));
                 int nearTop = INT_MAX;
                 int nearBottom = -1;
                 for (int n = std::max(0, x - 1); n <= std::min(one->width() - 1, x + 1); ++n) {
@@ -164,6 +168,42 @@ private slots:
                                          .arg(x).arg(QLatin1String(name)).arg(top).arg(bottom).arg(nearTop).arg(nearBottom)));
             }
         }
+    }
+
+    // A sample with gaps on both sides is a point of its own: however many
+    // samples share its pixel column, the drawing lights that column at its value.
+    void aLoneSampleLightsItsPixel_data()
+    {
+        QTest::addColumn<int>("lone"); // its sample, of 200,000 over 400 columns
+        QTest::addColumn<int>("gapsAround"); // on each side; beyond them, a trace
+        QTest::addColumn<int>("width");
+        QTest::newRow("alone in the view") << 100250 << 200000 << 1;
+        QTest::newRow("a column's first sample") << 100000 << 700 << 1;
+        QTest::newRow("a column's last sample") << 100499 << 700 << 1;
+        QTest::newRow("gaps only in its column") << 100250 << 200 << 1;
+        QTest::newRow("thick") << 150321 << 1500 << 5;
+    }
+
+    void aLoneSampleLightsItsPixel()
+    {
+        QFETCH(int, lone);
+        QFETCH(int, gapsAround);
+        QFETCH(int, width);
+        TrendData data;
+        data.addChannel();
+        constexpr int Samples = 200000;
+        for (int i = 0; i < Samples; ++i) {
+            const double value = i == lone ? 90.0 : std::abs(i - lone) <= gapsAround ? NaN : 10.0 + i % 3;
+            data.setValue(0, data.appendRow(double(i), i + 1), value);
+        }
+        std::vector<QPointF> reduced;
+        data.trace(0, 0, Samples, 400, reduced);
+        const QImage image = draw(reduced, 0, Samples, 0, 100, width, true);
+        // 90 of 0..100 is row 20 of 200; the sample's column is its 500th.
+        const int x = lone / 500;
+        const auto [top, bottom] = litExtent(image, x);
+        QVERIFY2(top >= 0 && top <= 20 && bottom >= 20,
+                 qPrintable(QStringLiteral("column %1: rows %2..%3").arg(x).arg(top).arg(bottom)));
     }
 
     void traceKeepsEachColumnsExtremes_data()
@@ -283,13 +323,16 @@ private slots:
         QTest::addColumn<qsizetype>("from");
         QTest::addColumn<qsizetype>("to");
         QTest::addColumn<int>("appended"); // rows appended after a first reading
-        QTest::newRow("everything") << qsizetype(0) << qsizetype(-1) << 0;
-        QTest::newRow("inside one block") << qsizetype(70) << qsizetype(100) << 0;
-        QTest::newRow("unaligned, over several levels") << qsizetype(61) << qsizetype(40001) << 0;
-        QTest::newRow("aligned start, to the end") << qsizetype(4096) << qsizetype(-1) << 0;
-        QTest::newRow("empty") << qsizetype(500) << qsizetype(500) << 0;
-        QTest::newRow("rows appended later") << qsizetype(3) << qsizetype(-1) << 5000;
-        QTest::newRow("appended rows only") << qsizetype(50000) << qsizetype(-1) << 777;
+        QTest::addColumn<bool>("earlier"); // the appended rows' clock stepped back: data re-sorted
+        QTest::newRow("everything") << qsizetype(0) << qsizetype(-1) << 0 << false;
+        QTest::newRow("inside one block") << qsizetype(70) << qsizetype(100) << 0 << false;
+        QTest::newRow("unaligned, over several levels") << qsizetype(61) << qsizetype(40001) << 0 << false;
+        QTest::newRow("aligned start, to the end") << qsizetype(4096) << qsizetype(-1) << 0 << false;
+        QTest::newRow("empty") << qsizetype(500) << qsizetype(500) << 0 << false;
+        QTest::newRow("rows appended later") << qsizetype(3) << qsizetype(-1) << 5000 << false;
+        QTest::newRow("appended rows only") << qsizetype(50000) << qsizetype(-1) << 777 << false;
+        QTest::newRow("rows from before, re-sorted") << qsizetype(0) << qsizetype(-1) << 5000 << true;
+        QTest::newRow("re-sorted, a part") << qsizetype(4100) << qsizetype(30001) << 300 << true;
     }
 
     void statisticsOfAnyRange()
@@ -297,15 +340,21 @@ private slots:
         QFETCH(qsizetype, from);
         QFETCH(qsizetype, to);
         QFETCH(int, appended);
+        QFETCH(bool, earlier);
         TrendData data = noisyData(50000, 0.04, true);
         data.stats(0); // summaries built before the rows below arrive
-        for (int i = 0; i < appended; ++i)
-            data.setValue(0, data.appendRow(46000 + i, -1), i % 7 ? 1000.0 + i : NaN);
+        for (int i = 0; i < appended; ++i) {
+            const double value = i % 7 ? (earlier ? -1000.0 - i : 1000.0 + i) : i % 2 ? NaN : TrendData::Marked;
+            data.setValue(0, data.appendRow(earlier ? 44000 + i / 86400.0 : 46000 + i, -1), value);
+        }
+        data.sortByTime();
         if (to < 0)
             to = data.rowCount();
         const TrendStats expected = walk(data, from, to);
         const TrendStats actual = data.stats(0, from, to);
         QCOMPARE(actual.count, expected.count);
+        QCOMPARE(actual.samples, expected.samples);
+        QCOMPARE(actual.marked, expected.marked);
         QCOMPARE(actual.min, expected.min);
         QCOMPARE(actual.max, expected.max);
         QVERIFY(std::abs(actual.sum - expected.sum) <= 1e-9 * std::max(1.0, std::abs(expected.sum)));

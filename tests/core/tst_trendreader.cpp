@@ -84,27 +84,28 @@ class TrendReaderTest : public QObject
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    // A missing sample is a gap, never a zero; every other cell is its number.
+    // A missing sample is a gap, never a zero: an empty cell, or a mark (a text
+    // without a digit) kept as such; every other cell is its number.
     void cellsBecomeValues_data()
     {
         QTest::addColumn<QByteArray>("cell");
         QTest::addColumn<double>("value"); // NaN: a gap
+        QTest::addColumn<bool>("marked");
         const double gap = std::nan("");
-        QTest::newRow("empty") << QByteArray("") << gap;
-        QTest::newRow("blanks") << QByteArray("   ") << gap;
-        QTest::newRow("NaN") << QByteArray("NaN") << gap;
-        QTest::newRow("n/a") << QByteArray("n/a") << gap;
-        QTest::newRow("#N/A") << QByteArray("#N/A") << gap;
-        QTest::newRow("dash") << QByteArray(" - ") << gap;
-        QTest::newRow("a number") << QByteArray("6.25") << 6.25;
-        QTest::newRow("blanks around a number") << QByteArray(" -6 ") << -6.0;
-        QTest::newRow("as large as the axis holds") << QByteArray("-4e249") << -4e249;
+        QTest::newRow("empty") << QByteArray("") << gap << false;
+        QTest::newRow("blanks") << QByteArray("   ") << gap << false;
+        for (const char *mark : {"NaN", "n/a", "#N/A", " - ", "ERR", "OL", "----", "?", "#VALUE!", " err "})
+            QTest::newRow(mark) << QByteArray(mark) << gap << true;
+        QTest::newRow("a number") << QByteArray("6.25") << 6.25 << false;
+        QTest::newRow("blanks around a number") << QByteArray(" -6 ") << -6.0 << false;
+        QTest::newRow("as large as the axis holds") << QByteArray("-4e249") << -4e249 << false;
     }
 
     void cellsBecomeValues()
     {
         QFETCH(QByteArray, cell);
         QFETCH(double, value);
+        QFETCH(bool, marked);
         const auto table = tableOf(column({"5", cell, "7", "8"}));
         const trendreader::Result result = read(*table, {{2, 1, 2, 4}});
         QCOMPARE(result.end, trendreader::End::Complete);
@@ -118,6 +119,7 @@ private slots:
             QVERIFY(std::isnan(data.value(0, 1)) && !TrendData::isAbsent(data.value(0, 1)));
         else
             QCOMPARE(data.value(0, 1), value);
+        QCOMPARE(TrendData::isMarked(data.value(0, 1)), marked);
         QCOMPARE(data.value(0, 3), 8.0);
         QCOMPARE(table->text(2, 2), QString::fromLatin1(cell)); // the log is not written
     }
@@ -133,6 +135,13 @@ private slots:
         const QList<GridBlock> a{{2, -1, 2, -1}};
         QTest::newRow("value not a number") << column({"5", "12.3x", "7", "8"}) << a
                                             << u"Line 3, column \"A\": \"12.3x\" is not a number."_s << QList<qint64>{0};
+        QTest::newRow("a letter for a digit") << column({"5", "1O.5", "7", "8"}) << a
+                                              << u"Line 3, column \"A\": \"1O.5\" is not a number."_s
+                                              << QList<qint64>{0};
+        QTest::newRow("two points") << column({"5", "6", "12..3", "8"}) << a
+                                    << u"Line 4, column \"A\": \"12..3\" is not a number."_s << QList<qint64>{0};
+        QTest::newRow("marks do not end the read") << column({"ERR", "OL", "#VALUE!", "8"}) << a << QString()
+                                                   << QList<qint64>{1};
         QTest::newRow("beyond what the axis holds") << column({"0", "5e250", "7", "8"}) << a
                                                     << u"Line 3, column \"A\": \"5e250\" is too large to plot."_s
                                                     << QList<qint64>{0};
@@ -153,8 +162,8 @@ private slots:
         QTest::newRow("in the second column") << secondColumn << QList<GridBlock>{{2, -1, 3, -1}}
                                               << u"Line 6, column \"B\": \"5l\" is not a number."_s
                                               << QList<qint64>{6, 0};
-        QTest::newRow("a long text is cut short") << column({"1", QByteArray(60, 'x'), "3", "4"}) << a
-                                                  << u"Line 3, column \"A\": \""_s + QString(40, u'x')
+        QTest::newRow("a long text is cut short") << column({"1", '1' + QByteArray(60, 'x'), "3", "4"}) << a
+                                                  << u"Line 3, column \"A\": \"1"_s + QString(39, u'x')
                                                          + u"...\" is not a number."_s
                                                   << QList<qint64>{0};
         // Long enough to be read in two halves at once.
@@ -177,6 +186,9 @@ private slots:
         if (!where.isEmpty())
             QCOMPARE(trendreader::describe(*table, result.bad), where);
         QTEST(counts(*result.data), "counts");
+        // The channel in hand shows nothing that was not read: no zeros, no gaps.
+        if (!where.isEmpty() && result.data->channelCount() > 0)
+            QCOMPARE(result.data->stats(result.data->channelCount() - 1).samples, 0);
     }
 
     // Each selected column is one channel, numbered across the blocks; each
@@ -415,8 +427,13 @@ private slots:
             << GridBlock{3, 2, 3, 10} << QByteArray() << QList<qint64>{13, 12} << 0 << 13;
         QTest::newRow("block ending above the last row")
             << GridBlock{3, 2, 3, 9} << QByteArray() << QList<qint64>{13, 8} << 0 << 9;
-        QTest::newRow("a value that is no number")
+        QTest::newRow("marks")
             << GridBlock{3, -1, 3, -1} << QByteArray("1/31/2024,11:11:00 PM,x,y\r\n") << QList<qint64>{12, 12} << 0 << -1;
+        QTest::newRow("a broken number") << GridBlock{3, -1, 3, -1} << QByteArray("1/31/2024,11:11:00 PM,1O.5,7\r\n")
+                                         << QList<qint64>{12, 13} << 0 << -1;
+        QTest::newRow("too large to plot") << GridBlock{3, -1, 3, -1}
+                                           << QByteArray("1/31/2024,11:11:00 PM,5e250,1e400\r\n")
+                                           << QList<qint64>{12, 12} << 0 << -1;
         QTest::newRow("no date") << GridBlock{3, -1, 3, -1} << QByteArray("x/31/2024,11:11:00 PM,7,8\r\n")
                                  << QList<qint64>{12, 12} << 12 << -1;
         QTest::newRow("no time") << GridBlock{3, -1, 3, -1} << QByteArray("1/31/2024,25:99 ZZ,7,8\r\n")

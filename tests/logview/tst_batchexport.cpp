@@ -48,8 +48,8 @@ private slots:
         QTest::newRow("a PNG written") << LogFixture::minutes(30, 3) << u"trend.png"_s << QString();
         QTest::newRow("an SVG written") << LogFixture::minutes(30, 1) << u"trend.svg"_s << QString();
         QTest::newRow("a cell that is no number")
-            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,x\r\n1/2/2024,1:02,5\r\n1/2/2024,1:03,5\r\n")
-            << u"trend.png"_s << u"\"%L\": Line 3, column \"A\": \"x\" is not a number."_s;
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,5x\r\n1/2/2024,1:02,5\r\n1/2/2024,1:03,5\r\n")
+            << u"trend.png"_s << u"\"%L\": Line 3, column \"A\": \"5x\" is not a number."_s;
     }
 
     void exportMakesNoWidget()

@@ -97,7 +97,7 @@ private slots:
     void theTrendNamesTheFileItsDataCameFrom()
     {
         // A failed plot of another file leaves the trend window loaded, named after it.
-        LogFixture::open("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,x\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n",
+        LogFixture::open("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,7x\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n",
                          u"bad.csv"_s);
         grid().setSelectionBlocks({GridBlock{2, -1, 2, -1}});
         buildHistTrend();
@@ -211,6 +211,9 @@ private slots:
         QTest::newRow("value not a number")
             << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:01,12.3x\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
             << u"Line 3, column \"A\": \"12.3x\" is not a number."_s;
+        QTest::newRow("a letter for a digit")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:00,ERR\r\n1/2/2024,1:01,5\r\n1/2/2024,1:02,1O.5\r\n1/2/2024,1:03,8\r\n")
+            << u"Line 4, column \"A\": \"1O.5\" is not a number."_s;
         QTest::newRow("date not a date")
             << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\nyesterday,1:01,6\r\n1/2/2024,1:02,7\r\n1/2/2024,1:03,8\r\n")
             << u"Line 3, column \"Date\": \"yesterday\" is not a date."_s;

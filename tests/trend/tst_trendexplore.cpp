@@ -61,7 +61,8 @@ TrendWindow &shownTrend()
     const int a = data->addChannel(u"Flow"_s);
     const int b = data->addChannel(u"Level"_s);
     for (int i = 0; i < Samples; ++i) {
-        data->setValue(a, i, i % 17 == 0 ? std::nan("") : 10 + std::sin(i * 0.37) * 5);
+        const double value = i % 13 == 0 ? TrendData::Marked : 10 + std::sin(i * 0.37) * 5;
+        data->setValue(a, i, i % 17 == 0 ? std::nan("") : value);
         data->setValue(b, i, i % 2 ? TrendData::Absent : 100 - (i % 23));
     }
     TrendWindow &w = frmHistoryPlot();
@@ -280,9 +281,12 @@ private slots:
             QCOMPARE(panel.item(row, 3)->text(), QLocale().toString(sum / double(count), 'g', 6));
             QCOMPARE(panel.item(row, 4)->text(), QString::number(count));
             QCOMPARE(panel.item(row, 5)->text(), QString::number(gaps));
+            QCOMPARE(panel.item(row, 6)->text(), QString::number(want.marked));
             ++row;
         }
         QCOMPARE(panel.rowCount(), row);
+        QCOMPARE(panel.horizontalHeaderItem(5)->text(), u"Gaps"_s);
+        QCOMPARE(panel.horizontalHeaderItem(6)->text(), u"Marked"_s);
     }
 
     // Level put on the right value axis in the trend setup: each value axis has

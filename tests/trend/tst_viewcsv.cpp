@@ -26,8 +26,8 @@ double minute(int mm)
     return double(QDate(1899, 12, 30).daysTo(QDate(2024, 1, 2))) + (60 + mm) / 1440.0;
 }
 
-// Six samples a minute apart; A misses 1:02 (empty) and 1:03 (N/A); the values
-// are written as a logger writes them, not as a number would print.
+// Six samples a minute apart; A misses 1:02 (empty) and 1:03 (a mark, N/A);
+// the values are written as a logger writes them, not as a number would print.
 const QByteArray Log = "Date,Time,A,\"B, bar\"\r\n"
                        "1/2/2024,1:00:00 AM,10.50,1.0e1\r\n"
                        "1/2/2024,1:01:00 AM,11.40,-0.25\r\n"
@@ -38,7 +38,8 @@ const QByteArray Log = "Date,Time,A,\"B, bar\"\r\n"
 
 } // namespace
 
-// The trend's "CSV Files" save: the samples in view, as logged, gaps empty.
+// The trend's "CSV Files" save: the samples in view, as logged, marks too;
+// empty cells empty.
 class ViewCsvTest : public QObject
 {
     Q_OBJECT
@@ -57,7 +58,7 @@ private slots:
         QTest::newRow("zoomed onto the gap") << minute(1) << minute(3) << false << false
                                              << header + "1/2/2024,1:01:00 AM,11.40,-0.25\r\n"
                                                          "1/2/2024,1:02:00 AM,,+3\r\n"
-                                                         "1/2/2024,1:03:00 AM,,3.00\r\n";
+                                                         "1/2/2024,1:03:00 AM,N/A,3.00\r\n";
         QTest::newRow("between samples") << minute(3) + 0.2 / 1440 << minute(4) + 0.9 / 1440 << false << false
                                          << header + "1/2/2024,1:04:00 AM,12,4\r\n";
         QTest::newRow("past the end") << minute(5) - 0.1 / 1440 << minute(9) << false << false
@@ -66,7 +67,7 @@ private slots:
                                      << header + "1/2/2024,1:00:00 AM,10.50,1.0e1\r\n"
                                                  "1/2/2024,1:01:00 AM,11.40,-0.25\r\n"
                                                  "1/2/2024,1:02:00 AM,,+3\r\n"
-                                                 "1/2/2024,1:03:00 AM,,3.00\r\n"
+                                                 "1/2/2024,1:03:00 AM,N/A,3.00\r\n"
                                                  "1/2/2024,1:04:00 AM,12,4\r\n"
                                                  "1/2/2024,1:05:00 AM,13.0,5\r\n";
         // The grid holds another log now: the trend's own numbers, not its cells.

@@ -87,15 +87,21 @@ private slots:
     void aKeptColourIsNotGivenToASecondColumn_data()
     {
         QTest::addColumn<QStringList>("titles");
-        QTest::addColumn<QString>("keptHeading");
-        QTest::addColumn<int>("kept"); // a default colour's place, or -1: one of no place
+        QTest::addColumn<QStringList>("keptHeadings");
+        QTest::addColumn<QList<int>>("kept"); // a default colour's place, or -1: one of no place
         QTest::addColumn<QList<int>>("colors"); // the same, per channel
         QTest::newRow("kept is a later column's default")
-            << QStringList{u"Temp"_s, u"Pressure"_s, u"Wind"_s} << u"Pressure"_s << 2 << QList<int>{0, 2, 1};
+            << QStringList{u"Temp"_s, u"Pressure"_s, u"Wind"_s} << QStringList{u"Pressure"_s} << QList<int>{2}
+            << QList<int>{0, 2, 1};
         QTest::newRow("kept is an earlier column's default")
-            << QStringList{u"Temp"_s, u"Wind"_s} << u"Wind"_s << 0 << QList<int>{1, 0};
-        QTest::newRow("no clash: defaults stay")
-            << QStringList{u"Temp"_s, u"Pressure"_s, u"Wind"_s} << u"Pressure"_s << -1 << QList<int>{0, -1, 2};
+            << QStringList{u"Temp"_s, u"Wind"_s} << QStringList{u"Wind"_s} << QList<int>{0} << QList<int>{1, 0};
+        QTest::newRow("no clash: defaults stay") << QStringList{u"Temp"_s, u"Pressure"_s, u"Wind"_s}
+                                                 << QStringList{u"Pressure"_s} << QList<int>{-1} << QList<int>{0, -1, 2};
+        // Each colour given away is taken: the two later columns do not both get
+        // the first free one.
+        QTest::newRow("two kept are two later columns' defaults")
+            << QStringList{u"A"_s, u"B"_s, u"C"_s, u"D"_s} << QStringList{u"A"_s, u"B"_s} << QList<int>{2, 3}
+            << QList<int>{2, 3, 0, 1};
         // The 25th column's colour is the first's, dashed: no clash, though a
         // default colour is free.
         QStringList many;
@@ -104,19 +110,21 @@ private slots:
             many << u"Col %1"_s.arg(i + 1);
             places << (i == 3 ? -1 : i % PlotControl::DefaultColorCount);
         }
-        QTest::newRow("a dashed column in a colour taken solid") << many << u"Col 4"_s << -1 << places;
+        QTest::newRow("a dashed column in a colour taken solid") << many << QStringList{u"Col 4"_s} << QList<int>{-1}
+                                                                 << places;
     }
 
     void aKeptColourIsNotGivenToASecondColumn()
     {
         QFETCH(QStringList, titles);
-        QFETCH(QString, keptHeading);
-        QFETCH(int, kept);
+        QFETCH(QStringList, keptHeadings);
+        QFETCH(QList<int>, kept);
         QFETCH(QList<int>, colors);
         const auto colorAt = [](int place) {
             return place < 0 ? OleColor(0x123456) : PlotControl::defaultChannelColor(place);
         };
-        trendmemory::rememberPen(keptHeading, {colorAt(kept), 1, 0});
+        for (qsizetype k = 0; k < keptHeadings.size(); ++k)
+            trendmemory::rememberPen(keptHeadings[k], {colorAt(kept[k]), 1, 0});
         PlotControl plot;
         addChannels(plot, titles);
         trendmemory::applyTo(plot);
