@@ -175,6 +175,18 @@ void LogDocument::follow()
         emit replaced(Replacement::Reread);
         return;
     }
+    // A large gain: room for all of it at its first piece, so that no later
+    // piece copies what is held.
+    if (const qint64 more = m_follower->remaining(); more > 0 && m_table->byteSize() > 0) {
+        try {
+            const qint64 bytes = more + m_follower->pending().size();
+            m_table->reserveForAppending(qsizetype(bytes));
+            if (m_trend && trendFromOpenLog())
+                m_trend->reserve(m_trend->rowCount() + 1024
+                                 + qsizetype(double(bytes) * m_table->rowCount() / double(m_table->byteSize())));
+        } catch (const std::bad_alloc &) {
+        }
+    }
     const int oldRows = m_table->rowCount();
     const qsizetype taken = m_table->appendLines(m_follower->pending());
     m_follower->take(taken);

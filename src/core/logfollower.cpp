@@ -135,6 +135,7 @@ void LogFollower::watch()
 LogFollower::Change LogFollower::check()
 {
     m_more = m_skippedRun = false;
+    m_remaining = 0;
     if (!isActive())
         return Change::None;
     const QFileInfo info(m_path);
@@ -215,6 +216,7 @@ LogFollower::Change LogFollower::check()
     if (at == 0)
         return Change::None;
     m_offset += at;
+    m_remaining = m_more ? std::max<qint64>(0, end - m_offset) : 0;
     m_tail = QByteArrayView(bytes).first(m_tail.size() + at).last(std::min(m_tail.size() + at, TailBytes)).toByteArray();
     return grown ? Change::Grown : Change::None;
 }

@@ -50,6 +50,8 @@ public:
     void take(qsizetype bytes);
     // The last look left bytes of the gain for the next one.
     bool hasMore() const { return m_more; }
+    // Bytes of the gain the last look left for later ones.
+    qint64 remaining() const { return m_remaining; }
     // The last look ended at a run of NUL bytes that it passed over: the pending
     // bytes came before it, and end in a line end.
     bool skippedNulRun() const { return m_skippedRun; }
@@ -59,7 +61,7 @@ public:
     // How many loaded bytes are read again on each look to see that they stayed.
     static constexpr qsizetype TailBytes = 64;
     // The most a look reads of a gain.
-    static constexpr qint64 PieceBytes = qint64(16) << 20;
+    static constexpr qint64 PieceBytes = qint64(4) << 20;
 
 signals:
     void touched();
@@ -78,6 +80,7 @@ private:
     QDateTime m_modified;
     bool m_emptied = false; // waiting for an emptied file's first row
     bool m_more = false;
+    qint64 m_remaining = 0;
     bool m_skippedRun = false;
     bool m_inRun = false;   // the last look ended inside a run of NUL bytes
     QFileSystemWatcher *m_watcher = nullptr;
