@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <new>
@@ -148,7 +149,17 @@ void LogDocument::follow()
 {
     if (!isFollowing() || m_plotting)
         return;
-    switch (m_follower->check()) {
+    const LogFollower::Change change = m_follower->check();
+    // The rest of a large gain is taken after a pass of the event loop, a piece
+    // at a time, so that the windows show each piece and stay responsive.
+    if (m_follower->hasMore() && !m_lookQueued) {
+        m_lookQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_lookQueued = false;
+            follow();
+        });
+    }
+    switch (change) {
     case LogFollower::Change::None:
         return;
     case LogFollower::Change::Emptied:
@@ -164,22 +175,41 @@ void LogDocument::follow()
         emit replaced(Replacement::Reread);
         return;
     }
+    // A large gain: room for all of it at its first piece, so that no later
+    // piece copies what is held.
+    if (const qint64 more = m_follower->remaining(); more > 0 && m_table->byteSize() > 0) {
+        try {
+            const qint64 bytes = more + m_follower->pending().size();
+            m_table->reserveForAppending(qsizetype(bytes));
+            if (m_trend && trendFromOpenLog())
+                m_trend->reserve(m_trend->rowCount() + 1024
+                                 + qsizetype(double(bytes) * m_table->rowCount() / double(m_table->byteSize())));
+        } catch (const std::bad_alloc &) {
+        }
+    }
     const int oldRows = m_table->rowCount();
     const qsizetype taken = m_table->appendLines(m_follower->pending());
     m_follower->take(taken);
-    if (taken == 0)
-        return;
-    m_table->setRowCount(m_table->indexedRowCount());
-    int leftOut = 0;
-    if (m_trend && trendFromOpenLog() && m_table->rowCount() > oldRows) {
-        const trendreader::Growth growth = trendreader::grow(*m_table, *m_trend, m_plottedBlocks, oldRows, m_trendDateOrder);
-        leftOut = growth.leftOutRow;
-        if (growth.added > 0) {
-            m_spans.x += std::max(0.0, growth.newEnd - growth.oldEnd);
-            emit trendGrew(growth.oldEnd, growth.newEnd);
+    // The look ended at a run of NUL bytes: the line before it is the table's
+    // last (file line = grid row + 1).
+    const int nulRunAfter = m_follower->skippedNulRun() && m_follower->pending().isEmpty()
+                                ? m_table->indexedRowCount() + 1
+                                : 0;
+    if (taken > 0) {
+        m_table->setRowCount(m_table->indexedRowCount());
+        int leftOut = 0;
+        if (m_trend && trendFromOpenLog() && m_table->rowCount() > oldRows) {
+            const trendreader::Growth growth = trendreader::grow(*m_table, *m_trend, m_plottedBlocks, oldRows, m_trendDateOrder);
+            leftOut = growth.leftOutRow;
+            if (growth.added > 0) {
+                m_spans.x += std::max(0.0, growth.newEnd - growth.oldEnd);
+                emit trendGrew(growth.oldEnd, growth.newEnd);
+            }
         }
+        emit rowsAppended(oldRows, leftOut);
     }
-    emit rowsAppended(oldRows, leftOut);
+    if (nulRunAfter > 0)
+        emit nulRunSkipped(nulRunAfter);
 }
 
 void LogDocument::beginPlotRun()

@@ -81,6 +81,8 @@ public:
     // One look at the followed log: complete new rows join the table and the
     // trend of this log (its growing blocks), and are told with rowsAppended();
     // anything else is told with replaced(). Nothing while a plot run is active.
+    // A large gain is taken a piece at a time: the look at the next piece comes
+    // after a pass of the event loop.
     void follow();
     const LogFollower &follower() const { return *m_follower; }
 
@@ -119,6 +121,9 @@ signals:
     // first of them that the trend had to leave out, its date or time unreadable
     // (0: none).
     void rowsAppended(int oldRowCount, int leftOutRow);
+    // Follow passed over a run of NUL bytes (what a power cut leaves) after file
+    // line `line`, and went on with the lines after it.
+    void nulRunSkipped(int line);
     void replaced(LogDocument::Replacement how);
     void trendReplaced();
     // A followed log's rows joined the trend; its latest time moved.
@@ -139,5 +144,6 @@ private:
     LogValueParser::DateOrder m_trendDateOrder = LogValueParser::DateOrder::NotAsked;
     TrendSpans m_spans;
     bool m_plotting = false;
+    bool m_lookQueued = false;
     std::atomic<bool> m_cancel{false};
 };

@@ -579,9 +579,8 @@ Result read(const LogTable &table, const Request &request, const Progress &progr
 
 TimeView firstTimeView(const Result &result)
 {
-    const double span = result.lastTime - result.firstTime;
-    if (span > 0)
-        return {span, std::nullopt};
+    // The earliest and latest samples, wherever their rows are: a log written
+    // out of time order is covered whole, not from its first row to its last.
     const TrendData &data = *result.data;
     double lowest = std::numeric_limits<double>::infinity();
     double highest = -lowest;

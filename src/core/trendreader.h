@@ -122,13 +122,13 @@ struct Result
 Result read(const LogTable &table, const Request &request, const Progress &progress = {},
             const std::atomic<bool> *cancel = nullptr);
 
-// The first view of a complete read's time axis: from the first to the last
-// plotted row; when those rows carry the same time, or run backwards, the time
-// the samples cover from the earliest; around a single instant, a minute.
+// The first view of a complete read's time axis: the time its samples cover,
+// from the earliest to the latest, whatever the order of their rows; around a
+// single instant, a minute.
 struct TimeView
 {
     double span = 0;
-    std::optional<double> min; // none: the axis is fitted to the data
+    std::optional<double> min; // none: no samples, the axis is fitted to the data
 };
 TimeView firstTimeView(const Result &result);
 

@@ -163,6 +163,12 @@ DataFileWindow::DataFileWindow() : m_document(logDocument())
     connect(&m_document, &LogDocument::closed, this, &DataFileWindow::showDocumentTable);
     connect(&m_document, &LogDocument::rowsAppended, this, &DataFileWindow::rowsArrived);
     connect(&m_document, &LogDocument::replaced, this, &DataFileWindow::logReplaced);
+    connect(&m_document, &LogDocument::nulRunSkipped, this, [this](int line) {
+        steps::guarded([&] {
+            setStatusPanelText(u"Current File is "_s + m_document.path()
+                               + u" (NUL bytes after line %1 were passed over; the lines after them are shown)"_s.arg(line));
+        });
+    });
     connect(&m_document, &LogDocument::followingChanged, this, &DataFileWindow::showFollowing);
 
     mainFrame().adopt(this);

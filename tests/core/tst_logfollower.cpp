@@ -28,6 +28,22 @@ QString lastRowText(const LogTable &table)
     return fields.join(u'|');
 }
 
+// A log written, loaded and followed from there.
+struct Followed
+{
+    QTemporaryDir dir;
+    QString path = dir.filePath(u"log.csv"_s);
+    LogTable table;
+    LogFollower follower;
+
+    explicit Followed(const QByteArray &initial)
+    {
+        writeFile(path, initial);
+        table.load(path);
+        follower.start(path, table.content());
+    }
+};
+
 // What happens to the file after the appended pieces.
 // A hole is a sparse file's unwritten end, read as NUL bytes: a little of it is
 // space a logger sets aside, gigabytes what a power cut leaves.
@@ -139,13 +155,11 @@ private slots:
         QFETCH(int, rows);
         QFETCH(QString, lastRow);
 
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"log.csv"_s);
-        writeFile(path, initial);
-        LogTable table;
-        table.load(path);
-        LogFollower follower;
-        follower.start(path, table.content());
+        Followed followed(initial);
+        const QTemporaryDir &dir = followed.dir;
+        const QString &path = followed.path;
+        LogTable &table = followed.table;
+        LogFollower &follower = followed.follower;
 
         LogFollower::Change change = LogFollower::Change::None;
         qint64 appended = 0;
@@ -202,6 +216,65 @@ private slots:
         // Of a hole, no more than a look at where the text ends.
         if (ending == Ending::SmallHole || ending == Ending::PowerCutHole)
             QVERIFY2(follower.bytesRead() < appended + (64 << 10), qPrintable(QString::number(follower.bytesRead())));
+    }
+
+    // A large gain is read a piece at a time; a run of NUL bytes with lines after
+    // it is passed over, ending the line it cut short, and the lines after it follow.
+    void aGainIsReadInPieces_data()
+    {
+        QTest::addColumn<QByteArray>("appended");
+        QTest::addColumn<int>("looks");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("lastRow");
+        QTest::addColumn<int>("nulRunAfter"); // the file line before the run; 0: none
+
+        const QByteArray line = "1/1/2024,1:00:04 AM,12345678.0\r\n"; // 32 bytes
+        const qsizetype perPiece = qsizetype(LogFollower::PieceBytes / line.size());
+        const QString lineRow = u"1/1/2024|1:00:04 AM|12345678.0"_s;
+        const QByteArray after = "1/1/2024,1:00:06 AM,7\r\n1/1/2024,1:00:07 AM,8\r\n";
+        const QString afterRow = u"1/1/2024|1:00:07 AM|8"_s;
+        QTest::newRow("a piece: one look") << line.repeated(perPiece) << 1 << 4 + int(perPiece) << lineRow << 0;
+        QTest::newRow("a line more: two looks")
+            << line.repeated(perPiece + 1) << 2 << 5 + int(perPiece) << lineRow << 0;
+        QTest::newRow("a NUL run cutting a line short, then lines")
+            << line + "1/1/2024,1:00" + QByteArray(5000, '\0') + after << 2 << 8 << afterRow << 7;
+        QTest::newRow("a NUL run longer than a piece after a whole line")
+            << QByteArray(LogFollower::PieceBytes + 100, '\0') + after << 2 << 6 << afterRow << 5;
+    }
+
+    void aGainIsReadInPieces()
+    {
+        QFETCH(QByteArray, appended);
+        QFETCH(int, looks);
+        QFETCH(int, nulRunAfter);
+        const QByteArray log = "Date,Time,A\r\n1/1/2024,1:00:00 AM,1\r\n1/1/2024,1:00:01 AM,2\r\n"
+                               "1/1/2024,1:00:02 AM,3\r\n1/1/2024,1:00:03 AM,4\r\n";
+        Followed followed(log);
+        LogTable &table = followed.table;
+        LogFollower &follower = followed.follower;
+        writeFile(followed.path, appended, QIODevice::Append);
+
+        int seen = 0;
+        qint64 largestRead = 0;
+        QList<int> runsAfter;
+        do {
+            const qint64 before = follower.bytesRead();
+            follower.check();
+            largestRead = std::max(largestRead, follower.bytesRead() - before);
+            follower.take(table.appendLines(follower.pending()));
+            if (follower.skippedNulRun())
+                runsAfter << table.indexedRowCount() + 1;
+        } while (follower.hasMore() && ++seen < 100);
+        table.setRowCount(table.indexedRowCount());
+
+        QCOMPARE(seen + 1, looks);
+        // The piece, the bytes compared before it and the last byte of the gain.
+        QVERIFY2(largestRead <= LogFollower::PieceBytes + LogFollower::TailBytes + 1,
+                 qPrintable(QString::number(largestRead)));
+        QCOMPARE(runsAfter, nulRunAfter ? QList<int>{nulRunAfter} : QList<int>{});
+        QTEST(table.rowCount(), "rows");
+        QTEST(lastRowText(table), "lastRow");
+        QVERIFY(follower.pending().isEmpty());
     }
 
     // The data file window's tests follow a file emptied and written again with

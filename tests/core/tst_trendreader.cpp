@@ -7,6 +7,7 @@
 #include "core/trendreader.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QTime>
 #include <QLocale>
 #include <QScopeGuard>
@@ -209,44 +210,52 @@ private slots:
         QCOMPARE(result.block, 1);
     }
 
-    // The first view of the time axis, in minutes; where its start is set, from
-    // 1/2/2024 1:00.
-    void theFirstViewCoversThePlottedRows_data()
+    // The first view of the time axis: its span in seconds and its start.
+    void theFirstViewCoversTheSamples_data()
     {
         QTest::addColumn<QByteArray>("log");
         QTest::addColumn<QList<GridBlock>>("blocks");
         QTest::addColumn<double>("span");
-        QTest::addColumn<double>("min"); // NaN: fitted to the data
-        const double fitted = std::nan("");
+        QTest::addColumn<QDateTime>("min");
         const QList<GridBlock> a{{2, -1, 2, -1}};
+        const auto at = [](int month, int day, int hour, int minute, int second = 0) {
+            return QDateTime(QDate(2024, month, day), QTime(hour, minute, second));
+        };
         QTest::newRow("over midnight at the month's end")
             << QByteArray("Date,Time,A\r\n1/31/2024,11:00:00 PM,1\r\n1/31/2024,11:40:00 PM,2\r\n"
                           "2/1/2024,12:20:00 AM,3\r\n2/1/2024,1:00:00 AM,4\r\n")
-            << a << 120.0 << fitted;
+            << a << 7200.0 << at(1, 31, 23, 0);
         QTest::newRow("a later block starting earlier")
-            << minutes(10, 3) << QList<GridBlock>{{2, 5, 2, 8}, {3, 2, 4, 6}} << 6.0 << fitted;
-        QTest::newRow("rows out of time order: the time they cover")
+            << minutes(10, 3) << QList<GridBlock>{{2, 5, 2, 8}, {3, 2, 4, 6}} << 360.0 << at(1, 31, 23, 1);
+        QTest::newRow("rows that run backwards")
             << QByteArray("Date,Time,A\r\n1/2/2024,1:05,5\r\n1/2/2024,1:09,6\r\n1/2/2024,1:01,7\r\n1/2/2024,1:00,8\r\n")
-            << a << 9.0 << 0.0;
+            << a << 540.0 << at(1, 2, 1, 0);
+        // The first and the last row a second apart, the samples 200 s.
+        QTest::newRow("a shuffled log: its whole span")
+            << QByteArray("Date,Time,A\r\n1/2/2024,1:01:40,1\r\n1/2/2024,1:00:00,2\r\n1/2/2024,1:03:20,3\r\n"
+                          "1/2/2024,1:00:50,4\r\n1/2/2024,1:01:41,5\r\n")
+            << a << 200.0 << at(1, 2, 1, 0);
         QTest::newRow("one instant: a minute around it")
             << QByteArray("Date,Time,A\r\n1/2/2024,1:00,5\r\n1/2/2024,1:00,6\r\n1/2/2024,1:00,7\r\n1/2/2024,1:00,8\r\n")
-            << a << 1.0 << -0.5;
+            << a << 60.0 << at(1, 2, 0, 59, 30);
     }
 
-    void theFirstViewCoversThePlottedRows()
+    void theFirstViewCoversTheSamples()
     {
         QFETCH(QByteArray, log);
         QFETCH(QList<GridBlock>, blocks);
         QFETCH(double, span);
-        QFETCH(double, min);
+        QFETCH(QDateTime, min);
         const auto table = tableOf(log);
         const trendreader::Result result = read(*table, blocks);
         QCOMPARE(result.end, trendreader::End::Complete);
         const trendreader::TimeView view = trendreader::firstTimeView(result);
-        QVERIFY2(std::abs(view.span - span * Minute) < 1e-9, qPrintable(QString::number(view.span / Minute)));
-        QCOMPARE(view.min.has_value(), !std::isnan(min));
-        if (view.min)
-            QVERIFY(std::abs(*view.min - (oledate::fromFields(2024, 1, 2, 1, 0, 0) + min * Minute)) < 1e-9);
+        constexpr double Second = Minute / 60;
+        QVERIFY2(std::abs(view.span - span * Second) < 1e-9, qPrintable(QString::number(view.span / Second)));
+        QVERIFY(view.min.has_value());
+        const double start = oledate::fromFields(min.date().year(), min.date().month(), min.date().day(),
+                                                 min.time().hour(), min.time().minute(), min.time().second());
+        QVERIFY2(std::abs(*view.min - start) < 1e-9, qPrintable(QString::number((*view.min - start) / Second)));
     }
 
     // The user's cancel is seen before a column but the first; reading the dates
