@@ -19,8 +19,10 @@ void describeCommandLine(QCommandLineParser &parser)
         u"extension. Exit code 0 when written, else 1 with the reason on standard error."_s,
         u"OUT"_s));
     parser.addOption(QCommandLineOption(u"columns"_s,
-                                        u"With --export: the columns to plot, by heading (default: every value "
-                                        u"column)."_s,
+                                        u"With --export: the columns to plot, by heading or by field number "
+                                        u"from 1 (the Date; a heading that is a number goes first), separated "
+                                        u"by commas; a heading with a comma is quoted as in the log (\"Temp, C\"). "
+                                        u"May be given more than once (default: every value column)."_s,
                                         u"NAME,NAME,..."_s));
     parser.addOption(QCommandLineOption(u"size"_s, u"With --export: the image size in pixels (default 1000x600)."_s,
                                         u"WxH"_s));
@@ -55,4 +57,39 @@ std::optional<int> answerInfoOptions(int argc, char *argv[])
     describeCommandLine(parser);
     parser.process(core); // prints the answer and ends the process
     return 0;
+}
+
+std::optional<QStringList> splitColumnList(const QString &text, QString *why)
+{
+    QStringList entries;
+    QString entry;
+    bool quoted = false;   // this entry started with a quote
+    bool inQuotes = false; // and its closing quote is still to come
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (inQuotes) {
+            if (c != u'"')
+                entry += c;
+            else if (i + 1 < text.size() && text.at(i + 1) == u'"')
+                entry += text.at(++i);
+            else
+                inQuotes = false;
+        } else if (c == u',') {
+            entries.append(quoted ? entry : entry.trimmed());
+            entry.clear();
+            quoted = false;
+        } else if (c == u'"' && entry.trimmed().isEmpty() && !quoted) {
+            entry.clear();
+            quoted = inQuotes = true;
+        } else {
+            entry += c;
+        }
+    }
+    if (inQuotes) {
+        if (why)
+            *why = u"--columns \""_s + text + u"\": a quote is not closed"_s;
+        return std::nullopt;
+    }
+    entries.append(quoted ? entry : entry.trimmed());
+    return entries;
 }

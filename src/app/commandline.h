@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
+
 #include <optional>
 
 class QCommandLineParser;
@@ -15,3 +18,9 @@ bool asksForExport(int argc, char *argv[]);
 // display and gives the exit code; nothing when neither was asked for. An unknown
 // option given with them is told on standard error, exit code 1.
 std::optional<int> answerInfoOptions(int argc, char *argv[]);
+
+// The entries of one --columns value, split at commas as a line of the log is: an
+// entry that starts with a double quote may hold commas, and a doubled quote in it
+// is one quote. Entries outside quotes are trimmed. Nothing when a quote is left
+// open; `why` then says so.
+std::optional<QStringList> splitColumnList(const QString &text, QString *why);

@@ -43,12 +43,19 @@ int exportMain(const QCommandLineParser &parser)
     batchexport::Request request;
     request.outFile = parser.value(u"export"_s);
     request.logFile = positional.constFirst();
-    if (parser.isSet(u"columns"_s)) {
-        request.columns = parser.value(u"columns"_s).split(u',');
-        if (parser.value(u"columns"_s).trimmed().isEmpty()) {
+    // Each --columns adds its entries, in order.
+    for (const QString &value : parser.values(u"columns"_s)) {
+        if (value.trimmed().isEmpty()) {
             warn(u"--columns names no column"_s);
             return 1;
         }
+        QString why;
+        const std::optional<QStringList> entries = splitColumnList(value, &why);
+        if (!entries) {
+            warn(why);
+            return 1;
+        }
+        request.columns += *entries;
     }
     if (parser.isSet(u"size"_s))
         request.size = parser.value(u"size"_s);

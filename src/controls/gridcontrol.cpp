@@ -277,8 +277,13 @@ void GridControl::setCurrentRow(int row)
     if (row < 1 || row > m_model->rowCount() || row == currentRow())
         return;
     const QModelIndex current = m_view->selectionModel()->currentIndex();
-    const QModelIndex target = m_model->index(row - 1, current.isValid() ? current.column() : 0);
-    // Up or down to the row; the columns in view stay.
+    setCurrentCell(current.isValid() ? current.column() + 1 : 1, row);
+}
+
+// Up or down to the cell; the columns in view stay.
+void GridControl::setCurrentCell(int col, int row)
+{
+    const QModelIndex target = m_model->index(row - 1, col - 1);
     const int sideways = m_view->horizontalScrollBar()->value();
     m_view->selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
     m_view->scrollTo(target);
@@ -645,12 +650,20 @@ bool GridControl::selectionMouse(QEvent *event, BlockSelection::Target target, Q
         const std::optional<QPoint> at = pressedAt(target, pos);
         if (!at)
             return true;
+        // A click anywhere in a row, its caption (the date) and the frozen time
+        // included, makes it the current row, which the trend's cursor follows and
+        // the arrow keys move from. A value cell scrolls into view; the frozen
+        // columns and the caption are in view, so the columns in view stay.
         if (target == BlockSelection::Target::Cell) {
             m_view->setFocus(Qt::MouseFocusReason);
-            // The current cell scrolls into view: not for the frozen columns, which are in view.
             if (pos.x() >= frozenRight())
                 m_view->selectionModel()->setCurrentIndex(m_model->index(at->y() - 1, at->x() - 1),
                                                           QItemSelectionModel::NoUpdate);
+            else
+                setCurrentCell(at->x(), at->y());
+        } else if (target == BlockSelection::Target::RowHeader) {
+            m_view->setFocus(Qt::MouseFocusReason);
+            setCurrentRow(at->y());
         }
         changed = m_selection.press(target, at->x(), at->y(), mouse->modifiers());
     } else if (event->type() == QEvent::MouseMove) {

@@ -182,6 +182,7 @@ private:
     int borderAt(int x) const;
     bool keyEvent(QEvent *event);
     bool captionMouse(QEvent *event, QWidget *source, QPoint pos);
+    void setCurrentCell(int col, int row);
     bool selectionMouse(QEvent *event, BlockSelection::Target target, QPoint pos);
     std::optional<QPoint> pressedAt(BlockSelection::Target target, QPoint pos) const;
     bool cornerEvent(QEvent *event);

@@ -72,6 +72,16 @@ QList<GridBlock> columnBlocks(const LogTable &table, const QStringList &names, c
             if (table.text(col, 0).trimmed() == name.trimmed())
                 found = col;
         }
+        // A heading that is a number is found by its heading first; else the
+        // number counts the fields from 1, the Date being the grid's column 0.
+        bool isNumber = false;
+        const int field = name.trimmed().toInt(&isNumber);
+        if (found < 0 && isNumber) {
+            if (field < 1 || field > table.colCount() + 1)
+                throw Failure{quoted(log) + u" has no column named "_s + quoted(name) + u" and no field "_s
+                              + name.trimmed() + u": its fields are 1 to "_s + QString::number(table.colCount() + 1)};
+            found = field - 1;
+        }
         if (found < 0)
             throw Failure{quoted(log) + u" has no column named "_s + quoted(name)};
         if (found < 2)

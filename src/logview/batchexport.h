@@ -17,7 +17,9 @@ struct Request
 {
     QString outFile;     // the image; its extension gives the type
     QString logFile;
-    QStringList columns; // column headings; empty: every value column
+    // Column headings, or field numbers from 1 (the Date) where no heading is the
+    // number; empty: every value column.
+    QStringList columns;
     std::optional<QString> size; // "WxH" in pixels; none: DefaultSize
 };
 

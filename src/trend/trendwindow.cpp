@@ -26,6 +26,7 @@
 #include <QLocale>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -58,11 +59,11 @@ constexpr double PlotLeft = 120;
 constexpr double PlotTop = 180;
 constexpr double DateSliderHeight = 300;
 constexpr double YSliderWidth = 690;
-// The scroll bar fills the strip between the plot and the date slider, the
-// statistics panel a share of the width right of the value slider.
+// The scroll bar fills the strip between the plot and the date slider.
 constexpr double ScrollBarHeight = 215; // from the plot's bottom to the date slider
-constexpr double StatsGap = 60;
-double statsWidth(double windowWidth) { return std::clamp(windowWidth * 0.45, 3000.0, 9000.0); }
+// The statistics panel, right of a splitter, starts at a third of the width and
+// is never narrower than this; the plot keeps at least half the window's width.
+constexpr double MinStatsWidth = 1500;
 
 void placeTwips(QWidget &w, const QRectF &r)
 {
@@ -131,8 +132,28 @@ TrendWindow::TrendWindow() : m_document(logDocument())
     m_scrollBar = new QScrollBar(Qt::Horizontal, m_plotArea);
     m_scrollBar->setObjectName(u"timeScrollBar"_s);
     connect(m_scrollBar, &QScrollBar::valueChanged, this, &TrendWindow::scrolled);
-    m_stats = new StatsPanel(m_plotArea);
+    // The splitter's place is the user's: the panel keeps the width it was
+    // given whatever the window's size, as far as the plot's half allows.
+    m_splitter = new QSplitter(Qt::Horizontal, content);
+    m_splitter->setObjectName(u"statsSplitter"_s);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_plotArea);
+    m_stats = new StatsPanel;
+    m_stats->setMinimumWidth(1);
+    m_splitter->addWidget(m_stats);
     m_stats->hide();
+    // The plot area takes what the window gains; the panel keeps its width.
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    m_statsWidth = TrendWindowPlacement::statsWidth();
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
+        steps::guarded([&] {
+            // Kept as far as the window lets the panel go.
+            m_statsWidth = float(twips::fromPixelsX(m_stats->width()));
+            layoutControls();
+            m_statsWidth = float(twips::fromPixelsX(m_stats->width()));
+        });
+    });
     connect(m_plot, &PlotControl::viewChanged, this, &TrendWindow::updateForView);
     connect(m_plot, &PlotControl::dataChanged, this, &TrendWindow::trendDataChanged);
     connect(m_plot, &PlotControl::channelVisibilityChanged, this, &TrendWindow::updateForView);
@@ -148,7 +169,7 @@ TrendWindow::TrendWindow() : m_document(logDocument())
         if (how == LogDocument::Replacement::Emptied)
             logEmptied();
     });
-    column->addWidget(m_plotArea, 1);
+    column->addWidget(m_splitter, 1);
 
     m_statusBar = new QStatusBar(content);
     m_statusBar->setObjectName(u"StatusBar1"_s);
@@ -353,8 +374,22 @@ void TrendWindow::resizeEvent(QResizeEvent *event)
 void TrendWindow::layoutControls()
 {
     const QSizeF outer = twips::sizeOf(*this);
-    // The statistics panel, when shown, takes its width from the plot's.
-    const double stats = m_stats->isVisible() ? statsWidth(outer.width()) : 0;
+    // The statistics panel, when shown (asked of the panel alone: the window may
+    // be hidden while it is maximised, restored or tiled), takes its width and
+    // the splitter's from the plot's.
+    double stats = 0;
+    if (!m_stats->isHidden()) {
+        const double handle = twips::fromPixelsX(m_splitter->handleWidth());
+        // First shown at a third of the width; from then on that is its place.
+        if (m_statsWidth <= 0)
+            m_statsWidth = float(twips::fromPixelsX(m_splitter->width()) / 3 - handle);
+        const double wanted = m_statsWidth;
+        const double widest = outer.width() / 2 - 1125 - handle;
+        // The plot's half wins over the panel's least width in a small window.
+        const int panelPixels = std::max(twips::toPixelsX(std::min(std::max(wanted, MinStatsWidth), widest)), 1);
+        m_splitter->setSizes({std::max(m_splitter->width() - m_splitter->handleWidth() - panelPixels, 1), panelPixels});
+        stats = twips::fromPixelsX(panelPixels + m_splitter->handleWidth());
+    }
     steps::ignoring({
         [&] { m_plot->setWidth(outer.width() - 1125 - stats); },
         [&] { m_plot->setHeight(outer.height() - 1900); },
@@ -367,10 +402,6 @@ void TrendWindow::layoutControls()
         [&] {
             placeTwips(*m_scrollBar, QRectF(m_plot->Left(), m_plot->Top() + m_plot->Height(), m_plot->Width(), ScrollBarHeight));
         },
-        [&] {
-            placeTwips(*m_stats, QRectF(m_plot->Width() + 130 + YSliderWidth + StatsGap, m_plot->Top(), stats - StatsGap,
-                                        m_plot->Height()));
-        },
     });
 }
 
@@ -381,7 +412,12 @@ void TrendWindow::closeEvent(QCloseEvent *event)
         // Minimised, the window stays, whoever asked.
         if (isMinimized())
             return;
-        TrendWindowPlacement::store(*this);
+        {
+            SettingsStore::ChangeSet together;
+            TrendWindowPlacement::store(*this);
+            if (m_statsWidth > 0)
+                TrendWindowPlacement::storeStatsWidth(m_statsWidth);
+        }
         event->accept();
         // What it showed goes with it; the closing window shows nothing more.
         disconnect(&m_document, nullptr, this, nullptr);
@@ -391,11 +427,11 @@ void TrendWindow::closeEvent(QCloseEvent *event)
 
 void TrendWindow::toggleStats()
 {
-    m_stats->setVisible(!m_stats->isVisible());
+    m_stats->setHidden(!m_stats->isHidden());
     if (QAction *action = m_toolbar->findChild<QAction *>(u"Statistics"_s))
-        action->setChecked(m_stats->isVisible());
+        action->setChecked(!m_stats->isHidden());
     layoutControls();
-    if (m_stats->isVisible())
+    if (!m_stats->isHidden())
         m_stats->showStats(*m_plot);
 }
 
@@ -403,7 +439,7 @@ void TrendWindow::updateForView()
 {
     steps::guarded([&] {
         followView(!m_slidersHeld);
-        if (m_stats->isVisible())
+        if (!m_stats->isHidden())
             m_stats->showStats(*m_plot);
     });
 }
@@ -414,7 +450,7 @@ void TrendWindow::trendDataChanged()
 {
     steps::guarded([&] {
         followView(false);
-        if (m_stats->isVisible())
+        if (!m_stats->isHidden())
             m_stats->showStats(*m_plot);
     });
 }

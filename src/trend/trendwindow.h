@@ -10,6 +10,7 @@ class QCloseEvent;
 class QLabel;
 class QResizeEvent;
 class QScrollBar;
+class QSplitter;
 class QStatusBar;
 class QToolBar;
 class Slider;
@@ -138,7 +139,11 @@ private:
     QLabel *m_panels[2] = {nullptr, nullptr};
     QWidget *m_plotArea = nullptr;
     QScrollBar *m_scrollBar = nullptr;
+    QSplitter *m_splitter = nullptr;
     StatsPanel *m_stats = nullptr;
+    // The statistics panel's width in twips where the user left the splitter;
+    // 0 until the panel is first shown (at a third).
+    float m_statsWidth = 0;
     // Set while the controls are being brought to the view, which they then
     // must not move again.
     bool m_following = false;

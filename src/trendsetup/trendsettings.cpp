@@ -4,8 +4,10 @@
 #include "controls/twips.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
+#include "shell/steps.h"
 
 #include <algorithm>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 using Edge = PlacementSetting::Edge;
@@ -82,4 +84,24 @@ void TrendWindowPlacement::applyTo(QWidget &window) const
 void TrendWindowPlacement::store(const QWidget &window)
 {
     TrendPlacement.store(window);
+}
+
+namespace {
+const QString StatsWidthKey = u"StatsWidth"_s;
+} // namespace
+
+float TrendWindowPlacement::statsWidth()
+{
+    try {
+        const float width = SettingsStore::textToSingle(SettingsStore::readText(TrendPlacement.section, StatsWidthKey, u"0"_s));
+        // At most a wide screen's width: what the window then allows cuts it further.
+        return std::isfinite(width) && width > 0 ? std::min(width, 1000000.0f) : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+void TrendWindowPlacement::storeStatsWidth(float twips)
+{
+    steps::ignoring({[&] { SettingsStore::writeText(TrendPlacement.section, StatsWidthKey, SettingsStore::singleToText(twips)); }});
 }

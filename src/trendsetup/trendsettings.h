@@ -102,4 +102,12 @@ struct TrendWindowPlacement
     // Stores the window's place as it closes: a key that cannot be written is
     // skipped and the others are still written.
     static void store(const QWidget &window);
+
+    // The statistics panel's width in twips where the user left the splitter,
+    // kept beside the placement under "StatsWidth"; 0 when none was kept or the
+    // stored text is no positive number.
+    static float statsWidth();
+    // Stores it in the same write as the placement when given inside its change
+    // set; a store that cannot be written keeps what it had, without a word.
+    static void storeStatsWidth(float twips);
 };

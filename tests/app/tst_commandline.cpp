@@ -107,6 +107,9 @@ private slots:
         m_device = deviceForLinks(m_dir.path());
         if (!m_device.isEmpty())
             QVERIFY(QFile::link(m_device, path(u"null.png"_s)));
+        QVERIFY(write(u"headings.csv"_s, "Date,Time,\"Temp, C\",Wind,2,Bad\r\n3/14/2024,1:00:00 PM,1,2,3,4\r\n"
+                                         "3/14/2024,1:01:00 PM,2,3,4,abc\r\n3/14/2024,1:02:00 PM,3,4,5,6\r\n"
+                                         "3/14/2024,1:03:00 PM,4,5,6,7\r\n"));
         QVERIFY(write(u"breaks.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
                                        "3/14/2024,1:02:00 PM,3,\"1\n2\"\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
         QVERIFY(write(u"orders.csv"_s, "Date,Time,A\r\n14.03.2024,13:00,1\r\n14.03.2024,13:01,2\r\n"
@@ -169,6 +172,44 @@ private slots:
                                         << u"Unknown option 'colour'."_s;
         QTest::newRow("two logs") << QStringList{u"--export"_s, u"out.png"_s, log, log} << 1
                                   << u"--export needs exactly one log file, given 2"_s;
+    }
+
+    // --columns names a column by its heading, CSV-quoted when it holds a comma, or
+    // by its field number from 1 (the Date); a heading that is a number goes first.
+    // Column "Bad" (field 6) fails the plot: its message shows that it was taken.
+    void columnsByHeadingOrFieldNumber_data()
+    {
+        QTest::addColumn<QStringList>("columns"); // each one --columns
+        QTest::addColumn<QString>("message");     // empty: written
+        const QString badTaken = u"\"%D/headings.csv\": Line 3, column \"Bad\": \"abc\" is not a number."_s;
+        QTest::newRow("quoted heading with a comma") << QStringList{u"\"Temp, C\",Wind"_s} << QString();
+        QTest::newRow("field number") << QStringList{u"Wind,6"_s} << badTaken;
+        QTest::newRow("numeric heading before field 2 (the time)") << QStringList{u"2"_s} << QString();
+        QTest::newRow("the Date is field 1") << QStringList{u"1"_s} << u"column \"1\" holds no values to plot"_s;
+        QTest::newRow("repeated option") << QStringList{u"6"_s, u"\"Temp, C\""_s} << badTaken;
+        QTest::newRow("field number past the last")
+            << QStringList{u"7"_s} << u"\"%D/headings.csv\" has no column named \"7\" and no field 7: its fields are 1 to 6"_s;
+        QTest::newRow("quote left open") << QStringList{u"Wind,\"Temp, C"_s}
+                                         << u"--columns \"Wind,\"Temp, C\": a quote is not closed"_s;
+    }
+
+    void columnsByHeadingOrFieldNumber()
+    {
+        QFETCH(QStringList, columns);
+        QFETCH(QString, message);
+        QFile::remove(path(u"out.png"_s));
+        QStringList arguments{u"--export"_s, u"out.png"_s};
+        for (const QString &value : columns)
+            arguments << u"--columns"_s << value;
+        const Run result = run(arguments << u"headings.csv"_s);
+        if (message.isEmpty()) {
+            QCOMPARE(result.error, QString());
+            QCOMPARE(result.exitCode, 0);
+            QVERIFY(QFile::exists(path(u"out.png"_s)));
+        } else {
+            QCOMPARE(result.error, u"krn740-viewer: "_s + QString(message).replace(u"%D"_s, m_dir.path()) + u'\n');
+            QCOMPARE(result.exitCode, 1);
+        }
     }
 
     void exportExitCodesAndMessages()

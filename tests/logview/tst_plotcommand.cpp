@@ -5,6 +5,7 @@
 #include "support/testregistry.h"
 
 #include "controls/gridcontrol.h"
+#include "controls/gridmodel.h"
 #include "controls/plotcontrol.h"
 #include "logview/datafilewindow.h"
 #include "core/logdocument.h"
@@ -12,6 +13,8 @@
 #include "trend/trendwindow.h"
 
 #include <QAction>
+#include <QHeaderView>
+#include <QTableView>
 #include <QPointer>
 #include <QTest>
 
@@ -35,6 +38,23 @@ QPointer<TrendWindow> formerTrend()
 }
 
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+// Columns 2 and 3 of rows 2 to 7 plotted: sample 0 is grid row 2.
+const GridBlock RowsTwoToSeven{2, 2, 3, 7};
+
+// Plots them and puts the cursor on sample 0, which makes row 2 the grid's
+// current row; nothing when either fails.
+PlotControl *plotWithCursorOnRow2()
+{
+    grid().setSelectionBlocks({RowsTwoToSeven});
+    frmHistory().toolbarButtonClick(2);
+    TrendWindow *trend = loadedTrendWindow();
+    if (!trend)
+        return nullptr;
+    PlotControl &plot = trend->trendPlot();
+    plot.DataCursor(0).setSample(0);
+    return grid().currentRow() == 2 ? &plot : nullptr;
+}
 
 } // namespace
 
@@ -137,14 +157,10 @@ private slots:
         QFETCH(int, gridRow);
         QFETCH(int, expectedSample);
         QFETCH(int, expectedGridRow);
-        const QList<GridBlock> blocks{{2, 2, 3, 7}};
-        grid().setSelectionBlocks(blocks);
-        frmHistory().toolbarButtonClick(2);
-        TrendWindow *trend = loadedTrendWindow();
-        QVERIFY(trend);
-        PlotControl &plot = trend->trendPlot();
-        plot.DataCursor(0).setSample(0);
-        QCOMPARE(grid().currentRow(), 2);
+        const QList<GridBlock> blocks{RowsTwoToSeven};
+        PlotControl *plotted = plotWithCursorOnRow2();
+        QVERIFY(plotted);
+        PlotControl &plot = *plotted;
         plot.setFocus();
         for (int i = 0; i < rightKeys; ++i)
             QTest::keyClick(&plot, Qt::Key_Right);
@@ -157,6 +173,47 @@ private slots:
         // The selected blocks stay as they were.
         QCOMPARE(grid().selectionBlockCount(), 1);
         QCOMPARE(grid().selectionBlock(0), blocks.first());
+    }
+
+    // The Date (the row's caption), the frozen Time and any value cell of a
+    // plotted row take the cursor there; the arrow keys then go on from that row.
+    void aClickOnAnyCellOfARowMovesTheCursor_data()
+    {
+        QTest::addColumn<int>("column"); // the grid's: 0 the date, 1 the time
+        QTest::newRow("date") << 0;
+        QTest::newRow("time") << 1;
+        QTest::newRow("plotted value") << 3;
+        QTest::newRow("value of a column not plotted") << 5;
+    }
+
+    void aClickOnAnyCellOfARowMovesTheCursor()
+    {
+        QFETCH(int, column);
+        PlotControl *plotted = plotWithCursorOnRow2();
+        QVERIFY(plotted);
+        PlotControl &plot = *plotted;
+
+        // Row 5 holds sample 3; the click goes to whatever the user finds there.
+        QTableView &view = *grid().view();
+        const int row = 5;
+        QPoint at;
+        if (column == 0) {
+            QHeaderView *dates = view.verticalHeader();
+            at = dates->viewport()->mapTo(&grid(), QPoint(dates->width() / 2, dates->sectionViewportPosition(row - 1)
+                                                                                   + dates->sectionSize(row - 1) / 2));
+        } else {
+            const QModelIndex cell = grid().model()->index(row - 1, column - 1);
+            view.scrollTo(cell); // brought into view as the user would scroll to it
+            at = view.viewport()->mapTo(&grid(), view.visualRect(cell).center());
+        }
+        QWidget *under = grid().childAt(at);
+        QVERIFY(under);
+        QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(&grid(), at));
+        QCOMPARE(grid().currentRow(), row);
+        QCOMPARE(plot.DataCursor(0).sample(), qsizetype(3));
+        QTest::keyClick(&view, Qt::Key_Down);
+        QCOMPARE(plot.DataCursor(0).sample(), qsizetype(4));
+        QCOMPARE(grid().currentRow(), row + 1);
     }
 
     void cancelPlotWhileNothingRuns()

@@ -18,6 +18,7 @@
 #include "shell/settingsstore.h"
 #include "shell/openlog.h"
 #include "shell/sharedstate.h"
+#include "trend/statspanel.h"
 #include "trend/trendwindow.h"
 #include "logview/datafilewindow.h"
 
@@ -31,6 +32,7 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
@@ -459,6 +461,87 @@ private slots:
         w.showMinimized();
         QVERIFY(w.isMinimized());
         QVERIFY(w.height() < twips::toPixelsY(5370));
+    }
+
+    // ---- the statistics panel ----------------------------------------------------
+
+    // The panel beside the plot, right of a splitter: it stays while the window is
+    // hidden and shown maximised or restored, or tiled; it starts at a third, the
+    // user's drag is kept (also by the next window, through the settings file),
+    // and the plot keeps at least half the window's width.
+    void theStatisticsPanelKeepsItsPlace_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("dragBy");   // pixels the splitter is dragged first
+        QTest::addColumn<double>("panel"); // its width then, twips; 0: where it was left; -1: the plot at half
+        QTest::newRow("hidden, shown maximised") << u"maximise"_s << 0 << 0.0;
+        QTest::newRow("maximised, hidden, shown restored") << u"restore"_s << -40 << 0.0;
+        QTest::newRow("tiled") << u"tile"_s << -40 << 0.0;
+        QTest::newRow("kept by the next window") << u"reopen"_s << -40 << 0.0;
+        QTest::newRow("dragged to the window's edge") << u"none"_s << 400 << 1500.0;
+        QTest::newRow("dragged far left: the plot keeps half") << u"none"_s << -800 << -1.0;
+    }
+
+    void theStatisticsPanelKeepsItsPlace()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, dragBy);
+        QFETCH(double, panel);
+        TrendWindow *w = &shownTrend();
+        w->setGeometry(0, 0, twips::toPixelsX(10000), twips::toPixelsY(6000));
+        w->toolbarButtonClick(7);
+        QCoreApplication::processEvents();
+        auto *splitter = w->findChild<QSplitter *>(u"statsSplitter"_s);
+        QVERIFY(splitter);
+        // It starts at a third.
+        COMPARE_TWIPS(twips::sizeOf(w->statsPanel()).width() + twips::fromPixelsX(splitter->handleWidth()),
+                      twips::sizeOf(*splitter).width() / 3);
+        if (dragBy != 0) {
+            QSplitterHandle *handle = splitter->handle(1);
+            const QPoint grip = handle->rect().center();
+            QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+            QTest::mouseMove(handle, grip + QPoint(dragBy, 0));
+            QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(dragBy, 0));
+            QCoreApplication::processEvents();
+        }
+        const double left = twips::sizeOf(w->statsPanel()).width();
+        if (panel == 0 && dragBy != 0)
+            QVERIFY(left > twips::sizeOf(*splitter).width() / 3); // the drag took
+        if (action == u"maximise"_s || action == u"restore"_s) {
+            if (action == u"restore"_s)
+                w->showMaximized();
+            w->hide();
+            QCoreApplication::processEvents();
+            action == u"restore"_s ? w->showNormal() : w->showMaximized();
+        } else if (action == u"tile"_s) {
+            mainFrame().mdiArea()->tileSubWindows();
+        } else if (action == u"reopen"_s) {
+            QVERIFY(w->close());
+            flushDeletes();
+            QVERIFY2(closeTo(stored(u"StatsWidth"_s).toDouble(), left), qPrintable(stored(u"StatsWidth"_s)));
+            w = &frmHistoryPlot();
+            w->setGeometry(0, 0, twips::toPixelsX(10000), twips::toPixelsY(6000));
+            w->show();
+            w->toolbarButtonClick(7);
+        }
+        QCoreApplication::processEvents();
+
+        const StatsPanel &stats = w->statsPanel();
+        QVERIFY(stats.isVisible());
+        QVERIFY(w->Toolbar1().actions().at(6)->isChecked());
+        const double outer = twips::sizeOf(*w).width();
+        QVERIFY2(w->trendPlot().Width() >= outer / 2 - 15, qPrintable(QString::number(w->trendPlot().Width())));
+        // Right of the value slider, within the window.
+        const QRect slider(w->YSlider().mapTo(w, QPoint()), w->YSlider().size());
+        const QRect shown(stats.mapTo(w, QPoint()), stats.size());
+        QVERIFY(shown.left() > slider.right());
+        QVERIFY(shown.right() < w->width());
+        if (panel > 0)
+            COMPARE_TWIPS(twips::sizeOf(stats).width(), panel);
+        else if (panel == 0)
+            COMPARE_TWIPS(twips::sizeOf(stats).width(), left);
+        else
+            COMPARE_TWIPS(w->trendPlot().Width(), outer / 2);
     }
 
     // ---- close -----------------------------------------------------------------
