@@ -108,7 +108,7 @@ private slots:
         if (!m_device.isEmpty())
             QVERIFY(QFile::link(m_device, path(u"null.png"_s)));
         QVERIFY(write(u"headings.csv"_s, "Date,Time,\"Temp, C\",Wind,2,Bad\r\n3/14/2024,1:00:00 PM,1,2,3,4\r\n"
-                                         "3/14/2024,1:01:00 PM,2,3,4,abc\r\n3/14/2024,1:02:00 PM,3,4,5,6\r\n"
+                                         "3/14/2024,1:01:00 PM,2,3,4,1O.5\r\n3/14/2024,1:02:00 PM,3,4,5,6\r\n"
                                          "3/14/2024,1:03:00 PM,4,5,6,7\r\n"));
         QVERIFY(write(u"breaks.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
                                        "3/14/2024,1:02:00 PM,3,\"1\n2\"\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
@@ -181,7 +181,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("columns"); // each one --columns
         QTest::addColumn<QString>("message");     // empty: written
-        const QString badTaken = u"\"%D/headings.csv\": Line 3, column \"Bad\": \"abc\" is not a number."_s;
+        const QString badTaken = u"\"%D/headings.csv\": Line 3, column \"Bad\": \"1O.5\" is not a number."_s;
         QTest::newRow("quoted heading with a comma") << QStringList{u"\"Temp, C\",Wind"_s} << QString();
         QTest::newRow("field number") << QStringList{u"Wind,6"_s} << badTaken;
         QTest::newRow("numeric heading before field 2 (the time)") << QStringList{u"2"_s} << QString();
