@@ -109,14 +109,35 @@ private:
     const LogTable &m_table;
 };
 
+// The first row of each order that the dates read so far showed, and whether
+// one left it open.
+struct DateShows
+{
+    int monthFirst = std::numeric_limits<int>::max();
+    int dayFirst = std::numeric_limits<int>::max();
+    bool open = false;
+
+    void take(const DateShows &other)
+    {
+        monthFirst = std::min(monthFirst, other.monthFirst);
+        dayFirst = std::min(dayFirst, other.dayFirst);
+        open = open || other.open;
+    }
+};
+
 // The time of a row: its date plus its time. Rows of one day share their date
 // text, so the last date read is kept. Throws BadCell.
+//
+// With the parser's order set, a date that can only be read the other way is a
+// bad cell. Without it the dates are read in the locale's order (one that can
+// only be read the other way is read so) and `shows` notes what they showed, so
+// that the caller can decide the order after one pass.
 class RowTimes
 {
 public:
-    RowTimes(const LogTable &table, const LogValueParser &parser, const Request &columns)
+    RowTimes(const LogTable &table, const LogValueParser &parser, const Request &columns, DateShows *shows = nullptr)
         : m_cells(table), m_dates(table.columnReader(columns.dateColumn)), m_times(table.columnReader(columns.timeColumn)),
-          m_parser(parser), m_dateColumn(columns.dateColumn), m_timeColumn(columns.timeColumn)
+          m_parser(parser), m_dateColumn(columns.dateColumn), m_timeColumn(columns.timeColumn), m_shows(shows)
     {
     }
 
@@ -146,15 +167,21 @@ public:
 private:
     double date(int row, QStringView text) const
     {
-        // A date that can only be read the other way is told as such, not read
-        // as no date.
         const DateOrder order = m_parser.dateOrder();
-        if (order != DateOrder::Open) {
-            const DateOrder shown = m_parser.orderShownBy(text);
-            if (shown != order && (shown == DateOrder::MonthFirst || shown == DateOrder::DayFirst))
-                throw BadCell{row, m_dateColumn, text.toString(),
-                              order == DateOrder::DayFirst ? u"does not fit the day-first dates above it."_s
-                                                           : u"does not fit the month-first dates above it."_s};
+        const DateOrder shown = m_parser.orderShownBy(text);
+        if (order == DateOrder::Open) {
+            if (m_shows) {
+                if (shown == DateOrder::MonthFirst)
+                    m_shows->monthFirst = std::min(m_shows->monthFirst, row);
+                else if (shown == DateOrder::DayFirst)
+                    m_shows->dayFirst = std::min(m_shows->dayFirst, row);
+                else if (shown == DateOrder::Open)
+                    m_shows->open = true;
+            }
+        } else if (shown != order && (shown == DateOrder::MonthFirst || shown == DateOrder::DayFirst)) {
+            // A date that can only be read the other way is told as such, not
+            // read as no date.
+            throw contradiction(row, m_dateColumn, text.toString(), order);
         }
         try {
             return m_parser.date(text);
@@ -163,34 +190,47 @@ private:
         }
     }
 
+public:
+    static BadCell contradiction(int row, int col, const QString &text, DateOrder order)
+    {
+        return BadCell{row, col, text,
+                       order == DateOrder::DayFirst ? u"does not fit the day-first dates above it."_s
+                                                    : u"does not fit the month-first dates above it."_s};
+    }
+
+private:
     CellReader m_cells;
     LogTable::ColumnReader m_dates;
     LogTable::ColumnReader m_times;
     const LogValueParser &m_parser;
     int m_dateColumn;
     int m_timeColumn;
+    DateShows *m_shows;
     // The last date read, as bytes or as text; no date holds a line end.
     QByteArray m_lastDateBytes = "\n";
     QString m_lastDateText = u"\n"_s;
     double m_lastDate = 0;
 };
 
-// The order the dates of `col` show: the first one, in line order, that can only
-// be read one way decides it, and the look ends there (a log of the logger's own
-// dates decides on the 13th of its first month). Open when dates leave it open
-// and none decides, NotAsked when none asks. Rows of one day share their date,
-// so each run of equal dates is asked once. `tick` is called every 1,024 rows.
-DateOrder orderOfColumn(const LogTable &table, const LogValueParser &parser, int col, const std::function<void()> &tick)
+// The order the dates of `col` show on the rows from `first` to `last` that
+// `skip` does not pass over: the first one, in line order, that can only be read
+// one way decides it, and the look ends there. Open when dates leave it open and
+// none decides, NotAsked when none asks; `row` is set to the deciding row. Rows
+// of one day share their date, so each run of equal dates is asked once. `tick`
+// is called every 1,024 rows.
+DateOrder orderOfColumn(const LogTable &table, const LogValueParser &parser, int col, int first, int last,
+                        const std::function<bool(int)> &skip, const std::function<void()> &tick, int &row)
 {
     CellReader cells(table);
     LogTable::ColumnReader dates = table.columnReader(col);
     QByteArray lastBytes = "\n";
     QString lastText = u"\n"_s;
     DateOrder found = DateOrder::NotAsked;
-    const int rows = table.rowCount();
-    for (int row = 1; row <= rows; ++row) {
+    for (row = first; row <= last; ++row) {
         if ((row & 1023) == 0)
             tick();
+        if (skip(row))
+            continue;
         QByteArrayView bytes;
         QStringView text;
         if (dates.rawText(row, bytes)) {
@@ -302,9 +342,15 @@ public:
 
 private:
     void takeBlocks();
-    void decideDateOrder();
-    void fillTimeColumn();
-    bool fillWithoutHoles(int lowest, int highest);
+    void readTimes();
+    // Decides the dates' order from what the read rows showed and the other rows
+    // of the date column; throws the first read date before `limit` that
+    // contradicts it. Returns whether the rows must be read again in it.
+    bool settleDateOrder(int limit);
+    // Fills the trend's times: `again` rereads the rows already there.
+    void fillTimeColumn(bool again);
+    bool fillWithoutHoles(int lowest, int highest, bool again);
+    bool wasRead(int row) const;
     void readColumn(const RunBlock &block, int col, int channel, qint64 columns, qint64 rowSpan);
     void tick(int percent)
     {
@@ -320,6 +366,9 @@ private:
     LogValueParser m_parser;
     std::vector<RunBlock> m_blocks;
     RowIndex m_index;
+    qsizetype m_timeRows = 0;
+    DateShows m_shows;     // what the rows read on this thread showed
+    DateShows m_sideShows; // and those read on the side
     qint64 m_points = 0;
     int m_unfinished = -1;
 };
@@ -340,22 +389,73 @@ void Reader::takeBlocks()
         throw RuntimeError(RuntimeError::InvalidCall);
 }
 
-// The dates of the whole column are read in one order, set on the parser before
-// the first time is read.
-void Reader::decideDateOrder()
+// The dates of a column are read in one order. The times are read in the
+// locale's order while the dates note what they show; the order is then
+// decided, and only where it is the other one are the times read again.
+void Reader::readTimes()
 {
-    DateOrder order = orderOfColumn(m_table, m_parser, m_request.dateColumn, [this] { tick(0); });
-    if (order == DateOrder::Open) {
+    try {
+        fillTimeColumn(false);
+    } catch (const BadCell &bad) {
+        settleDateOrder(bad.row);
+        throw;
+    }
+    if (settleDateOrder(std::numeric_limits<int>::max()))
+        fillTimeColumn(true);
+}
+
+bool Reader::wasRead(int row) const
+{
+    if (!m_index.table.empty())
+        return m_index.table[size_t(row)] >= 0;
+    return row >= m_index.offset && qsizetype(row) - m_index.offset < m_timeRows;
+}
+
+bool Reader::settleDateOrder(int limit)
+{
+    DateShows shows = m_shows;
+    shows.take(m_sideShows);
+    const int readDecides = std::min(shows.monthFirst, shows.dayFirst);
+    DateOrder order = readDecides == shows.monthFirst && readDecides != std::numeric_limits<int>::max()
+                          ? DateOrder::MonthFirst
+                          : readDecides == shows.dayFirst && readDecides != std::numeric_limits<int>::max()
+                                ? DateOrder::DayFirst
+                                : DateOrder::NotAsked;
+    // Rows the read passed over may decide it earlier in the column.
+    const int rows = m_table.rowCount();
+    const int lookTo = order == DateOrder::NotAsked ? rows : readDecides - 1;
+    const bool allRead = m_index.table.empty() && m_index.offset <= 1 && m_index.offset + m_timeRows - 1 >= lookTo;
+    if (lookTo >= 1 && !allRead) {
+        int row = 0;
+        const DateOrder unread = orderOfColumn(
+            m_table, m_parser, m_request.dateColumn, 1, lookTo, [this](int r) { return wasRead(r); },
+            [this] { tick(0); }, row);
+        if (unread == DateOrder::MonthFirst || unread == DateOrder::DayFirst)
+            order = unread;
+        else
+            shows.open = shows.open || unread == DateOrder::Open;
+    }
+    if (order == DateOrder::NotAsked && shows.open) {
         order = m_parser.localeOrder();
         m_result.dateOrderFromLocale = true;
     }
-    m_parser.setDateOrder(order);
     m_result.dateOrder = order;
+    const int contradicting = order == DateOrder::MonthFirst ? shows.dayFirst
+                              : order == DateOrder::DayFirst  ? shows.monthFirst
+                                                              : std::numeric_limits<int>::max();
+    if (contradicting < limit)
+        throw RowTimes::contradiction(contradicting, m_request.dateColumn,
+                                      m_table.text(m_request.dateColumn, contradicting), order);
+    if (order != DateOrder::MonthFirst && order != DateOrder::DayFirst)
+        return false;
+    const bool again = order != m_parser.localeOrder();
+    m_parser.setDateOrder(order);
+    return again;
 }
 
 // The time column of the read: every row that some block selects, in grid order,
 // with its time.
-void Reader::fillTimeColumn()
+void Reader::fillTimeColumn(bool again)
 {
     const int rows = m_table.rowCount();
     std::vector<std::pair<int, int>> ranges;
@@ -369,8 +469,17 @@ void Reader::fillTimeColumn()
         highest = std::max(highest, last);
     }
     m_index.offset = ranges.front().first;
-    if (!holes && fillWithoutHoles(ranges.front().first, highest))
+    if (!holes && fillWithoutHoles(ranges.front().first, highest, again))
         return;
+    RowTimes times(m_table, m_parser, m_request, &m_shows);
+    if (again) {
+        for (int r = 0; r <= rows; ++r) {
+            if (m_index.table[size_t(r)] >= 0)
+                m_data.setRow(m_index.table[size_t(r)], times.at(r), r);
+        }
+        m_data.rowsChanged();
+        return;
+    }
     std::vector<bool> wanted(size_t(rows) + 1, false);
     for (const auto &[first, last] : ranges) {
         for (int r = first; r <= last; ++r)
@@ -378,7 +487,6 @@ void Reader::fillTimeColumn()
     }
     m_data.reserve(std::count(wanted.begin(), wanted.end(), true));
     m_index.table.assign(size_t(rows) + 1, -1);
-    RowTimes times(m_table, m_parser, m_request);
     qsizetype done = 0;
     for (int r = 0; r <= rows; ++r) {
         if (!wanted[size_t(r)])
@@ -391,20 +499,24 @@ void Reader::fillTimeColumn()
 
 // Rows lowest to highest, all of them: a long stretch has its second half read
 // on the side. False when there are none.
-bool Reader::fillWithoutHoles(int lowest, int highest)
+bool Reader::fillWithoutHoles(int lowest, int highest, bool again)
 {
     if (highest < lowest)
         return false;
     const qsizetype count = qsizetype(highest) - lowest + 1;
-    m_data.reserve(count);
-    const qsizetype first = m_data.appendRows(count);
+    qsizetype first = 0;
+    if (!again) {
+        m_data.reserve(count);
+        first = m_data.appendRows(count);
+        m_timeRows = count;
+    }
     const int middle = count >= SplitRows ? lowest + int(count / 2) : highest + 1;
     RowsOnTheSide side;
     if (middle <= highest) {
         side.start([&, middle](const std::atomic<bool> &stop) {
             LogValueParser ownParser;
             ownParser.setDateOrder(m_parser.dateOrder());
-            RowTimes ownTimes(m_table, ownParser, m_request);
+            RowTimes ownTimes(m_table, ownParser, m_request, &m_sideShows);
             for (int r = middle; r <= highest; ++r) {
                 if ((r & 1023) == 0 && stop)
                     return;
@@ -412,7 +524,7 @@ bool Reader::fillWithoutHoles(int lowest, int highest)
             }
         });
     }
-    RowTimes times(m_table, m_parser, m_request);
+    RowTimes times(m_table, m_parser, m_request, &m_shows);
     for (int r = lowest; r < middle; ++r) {
         // The values that follow report once per point; the times, read first,
         // every 1,024 rows.
@@ -487,8 +599,7 @@ void Reader::readColumn(const RunBlock &block, int col, int channel, qint64 colu
 void Reader::run(const std::atomic<bool> *cancel)
 {
     takeBlocks();
-    decideDateOrder();
-    fillTimeColumn();
+    readTimes();
     if (m_data.rowCount() == 0)
         throw RuntimeError(RuntimeError::InvalidCall);
     int channel = 0;

@@ -493,9 +493,10 @@ void TrendWindow::followGrowth(double oldEnd, double newEnd)
 void TrendWindow::logEmptied()
 {
     steps::guarded([&] {
-        if (showsCurrentFile())
-            setPanelText(1, u"Current trend data from "_s + stripPath(m_plot->trendData()->sourcePath())
-                                + u" (emptied: rows read before)"_s);
+        // The text the plot run left, with what it said of the dates, gains the note.
+        const QString emptied = u" (emptied: rows read before)"_s;
+        if (showsCurrentFile() && !panelText(1).endsWith(emptied))
+            setPanelText(1, panelText(1) + emptied);
     });
 }
 

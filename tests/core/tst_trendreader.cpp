@@ -350,38 +350,53 @@ private slots:
         QTest::addColumn<O>("order");
         QTest::addColumn<bool>("fromLocale");
         QTest::addColumn<QString>("where"); // empty: the read completes
+        QTest::addColumn<int>("repeat");    // the first date (and the first taken) stands for this many rows
+        QTest::addColumn<int>("firstRow");  // of the block; -1: the whole column
         QTest::newRow("month first, a day above 12")
             << u"C"_s << QList<QByteArray>{"1/12/2024", "1/13/2024", "2/1/2024"} << QByteArray()
-            << QList<QDate>{{2024, 1, 12}, {2024, 1, 13}, {2024, 2, 1}} << O::MonthFirst << false << QString();
+            << QList<QDate>{{2024, 1, 12}, {2024, 1, 13}, {2024, 2, 1}} << O::MonthFirst << false << QString() << 1 << -1;
         QTest::newRow("day first, dotted: open dates above the deciding one")
             << u"C"_s << QList<QByteArray>{"02.01.2010", "12.01.2010", "13.01.2010"} << QByteArray()
-            << QList<QDate>{{2010, 1, 2}, {2010, 1, 12}, {2010, 1, 13}} << O::DayFirst << false << QString();
+            << QList<QDate>{{2010, 1, 2}, {2010, 1, 12}, {2010, 1, 13}} << O::DayFirst << false << QString() << 1 << -1;
         QTest::newRow("day first, slashed, month-first locale")
             << u"en_US"_s << QList<QByteArray>{"12/12/2024", "13/12/2024"} << QByteArray()
-            << QList<QDate>{{2024, 12, 12}, {2024, 12, 13}} << O::DayFirst << false << QString();
+            << QList<QDate>{{2024, 12, 12}, {2024, 12, 13}} << O::DayFirst << false << QString() << 1 << -1;
         QTest::newRow("undecided, C locale: month first")
             << u"C"_s << QList<QByteArray>{"02/01/2010", "03/01/2010"} << QByteArray()
-            << QList<QDate>{{2010, 2, 1}, {2010, 3, 1}} << O::MonthFirst << true << QString();
+            << QList<QDate>{{2010, 2, 1}, {2010, 3, 1}} << O::MonthFirst << true << QString() << 1 << -1;
         QTest::newRow("undecided, day-first locale: day first")
             << u"de_DE"_s << QList<QByteArray>{"02.01.2010", "03.01.2010"} << QByteArray()
-            << QList<QDate>{{2010, 1, 2}, {2010, 1, 3}} << O::DayFirst << true << QString();
+            << QList<QDate>{{2010, 1, 2}, {2010, 1, 3}} << O::DayFirst << true << QString() << 1 << -1;
         QTest::newRow("year first asks nothing")
             << u"de_DE"_s << QList<QByteArray>{"2010-01-02", "2010-01-13"} << QByteArray()
-            << QList<QDate>{{2010, 1, 2}, {2010, 1, 13}} << O::NotAsked << false << QString();
+            << QList<QDate>{{2010, 1, 2}, {2010, 1, 13}} << O::NotAsked << false << QString() << 1 << -1;
         QTest::newRow("month-first date below day-first ones")
             << u"C"_s << QList<QByteArray>{"13/01/2010", "12/01/2010", "01/14/2010", "13/13/2010"} << QByteArray()
             << QList<QDate>{} << O::DayFirst << false
-            << u"Line 4, column \"Date\": \"01/14/2010\" does not fit the day-first dates above it."_s;
+            << u"Line 4, column \"Date\": \"01/14/2010\" does not fit the day-first dates above it."_s << 1 << -1;
         QTest::newRow("day-first date below month-first ones")
             << u"de_DE"_s << QList<QByteArray>{"1/1/2010", "1/13/2010", "13/1/2010"} << QByteArray() << QList<QDate>{}
             << O::MonthFirst << false
-            << u"Line 4, column \"Date\": \"13/1/2010\" does not fit the month-first dates above it."_s;
+            << u"Line 4, column \"Date\": \"13/1/2010\" does not fit the month-first dates above it."_s << 1 << -1;
         QTest::newRow("followed, in the run's order")
             << u"C"_s << QList<QByteArray>{"13.01.2010", "14.01.2010"} << QByteArray("02.02.2010")
-            << QList<QDate>{{2010, 1, 13}, {2010, 1, 14}, {2010, 2, 2}} << O::DayFirst << false << QString();
+            << QList<QDate>{{2010, 1, 13}, {2010, 1, 14}, {2010, 2, 2}} << O::DayFirst << false << QString() << 1 << -1;
         QTest::newRow("followed, in the other order: left out")
             << u"C"_s << QList<QByteArray>{"13.01.2010", "14.01.2010"} << QByteArray("01.15.2010")
-            << QList<QDate>{{2010, 1, 13}, {2010, 1, 14}} << O::DayFirst << false << QString();
+            << QList<QDate>{{2010, 1, 13}, {2010, 1, 14}} << O::DayFirst << false << QString() << 1 << -1;
+        // Long columns are read in two halves at once: what the second half
+        // shows counts as much as the first, and rows above the block count too.
+        QTest::newRow("decided in the second half: read again day first")
+            << u"C"_s << QList<QByteArray>{"01.02.2010", "13.02.2010"} << QByteArray()
+            << QList<QDate>{{2010, 2, 1}, {2010, 2, 13}} << O::DayFirst << false << QString() << 30000 << -1;
+        QTest::newRow("contradicted in the second half")
+            << u"C"_s << QList<QByteArray>{"01/01/2010", "13/01/2010", "01/14/2010"} << QByteArray() << QList<QDate>{}
+            << O::DayFirst << false
+            << u"Line 30003, column \"Date\": \"01/14/2010\" does not fit the day-first dates above it."_s << 30000
+            << -1;
+        QTest::newRow("decided by a row above the block")
+            << u"de_DE"_s << QList<QByteArray>{"1/13/2010", "1/2/2010", "2/1/2010"} << QByteArray()
+            << QList<QDate>{{2010, 1, 2}, {2010, 2, 1}} << O::MonthFirst << false << QString() << 1 << 2;
     }
 
     void datesReadInOneOrderPerColumn()
@@ -391,15 +406,20 @@ private slots:
         QFETCH(QByteArray, followed);
         QFETCH(QList<QDate>, taken);
         QFETCH(QString, where);
+        QFETCH(int, repeat);
+        QFETCH(int, firstRow);
         const QLocale before;
         QLocale::setDefault(QLocale(locale));
         const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
         QByteArray log = "Date,Time,A\r\n";
-        for (const QByteArray &date : dates)
+        log += QByteArray(dates.front() + ",1:00,5\r\n").repeated(repeat);
+        for (const QByteArray &date : dates.mid(1))
             log += date + ",1:00,5\r\n";
+        if (!taken.isEmpty())
+            taken = QList<QDate>(repeat - 1, taken.front()) + taken;
         LogTable table;
         table.loadBytes(log);
-        QList<GridBlock> blocks{{2, -1, 2, -1}};
+        QList<GridBlock> blocks{{2, firstRow, 2, -1}};
         const trendreader::Result result = read(table, blocks);
         QTEST(result.dateOrder, "order");
         QTEST(result.dateOrderFromLocale, "fromLocale");
@@ -412,7 +432,7 @@ private slots:
             table.appendLines(followed + ",1:00,6\r\n");
             table.setRowCount(table.indexedRowCount());
             const trendreader::Growth growth =
-                trendreader::grow(table, *result.data, blocks, int(dates.size()), result.dateOrder);
+                trendreader::grow(table, *result.data, blocks, table.rowCount() - 1, result.dateOrder);
             QCOMPARE(growth.leftOutRow, taken.size() > dates.size() ? 0 : int(dates.size()) + 1);
         }
         QList<QDate> got;
