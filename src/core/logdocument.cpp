@@ -190,10 +190,9 @@ void LogDocument::follow()
     const int oldRows = m_table->rowCount();
     const qsizetype taken = m_table->appendLines(m_follower->pending());
     m_follower->take(taken);
-    // The look ended at a run of NUL bytes: the line before it is the table's
-    // last (file line = grid row + 1).
+    // The look ended at a run of NUL bytes: the line before it is the table's last.
     const int nulRunAfter = m_follower->skippedNulRun() && m_follower->pending().isEmpty()
-                                ? m_table->indexedRowCount() + 1
+                                ? int(m_table->fileLine(m_table->indexedRowCount()))
                                 : 0;
     if (taken > 0) {
         m_table->setRowCount(m_table->indexedRowCount());

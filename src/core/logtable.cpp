@@ -499,6 +499,10 @@ void LogTable::clearContent()
     std::vector<qint32>().swap(m_lastField);
     m_lineLimit = 0;
     m_fieldLimit = 0;
+    m_front.clear();
+    m_frontSorted.clear();
+    m_linesAbove = 0;
+    m_unitsLine = false;
     m_written.clear();
     std::vector<quint8>().swap(m_rowWritten);
     m_cleared.clear();
@@ -938,7 +942,7 @@ void LogTable::reserveForAppending(qsizetype bytes)
 
 int LogTable::indexedRowCount() const
 {
-    return int(std::max<qsizetype>(0, qsizetype(m_lastField.size()) - 1 + m_rowOffset));
+    return int(std::max<qsizetype>(0, qsizetype(m_lastField.size()) - 1 + m_rowOffset - (m_unitsLine ? 1 : 0)));
 }
 
 qsizetype LogTable::appendLines(QByteArrayView bytes)
@@ -1249,9 +1253,9 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
     return true;
 }
 
-LogTable::ColumnReader::ColumnReader(const LogTable &table, int col) : m_table(table)
+LogTable::ColumnReader::ColumnReader(const LogTable &table, int col) : m_table(table), m_col(col)
 {
-    const int fieldIndex = col - table.m_colOffset;
+    const int fieldIndex = table.fieldOf(col);
     if (table.m_ascii && table.m_cleared.isEmpty() && col >= 0 && col <= table.m_cols && fieldIndex >= 0
         && fieldIndex < table.m_fieldLimit) {
         m_field = fieldIndex;
@@ -1267,12 +1271,12 @@ LogTable::ColumnReader::~ColumnReader()
 bool LogTable::ColumnReader::rawText(int row, QByteArrayView &bytes)
 {
     const LogTable &t = m_table;
-    const qsizetype line = qsizetype(row) - t.m_rowOffset;
+    const qsizetype line = t.lineOf(row);
     if (m_field < 0 || row < 0 || row > t.m_rows || line < 0 || line >= t.m_lineLimit)
         return false;
     // A row holding a written cell is read the careful way.
     if (size_t(row) < t.m_rowWritten.size() && t.m_rowWritten[size_t(row)])
-        return t.rawText(t.m_colOffset + m_field, row, bytes);
+        return t.rawText(m_col, row, bytes);
     const char *stop = t.m_data.constData() + t.contentEnd(size_t(line));
     int k = 0;
     const char *p = t.resumeAt(m_cursors, line, m_field, k);
@@ -1327,8 +1331,8 @@ bool LogTable::rawText(int col, int row, QByteArrayView &bytes) const
         return false;
     if (isWritten(col, row))
         return false;
-    const qsizetype line = qsizetype(row) - m_rowOffset;
-    const int fieldIndex = col - m_colOffset;
+    const qsizetype line = lineOf(row);
+    const int fieldIndex = fieldOf(col);
     if (line < 0 || line >= m_lineLimit || fieldIndex < 0 || fieldIndex >= m_fieldLimit)
         return false;
     Span span;
@@ -1351,8 +1355,8 @@ QString LogTable::text(int col, int row) const
         if (r.contains(col, row))
             return {};
     }
-    const qsizetype line = qsizetype(row) - m_rowOffset;
-    const int fieldIndex = col - m_colOffset;
+    const qsizetype line = lineOf(row);
+    const int fieldIndex = fieldOf(col);
     if (line < 0 || line >= m_lineLimit || fieldIndex < 0 || fieldIndex >= m_fieldLimit)
         return {};
     Span span;
@@ -1395,7 +1399,7 @@ void LogTable::setRowCount(int rows)
     if (rows < 0)
         throw RuntimeError(RuntimeError::InvalidPropertyValue);
     if (rows < m_rows) {
-        m_lineLimit = std::clamp<qsizetype>(qsizetype(rows) + 1 - m_rowOffset, 0, m_lineLimit);
+        m_lineLimit = std::clamp<qsizetype>(lineOf(rows) + 1, 0, m_lineLimit);
         for (auto it = m_written.begin(); it != m_written.end();)
             it = int(it.key() >> 32) > rows ? m_written.erase(it) : std::next(it);
     }
@@ -1407,11 +1411,90 @@ void LogTable::setColCount(int cols)
     if (cols < 0)
         throw RuntimeError(RuntimeError::InvalidPropertyValue);
     if (cols < m_cols) {
-        m_fieldLimit = std::clamp(cols + 1 - m_colOffset, 0, m_fieldLimit);
+        // Arranged columns are dropped by the count alone: the fields they show
+        // need not be the last ones.
+        if (m_front.empty())
+            m_fieldLimit = std::clamp(cols + 1 - m_colOffset, 0, m_fieldLimit);
         for (auto it = m_written.begin(); it != m_written.end();)
             it = int(quint32(it.key())) > cols ? m_written.erase(it) : std::next(it);
     }
     m_cols = cols;
+}
+
+void LogTable::arrange(int headingLine, bool unitsLine, const QList<int> &front)
+{
+    const size_t lines = m_lastField.size();
+    const size_t above = size_t(std::clamp<qsizetype>(headingLine, 0, qsizetype(lines)));
+    if (above > 0) {
+        m_lineStarts.erase(m_lineStarts.begin(), m_lineStarts.begin() + qsizetype(above));
+        m_lastField.erase(m_lastField.begin(), m_lastField.begin() + qsizetype(above));
+        m_linesAbove = qsizetype(above);
+    }
+    // The units line stays indexed (a line ends where the next begins), and
+    // the rows pass over it.
+    m_unitsLine = unitsLine && m_lastField.size() >= 2;
+    m_front.clear();
+    for (const int field : front) {
+        if (field >= 0 && field < m_fieldLimit && std::find(m_front.begin(), m_front.end(), field) == m_front.end())
+            m_front.push_back(field);
+    }
+    if (m_colOffset != 0)
+        m_front.clear();
+    m_frontSorted = m_front;
+    std::sort(m_frontSorted.begin(), m_frontSorted.end());
+    m_lineLimit = qsizetype(m_lastField.size());
+    m_rows = indexedRowCount();
+    // What was read from the lines as they were is stale.
+    m_fieldCursor.clear();
+    m_fieldCursorReady = false;
+    m_generation = freshGeneration();
+}
+
+qsizetype LogTable::fileLine(int row) const
+{
+    return qsizetype(row) + 1 - m_rowOffset + m_linesAbove + (m_unitsLine && row > 0 ? 1 : 0);
+}
+
+int LogTable::fieldOf(int col) const
+{
+    const int f = col - m_colOffset;
+    if (m_front.empty() || f < 0)
+        return f;
+    const int n = int(m_front.size());
+    if (f < n)
+        return m_front[size_t(f)];
+    int field = f - n;
+    for (const int front : m_frontSorted)
+        field += front <= field ? 1 : 0;
+    return field;
+}
+
+int LogTable::colOf(int field) const
+{
+    if (m_front.empty())
+        return field + m_colOffset;
+    const auto at = std::find(m_front.begin(), m_front.end(), field);
+    if (at != m_front.end())
+        return int(at - m_front.begin());
+    const auto before = std::lower_bound(m_frontSorted.begin(), m_frontSorted.end(), field) - m_frontSorted.begin();
+    return field - int(before) + int(m_front.size());
+}
+
+int LogTable::lastColumnOfFields(int field) const
+{
+    if (m_front.empty())
+        return field + m_colOffset;
+    int best = 0;
+    for (size_t i = 0; i < m_front.size(); ++i) {
+        if (m_front[i] <= field)
+            best = std::max(best, int(i));
+    }
+    // The largest field up to `field` that is not shown in front.
+    for (int f = field; f >= 0; --f) {
+        if (!std::binary_search(m_frontSorted.begin(), m_frontSorted.end(), f))
+            return std::max(best, colOf(f));
+    }
+    return best;
 }
 
 int LogTable::rowLastDataColumn(int row) const
@@ -1425,8 +1508,10 @@ int LogTable::rowLastDataColumn(int row) const
 
 bool LogTable::rowIsWhole(int row, int col) const
 {
-    const qsizetype line = qsizetype(row) - m_rowOffset;
-    const int fieldIndex = col - m_colOffset;
+    const qsizetype line = lineOf(row);
+    int fieldIndex = fieldOf(col);
+    for (int c = 0; c < col && !m_front.empty(); ++c)
+        fieldIndex = std::max(fieldIndex, fieldOf(c));
     if (line < 0 || line >= m_lineLimit || fieldIndex < 0 || row > m_rows)
         return false;
     // The line end's last byte lies inside the file unless the line has none.
@@ -1452,15 +1537,21 @@ int LogTable::lastDataColumn(int firstRow, int lastRow) const
             best = std::max(best, rowLastDataColumn(row));
         return best;
     }
-    const qsizetype firstLine = std::max<qsizetype>(0, qsizetype(firstRow) - m_rowOffset);
-    const qsizetype lines = std::min(m_lineLimit, qsizetype(lastRow) + 1 - m_rowOffset);
+    qsizetype firstLine = std::max<qsizetype>(0, lineOf(firstRow));
+    const qsizetype lines = std::min(m_lineLimit, lineOf(lastRow) + 1);
+    // The units line is no row: with the heading, the two are looked at cell by cell.
+    if (m_unitsLine && firstLine <= 1 && lines > 1) {
+        if (firstRow == 0)
+            best = rowLastDataColumn(0);
+        firstLine = 2;
+    }
     if (m_written.isEmpty() && firstLine < lines) {
         // Usually every line's last field is held: then the index alone answers.
         qint32 top = -1;
         for (auto it = m_lastField.begin() + firstLine, end = m_lastField.begin() + lines; it != end; ++it)
             top = std::max(top, *it);
         if (top < m_fieldLimit)
-            return top >= 0 ? int(top) + m_colOffset : 0;
+            return std::max(best, top >= 0 ? std::min(m_cols, lastColumnOfFields(top)) : 0);
     }
     // Rows with written cells, or with data in dropped columns, are looked at cell
     // by cell; the rest take the last field found while indexing.
@@ -1472,7 +1563,7 @@ int LogTable::lastDataColumn(int firstRow, int lastRow) const
     }
     const bool anyWritten = !exactRows.isEmpty();
     for (qsizetype line = firstLine; line < lines; ++line) {
-        const int row = int(line) + m_rowOffset;
+        const int row = int(line) + m_rowOffset - (m_unitsLine && line > 1 ? 1 : 0);
         const qint32 last = m_lastField[size_t(line)];
         if (anyWritten && exactRows.contains(row))
             continue;
@@ -1481,10 +1572,10 @@ int LogTable::lastDataColumn(int firstRow, int lastRow) const
             if (best < m_cols) {
                 const int kept = lineLastField(line, m_fieldLimit);
                 if (kept >= 0)
-                    best = std::max(best, kept + m_colOffset);
+                    best = std::max(best, std::min(m_cols, lastColumnOfFields(kept)));
             }
         } else if (last >= 0) {
-            best = std::max(best, int(last) + m_colOffset);
+            best = std::max(best, std::min(m_cols, lastColumnOfFields(last)));
         }
     }
     for (const int row : std::as_const(exactRows))

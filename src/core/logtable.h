@@ -74,6 +74,18 @@ public:
     // bytes read to `bytesRead`; -1 with errno set when the file cannot be read.
     static qint64 textEnd(int fd, qint64 from, qint64 size, qint64 &bytesRead, bool *shorter = nullptr);
 
+    // For a log of another shape, right after its load: the `headingLine`
+    // lines above its heading (a title, a serial number) and a units line right
+    // under it leave the rows, so that row 0 is the heading and row 1 the first
+    // line of data; the fields `front` (file field indices) are shown first, in
+    // that order, the others after them in the file's order. Fields that are
+    // not held, and a units line that is the last line, are passed over.
+    void arrange(int headingLine, bool unitsLine, const QList<int> &front);
+    // The line of the file (from 1) that a grid row shows.
+    qsizetype fileLine(int row) const;
+    // The file field (from 0) that a grid column shows; -1 for none.
+    int fieldOf(int col) const;
+
     int rowCount() const { return m_rows; }
     int colCount() const { return m_cols; }
     // A smaller count drops the trailing rows or columns for good; a larger one adds
@@ -104,6 +116,7 @@ public:
         friend class LogTable;
         ColumnReader(const LogTable &table, int col);
         const LogTable &m_table;
+        int m_col = 0;
         int m_field = -1; // -1: no cell of the column has plain bytes
         qint64 m_scanned = 0;
         quint32 *m_cursors = nullptr;
@@ -215,6 +228,16 @@ private:
     // The line's last non-empty field below `limit`, -1 if none: one pass over the line.
     int lineLastField(qsizetype line, int limit) const;
     int rowLastDataColumn(int row) const;
+    // The index of the line a grid row shows (row 0: the heading).
+    qsizetype lineOf(int row) const
+    {
+        const qsizetype line = qsizetype(row) - m_rowOffset;
+        return line + (m_unitsLine && line >= 1 ? 1 : 0);
+    }
+    // The grid column that shows a file field; the largest one that shows any of
+    // the fields up to `field`.
+    int colOf(int field) const;
+    int lastColumnOfFields(int field) const;
     bool isWritten(int col, int row) const;
     static quint64 key(int col, int row) { return (quint64(quint32(row)) << 32) | quint32(col); }
 
@@ -232,6 +255,10 @@ private:
     int m_cols = 0;
     qsizetype m_lineLimit = 0;              // lines from here on read as empty (dropped rows)
     int m_fieldLimit = 0;                   // fields from here on read as empty (dropped columns)
+    std::vector<int> m_front;               // fields shown first (arrange()), in their order
+    std::vector<int> m_frontSorted;         // the same, ascending
+    qsizetype m_linesAbove = 0;             // file lines above row 0 (arrange())
+    bool m_unitsLine = false;               // a units line between row 0 and row 1
     LoadNotes m_notes;
     qint64 m_bytesRead = 0;
     writetarget::LogHold m_source; // the file load() read: no writer may replace it

@@ -657,7 +657,7 @@ QString describe(const LogTable &table, const BadCell &bad)
 {
     constexpr qsizetype Longest = 40;
     const QString text = bad.text.size() > Longest ? bad.text.left(Longest) + u"..."_s : bad.text;
-    return u"Line %1, column \"%2\": \"%3\" %4"_s.arg(qint64(bad.row) + 1).arg(table.text(bad.col, 0), text, bad.what);
+    return u"Line %1, column \"%2\": \"%3\" %4"_s.arg(table.fileLine(bad.row)).arg(table.text(bad.col, 0), text, bad.what);
 }
 
 Result read(const LogTable &table, const Request &request, const Progress &progress, const std::atomic<bool> *cancel)

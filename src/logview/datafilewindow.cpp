@@ -704,11 +704,10 @@ void DataFileWindow::rowsArrived(int oldRowCount, int leftOutRow)
         showCounts();
         if (oldRowCount == 0 && m_dataGrid->rowCount() > 0) // no longer "no rows yet"
             setStatusPanelText(u"Current File is "_s + m_document.path() + loadRemarks());
-        // Grid row r is file line r + 1.
         if (leftOutRow > 0)
             setStatusPanelText(u"Current File is "_s + m_document.path()
                                + u" (the trend leaves out line %1: its date or time cannot be read)"_s.arg(
-                                   qint64(leftOutRow) + 1));
+                                   m_document.table().fileLine(leftOutRow)));
     });
 }
 

@@ -510,6 +510,71 @@ private slots:
         }
     }
 
+    // A log of another shape: lines above the heading and a units line leave
+    // the rows, the time fields are shown first; every reader sees the grid's
+    // columns, and a row still names its line in the file.
+    void arrangedShapes_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("headingLine");
+        QTest::addColumn<bool>("unitsLine");
+        QTest::addColumn<QList<int>>("front");
+        QTest::addColumn<QStringList>("rows");    // each row's cells joined by |
+        QTest::addColumn<int>("lastDataColumn");
+        QTest::addColumn<qsizetype>("lineOfRow1");
+        QTest::newRow("time field moved first")
+            << QByteArray("Site,Value,Time\nA,1,2020-01-01\nB,2,2020-01-02\n") << 0 << false << QList<int>{2}
+            << QStringList{u"Time|Site|Value"_s, u"2020-01-01|A|1"_s, u"2020-01-02|B|2"_s} << 2 << qsizetype(2);
+        QTest::newRow("a pair moved first, in its order")
+            << QByteArray("x,Time,y,Date\n1,10:00,2,1/1/2020\n") << 0 << false << QList<int>{3, 1}
+            << QStringList{u"Date|Time|x|y"_s, u"1/1/2020|10:00|1|2"_s} << 3 << qsizetype(2);
+        QTest::newRow("title, serial and units lines leave the rows")
+            << QByteArray("Station 4\nSN 1234\nTime;T\n;degC\n2020-01-01;5\n2020-01-02;6\n") << 2 << true
+            << QList<int>{} << QStringList{u"Time;T"_s, u"2020-01-01;5"_s, u"2020-01-02;6"_s} << 0 << qsizetype(5);
+        QTest::newRow("only the moved field holds data in the last row")
+            << QByteArray("a,b,t\n1,2,x\n,,y\n") << 0 << false << QList<int>{2}
+            << QStringList{u"t|a|b"_s, u"x|1|2"_s, u"y||"_s} << 2 << qsizetype(2);
+        QTest::newRow("a field the table does not hold is passed over")
+            << QByteArray("a,b\n1,2\n") << 0 << false << QList<int>{7, 1}
+            << QStringList{u"b|a"_s, u"2|1"_s} << 1 << qsizetype(2);
+    }
+
+    void arrangedShapes()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, headingLine);
+        QFETCH(bool, unitsLine);
+        QFETCH(QList<int>, front);
+        QFETCH(QStringList, rows);
+        LogTable table;
+        table.loadBytes(file);
+        table.arrange(headingLine, unitsLine, front);
+        QCOMPARE(table.rowCount(), rows.size() - 1);
+        QStringList got;
+        for (int row = 0; row <= table.rowCount(); ++row) {
+            QStringList cells;
+            for (int col = 0; col <= table.colCount(); ++col)
+                cells << table.text(col, row);
+            got << cells.join(u'|');
+        }
+        QCOMPARE(got, rows);
+        // The plot run's column reader sees the same cells.
+        for (int col = 0; col <= table.colCount(); ++col) {
+            LogTable::ColumnReader reader = table.columnReader(col);
+            QByteArrayView bytes;
+            if (reader.rawText(1, bytes))
+                QCOMPARE(QString::fromLatin1(bytes), table.text(col, 1));
+        }
+        QTEST(table.lastDataColumn(), "lastDataColumn");
+        QTEST(table.fileLine(1), "lineOfRow1");
+        // A followed line joins the arranged rows.
+        const int before = table.rowCount();
+        table.appendLines(file.mid(file.lastIndexOf('\n', file.size() - 2) + 1));
+        table.setRowCount(table.indexedRowCount());
+        QCOMPARE(table.rowCount(), before + 1);
+        QCOMPARE(table.text(0, before + 1), table.text(0, before));
+    }
+
     void lastDataColumn_data()
     {
         QTest::addColumn<QByteArray>("bytes");
