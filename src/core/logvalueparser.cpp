@@ -5,6 +5,7 @@
 #include <QDate>
 
 #include <charconv>
+#include <cstring>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -395,6 +396,17 @@ bool plainDecimal(QByteArrayView text, double &value)
 
 double LogValueParser::number(QByteArrayView ascii) const
 {
+    if (m_decimalComma && ascii.size() < 64) {
+        // The comma becomes a point; a text with both is no number of this form.
+        if (const char *comma = static_cast<const char *>(std::memchr(ascii.data(), ',', size_t(ascii.size())))) {
+            char pointed[64];
+            std::memcpy(pointed, ascii.data(), size_t(ascii.size()));
+            pointed[comma - ascii.data()] = '.';
+            if (ascii.indexOf('.') >= 0 || ascii.indexOf(',', comma - ascii.data() + 1) >= 0)
+                mismatch();
+            return number(QByteArrayView(pointed, ascii.size()));
+        }
+    }
     double plain = 0;
     if (plainDecimal(ascii, plain))
         return plain;
@@ -446,6 +458,13 @@ double LogValueParser::time(QByteArrayView ascii) const
 double LogValueParser::number(QStringView text) const
 {
     const QStringView t = text.trimmed();
+    if (m_decimalComma && t.contains(u',')) {
+        if (t.contains(u'.') || t.count(u',') > 1)
+            mismatch();
+        QString pointed = t.toString();
+        pointed.replace(u',', u'.');
+        return number(QStringView(pointed));
+    }
     // The logger's own form, read without allocating unless it is long; read as
     // the plot run reads a cell's bytes, whatever its length.
     char buffer[64];

@@ -43,6 +43,9 @@ public:
     double time(QStringView text) const;
     // The same for the bytes of a Latin-1 text.
     double time(QByteArrayView latin1) const;
+    // Numbers written with a decimal comma (12,5), as a log separated by
+    // semicolons or tabs may hold them; the plain form is read too.
+    void setDecimalComma(bool on) { m_decimalComma = on; }
     // A finite real.
     double number(QStringView text) const;
     // The same for the bytes of a plain ASCII text.
@@ -60,6 +63,7 @@ private:
     Order m_order = Order::MonthDayYear;
     Order m_localeOrder = Order::MonthDayYear;
     bool m_orderFixed = false;
+    bool m_decimalComma = false;
     QStringList m_monthNames[12];
     QStringList m_dayNames;
     QStringList m_am;

@@ -137,13 +137,24 @@ class RowTimes
 public:
     RowTimes(const LogTable &table, const LogValueParser &parser, const Request &columns, DateShows *shows = nullptr)
         : m_cells(table), m_dates(table.columnReader(columns.dateColumn)), m_times(table.columnReader(columns.timeColumn)),
-          m_parser(parser), m_dateColumn(columns.dateColumn), m_timeColumn(columns.timeColumn), m_shows(shows)
+          m_parser(parser), m_dateColumn(columns.dateColumn), m_timeColumn(columns.timeColumn), m_shows(shows),
+          m_form(columns.timeForm), m_order(columns.timeOrder)
     {
     }
 
     double at(int row)
     {
         QByteArrayView bytes;
+        if (m_form != logshape::TimeForm::DateAndTime) {
+            try {
+                if (m_dates.rawText(row, bytes))
+                    return logshape::readTime(bytes, m_form, m_order);
+                return logshape::readTime(m_cells.text(m_dateColumn, row), m_form, m_order);
+            } catch (const RuntimeError &) {
+                throw BadCell{row, m_dateColumn, m_cells.text(m_dateColumn, row).toString(),
+                              m_form == logshape::TimeForm::DateOnly ? u"is not a date."_s : u"is not a time."_s};
+            }
+        }
         if (m_dates.rawText(row, bytes)) {
             if (bytes != m_lastDateBytes) {
                 m_lastDate = date(row, m_cells.text(m_dateColumn, row));
@@ -206,6 +217,8 @@ private:
     int m_dateColumn;
     int m_timeColumn;
     DateShows *m_shows;
+    logshape::TimeForm m_form;
+    LogValueParser::DateOrder m_order;
     // The last date read, as bytes or as text; no date holds a line end.
     QByteArray m_lastDateBytes = "\n";
     QString m_lastDateText = u"\n"_s;
@@ -334,6 +347,7 @@ public:
     Reader(const LogTable &table, const Request &request, const Progress &progress, Result &result)
         : m_table(table), m_request(request), m_progress(progress), m_result(result), m_data(*result.data)
     {
+        m_parser.setDecimalComma(request.decimalComma);
     }
 
     void run(const std::atomic<bool> *cancel);
@@ -394,6 +408,12 @@ void Reader::takeBlocks()
 // decided, and only where it is the other one are the times read again.
 void Reader::readTimes()
 {
+    // A time in one column of its own form asks no order of the rows.
+    if (m_request.timeForm != logshape::TimeForm::DateAndTime) {
+        fillTimeColumn(false);
+        m_result.dateOrder = m_request.timeOrder;
+        return;
+    }
     try {
         fillTimeColumn(false);
     } catch (const BadCell &bad) {
@@ -516,6 +536,7 @@ bool Reader::fillWithoutHoles(int lowest, int highest, bool again)
         side.start([&, middle](const std::atomic<bool> &stop) {
             LogValueParser ownParser;
             ownParser.setDateOrder(m_parser.dateOrder());
+            ownParser.setDecimalComma(m_request.decimalComma);
             RowTimes ownTimes(m_table, ownParser, m_request, &m_sideShows);
             for (int r = middle; r <= highest; ++r) {
                 if ((r & 1023) == 0 && stop)
@@ -559,7 +580,8 @@ void Reader::readColumn(const RunBlock &block, int col, int channel, qint64 colu
     RowsOnTheSide side;
     if (split) {
         side.start([&, col, middle, values](const std::atomic<bool> &stop) {
-            const LogValueParser ownParser;
+            LogValueParser ownParser;
+            ownParser.setDecimalComma(m_request.decimalComma);
             CellReader ownCells(m_table);
             LogTable::ColumnReader ownColumn = m_table.columnReader(col);
             for (int row = middle; row <= block.lastRow; ++row) {
@@ -733,6 +755,7 @@ Growth grow(const LogTable &table, TrendData &data, QList<GridBlock> &blocks, in
     growth.oldEnd = growth.newEnd = data.time(data.rowCount() - 1);
     LogValueParser parser;
     parser.setDateOrder(dateOrder);
+    parser.setDecimalComma(columns.decimalComma);
     RowTimes times(table, parser, columns);
     std::vector<std::pair<qsizetype, int>> added; // sample, grid row
     for (int row = oldRowCount + 1; row <= rows; ++row) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "blockselection.h"
+#include "logshape.h"
 #include "logvalueparser.h"
 
 #include <QList>
@@ -74,6 +75,12 @@ struct Request
     QList<GridBlock> blocks;
     int dateColumn = 0;
     int timeColumn = 1;
+    // How a row's time is written: in the Date and Time columns, or in the one
+    // column `dateColumn` (numeric dates there in `timeOrder`, or the locale's).
+    logshape::TimeForm timeForm = logshape::TimeForm::DateAndTime;
+    LogValueParser::DateOrder timeOrder = LogValueParser::DateOrder::NotAsked;
+    // Values written with a decimal comma.
+    bool decimalComma = false;
 };
 
 // Called on the reading thread while the read goes on: before each point of a
