@@ -1,0 +1,854 @@
+#include "logshape.h"
+
+#include "oledate.h"
+#include "runtimeerror.h"
+
+#include <QDate>
+#include <QDateTime>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <map>
+
+using namespace Qt::StringLiterals;
+using DateOrder = LogValueParser::DateOrder;
+
+namespace logshape {
+
+namespace {
+
+[[noreturn]] void mismatch()
+{
+    throw RuntimeError(RuntimeError::TypeMismatch);
+}
+
+bool isDigit(char c)
+{
+    return unsigned(c) - '0' < 10;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isLetter(char c)
+{
+    return unsigned((c | 0x20) - 'a') < 26;
+}
+
+bool hasDigit(QByteArrayView t)
+{
+    return std::any_of(t.begin(), t.end(), isDigit);
+}
+
+// A cell as it is read: without the blanks and one pair of double quotes around it.
+QByteArrayView bare(QByteArrayView t)
+{
+    t = t.trimmed();
+    if (t.size() >= 2 && t.front() == '"' && t.back() == '"')
+        t = t.sliced(1, t.size() - 2).trimmed();
+    return t;
+}
+
+// ---- Reading a date and time written in one cell ----
+
+struct Stamp
+{
+    int year = 0, month = 0, day = 1, hour = 0, minute = 0, second = 0;
+    double fraction = 0;
+    bool hasTime = false;
+};
+
+enum class Parsed { Done, Words, Bad };
+
+// Reads a run of digits at `p`: its length (0 for none) and, for up to 9 digits, its value.
+int digitRun(const char *&p, const char *end, int &value)
+{
+    const char *from = p;
+    value = 0;
+    while (p < end && isDigit(*p)) {
+        if (p - from < 9)
+            value = value * 10 + (*p - '0');
+        ++p;
+    }
+    return int(p - from);
+}
+
+bool localeIsDayFirst()
+{
+    static const bool dayFirst = LogValueParser(QLocale()).localeOrder() == DateOrder::DayFirst;
+    return dayFirst;
+}
+
+// The common forms, from the bytes alone: year-first and numeric day-month dates, then after
+// 'T' or blanks a time h:mm[:ss[.f]], AM/PM, a zone suffix (passed over). A text with a letter
+// or a non-ASCII byte that is not read here is Words: month names go the general way.
+Parsed parseStamp(QByteArrayView text, DateOrder order, Stamp &s)
+{
+    const QByteArrayView t = bare(text);
+    const char *p = t.begin();
+    const char *end = t.end();
+    const auto fail = [&t] {
+        const bool words = std::any_of(t.begin(), t.end(), [](char c) { return isLetter(c) || c & 0x80; });
+        return words ? Parsed::Words : Parsed::Bad;
+    };
+    int first = 0, second = 0, third = 0;
+    const int firstLength = digitRun(p, end, first);
+    if (firstLength == 0 || p == end || (*p != '-' && *p != '/' && *p != '.'))
+        return fail();
+    const char separator = *p++;
+    if (const int length = digitRun(p, end, second); length == 0 || length > 2)
+        return fail();
+    if (firstLength == 4) {
+        s.year = first;
+        s.month = second;
+        if (p < end && *p == separator) {
+            ++p;
+            if (const int length = digitRun(p, end, third); length == 0 || length > 2)
+                return fail();
+            s.day = third;
+        } else if (p != end) {
+            return fail(); // yyyy-mm stands alone
+        }
+    } else if (firstLength <= 2) {
+        if (p == end || *p++ != separator)
+            return fail();
+        const int yearLength = digitRun(p, end, third);
+        if (yearLength != 2 && yearLength != 4)
+            return fail();
+        s.year = yearLength == 2 ? (third < 30 ? 2000 + third : 1900 + third) : third;
+        const bool fixed = order == DateOrder::DayFirst || order == DateOrder::MonthFirst;
+        const bool dayFirst = order == DateOrder::DayFirst || (!fixed && localeIsDayFirst());
+        s.month = dayFirst ? second : first;
+        s.day = dayFirst ? first : second;
+        if (!fixed && s.month > 12 && s.day <= 12)
+            std::swap(s.month, s.day);
+    } else {
+        return fail();
+    }
+
+    int meridiem = -1;
+    if (p < end) {
+        if (*p == 'T' || *p == 't') {
+            ++p;
+        } else if (isBlank(*p)) {
+            while (p < end && isBlank(*p))
+                ++p;
+        } else {
+            return fail();
+        }
+        int length = digitRun(p, end, s.hour);
+        if (length == 0 || length > 2 || p == end || *p++ != ':' || digitRun(p, end, s.minute) != 2)
+            return fail();
+        if (p < end && *p == ':') {
+            ++p;
+            if (digitRun(p, end, s.second) != 2)
+                return fail();
+            if (p < end && (*p == '.' || *p == ',')) {
+                double scale = 0.1;
+                const char *from = ++p;
+                for (; p < end && isDigit(*p); ++p, scale /= 10)
+                    s.fraction += (*p - '0') * scale;
+                if (p == from)
+                    return fail();
+            }
+        }
+        s.hasTime = true;
+        while (p < end && isBlank(*p))
+            ++p;
+        if (end - p >= 2 && (p[1] == 'M' || p[1] == 'm') && (end - p == 2 || !isLetter(p[2]))) {
+            if (p[0] == 'A' || p[0] == 'a')
+                meridiem = 0;
+            else if (p[0] == 'P' || p[0] == 'p')
+                meridiem = 12;
+            p += meridiem >= 0 ? 2 : 0;
+            while (p < end && isBlank(*p))
+                ++p;
+        }
+        // The zone is shown as written and never applied.
+        if (p < end && (*p == 'Z' || *p == 'z')) {
+            ++p;
+        } else if (p < end && (*p == '+' || *p == '-')) {
+            ++p;
+            int zone = 0;
+            length = digitRun(p, end, zone);
+            if (length == 2 && p < end && *p == ':') {
+                ++p;
+                length = digitRun(p, end, zone) == 2 ? 2 : 0;
+            }
+            if (length != 2 && length != 4)
+                return fail();
+        }
+        while (p < end && isBlank(*p))
+            ++p;
+        if (p != end)
+            return fail();
+    }
+
+    if (s.year < 100 || s.year > 9999 || !QDate::isValid(s.year, s.month, s.day) || s.minute > 59 || s.second > 59)
+        return Parsed::Bad;
+    if (meridiem >= 0) {
+        if (s.hour < 1 || s.hour > 12)
+            return Parsed::Bad;
+        s.hour = s.hour % 12 + meridiem;
+    } else if (s.hour > 23) {
+        return Parsed::Bad;
+    }
+    return Parsed::Done;
+}
+
+double valueOf(const Stamp &s)
+{
+    // Rows of one day follow each other: the day's number is kept for the next.
+    struct Day
+    {
+        int year = 0, month = 0, day = 0;
+        double value = 0;
+    };
+    thread_local Day last;
+    if (s.year != last.year || s.month != last.month || s.day != last.day)
+        last = {s.year, s.month, s.day, oledate::fromFields(s.year, s.month, s.day)};
+    return last.value + (s.hour * 3600.0 + s.minute * 60.0 + s.second + s.fraction) / 86400.0;
+}
+
+const LogValueParser &parserFor(DateOrder order)
+{
+    struct Parsers
+    {
+        LogValueParser open, monthFirst, dayFirst;
+        Parsers()
+        {
+            monthFirst.setDateOrder(DateOrder::MonthFirst);
+            dayFirst.setDateOrder(DateOrder::DayFirst);
+        }
+    };
+    static const Parsers parsers;
+    return order == DateOrder::MonthFirst ? parsers.monthFirst
+           : order == DateOrder::DayFirst ? parsers.dayFirst
+                                          : parsers.open;
+}
+
+// Month names and what else the bytes alone do not read: the date before the first time of
+// day, read as the log's dates are, then the time without a zone suffix. Throws 13.
+double readInWords(QStringView text, DateOrder order)
+{
+    QStringView t = text.trimmed();
+    if (t.size() >= 2 && t.front() == u'"' && t.back() == u'"')
+        t = t.sliced(1, t.size() - 2).trimmed();
+    QStringView date = t;
+    QStringView time;
+    if (qsizetype start = t.indexOf(u':'); start > 0) {
+        while (start > 0 && t[start - 1].isDigit())
+            --start;
+        date = t.first(start).trimmed();
+        time = t.sliced(start).trimmed();
+        while (date.endsWith(u','))
+            date.chop(1);
+        if (time.endsWith(u'Z') || time.endsWith(u'z')) {
+            time.chop(1);
+        } else if (const qsizetype sign = std::max(time.lastIndexOf(u'+'), time.lastIndexOf(u'-')); sign > 0) {
+            time = time.first(sign);
+        }
+    }
+    const LogValueParser &parser = parserFor(order);
+    return parser.date(date) + (time.isEmpty() ? 0.0 : parser.time(time));
+}
+
+qint64 floorDivide(qint64 a, qint64 b)
+{
+    return a >= 0 ? a / b : -((b - 1 - a) / b);
+}
+
+int offsetAt(qint64 secs)
+{
+    return QDateTime::fromSecsSinceEpoch(secs, Qt::LocalTime).offsetFromUtc();
+}
+
+// The local time zone's offset at `secs` since 1970. Zones change on whole quarter hours and
+// at most once a day: a day whose first and last quarter hours have one offset has it
+// throughout, and a column of times costs two look-ups a day.
+int localOffset(qint64 secs)
+{
+    constexpr qint64 Day = 86400;
+    constexpr qint64 Quarter = 900;
+    struct Cached
+    {
+        qint64 day = std::numeric_limits<qint64>::min();
+        bool uniform = false;
+        int offset = 0;
+        qint64 quarter = std::numeric_limits<qint64>::min();
+        int quarterOffset = 0;
+    };
+    thread_local Cached cached;
+    if (const qint64 day = floorDivide(secs, Day); day != cached.day) {
+        cached.offset = offsetAt(day * Day);
+        cached.uniform = cached.offset == offsetAt(day * Day + Day - Quarter);
+        cached.day = day;
+    }
+    if (cached.uniform)
+        return cached.offset;
+    if (const qint64 quarter = floorDivide(secs, Quarter); quarter != cached.quarter) {
+        cached.quarterOffset = offsetAt(quarter * Quarter);
+        cached.quarter = quarter;
+    }
+    return cached.quarterOffset;
+}
+
+std::optional<double> plainNumber(QByteArrayView cell)
+{
+    const QByteArrayView t = bare(cell);
+    // Whole numbers, the common Unix times, without the general reading.
+    const bool negative = t.startsWith('-');
+    if (t.size() - negative > 0 && t.size() - negative <= 15 && std::all_of(t.begin() + negative, t.end(), isDigit)) {
+        qint64 whole = 0;
+        for (const char c : t.sliced(negative))
+            whole = whole * 10 + (c - '0');
+        return double(negative ? -whole : whole);
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(t.begin(), t.end(), value, std::chars_format::general);
+    if (t.isEmpty() || error != std::errc() || end != t.end() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+double readUnix(QByteArrayView cell, bool milliseconds)
+{
+    const std::optional<double> number = plainNumber(cell);
+    if (!number)
+        mismatch();
+    const double secs = milliseconds ? *number / 1000 : *number;
+    constexpr double UnixEpoch = 25569; // 1 January 1970 in days since 30 December 1899
+    constexpr double Margin = 2 * 86400.0;
+    if (!(secs > (oledate::MinValue - UnixEpoch) * 86400 - Margin && secs < (oledate::MaxValue - UnixEpoch) * 86400 + Margin))
+        mismatch();
+    const double value = (secs + localOffset(qint64(std::floor(secs)))) / 86400.0 + UnixEpoch;
+    if (value < oledate::MinValue || value > oledate::MaxValue)
+        mismatch();
+    return value;
+}
+
+// ---- Detecting the shape ----
+
+constexpr char Separators[] = {',', ';', '\t'};
+
+QList<QByteArrayView> splitLines(QByteArrayView bytes)
+{
+    QList<QByteArrayView> lines;
+    while (!bytes.isEmpty()) {
+        const qsizetype end = bytes.indexOf('\n');
+        QByteArrayView line = end < 0 ? bytes : bytes.first(end);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        lines.append(line);
+        bytes = end < 0 ? QByteArrayView() : bytes.sliced(end + 1);
+    }
+    return lines;
+}
+
+int fieldCount(QByteArrayView line, char separator)
+{
+    return line.trimmed().isEmpty() ? 0 : int(line.count(separator)) + 1;
+}
+
+QList<QByteArrayView> fields(QByteArrayView line, char separator)
+{
+    QList<QByteArrayView> result;
+    for (;;) {
+        const qsizetype end = line.indexOf(separator);
+        result.append(bare(end < 0 ? line : line.first(end)));
+        if (end < 0)
+            return result;
+        line = line.sliced(end + 1);
+    }
+}
+
+// The separator's most common field count over the sampled lines (the larger on a tie), and
+// how many lines have it.
+std::pair<int, int> commonCount(const QList<QByteArrayView> &head, const QList<QByteArrayView> &tail, char separator)
+{
+    std::map<int, int> counts;
+    for (const auto *lines : {&head, &tail})
+        for (QByteArrayView line : *lines)
+            if (const int n = fieldCount(line, separator); n > 1)
+                ++counts[n];
+    std::pair<int, int> best{0, 0};
+    for (const auto &[n, lines] : counts)
+        if (lines >= best.second)
+            best = {n, lines};
+    return best;
+}
+
+// A mark a logger writes where a value is missing, told apart from a word of text.
+bool isGapMark(QByteArrayView t)
+{
+    if (std::none_of(t.begin(), t.end(), isLetter))
+        return true;
+    static const char *const Marks[] = {"err", "error", "ol", "nan", "inf", "-inf", "n/a", "na", "#n/a", "#value!", "null"};
+    return std::any_of(std::begin(Marks), std::end(Marks), [t](const char *mark) { return t.compare(mark, Qt::CaseInsensitive) == 0; });
+}
+
+// A cell of a units line: no digit but inside a unit such as m3/h or m^2.
+bool isUnitCell(QByteArrayView t)
+{
+    for (qsizetype i = 0; i < t.size(); ++i)
+        if (isDigit(t[i]) && (i == 0 || !(isLetter(t[i - 1]) || t[i - 1] == '^' || isDigit(t[i - 1]))))
+            return false;
+    return true;
+}
+
+QString withoutBrackets(QString unit)
+{
+    unit = unit.trimmed();
+    if (unit.size() >= 2 && ((unit.front() == u'[' && unit.back() == u']') || (unit.front() == u'(' && unit.back() == u')')))
+        unit = unit.sliced(1, unit.size() - 2).trimmed();
+    return unit;
+}
+
+// The unit a heading ends with, in brackets: `temperature [°C]`, `Speed (m/s)`.
+QString unitOfHeading(const QString &heading)
+{
+    const QString h = heading.trimmed();
+    const QChar close = h.isEmpty() ? QChar() : h.back();
+    const QChar open = close == u']' ? u'[' : close == u')' ? u'(' : QChar();
+    const qsizetype at = open.isNull() ? -1 : h.lastIndexOf(open);
+    return at > 0 ? h.sliced(at + 1, h.size() - at - 2).trimmed() : QString();
+}
+
+bool isDecimalCommaNumber(QByteArrayView t)
+{
+    const qsizetype comma = t.indexOf(',');
+    if (comma <= 0 || comma == t.size() - 1 || t.count(',') != 1)
+        return false;
+    const QByteArrayView whole = t.startsWith('-') ? t.sliced(1, comma - 1) : t.first(comma);
+    return !whole.isEmpty() && std::all_of(whole.begin(), whole.end(), [](char c) { return isDigit(c) || c == '.'; })
+           && std::all_of(t.begin() + comma + 1, t.end(), isDigit);
+}
+
+// The words of a heading, split at what is not a letter and where a capital follows a small
+// letter (UnixTime).
+QStringList wordsOf(const QString &heading)
+{
+    QStringList words;
+    QString word;
+    for (qsizetype i = 0; i <= heading.size(); ++i) {
+        const QChar c = i < heading.size() ? heading[i] : QChar();
+        if (!c.isLetter() || (c.isUpper() && !word.isEmpty() && word.back().isLower())) {
+            if (!word.isEmpty())
+                words << word.toLower();
+            word.clear();
+        }
+        if (c.isLetter())
+            word += c;
+    }
+    return words;
+}
+
+// The sampled lines under the heading, split, column by column: the non-empty cells only.
+struct Table
+{
+    QStringList heading;
+    QList<QList<QByteArrayView>> cells;
+};
+
+Table tableOf(const QList<QByteArrayView> &head, const QList<QByteArrayView> &tail, char separator, int headingLine,
+              int firstDataLine)
+{
+    Table table;
+    const QList<QByteArrayView> names = headingLine < head.size() ? fields(head[headingLine], separator) : QList<QByteArrayView>();
+    for (QByteArrayView name : names)
+        table.heading << QString::fromUtf8(name);
+    table.cells.resize(names.size());
+    // Enough rows to see a column's habits, few enough to stay quick on every open.
+    const auto take = [&](const QList<QByteArrayView> &lines, qsizetype from, qsizetype most) {
+        const qsizetype n = lines.size() - from;
+        const qsizetype step = n > most ? (n + most - 1) / most : 1;
+        for (qsizetype i = from; i < lines.size(); i += step) {
+            if (lines[i].trimmed().isEmpty())
+                continue;
+            const QList<QByteArrayView> row = fields(lines[i], separator);
+            for (qsizetype f = 0; f < row.size() && f < table.cells.size(); ++f)
+                if (!row[f].isEmpty())
+                    table.cells[f].append(row[f]);
+        }
+    };
+    take(head, firstDataLine, 200);
+    take(tail, 0, 50);
+    return table;
+}
+
+// More than half the cells pass, and at least one; stops once half have failed.
+template<typename Test>
+bool mostly(const QList<QByteArrayView> &cells, Test test)
+{
+    qsizetype passed = 0, failed = 0;
+    for (QByteArrayView cell : cells) {
+        if (test(cell))
+            ++passed;
+        else if (++failed * 2 >= cells.size())
+            return false;
+    }
+    return passed * 2 > cells.size();
+}
+
+class Detector
+{
+public:
+    Detector() : m_parser(QLocale()) {}
+
+    bool isDate(QByteArrayView t) const
+    {
+        // Three numbers, or a month name: what is not cannot be read and is not tried.
+        int runs = 0;
+        bool letter = false;
+        for (qsizetype i = 0; i < t.size(); ++i) {
+            runs += isDigit(t[i]) && (i == 0 || !isDigit(t[i - 1]));
+            letter = letter || isLetter(t[i]) || t[i] & 0x80;
+            if (t[i] == ':')
+                return false;
+        }
+        if (runs < 2 || (runs != 3 && !letter))
+            return false;
+        try {
+            m_parser.date(QString::fromUtf8(t));
+            return true;
+        } catch (const RuntimeError &) {
+            return false;
+        }
+    }
+
+    bool isTimeOfDay(QByteArrayView t) const
+    {
+        if (!t.contains(':'))
+            return false;
+        try {
+            m_parser.time(t);
+            return true;
+        } catch (const RuntimeError &) {
+            return false;
+        }
+    }
+
+    // The cell reads as a date, with (`withTime`) or without a time of day.
+    static bool isStamp(QByteArrayView t, bool withTime)
+    {
+        Stamp s;
+        switch (parseStamp(t, DateOrder::NotAsked, s)) {
+        case Parsed::Done:
+            return s.hasTime == withTime;
+        case Parsed::Bad:
+            return false;
+        case Parsed::Words:
+            if (!hasDigit(t) || t.contains(':') != withTime)
+                return false;
+            try {
+                readInWords(QString::fromUtf8(t), DateOrder::NotAsked);
+                return true;
+            } catch (const RuntimeError &) {
+                return false;
+            }
+        }
+        return false;
+    }
+
+    bool isDateAndTime(const Table &table, int column) const
+    {
+        if (table.heading[column].trimmed().compare(u"date"_s, Qt::CaseInsensitive) == 0
+            && table.heading[column + 1].trimmed().compare(u"time"_s, Qt::CaseInsensitive) == 0)
+            return true;
+        return mostly(table.cells[column], [this](QByteArrayView t) { return isDate(t); })
+               && mostly(table.cells[column + 1], [this](QByteArrayView t) { return isTimeOfDay(t); });
+    }
+
+    void findTime(const Table &table, Shape &shape) const
+    {
+        const int n = int(table.heading.size());
+        for (int c = 0; c + 1 < n; ++c) {
+            if (isDateAndTime(table, c)) {
+                shape.time = TimeForm::DateAndTime;
+                shape.timeColumn = c;
+                shape.secondTimeColumn = c + 1;
+                return;
+            }
+        }
+        for (const bool withTime : {true, false}) {
+            for (int c = 0; c < n; ++c) {
+                if (shape.columns[c] != ColumnKind::Text && mostly(table.cells[c], [withTime](QByteArrayView t) { return isStamp(t, withTime); })) {
+                    shape.time = withTime ? TimeForm::DateTime : TimeForm::DateOnly;
+                    shape.timeColumn = c;
+                    return;
+                }
+            }
+        }
+        static const QStringList UnixWords = {u"time"_s, u"timestamp"_s, u"epoch"_s, u"unix"_s};
+        for (int c = 0; c < n; ++c) {
+            const QStringList words = wordsOf(table.heading[c]);
+            if (std::none_of(words.begin(), words.end(), [](const QString &w) { return UnixWords.contains(w); })
+                || !mostly(table.cells[c], [](QByteArrayView t) { return plainNumber(t).has_value(); }))
+                continue;
+            const bool millis = mostly(table.cells[c], [](QByteArrayView t) {
+                const std::optional<double> v = plainNumber(t);
+                return v && std::abs(*v) >= 1e11;
+            });
+            shape.time = millis ? TimeForm::UnixMilliseconds : TimeForm::UnixSeconds;
+            shape.timeColumn = c;
+            return;
+        }
+    }
+
+    DateOrder orderOf(const QList<QByteArrayView> &dates) const
+    {
+        bool dayFirst = false, monthFirst = false;
+        for (QByteArrayView date : dates) {
+            // The date before a time in the same cell.
+            const qsizetype blank = date.indexOf(' ');
+            const QByteArrayView part = blank < 0 ? date : date.first(blank);
+            const DateOrder shown = m_parser.orderShownBy(QString::fromUtf8(part));
+            dayFirst = dayFirst || shown == DateOrder::DayFirst;
+            monthFirst = monthFirst || shown == DateOrder::MonthFirst;
+        }
+        return dayFirst == monthFirst ? DateOrder::NotAsked : dayFirst ? DateOrder::DayFirst : DateOrder::MonthFirst;
+    }
+
+private:
+    LogValueParser m_parser;
+};
+
+} // namespace
+
+bool Shape::isLoggerForm() const
+{
+    return separator == ',' && decimal == '.' && headingLine == 0 && !unitsLine && time == TimeForm::DateAndTime
+           && timeColumn == 0 && secondTimeColumn == 1;
+}
+
+Shape detect(QByteArrayView head, QByteArrayView tail)
+{
+    Shape shape;
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head = head.sliced(3);
+    const QList<QByteArrayView> headLines = splitLines(head);
+    // A tail within the head adds nothing; its first line may be cut.
+    QList<QByteArrayView> tailLines = head.endsWith(tail) ? QList<QByteArrayView>() : splitLines(tail);
+    if (!tailLines.isEmpty())
+        tailLines.removeFirst();
+    const Detector detector;
+
+    // The logger's own heading on the first line decides at once, whatever its values hold
+    // (a decimal comma in a value adds a field to a row, but not to the heading).
+    const bool loggerHeading = !headLines.isEmpty() && fieldCount(headLines[0], ',') > 1
+                               && detector.isDateAndTime(tableOf(headLines, tailLines, ',', 0, 1), 0);
+    if (!loggerHeading) {
+        int bestLines = 0;
+        for (const char separator : Separators) {
+            const auto [count, lines] = commonCount(headLines, tailLines, separator);
+            const auto heading = std::find_if(headLines.begin(), headLines.end(),
+                                              [&](QByteArrayView l) { return fieldCount(l, separator) == count; });
+            if (lines > bestLines && heading != headLines.end()) {
+                bestLines = lines;
+                shape.separator = separator;
+                shape.headingLine = int(heading - headLines.begin());
+            }
+        }
+        if (bestLines == 0) {
+            shape.headingLine = int(std::find_if(headLines.begin(), headLines.end(), [](QByteArrayView l) { return !l.trimmed().isEmpty(); })
+                                    - headLines.begin());
+        }
+    }
+    for (int i = 0; i < shape.headingLine && i < headLines.size(); ++i)
+        shape.metadata << QString::fromUtf8(headLines[i]);
+
+    const char separator = shape.separator;
+    const int unitsAt = shape.headingLine + 1;
+    if (unitsAt < headLines.size()) {
+        const QList<QByteArrayView> cells = fields(headLines[unitsAt], separator);
+        shape.unitsLine = std::any_of(cells.begin(), cells.end(), [](QByteArrayView c) { return !c.isEmpty(); })
+                          && std::all_of(cells.begin(), cells.end(), isUnitCell);
+    }
+    const Table table = tableOf(headLines, tailLines, separator, shape.headingLine, unitsAt + shape.unitsLine);
+    const qsizetype columns = table.heading.size();
+
+    const QList<QByteArrayView> unitCells = shape.unitsLine ? fields(headLines[unitsAt], separator) : QList<QByteArrayView>();
+    for (qsizetype c = 0; c < columns; ++c) {
+        const QString fromLine = c < unitCells.size() ? withoutBrackets(QString::fromUtf8(unitCells[c])) : QString();
+        shape.units << (fromLine.isEmpty() ? unitOfHeading(table.heading[c]) : fromLine);
+        const QList<QByteArrayView> &cells = table.cells[c];
+        const qsizetype texts = std::count_if(cells.begin(), cells.end(), [](QByteArrayView t) { return !hasDigit(t) && !isGapMark(t); });
+        shape.columns << (texts * 2 > cells.size() ? ColumnKind::Text : ColumnKind::Value);
+        if (separator != ',' && shape.decimal == '.' && std::any_of(cells.begin(), cells.end(), isDecimalCommaNumber))
+            shape.decimal = ',';
+    }
+
+    detector.findTime(table, shape);
+    if (shape.timeColumn >= 0)
+        shape.columns[shape.timeColumn] = ColumnKind::Time;
+    if (shape.secondTimeColumn >= 0)
+        shape.columns[shape.secondTimeColumn] = ColumnKind::Time;
+    if (shape.time == TimeForm::DateAndTime || shape.time == TimeForm::DateTime || shape.time == TimeForm::DateOnly)
+        shape.dateOrder = detector.orderOf(table.cells[shape.timeColumn]);
+    return shape;
+}
+
+double readTime(QByteArrayView ascii, TimeForm form, LogValueParser::DateOrder order)
+{
+    switch (form) {
+    case TimeForm::UnixSeconds:
+    case TimeForm::UnixMilliseconds:
+        return readUnix(ascii, form == TimeForm::UnixMilliseconds);
+    case TimeForm::DateTime:
+    case TimeForm::DateOnly: {
+        Stamp s;
+        switch (parseStamp(ascii, order, s)) {
+        case Parsed::Done:
+            return valueOf(s);
+        case Parsed::Words:
+            return readInWords(QString::fromUtf8(ascii), order);
+        case Parsed::Bad:
+            break;
+        }
+        break;
+    }
+    case TimeForm::None:
+    case TimeForm::DateAndTime:
+        break;
+    }
+    mismatch();
+}
+
+double readTime(QStringView text, TimeForm form, LogValueParser::DateOrder order)
+{
+    // The common ASCII texts go the bytes' way; the rest is read in words.
+    char bytes[64];
+    if (text.size() <= qsizetype(sizeof bytes)) {
+        bool ascii = true;
+        for (qsizetype i = 0; i < text.size() && ascii; ++i) {
+            ascii = text[i].unicode() < 128;
+            bytes[i] = char(text[i].unicode());
+        }
+        if (ascii)
+            return readTime(QByteArrayView(bytes, text.size()), form, order);
+    }
+    if (form != TimeForm::DateTime && form != TimeForm::DateOnly)
+        mismatch();
+    return readInWords(text, order);
+}
+
+// ---- The user's choice as one line of text ----
+
+namespace {
+
+struct Name
+{
+    const char16_t *text;
+    int value;
+};
+
+constexpr Name SeparatorNames[] = {{u"comma", ','}, {u"semicolon", ';'}, {u"tab", '\t'}};
+constexpr Name DecimalNames[] = {{u"point", '.'}, {u"comma", ','}};
+constexpr Name FormNames[] = {{u"none", int(TimeForm::None)},
+                              {u"dateandtime", int(TimeForm::DateAndTime)},
+                              {u"datetime", int(TimeForm::DateTime)},
+                              {u"dateonly", int(TimeForm::DateOnly)},
+                              {u"unixseconds", int(TimeForm::UnixSeconds)},
+                              {u"unixmilliseconds", int(TimeForm::UnixMilliseconds)}};
+constexpr Name OrderNames[] = {{u"notasked", int(DateOrder::NotAsked)},
+                               {u"open", int(DateOrder::Open)},
+                               {u"monthfirst", int(DateOrder::MonthFirst)},
+                               {u"dayfirst", int(DateOrder::DayFirst)}};
+
+template<size_t N>
+QString nameOf(const Name (&names)[N], int value)
+{
+    for (const Name &name : names)
+        if (name.value == value)
+            return QString::fromUtf16(name.text);
+    return QString();
+}
+
+template<size_t N>
+std::optional<int> lookUp(const Name (&names)[N], QStringView text)
+{
+    for (const Name &name : names)
+        if (text == QStringView(name.text))
+            return name.value;
+    return std::nullopt;
+}
+
+std::optional<int> fieldNumber(QStringView text)
+{
+    constexpr int Largest = 999999;
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    return ok && n >= 0 && n <= Largest && !text.startsWith(u'+') ? std::optional<int>(n) : std::nullopt;
+}
+
+} // namespace
+
+QString Shape::toText() const
+{
+    QString timeText = nameOf(FormNames, int(time));
+    if (time != TimeForm::None)
+        timeText += u':' + QString::number(timeColumn);
+    if (time == TimeForm::DateAndTime)
+        timeText += u':' + QString::number(secondTimeColumn);
+    return u"separator=%1 decimal=%2 heading=%3 time=%4 order=%5"_s.arg(nameOf(SeparatorNames, separator), nameOf(DecimalNames, decimal))
+        .arg(headingLine)
+        .arg(timeText, nameOf(OrderNames, int(dateOrder)));
+}
+
+std::optional<Shape> Shape::fromText(QStringView text)
+{
+    std::optional<int> separator, decimal, heading, order;
+    std::optional<QStringView> time;
+    int parts = 0;
+    for (QStringView part : text.split(u' ', Qt::SkipEmptyParts)) {
+        const qsizetype equals = part.indexOf(u'=');
+        const QStringView key = part.first(std::max<qsizetype>(equals, 0));
+        const QStringView value = part.sliced(equals + 1);
+        ++parts;
+        if (key == u"separator")
+            separator = lookUp(SeparatorNames, value);
+        else if (key == u"decimal")
+            decimal = lookUp(DecimalNames, value);
+        else if (key == u"heading")
+            heading = fieldNumber(value);
+        else if (key == u"time")
+            time = value;
+        else if (key == u"order")
+            order = lookUp(OrderNames, value);
+    }
+    if (parts != 5 || !separator || !decimal || !heading || !time || !order || (*separator == ',' && *decimal == ','))
+        return std::nullopt;
+
+    Shape shape;
+    shape.separator = char(*separator);
+    shape.decimal = char(*decimal);
+    shape.headingLine = *heading;
+    shape.dateOrder = DateOrder(*order);
+    const QList<QStringView> timeParts = time->split(u':');
+    const std::optional<int> form = lookUp(FormNames, timeParts[0]);
+    if (!form)
+        return std::nullopt;
+    shape.time = TimeForm(*form);
+    const qsizetype columnsWanted = shape.time == TimeForm::None ? 0 : shape.time == TimeForm::DateAndTime ? 2 : 1;
+    if (timeParts.size() != columnsWanted + 1)
+        return std::nullopt;
+    if (columnsWanted >= 1) {
+        const std::optional<int> first = fieldNumber(timeParts[1]);
+        if (!first)
+            return std::nullopt;
+        shape.timeColumn = *first;
+    }
+    if (columnsWanted == 2) {
+        const std::optional<int> second = fieldNumber(timeParts[2]);
+        if (!second || *second == shape.timeColumn)
+            return std::nullopt;
+        shape.secondTimeColumn = *second;
+    }
+    return shape;
+}
+
+} // namespace logshape

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "logvalueparser.h"
+
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+// The shape of a delimited log: where its heading is, how its fields are
+// separated, which columns hold values, text or the time, and how the time is
+// written. Detected once per file from a sample of its lines, before the grid is
+// filled; the logger's own form is one shape among them and is detected as it is.
+// Widget-free.
+namespace logshape {
+
+// How a row's time is written.
+enum class TimeForm {
+    None,             // no time found
+    DateAndTime,      // the logger's own form: a Date column and a Time column
+    DateTime,         // one column: ISO 8601 with 'T' or a blank, yyyy/mm/dd hh:mm[:ss], a numeric
+                      // date and a time, a month name and a time
+    DateOnly,         // one column: yyyy-mm-dd, yyyy/mm/dd, yyyy-mm (the first of the month), a
+                      // numeric or month-name date
+    UnixSeconds,      // one column of numbers headed time, timestamp, epoch or unix
+    UnixMilliseconds, // the same, values at 1e11 and above
+};
+enum class ColumnKind { Value, Text, Time };
+
+struct Shape
+{
+    char separator = ',';  // ',', ';' or '\t'
+    char decimal = '.';    // '.' or ',' (',' only when the separator is not ',')
+    int headingLine = 0;   // 0-based file line of the heading
+    bool unitsLine = false; // line headingLine + 1 holds units, not data
+    QStringList metadata;  // the lines before the heading, without their line ends
+    // Per field of the heading: the unit from the units line, else from a bracketed end of the
+    // heading itself (`temperature [°C]`, `Speed (m/s)`), without the brackets; empty where none.
+    QStringList units;
+    QList<ColumnKind> columns; // per field of the heading
+    TimeForm time = TimeForm::None;
+    int timeColumn = -1;       // 0-based field: the Date column of DateAndTime, else the one time column
+    int secondTimeColumn = -1; // the Time column of DateAndTime; -1 otherwise
+    // The order of numeric dates, chosen or shown by the sampled dates; NotAsked: as the plot
+    // run decides.
+    LogValueParser::DateOrder dateOrder = LogValueParser::DateOrder::NotAsked;
+
+    // The logger's own form: ',' and '.', heading on line 0, no units line, Date and Time in
+    // fields 0 and 1.
+    bool isLoggerForm() const;
+    bool operator==(const Shape &) const = default;
+
+    // One line for the settings file and back: the user's choices only (separator, decimal
+    // mark, heading line, time form and columns, date order); the rest is detected again.
+    // A broken or incomplete text gives std::nullopt.
+    QString toText() const;
+    static std::optional<Shape> fromText(QStringView text);
+};
+
+// Detects the shape from the file's first bytes (`head`: up to its first 1,000 lines) and its
+// last (`tail`: its last 100 lines; may overlap head, be all of it, or be empty; its first line
+// is not used, as it may be cut). Never throws: what cannot be read gives time == None with the
+// separator and heading as best found.
+Shape detect(QByteArrayView head, QByteArrayView tail);
+
+// Reads one cell of a single time column (DateTime, DateOnly, UnixSeconds, UnixMilliseconds)
+// into days since 30 December 1899, the clock time as written: a Z or ±hh:mm suffix is ignored;
+// Unix times are taken to the computer's local time. DateTime and DateOnly read the same texts,
+// a date with or without a time of day; numeric day-month dates in `order` (NotAsked, Open: the
+// locale's, a month above 12 taken as the day). Blanks and one pair of double quotes around
+// the text are passed over. Throws RuntimeError 13 for a text that is not such a time.
+// The byte overload reads the common forms without allocating.
+double readTime(QByteArrayView ascii, TimeForm form, LogValueParser::DateOrder order);
+double readTime(QStringView text, TimeForm form, LogValueParser::DateOrder order);
+
+} // namespace logshape
