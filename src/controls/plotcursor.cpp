@@ -112,7 +112,8 @@ QString PlotControlPrivate::sampleTimeText(qsizetype index) const
 {
     const int row = data->gridRow(index);
     if (sampleText && row >= 0) {
-        const QString text = (sampleText(0, row) + u' ' + sampleText(1, row)).trimmed();
+        const QString text =
+            (sampleText(0, row) + (data->timeColumns() > 1 ? u' ' + sampleText(1, row) : QString())).trimmed();
         if (!text.isEmpty())
             return text;
     }

@@ -5,7 +5,9 @@
 #include "runtimeerror.h"
 #include "trenddata.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QPointer>
 #include <QTimer>
 
@@ -22,12 +24,12 @@ namespace {
 // separators a logger may end its lines with, and an empty value in a line
 // written whole is a missing sample, which stays), and so do empty columns at
 // the right end.
-void trim(LogTable &table)
+void trim(LogTable &table, int timeColumns)
 {
     const int lastRow = table.rowCount();
     if (lastRow > 0) {
         const int lastCol = table.lastDataColumn();
-        const int mustHold = table.rowIsWhole(lastRow, lastCol) ? std::min(lastCol, 1) : lastCol;
+        const int mustHold = table.rowIsWhole(lastRow, lastCol) ? std::min(lastCol, std::max(timeColumns, 1) - 1) : lastCol;
         for (int col = 0; col <= mustHold; ++col) {
             if (table.text(col, lastRow).isEmpty()) {
                 table.setRowCount(lastRow - 1);
@@ -36,6 +38,68 @@ void trim(LogTable &table)
         }
     }
     table.setColCount(table.lastDataColumn());
+}
+
+int timeColumnsOf(const logshape::Shape &shape)
+{
+    switch (shape.time) {
+    case logshape::TimeForm::DateAndTime:
+        return 2;
+    case logshape::TimeForm::None:
+        return 0;
+    default:
+        return 1;
+    }
+}
+
+// The first lines of a log and its last ones, as far as its shape is seen in
+// them. Only a regular file is looked at: the load refuses anything else
+// before it would block on it.
+std::pair<QByteArray, QByteArray> headAndTail(const QString &path)
+{
+    constexpr qint64 HeadBytes = 1 << 20;
+    constexpr qint64 TailBytes = 64 << 10;
+    constexpr int HeadLines = 1000;
+    constexpr int TailLines = 100;
+    const QFileInfo info(path);
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray head = file.read(HeadBytes);
+    // A log in UTF-16 is read as the table holds it, in UTF-8.
+    const bool littleEndian = head.startsWith("\xFF\xFE");
+    const bool utf16 = littleEndian || head.startsWith("\xFE\xFF");
+    const auto utf8 = [littleEndian](QByteArray bytes) {
+        QStringDecoder decode(littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        bytes.truncate(bytes.size() & ~qsizetype(1));
+        return QString(decode(bytes)).toUtf8();
+    };
+    if (utf16)
+        head = utf8(head.mid(2));
+    qsizetype at = -1;
+    for (int line = 0; line < HeadLines; ++line) {
+        at = head.indexOf('\n', at + 1);
+        if (at < 0)
+            break;
+    }
+    if (at >= 0)
+        head.truncate(at + 1);
+    const qint64 size = file.size();
+    QByteArray tail;
+    if (size > 0 && file.seek(std::max<qint64>(utf16 ? 2 : 0, size - TailBytes) & ~qint64(utf16 ? 1 : 0))) {
+        tail = file.read(TailBytes);
+        if (utf16)
+            tail = utf8(tail);
+        // A logger's NUL padding is no line.
+        while (!tail.isEmpty() && tail.back() == '\0')
+            tail.chop(1);
+        qsizetype from = tail.size();
+        for (int line = 0; line <= TailLines && from > 0; ++line)
+            from = tail.lastIndexOf('\n', from - 1);
+        if (from > 0)
+            tail = tail.mid(from + 1);
+    }
+    return {head, tail};
 }
 
 bool sameFile(const QString &a, const QString &b)
@@ -60,8 +124,8 @@ void LogDocument::load(const QString &path, LoadMode mode)
     const bool sameLog = sameFile(path, m_path);
     if (mode == LoadMode::KeepOnFailure) {
         auto fresh = std::make_unique<LogTable>();
-        fresh->load(path);
-        trim(*fresh);
+        const logshape::Shape shape = loadShaped(*fresh, path);
+        m_shape = shape;
         // The former table lives until its views have let go of it.
         const std::unique_ptr<LogTable> former = std::exchange(m_table, std::move(fresh));
         opened(path, sameLog);
@@ -71,8 +135,8 @@ void LogDocument::load(const QString &path, LoadMode mode)
     if (!sameLog)
         setFollowing(false);
     try {
-        m_table->load(path);
-        trim(*m_table);
+        m_shape = {};
+        m_shape = loadShaped(*m_table, path);
     } catch (...) {
         const RuntimeError error = RuntimeError::fromCurrentException();
         m_path.clear();
@@ -102,6 +166,65 @@ void LogDocument::opened(const QString &path, bool sameLog)
     }
 }
 
+logshape::Shape LogDocument::loadShaped(LogTable &table, const QString &path) const
+{
+    const auto [head, tail] = headAndTail(path);
+    const logshape::Shape shape = logshape::detect(head, tail);
+    table.load(path, shape.separator);
+    if (!shape.isLoggerForm()) {
+        QList<int> front;
+        if (shape.timeColumn >= 0 && shape.time != logshape::TimeForm::None)
+            front << shape.timeColumn;
+        if (shape.secondTimeColumn >= 0 && shape.time == logshape::TimeForm::DateAndTime)
+            front << shape.secondTimeColumn;
+        table.arrange(shape.headingLine, shape.unitsLine, front);
+    }
+    trim(table, timeColumnsOf(shape));
+    return shape;
+}
+
+int LogDocument::timeColumns() const { return timeColumnsOf(m_shape); }
+
+QString LogDocument::noTimeText()
+{
+    return u"no time column was found: looked for Date and Time columns, a date and time in one column "
+           u"(2015-01-31 13:00:00, 2015-01-31T13:00, 2015/01/31 13:00:00, Jan 31 2015 13:00), a date column "
+           u"(2015-01-31, 2015-01) and a Unix time column headed time, timestamp, epoch or unix"_s;
+}
+
+QString LogDocument::holdsTextText(const QString &heading)
+{
+    return u"Column \"%1\" holds text, not values."_s.arg(heading);
+}
+
+bool LogDocument::holdsText(int col) const
+{
+    // The logger's own columns are values, whatever a cell holds.
+    if (m_shape.isLoggerForm())
+        return false;
+    const int field = m_table->fieldOf(col);
+    return field >= 0 && field < m_shape.columns.size() && m_shape.columns[field] == logshape::ColumnKind::Text;
+}
+
+QString LogDocument::unitOf(int col) const
+{
+    const int field = m_table->fieldOf(col);
+    return field >= 0 && field < m_shape.units.size() ? m_shape.units[field] : QString();
+}
+
+trendreader::Request LogDocument::readRequest(const QList<GridBlock> &blocks) const
+{
+    trendreader::Request request;
+    request.blocks = blocks;
+    request.decimalComma = m_shape.decimal == ',';
+    if (timeColumns() == 1) {
+        request.timeForm = m_shape.time;
+        request.timeColumn = 0;
+        request.timeOrder = m_shape.dateOrder;
+    }
+    return request;
+}
+
 void LogDocument::reload()
 {
     if (isOpen())
@@ -114,6 +237,7 @@ void LogDocument::close()
     m_path.clear();
     m_plottedBlocks.clear();
     const std::unique_ptr<LogTable> former = std::exchange(m_table, std::make_unique<LogTable>());
+    m_shape = {};
     emit closed();
 }
 
@@ -198,7 +322,8 @@ void LogDocument::follow()
         m_table->setRowCount(m_table->indexedRowCount());
         int leftOut = 0;
         if (m_trend && trendFromOpenLog() && m_table->rowCount() > oldRows) {
-            const trendreader::Growth growth = trendreader::grow(*m_table, *m_trend, m_plottedBlocks, oldRows, m_trendDateOrder);
+            const trendreader::Growth growth =
+                trendreader::grow(*m_table, *m_trend, m_plottedBlocks, oldRows, m_trendDateOrder, readRequest({}));
             leftOut = growth.leftOutRow;
             if (growth.added > 0) {
                 m_spans.x += std::max(0.0, growth.newEnd - growth.oldEnd);
@@ -226,12 +351,11 @@ trendreader::Result LogDocument::plot(const QList<GridBlock> &blocks, const tren
         beginPlotRun();
     // The trend goes first, so that a run never holds two.
     m_trend.reset();
-    trendreader::Request request;
-    request.blocks = blocks;
-    trendreader::Result result = trendreader::read(*m_table, request, progress, &m_cancel);
+    trendreader::Result result = trendreader::read(*m_table, readRequest(blocks), progress, &m_cancel);
     m_trend = result.data;
     m_trendDateOrder = result.dateOrder;
     m_trend->setSourcePath(m_path);
+    m_trend->setTimeColumns(std::max(1, timeColumns()));
     m_trend->setLoggedTextReader([document = QPointer<const LogDocument>(this), path = m_path](int column, int row) {
         return document ? document->loggedText(path, column, row) : std::nullopt;
     });

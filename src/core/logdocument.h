@@ -1,6 +1,7 @@
 #pragma once
 
 #include "blockselection.h"
+#include "logshape.h"
 #include "trendreader.h"
 
 #include <QList>
@@ -74,6 +75,22 @@ public:
     // No log open any more.
     void close();
 
+    // ---- the log's shape
+    // How the open log is written: its separator, decimal mark, the lines
+    // above its heading, its units and its time columns, found when it loaded.
+    // A log of another shape than the logger's shows its time columns first.
+    const logshape::Shape &shape() const { return m_shape; }
+    // The grid columns at the left that hold the rows' times: 2 (Date and
+    // Time), 1 (one column), or 0 when no time was found.
+    int timeColumns() const;
+    // The column of the grid holds text (a place, a name), not values.
+    bool holdsText(int col) const;
+    // The unit of a grid column's values, empty when none is known.
+    QString unitOf(int col) const;
+    // What the user is told of a log without a time, and of a text column chosen to plot.
+    static QString noTimeText();
+    static QString holdsTextText(const QString &heading);
+
     // ---- follow
     bool isFollowing() const;
     // Needs an open log; the first look is left to the caller.
@@ -133,10 +150,15 @@ signals:
 
 private:
     void opened(const QString &path, bool sameLog);
+    // Loads `path` into `table` in the shape its first and last lines show.
+    logshape::Shape loadShaped(LogTable &table, const QString &path) const;
+    // What a plot run and follow read: the time columns and the number form.
+    trendreader::Request readRequest(const QList<GridBlock> &blocks) const;
     void makeRoomToGrow();
 
     QString m_path;
     std::unique_ptr<LogTable> m_table;
+    logshape::Shape m_shape;
     LogFollower *m_follower = nullptr;
     QList<GridBlock> m_plottedBlocks;
     std::shared_ptr<TrendData> m_trend;

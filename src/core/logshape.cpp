@@ -335,35 +335,62 @@ double readUnix(QByteArrayView cell, bool milliseconds)
 
 constexpr char Separators[] = {',', ';', '\t'};
 
+// Lines end in LF, CR LF or a lone CR, as the table reads them; a quoted field
+// (a quote at the start of a field) may hold line ends and separators.
+bool startsField(QByteArrayView bytes, qsizetype i)
+{
+    return i == 0 || bytes[i - 1] == ',' || bytes[i - 1] == ';' || bytes[i - 1] == '\t' || bytes[i - 1] == '\n'
+           || bytes[i - 1] == '\r';
+}
+
 QList<QByteArrayView> splitLines(QByteArrayView bytes)
 {
     QList<QByteArrayView> lines;
-    while (!bytes.isEmpty()) {
-        const qsizetype end = bytes.indexOf('\n');
-        QByteArrayView line = end < 0 ? bytes : bytes.first(end);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        lines.append(line);
-        bytes = end < 0 ? QByteArrayView() : bytes.sliced(end + 1);
+    qsizetype start = 0;
+    bool quoted = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '"') {
+            if (quoted || startsField(bytes, i))
+                quoted = !quoted;
+        } else if (!quoted && (c == '\n' || c == '\r')) {
+            lines.append(bytes.sliced(start, i - start));
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        }
     }
+    if (start < bytes.size())
+        lines.append(bytes.sliced(start));
     return lines;
-}
-
-int fieldCount(QByteArrayView line, char separator)
-{
-    return line.trimmed().isEmpty() ? 0 : int(line.count(separator)) + 1;
 }
 
 QList<QByteArrayView> fields(QByteArrayView line, char separator)
 {
     QList<QByteArrayView> result;
-    for (;;) {
-        const qsizetype end = line.indexOf(separator);
-        result.append(bare(end < 0 ? line : line.first(end)));
-        if (end < 0)
-            return result;
-        line = line.sliced(end + 1);
+    qsizetype start = 0;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"') {
+            if (quoted || i == start)
+                quoted = !quoted;
+        } else if (c == separator && !quoted) {
+            result.append(bare(line.sliced(start, i - start)));
+            start = i + 1;
+        }
     }
+    result.append(bare(line.sliced(start)));
+    return result;
+}
+
+int fieldCount(QByteArrayView line, char separator)
+{
+    if (line.trimmed().isEmpty())
+        return 0;
+    if (!line.contains('"'))
+        return int(line.count(separator)) + 1;
+    return int(fields(line, separator).size());
 }
 
 // The separator's most common field count over the sampled lines (the larger on a tie), and

@@ -85,6 +85,8 @@ public:
     qsizetype fileLine(int row) const;
     // The file field (from 0) that a grid column shows; -1 for none.
     int fieldOf(int col) const;
+    // The grid column that shows a file field.
+    int colOf(int field) const;
 
     int rowCount() const { return m_rows; }
     int colCount() const { return m_cols; }
@@ -234,9 +236,7 @@ private:
         const qsizetype line = qsizetype(row) - m_rowOffset;
         return line + (m_unitsLine && line >= 1 ? 1 : 0);
     }
-    // The grid column that shows a file field; the largest one that shows any of
-    // the fields up to `field`.
-    int colOf(int field) const;
+    // The largest grid column that shows any of the fields up to `field`.
     int lastColumnOfFields(int field) const;
     bool isWritten(int col, int row) const;
     static quint64 key(int col, int row) { return (quint64(quint32(row)) << 32) | quint32(col); }

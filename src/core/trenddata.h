@@ -100,6 +100,10 @@ public:
     using LoggedTextReader = std::function<std::optional<QString>(int column, int gridRow)>;
     void setLoggedTextReader(LoggedTextReader reader) { m_loggedText = std::move(reader); }
     std::optional<QString> loggedText(int column, int gridRow) const;
+    // How many columns at the left of the log hold a row's time: 2 (Date and
+    // Time) or 1 (a date-time column of another shape).
+    int timeColumns() const { return m_timeColumns; }
+    void setTimeColumns(int columns) { m_timeColumns = columns; }
 
     // ---- the time column
     qsizetype rowCount() const { return qsizetype(m_time.size()); }
@@ -213,6 +217,7 @@ private:
     QString m_sourcePath;
     writetarget::LogHold m_sourceHold;
     LoggedTextReader m_loggedText;
+    int m_timeColumns = 2;
     Column<double> m_time;
     Column<int> m_gridRow;
     std::vector<Channel> m_channels;

@@ -57,14 +57,32 @@ QString reason(const RuntimeError &error)
     return error.description().isEmpty() ? RuntimeError::standardDescription(error.number()) : error.description();
 }
 
-// The selection a user would make: every value column as one block, or each
-// named column clicked in turn.
-QList<GridBlock> columnBlocks(const LogTable &table, const QStringList &names, const QString &log)
+// The selection a user would make: every value column (text columns split
+// them into blocks), or each named column clicked in turn.
+QList<GridBlock> columnBlocks(const LogDocument &document, const QStringList &names, const QString &log)
 {
-    if (table.colCount() < 2)
+    const LogTable &table = document.table();
+    const int firstValue = std::max(1, document.timeColumns());
+    if (document.timeColumns() == 0)
+        throw Failure{quoted(log) + u": "_s + LogDocument::noTimeText()};
+    if (table.colCount() < firstValue)
         throw Failure{quoted(log) + u" has no value columns to plot"_s};
-    if (names.isEmpty())
+    if (names.isEmpty() && document.shape().isLoggerForm())
         return {GridBlock{2, -1, table.colCount(), -1}};
+    if (names.isEmpty()) {
+        QList<GridBlock> blocks;
+        for (int col = firstValue; col <= table.colCount(); ++col) {
+            if (document.holdsText(col))
+                continue;
+            if (!blocks.isEmpty() && blocks.back().lastCol == col - 1)
+                blocks.back().lastCol = col;
+            else
+                blocks.append(GridBlock{col, -1, col, -1});
+        }
+        if (blocks.isEmpty())
+            throw Failure{quoted(log) + u" has no value columns to plot"_s};
+        return blocks;
+    }
     QList<GridBlock> blocks;
     for (const QString &name : names) {
         int found = -1;
@@ -73,19 +91,21 @@ QList<GridBlock> columnBlocks(const LogTable &table, const QStringList &names, c
                 found = col;
         }
         // A heading that is a number is found by its heading first; else the
-        // number counts the fields from 1, the Date being the grid's column 0.
+        // number counts the file's fields from 1.
         bool isNumber = false;
         const int field = name.trimmed().toInt(&isNumber);
         if (found < 0 && isNumber) {
             if (field < 1 || field > table.colCount() + 1)
                 throw Failure{quoted(log) + u" has no column named "_s + quoted(name) + u" and no field "_s
                               + name.trimmed() + u": its fields are 1 to "_s + QString::number(table.colCount() + 1)};
-            found = field - 1;
+            found = table.colOf(field - 1);
         }
         if (found < 0)
             throw Failure{quoted(log) + u" has no column named "_s + quoted(name)};
-        if (found < 2)
+        if (found < firstValue)
             throw Failure{u"column "_s + quoted(name) + u" holds no values to plot"_s};
+        if (document.holdsText(found))
+            throw Failure{LogDocument::holdsTextText(table.text(found, 0))};
         blocks.append(GridBlock{found, -1, found, -1});
     }
     return blocks;
@@ -118,7 +138,7 @@ void exportTrend(const Request &request)
     } catch (...) {
         throw Failure{u"cannot load "_s + quoted(log) + u": "_s + reason(RuntimeError::fromCurrentException())};
     }
-    const QList<GridBlock> blocks = columnBlocks(document.table(), request.columns, log);
+    const QList<GridBlock> blocks = columnBlocks(document, request.columns, log);
     // The plot command's own rule: a trend needs at least four rows.
     if (document.table().rowCount() < 4)
         throw Failure{quoted(log) + u" has "_s + QString::number(document.table().rowCount())

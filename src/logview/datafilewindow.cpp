@@ -469,9 +469,19 @@ void DataFileWindow::plotSelection()
             if (lastRow - firstRow < 3) {
                 msgBox(tooFew);
                 refused = true;
-            } else if (block.firstCol == 0 || block.firstCol == 1) {
+            } else if (m_document.isOpen() && m_document.timeColumns() == 0) {
+                msgBox(u"Cannot plot "_s + QFileInfo(m_document.path()).fileName() + u": "_s + LogDocument::noTimeText() + u"."_s);
+                refused = true;
+            } else if (block.firstCol < std::max(1, m_document.timeColumns())) {
                 msgBox(onlyData, MsgIcon::Question);
                 refused = true;
+            } else {
+                for (int col = block.firstCol; col <= block.lastCol && !refused; ++col) {
+                    if (m_document.holdsText(col)) {
+                        msgBox(LogDocument::holdsTextText(m_document.table().text(col, 0)));
+                        refused = true;
+                    }
+                }
             }
         });
     }

@@ -43,8 +43,11 @@ QByteArray text(TrendData &data, const QList<int> &channels, double fromX, doubl
         if (!sampled)
             continue; // a row of other channels only
         const int row = data.gridRow(i);
-        const std::optional<QString> date = data.loggedText(0, row);
-        const std::optional<QString> time = data.loggedText(1, row);
+        // A time logged in one column of another form is written in the
+        // logger's Date and Time form, which opens here again.
+        const bool ownForm = data.timeColumns() > 1;
+        const std::optional<QString> date = ownForm ? data.loggedText(0, row) : std::nullopt;
+        const std::optional<QString> time = ownForm ? data.loggedText(1, row) : std::nullopt;
         if (date && time) {
             out += field(*date) + u',' + field(*time);
         } else {

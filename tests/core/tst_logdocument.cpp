@@ -3,12 +3,14 @@
 
 #include "core/logdocument.h"
 #include "core/logtable.h"
+#include "core/oledate.h"
 #include "core/runtimeerror.h"
 #include "core/trenddata.h"
 
 #include <QFile>
 #include <QLocale>
 #include <QSignalSpy>
+#include <QDateTime>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -106,6 +108,75 @@ private slots:
         LogDocument document;
         document.load(write(log));
         QTEST(document.table().colCount(), "cols");
+    }
+
+    // Logs of other shapes open with their time first and plot every value
+    // column at the times as written; the logger's own form stays as it is.
+    void logsOfOtherShapesPlot_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QString>("heading");   // the grid's row 0, cells joined by |
+        QTest::addColumn<int>("timeColumns");
+        QTest::addColumn<QList<int>>("textColumns");
+        QTest::addColumn<QDateTime>("firstTime");
+        QTest::addColumn<double>("lastValue"); // of the last channel
+        QTest::addColumn<QString>("where");    // a bad cell's line; empty: plotted
+        const QByteArray own("Date,Time,A,B\r\n1/2/2024,1:00:00 AM,1,2\r\n1/2/2024,1:00:01 AM,3,4\r\n");
+        QTest::newRow("the logger's own form")
+            << own << u"Date|Time|A|B"_s << 2 << QList<int>{} << QDateTime({2024, 1, 2}, {1, 0}) << 4.0 << QString();
+        QTest::newRow("a quoted heading with a line break stays the logger's")
+            << QByteArray("\"Date\",\"Time\",\"Flow, l/s\",\"Level\r\nin m\"\r\n\"1/2/2024\",\"1:00:00 AM\",\"0.5\",\"20\"\r\n")
+            << u"Date|Time|Flow, l/s|Level\r\nin m"_s << 2 << QList<int>{} << QDateTime({2024, 1, 2}, {1, 0}) << 20.0
+            << QString();
+        QTest::newRow("a place, then ISO times with a zone")
+            << QByteArray("site,time,t\nBerlin,2015-01-01T01:00:00Z,5\nBerlin,2015-01-01T02:00:00+01:00,6.5\n")
+            << u"time|site|t"_s << 1 << QList<int>{1} << QDateTime({2015, 1, 1}, {1, 0}) << 6.5 << QString();
+        QTest::newRow("title, units, semicolons and decimal commas, day first")
+            << QByteArray("Station 4\r\nSN 1234\r\nDatum;T;p\r\n;\xC2\xB0" "C;hPa\r\n13.02.2016 10:00;1,5;1000,25\r\n"
+                          "14.02.2016 10:00;2,5;1001,75\r\n")
+            << u"Datum|T|p"_s << 1 << QList<int>{} << QDateTime({2016, 2, 13}, {10, 0}) << 1001.75 << QString();
+        QTest::newRow("daily ISO dates")
+            << QByteArray("date,v\n2012-01-01,1\n2012-01-02,2\n") << u"date|v"_s << 1 << QList<int>{}
+            << QDateTime({2012, 1, 1}, {0, 0}) << 2.0 << QString();
+        QTest::newRow("a bad time names its line in the file")
+            << QByteArray("Title\nwhen;v\n2012-01-01 10:00;1\n2012-01-02 10:00;1\n2012-01-03 10:00;1\n"
+                          "2012-13-01 10:00;2\n")
+            << u"when|v"_s << 1 << QList<int>{} << QDateTime() << 0.0 << u"Line 6, column \"when\": \"2012-13-01 10:00\" is not a time."_s;
+    }
+
+    void logsOfOtherShapesPlot()
+    {
+        QFETCH(QString, heading);
+        QFETCH(int, timeColumns);
+        QFETCH(QList<int>, textColumns);
+        QFETCH(QDateTime, firstTime);
+        QFETCH(QString, where);
+        LogDocument document;
+        QFETCH(QByteArray, log);
+        document.load(write(log));
+        const LogTable &table = document.table();
+        QStringList cells;
+        for (int col = 0; col <= table.colCount(); ++col)
+            cells << table.text(col, 0);
+        QCOMPARE(cells.join(u'|'), heading);
+        QCOMPARE(document.timeColumns(), timeColumns);
+        QList<int> text;
+        for (int col = 0; col <= table.colCount(); ++col) {
+            if (document.holdsText(col))
+                text << col;
+        }
+        QCOMPARE(text, textColumns);
+        const int firstValue = textColumns.isEmpty() ? timeColumns : textColumns.back() + 1;
+        const trendreader::Result result = document.plot({{firstValue, -1, table.colCount(), -1}});
+        if (!where.isEmpty()) {
+            QCOMPARE(result.end, trendreader::End::BadCell);
+            QCOMPARE(trendreader::describe(table, result.bad), where);
+            return;
+        }
+        QCOMPARE(result.end, trendreader::End::Complete);
+        const TrendData &data = *result.data;
+        QCOMPARE(data.time(0), oledate::fromDateTime(firstTime.date(), firstTime.time()));
+        QTEST(data.value(data.channelCount() - 1, data.rowCount() - 1), "lastValue");
     }
 
     // A log that fails to load: opened in place of the open one, nothing is left
