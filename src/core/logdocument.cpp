@@ -162,6 +162,8 @@ void LogDocument::opened(const QString &path, bool sameLog)
     // The same log is followed on from its new content.
     if (isFollowing()) {
         m_follower->start(m_path, m_table->content());
+        m_pieceHeld = false;
+        m_roomRows = 0;
         makeRoomToGrow();
     }
 }
@@ -247,6 +249,8 @@ void LogDocument::setFollowing(bool on)
 {
     if (on == isFollowing() || (on && !isOpen()))
         return;
+    m_pieceHeld = false;
+    m_roomRows = 0;
     if (on) {
         m_follower->start(m_path, m_table->content());
         makeRoomToGrow();
@@ -269,20 +273,53 @@ void LogDocument::makeRoomToGrow()
     }
 }
 
+void LogDocument::queueLook()
+{
+    if (m_lookQueued)
+        return;
+    m_lookQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_lookQueued = false;
+        follow();
+    });
+}
+
+// A large gain gets room for all of it at its first piece, so that no later
+// piece copies what is held. Copying the trend's samples to their new room takes
+// a while for a long trend: a share of it is done a look, each after a pass of
+// the event loop, and the piece waits until the room is made.
+bool LogDocument::makeRoomForGain()
+{
+    constexpr qsizetype CopyBytesPerLook = qsizetype(32) << 20;
+    try {
+        if (const qint64 more = m_follower->remaining(); more > 0 && m_roomRows == 0 && m_table->byteSize() > 0) {
+            const qint64 bytes = more + m_follower->pending().size();
+            m_table->reserveForAppending(qsizetype(bytes));
+            if (m_trend && trendFromOpenLog())
+                m_roomRows = m_trend->rowCount() + 1024
+                             + qsizetype(double(bytes) * m_table->rowCount() / double(m_table->byteSize()));
+        }
+        if (m_roomRows > 0 && m_trend && trendFromOpenLog() && !m_trend->reserveSome(m_roomRows, CopyBytesPerLook))
+            return false;
+    } catch (const std::bad_alloc &) {
+    }
+    m_roomRows = 0;
+    return true;
+}
+
 void LogDocument::follow()
 {
-    if (!isFollowing() || m_plotting)
+    // One look a pass of the event loop: while one is queued, a touch of the
+    // file is left to it.
+    if (!isFollowing() || m_plotting || m_lookQueued)
         return;
-    const LogFollower::Change change = m_follower->check();
+    // A piece held while room was made is taken before anything more is read.
+    const bool held = std::exchange(m_pieceHeld, false);
+    const LogFollower::Change change = held ? LogFollower::Change::Grown : m_follower->check();
     // The rest of a large gain is taken after a pass of the event loop, a piece
     // at a time, so that the windows show each piece and stay responsive.
-    if (m_follower->hasMore() && !m_lookQueued) {
-        m_lookQueued = true;
-        QTimer::singleShot(0, this, [this] {
-            m_lookQueued = false;
-            follow();
-        });
-    }
+    if (m_follower->hasMore())
+        queueLook();
     switch (change) {
     case LogFollower::Change::None:
         return;
@@ -299,17 +336,10 @@ void LogDocument::follow()
         emit replaced(Replacement::Reread);
         return;
     }
-    // A large gain: room for all of it at its first piece, so that no later
-    // piece copies what is held.
-    if (const qint64 more = m_follower->remaining(); more > 0 && m_table->byteSize() > 0) {
-        try {
-            const qint64 bytes = more + m_follower->pending().size();
-            m_table->reserveForAppending(qsizetype(bytes));
-            if (m_trend && trendFromOpenLog())
-                m_trend->reserve(m_trend->rowCount() + 1024
-                                 + qsizetype(double(bytes) * m_table->rowCount() / double(m_table->byteSize())));
-        } catch (const std::bad_alloc &) {
-        }
+    if (!makeRoomForGain()) {
+        m_pieceHeld = true;
+        queueLook();
+        return;
     }
     const int oldRows = m_table->rowCount();
     const qsizetype taken = m_table->appendLines(m_follower->pending());

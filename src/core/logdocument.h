@@ -155,6 +155,10 @@ private:
     // What a plot run and follow read: the time columns and the number form.
     trendreader::Request readRequest(const QList<GridBlock> &blocks) const;
     void makeRoomToGrow();
+    // Room for the whole of a large gain, made before its first piece is taken:
+    // false while the trend's copying goes on in later looks.
+    bool makeRoomForGain();
+    void queueLook();
 
     QString m_path;
     std::unique_ptr<LogTable> m_table;
@@ -167,5 +171,8 @@ private:
     TrendSpans m_spans;
     bool m_plotting = false;
     bool m_lookQueued = false;
+    // The last look's piece waits for the next one while room is made for its gain.
+    bool m_pieceHeld = false;
+    qsizetype m_roomRows = 0; // the trend's rows the room is made for; 0: none asked
     std::atomic<bool> m_cancel{false};
 };

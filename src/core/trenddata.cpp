@@ -140,6 +140,24 @@ void TrendData::reserve(qsizetype rows)
         c.values.reserve(size_t(rows));
 }
 
+bool TrendData::reserveSome(qsizetype rows, qsizetype bytes)
+{
+    qsizetype moved = 0;
+    bool lacked = false;
+    const auto room = [&](auto &column) {
+        if (column.capacity() >= size_t(rows) || (lacked && moved >= bytes))
+            return;
+        lacked = true;
+        moved += qsizetype(column.size() * sizeof(column[0]));
+        column.reserve(size_t(rows));
+    };
+    room(m_time);
+    room(m_gridRow);
+    for (Channel &c : m_channels)
+        room(c.values);
+    return !lacked;
+}
+
 qsizetype TrendData::appendRow(double time, int gridRow)
 {
     if (!m_time.empty() && time < m_time.back())

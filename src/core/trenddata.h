@@ -110,6 +110,11 @@ public:
     // Makes room for `rows` samples in the time column and in every channel; throws
     // std::bad_alloc when there is not enough memory.
     void reserve(qsizetype rows);
+    // The same a column at a time, for a caller that spreads the copying of what
+    // is held over several steps: makes room in the columns that lack it until
+    // about `bytes` bytes of held samples were moved. True when every column had
+    // the room already, and nothing was moved. Throws std::bad_alloc as reserve().
+    bool reserveSome(qsizetype rows, qsizetype bytes);
     // A new row at `time` (finite), Absent in every channel. Returns its index.
     qsizetype appendRow(double time, int gridRow = -1);
     // `count` new rows at once, to be given their times with setRow() (which may

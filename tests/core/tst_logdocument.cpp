@@ -2,6 +2,7 @@
 #include "support/testregistry.h"
 
 #include "core/logdocument.h"
+#include "core/logfollower.h"
 #include "core/logtable.h"
 #include "core/oledate.h"
 #include "core/runtimeerror.h"
@@ -329,6 +330,48 @@ private slots:
         document.load(write(minutes(6, 2), u"other.csv"_s));
         QCOMPARE(trend->loggedText(3, 4), std::nullopt);
         QVERIFY(document.plottedBlocks().isEmpty());
+    }
+
+    // A large gain arrives a piece a pass of the event loop, and a touch of the
+    // file while the next look waits takes nothing more. With a trend, room for
+    // the whole gain is made first, in a look of its own.
+    void aLargeGainArrivesAPieceAPass_data()
+    {
+        QTest::addColumn<bool>("plotted");
+        QTest::addColumn<QList<int>>("piecesPerPass");
+        QTest::newRow("no trend") << false << QList<int>{1, 1, 1};
+        QTest::newRow("a trend of both columns") << true << QList<int>{0, 1, 1, 1};
+    }
+
+    void aLargeGainArrivesAPieceAPass()
+    {
+        QFETCH(bool, plotted);
+        LogDocument document;
+        const QString path = write(minutes(10, 2));
+        document.load(path);
+        if (plotted)
+            document.plot({{2, -1, 3, -1}});
+        document.setFollowing(true);
+        // Two pieces and a bit.
+        const QByteArray line = minutes(11, 2).mid(minutes(10, 2).size());
+        const int lines = int((2 * LogFollower::PieceBytes + 1000) / line.size());
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append) && file.write(line.repeated(lines)) == line.size() * lines);
+        }
+        QSignalSpy appended(&document, &LogDocument::rowsAppended);
+        document.follow();
+        document.follow(); // the file touched again
+        QList<int> piecesPerPass{int(appended.size())};
+        while (document.table().rowCount() < 10 + lines && piecesPerPass.size() < 10) {
+            const qsizetype before = appended.size();
+            QCoreApplication::processEvents();
+            piecesPerPass.append(int(appended.size() - before));
+        }
+        QTEST(piecesPerPass, "piecesPerPass");
+        QCOMPARE(document.table().rowCount(), 10 + lines);
+        if (plotted)
+            QCOMPARE(document.trend()->rowCount(), 10 + lines);
     }
 };
 

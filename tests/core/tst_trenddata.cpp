@@ -397,6 +397,46 @@ private slots:
         else
             QCOMPARE(actual, value);
     }
+
+    // Room made a share at a time: each step moves columns until its share is
+    // used, the samples stay, and the last step finds nothing left to move.
+    void roomIsMadeAShareAtATime_data()
+    {
+        QTest::addColumn<qsizetype>("rows");
+        QTest::addColumn<qsizetype>("share");
+        QTest::addColumn<int>("steps");
+        // 1000 rows of two channels: times 8000 bytes, grid rows 4000, each channel 8000.
+        QTest::newRow("room there already") << qsizetype(1000) << qsizetype(1 << 20) << 1;
+        QTest::newRow("every column in one share") << qsizetype(5000) << qsizetype(1 << 20) << 2;
+        QTest::newRow("a column a share") << qsizetype(5000) << qsizetype(1) << 5;
+        QTest::newRow("a share ends after the column that uses it up") << qsizetype(5000) << qsizetype(12000) << 3;
+    }
+
+    void roomIsMadeAShareAtATime()
+    {
+        QFETCH(qsizetype, rows);
+        QFETCH(qsizetype, share);
+        QFETCH(int, steps);
+        TrendData data;
+        data.addChannel();
+        data.addChannel();
+        data.reserve(1000);
+        for (int i = 0; i < 1000; ++i) {
+            const qsizetype at = data.appendRow(i, i + 1);
+            data.setValue(0, at, i);
+            data.setValue(1, at, -i);
+        }
+        int taken = 1;
+        while (!data.reserveSome(rows, share) && taken < 10)
+            ++taken;
+        QCOMPARE(taken, steps);
+        for (int i : {0, 500, 999}) {
+            QCOMPARE(data.time(i), double(i));
+            QCOMPARE(data.gridRow(i), i + 1);
+            QCOMPARE(data.value(0, i), double(i));
+            QCOMPARE(data.value(1, i), -double(i));
+        }
+    }
 };
 
 VIEWER_TEST(TrendDataTest)
