@@ -250,7 +250,7 @@ protected:
             painter->restore();
             painter->setPen(c.visible ? m_textColor : QColor(110, 110, 110));
             painter->drawText(line.adjusted(IconSize.width() + IconTextPadding, 0, 0, 0),
-                              Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, c.title);
+                              Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, c.shown());
         }
     }
 
@@ -275,7 +275,7 @@ private:
             const QFontMetrics metrics(mParentPlot->font());
             int widest = 0;
             for (const ChannelState &c : d->channels)
-                widest = std::max(widest, metrics.horizontalAdvance(c.title));
+                widest = std::max(widest, metrics.horizontalAdvance(c.shown()));
             m_widest = widest;
             m_measured = true;
         }
@@ -815,6 +815,7 @@ void PlotControl::setTrendData(std::shared_ptr<TrendData> data)
     for (int ch = 0; ch < d->data->channelCount(); ++ch) {
         ChannelState c;
         c.title = d->data->title(ch);
+        c.unit = d->data->unit(ch);
         c.color = defaultChannelColor(ch);
         c.dashed = defaultChannelDashed(ch);
         d->channels.push_back(std::move(c));
@@ -876,7 +877,7 @@ TrendPicture PlotControl::trendPicture() const
     fill(AxisY, picture.left);
     fill(AxisY2, picture.right);
     for (const ChannelState &c : d->channels)
-        picture.channels.push_back({c.title, c.color, c.width, c.dashed, c.valueAxis == AxisY2 ? 1 : 0, c.visible});
+        picture.channels.push_back({c.title, c.color, c.width, c.dashed, c.valueAxis == AxisY2 ? 1 : 0, c.visible, c.unit});
     picture.background = d->background;
     picture.font = d->axes[AxisX].axis->tickLabelFont();
     picture.legendVisible = d->legend->visible();
@@ -1287,6 +1288,7 @@ QStringList PlotAxis::tickLabels() const
 // ---- channels ------------------------------------------------------------------
 
 QString PlotChannel::TitleText() const { return d->channel(m_index).title; }
+QString PlotChannel::ShownTitle() const { return d->channel(m_index).shown(); }
 
 void PlotChannel::setTitleText(const QString &text)
 {

@@ -109,6 +109,8 @@ class PlotChannel
 public:
     QString TitleText() const;
     void setTitleText(const QString &text);
+    // The title with the unit of its values, as the legend shows it.
+    QString ShownTitle() const;
     // Trace width in pixels, 1 to 20.
     int TraceLineWidth() const;
     void setTraceLineWidth(int width);

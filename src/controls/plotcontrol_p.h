@@ -56,6 +56,8 @@ struct AxisState
 struct ChannelState
 {
     QString title;
+    QString unit;
+    QString shown() const { return TrendData::shownTitle(title, unit); }
     OleColor color = 0;
     int width = 1;
     bool dashed = false;

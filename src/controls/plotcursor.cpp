@@ -175,7 +175,7 @@ void PlotControlPrivate::updateCursor()
         if (sample >= 0) {
             // Every channel, hidden ones too: the readout is the sample's whole row.
             for (int ch = 0; ch < int(channels.size()); ++ch)
-                lines << channels[size_t(ch)].title + u": "_s + sampleValueText(ch, sample);
+                lines << channels[size_t(ch)].shown() + u": "_s + sampleValueText(ch, sample);
         }
         cursor.readout->setText(lines.join(u'\n'));
         cursor.readout->position->setCoords(cursor.x, 0);

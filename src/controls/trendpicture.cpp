@@ -77,6 +77,7 @@ TrendPicture TrendPicture::ofNewTrend(const TrendData &data)
     for (int ch = 0; ch < data.channelCount(); ++ch) {
         Channel c;
         c.title = data.title(ch);
+        c.unit = data.unit(ch);
         c.color = PlotControl::defaultChannelColor(ch);
         c.dashed = PlotControl::defaultChannelDashed(ch);
         picture.channels.push_back(c);

@@ -47,6 +47,8 @@ struct TrendPicture
         bool dashed = false; // past the default colours they come round dashed
         int valueAxis = 0;   // 0 the left value axis, 1 the right one
         bool visible = true; // a hidden channel keeps a greyed legend entry
+        QString unit;        // shown after the title, in brackets
+        QString shown() const { return unit.isEmpty() ? title : title + QStringLiteral(" [") + unit + u']'; }
     };
 
     Axis time;

@@ -467,9 +467,9 @@ void Renderer::measureLegend()
     int entryWidth = 0;
     m_legend.height = LegendMargins.top() + LegendMargins.bottom();
     for (const TrendPicture::Channel &c : m_picture.channels) {
-        const QRect text = metrics.boundingRect(0, 0, 0, IconSize.height(), Qt::TextDontClip, c.title);
+        const QRect text = metrics.boundingRect(0, 0, 0, IconSize.height(), Qt::TextDontClip, c.shown());
         // The plot measures a title by its advance, which can pass its box.
-        entryWidth = std::max(entryWidth, IconSize.width() + IconTextPadding + metrics.horizontalAdvance(c.title));
+        entryWidth = std::max(entryWidth, IconSize.width() + IconTextPadding + metrics.horizontalAdvance(c.shown()));
         m_legend.entryHeights.append(std::max(text.height(), IconSize.height()));
         m_legend.height += m_legend.entryHeights.constLast() + (m_legend.entryHeights.size() > 1 ? LegendRowSpacing : 0);
     }
@@ -785,9 +785,9 @@ void Renderer::drawLegend()
         part(entry, false, [&] {
             m_painter->setFont(m_picture.font);
             m_painter->setPen(QPen(c.visible ? toQColor(m_picture.legendColor) : HiddenEntryColor));
-            const QRect text = m_painter->fontMetrics().boundingRect(0, 0, 0, IconSize.height(), Qt::TextDontClip, c.title);
+            const QRect text = m_painter->fontMetrics().boundingRect(0, 0, 0, IconSize.height(), Qt::TextDontClip, c.shown());
             m_painter->drawText(entry.x() + IconSize.width() + IconTextPadding, entry.y(), text.width(),
-                                std::max(text.height(), IconSize.height()), Qt::TextDontClip, c.title);
+                                std::max(text.height(), IconSize.height()), Qt::TextDontClip, c.shown());
             // The swatch is centred on the entry's line, its stroke on the row
             // below the middle, reaching the swatch's right edge.
             const QRect icon(entry.topLeft() + QPoint(0, (entry.height() - IconSize.height()) / 2), IconSize);

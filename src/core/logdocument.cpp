@@ -211,7 +211,9 @@ bool LogDocument::holdsText(int col) const
 QString LogDocument::unitOf(int col) const
 {
     const int field = m_table->fieldOf(col);
-    return field >= 0 && field < m_shape.units.size() ? m_shape.units[field] : QString();
+    const QString unit = field >= 0 && field < m_shape.units.size() ? m_shape.units[field] : QString();
+    // A unit the heading itself carries is shown once, with the heading.
+    return m_table->text(col, 0).contains(unit) ? QString() : unit;
 }
 
 trendreader::Request LogDocument::readRequest(const QList<GridBlock> &blocks) const
@@ -386,6 +388,8 @@ trendreader::Result LogDocument::plot(const QList<GridBlock> &blocks, const tren
     m_trendDateOrder = result.dateOrder;
     m_trend->setSourcePath(m_path);
     m_trend->setTimeColumns(std::max(1, timeColumns()));
+    for (int ch = 0; ch < m_trend->channelCount(); ++ch)
+        m_trend->setUnit(ch, unitOf(m_trend->sourceColumn(ch)));
     m_trend->setLoggedTextReader([document = QPointer<const LogDocument>(this), path = m_path](int column, int row) {
         return document ? document->loggedText(path, column, row) : std::nullopt;
     });

@@ -144,6 +144,15 @@ public:
     void removeAllChannels();
     QString title(int channel) const { return m_channels[size_t(channel)].title; }
     void setTitle(int channel, const QString &title) { m_channels[size_t(channel)].title = title; }
+    // The unit of a channel's values from the log's units line; the legend and
+    // the axis titles show it after the title, which alone keys the kept setup.
+    QString unit(int channel) const { return m_channels[size_t(channel)].unit; }
+    void setUnit(int channel, const QString &unit) { m_channels[size_t(channel)].unit = unit; }
+    // The title as shown: `temperature [°C]`.
+    static QString shownTitle(const QString &title, const QString &unit)
+    {
+        return unit.isEmpty() ? title : title + QStringLiteral(" [") + unit + u']';
+    }
     // The log column a channel's values were read from; -1 when none.
     int sourceColumn(int channel) const { return m_channels[size_t(channel)].sourceColumn; }
     void setSourceColumn(int channel, int column) { m_channels[size_t(channel)].sourceColumn = column; }
@@ -194,6 +203,7 @@ private:
     struct Channel
     {
         QString title;
+        QString unit;
         int sourceColumn = -1;
         Column<double> values;
         qsizetype cursor = 0;

@@ -434,6 +434,24 @@ QString DataFileWindow::loadRemarks() const
 void DataFileWindow::showDocumentTable()
 {
     m_dataGrid->showTable(&m_document.table());
+    // What a log of another shape holds above its rows, its title lines and
+    // its units line, is shown beside the frame's caption.
+    const logshape::Shape &shape = m_document.shape();
+    QStringList notes;
+    for (const QString &line : shape.metadata) {
+        if (!line.trimmed().isEmpty())
+            notes << line.trimmed();
+    }
+    QStringList units;
+    for (const QString &unit : shape.units) {
+        if (shape.unitsLine && !unit.isEmpty())
+            units << unit;
+    }
+    if (!units.isEmpty())
+        notes << u"units: "_s + units.join(u", "_s);
+    const QString note = m_document.isOpen() ? notes.join(u" | "_s) : QString();
+    m_dataFrame->setTitle(note.isEmpty() ? u"Data:"_s : u"Data:  "_s + note);
+    m_dataFrame->setToolTip(note);
 }
 
 void DataFileWindow::plotSelection()

@@ -273,7 +273,7 @@ void nameValueAxes(PlotControl &plot)
     QStringList titles;
     QList<int> axes;
     for (int i = 0; i < plot.ChannelCount(); ++i) {
-        titles << plot.Channel(i).TitleText();
+        titles << plot.Channel(i).ShownTitle();
         axes << plot.Channel(i).YAxisIndex();
     }
     const std::array<QString, 2> names = valueAxisNames(titles, axes);
@@ -286,7 +286,7 @@ void nameValueAxes(TrendPicture &picture)
     QStringList titles;
     QList<int> axes;
     for (const TrendPicture::Channel &c : picture.channels) {
-        titles << c.title;
+        titles << c.shown();
         axes << c.valueAxis;
     }
     const std::array<QString, 2> names = valueAxisNames(titles, axes);

@@ -122,27 +122,29 @@ private slots:
         QTest::addColumn<QDateTime>("firstTime");
         QTest::addColumn<double>("lastValue"); // of the last channel
         QTest::addColumn<QString>("where");    // a bad cell's line; empty: plotted
+        QTest::addColumn<QString>("lastTitle"); // the last channel's, as the legend shows it
         const QByteArray own("Date,Time,A,B\r\n1/2/2024,1:00:00 AM,1,2\r\n1/2/2024,1:00:01 AM,3,4\r\n");
         QTest::newRow("the logger's own form")
-            << own << u"Date|Time|A|B"_s << 2 << QList<int>{} << QDateTime({2024, 1, 2}, {1, 0}) << 4.0 << QString();
+            << own << u"Date|Time|A|B"_s << 2 << QList<int>{} << QDateTime({2024, 1, 2}, {1, 0}) << 4.0 << QString() << u"B"_s;
         QTest::newRow("a quoted heading with a line break stays the logger's")
             << QByteArray("\"Date\",\"Time\",\"Flow, l/s\",\"Level\r\nin m\"\r\n\"1/2/2024\",\"1:00:00 AM\",\"0.5\",\"20\"\r\n")
             << u"Date|Time|Flow, l/s|Level\r\nin m"_s << 2 << QList<int>{} << QDateTime({2024, 1, 2}, {1, 0}) << 20.0
-            << QString();
+            << QString() << u"Level\r\nin m"_s;
         QTest::newRow("a place, then ISO times with a zone")
             << QByteArray("site,time,t\nBerlin,2015-01-01T01:00:00Z,5\nBerlin,2015-01-01T02:00:00+01:00,6.5\n")
-            << u"time|site|t"_s << 1 << QList<int>{1} << QDateTime({2015, 1, 1}, {1, 0}) << 6.5 << QString();
+            << u"time|site|t"_s << 1 << QList<int>{1} << QDateTime({2015, 1, 1}, {1, 0}) << 6.5 << QString() << u"t"_s;
         QTest::newRow("title, units, semicolons and decimal commas, day first")
             << QByteArray("Station 4\r\nSN 1234\r\nDatum;T;p\r\n;\xC2\xB0" "C;hPa\r\n13.02.2016 10:00;1,5;1000,25\r\n"
                           "14.02.2016 10:00;2,5;1001,75\r\n")
-            << u"Datum|T|p"_s << 1 << QList<int>{} << QDateTime({2016, 2, 13}, {10, 0}) << 1001.75 << QString();
+            << u"Datum|T|p"_s << 1 << QList<int>{} << QDateTime({2016, 2, 13}, {10, 0}) << 1001.75 << QString()
+            << u"p [hPa]"_s;
         QTest::newRow("daily ISO dates")
             << QByteArray("date,v\n2012-01-01,1\n2012-01-02,2\n") << u"date|v"_s << 1 << QList<int>{}
-            << QDateTime({2012, 1, 1}, {0, 0}) << 2.0 << QString();
+            << QDateTime({2012, 1, 1}, {0, 0}) << 2.0 << QString() << u"v"_s;
         QTest::newRow("a bad time names its line in the file")
             << QByteArray("Title\nwhen;v\n2012-01-01 10:00;1\n2012-01-02 10:00;1\n2012-01-03 10:00;1\n"
                           "2012-13-01 10:00;2\n")
-            << u"when|v"_s << 1 << QList<int>{} << QDateTime() << 0.0 << u"Line 6, column \"when\": \"2012-13-01 10:00\" is not a time."_s;
+            << u"when|v"_s << 1 << QList<int>{} << QDateTime() << 0.0 << u"Line 6, column \"when\": \"2012-13-01 10:00\" is not a time."_s << QString();
     }
 
     void logsOfOtherShapesPlot()
@@ -178,6 +180,10 @@ private slots:
         const TrendData &data = *result.data;
         QCOMPARE(data.time(0), oledate::fromDateTime(firstTime.date(), firstTime.time()));
         QTEST(data.value(data.channelCount() - 1, data.rowCount() - 1), "lastValue");
+        // The unit is shown; the title alone keys the kept setup.
+        const int last = data.channelCount() - 1;
+        QTEST(TrendData::shownTitle(data.title(last), data.unit(last)), "lastTitle");
+        QCOMPARE(data.title(last), table.text(data.sourceColumn(last), 0));
     }
 
     // A log that fails to load: opened in place of the open one, nothing is left
