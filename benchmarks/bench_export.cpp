@@ -30,13 +30,9 @@
 #include <vector>
 
 using namespace Qt::StringLiterals;
+using bench::msSince;
 
 namespace {
-
-double msSince(const QElapsedTimer &clock)
-{
-    return double(clock.nsecsElapsed()) / 1e6;
-}
 
 struct Phases
 {

@@ -94,6 +94,11 @@ double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+double msSince(const QElapsedTimer &clock)
+{
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
 double timed(int runs, const std::function<void()> &call)
 {
     std::vector<double> times;
@@ -101,7 +106,7 @@ double timed(int runs, const std::function<void()> &call)
     for (int i = 0; i < runs; ++i) {
         clock.start();
         call();
-        times.push_back(double(clock.nsecsElapsed()) / 1e6);
+        times.push_back(msSince(clock));
     }
     return median(times);
 }
@@ -258,7 +263,7 @@ FloorResult parseFloor(const QString &path, int columns)
         p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
         p = p ? p + 1 : end;
     }
-    return {double(clock.nsecsElapsed()) / 1e6, x.size() * size_t(columns)};
+    return {msSince(clock), x.size() * size_t(columns)};
 }
 
 } // namespace bench
@@ -281,5 +286,5 @@ double bench::readFloorMs(const QString &path, QByteArrayView ends, qsizetype &c
             p = static_cast<const char *>(hit) + 1;
         }
     }
-    return double(clock.nsecsElapsed()) / 1e6;
+    return msSince(clock);
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class DataFileWindow;
+class QElapsedTimer;
 class QTemporaryDir;
 
 #include <functional>
@@ -61,6 +62,8 @@ private:
 };
 
 double median(std::vector<double> values);
+// Milliseconds since the clock was started, to the nanosecond.
+double msSince(const QElapsedTimer &clock);
 // Median milliseconds of `runs` calls.
 double timed(int runs, const std::function<void()> &call);
 // The process's peak resident memory (VmHWM), MB.

@@ -671,7 +671,10 @@ Shape detect(QByteArrayView head, QByteArrayView tail)
     if (!loggerHeading) {
         int bestLines = 0;
         for (const char separator : Separators) {
-            const auto [count, lines] = commonCount(headLines, tailLines, separator);
+            // Named, not bound: a lambda may not capture a structured binding with every compiler.
+            const std::pair<int, int> common = commonCount(headLines, tailLines, separator);
+            const int count = common.first;
+            const int lines = common.second;
             const auto heading = std::find_if(headLines.begin(), headLines.end(),
                                               [&](QByteArrayView l) { return fieldCount(l, separator) == count; });
             if (lines > bestLines && heading != headLines.end()) {

@@ -360,7 +360,8 @@ namespace {
 // The logger's plain decimals ("-12.375") read as from_chars reads them, a few
 // times faster: up to 15 digits make an exact integer, and one division by an
 // exact power of ten rounds once, correctly. Anything else is left to from_chars.
-bool plainDecimal(QByteArrayView text, double &value)
+// `mark` is the decimal mark: '.', or ',' in a log written with decimal commas.
+bool plainDecimal(QByteArrayView text, double &value, char mark = '.')
 {
     static constexpr double Powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -379,7 +380,7 @@ bool plainDecimal(QByteArrayView text, double &value)
                 return false;
             mantissa = mantissa * 10 + digit;
             decimals += point;
-        } else if (*p == '.' && !point) {
+        } else if (*p == mark && !point) {
             point = true;
         } else {
             return false;
@@ -396,6 +397,10 @@ bool plainDecimal(QByteArrayView text, double &value)
 
 double LogValueParser::number(QByteArrayView ascii) const
 {
+    double plain = 0;
+    // A plain decimal with its comma, read in one pass; the other forms below.
+    if (m_decimalComma && plainDecimal(ascii, plain, ','))
+        return plain;
     if (m_decimalComma && ascii.size() < 64) {
         // The comma becomes a point; a text with both is no number of this form.
         if (const char *comma = static_cast<const char *>(std::memchr(ascii.data(), ',', size_t(ascii.size())))) {
@@ -407,7 +412,6 @@ double LogValueParser::number(QByteArrayView ascii) const
             return number(QByteArrayView(pointed, ascii.size()));
         }
     }
-    double plain = 0;
     if (plainDecimal(ascii, plain))
         return plain;
     const bool padded = !ascii.isEmpty() && (ascii.front() == ' ' || ascii.back() == ' ' || ascii.front() == '\t' || ascii.back() == '\t');

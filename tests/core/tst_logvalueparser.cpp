@@ -164,6 +164,41 @@ private slots:
         }
     }
 
+    // A log written with decimal commas: the comma is the mark, and the cell's bytes
+    // read as its text does. NaN: refused.
+    void numbersWithDecimalCommas_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        const double refused = std::nan("");
+        QTest::newRow("a decimal comma") << u"12,75"_s << 12.75;
+        QTest::newRow("negative, rounded once") << u"-0,3"_s << -0.3;
+        QTest::newRow("an exponent") << u"1,5e3"_s << 1500.0;
+        QTest::newRow("a point still reads") << u"12.5"_s << 12.5;
+        QTest::newRow("a point and a comma") << u"1.234,5"_s << refused;
+        QTest::newRow("two commas") << u"1,2,3"_s << refused;
+        QTest::newRow("a comma alone") << u","_s << refused;
+    }
+
+    void numbersWithDecimalCommas()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        LogValueParser parser(QLocale(QLocale::English, QLocale::UnitedStates));
+        parser.setDecimalComma(true);
+        const QByteArray bytes = text.toLatin1();
+        for (const bool fromBytes : {true, false}) {
+            double parsed = std::nan("");
+            try {
+                parsed = fromBytes ? parser.number(QByteArrayView(bytes)) : parser.number(text);
+            } catch (const RuntimeError &e) {
+                QCOMPARE(e.number(), 13);
+            }
+            QVERIFY2(parsed == value || (std::isnan(parsed) && std::isnan(value)),
+                     qPrintable(QString::number(parsed, 'g', 17)));
+        }
+    }
+
     void textsThatAreNotValues_data()
     {
         QTest::addColumn<int>("kind"); // 0 date, 1 time, 2 number
