@@ -1256,10 +1256,11 @@ bool LogTable::field(qsizetype line, int fieldIndex, Span &span) const
 LogTable::ColumnReader::ColumnReader(const LogTable &table, int col) : m_table(table), m_col(col)
 {
     const int fieldIndex = table.fieldOf(col);
-    if (table.m_ascii && table.m_cleared.isEmpty() && col >= 0 && col <= table.m_cols && fieldIndex >= 0
+    if (table.m_cleared.isEmpty() && col >= 0 && col <= table.m_cols && fieldIndex >= 0
         && fieldIndex < table.m_fieldLimit) {
         m_field = fieldIndex;
         m_cursors = table.fieldCursors();
+        m_checkAscii = !table.m_ascii;
     }
 }
 
@@ -1293,7 +1294,7 @@ bool LogTable::ColumnReader::rawText(int row, QByteArrayView &bytes)
     const char *q = t.splitField(p, stop, span);
     m_scanned += q - from;
     t.remember(m_cursors, line, m_field, q, stop);
-    if (!span.plain)
+    if (!span.plain || (m_checkAscii && !isAscii(span)))
         return false;
     bytes = QByteArrayView(span.begin, span.length);
     return true;
@@ -1327,7 +1328,7 @@ bool LogTable::isWritten(int col, int row) const
 
 bool LogTable::rawText(int col, int row, QByteArrayView &bytes) const
 {
-    if (!m_ascii || col < 0 || row < 0 || col > m_cols || row > m_rows || !m_cleared.isEmpty())
+    if (col < 0 || row < 0 || col > m_cols || row > m_rows || !m_cleared.isEmpty())
         return false;
     if (isWritten(col, row))
         return false;
@@ -1336,7 +1337,7 @@ bool LogTable::rawText(int col, int row, QByteArrayView &bytes) const
     if (line < 0 || line >= m_lineLimit || fieldIndex < 0 || fieldIndex >= m_fieldLimit)
         return false;
     Span span;
-    if (!field(line, fieldIndex, span) || !span.plain)
+    if (!field(line, fieldIndex, span) || !span.plain || (!m_ascii && !isAscii(span)))
         return false;
     bytes = QByteArrayView(span.begin, span.length);
     return true;

@@ -98,7 +98,7 @@ public:
     // Empty outside the table.
     QString text(int col, int row) const;
     // The cell's bytes as the file holds them, without a copy and without its
-    // quotes: only for a file of plain ASCII, a cell the program has not written or
+    // quotes: only for a cell of plain ASCII, one the program has not written or
     // cleared and a quoted cell without doubled quotes; false otherwise (read
     // text() then). Valid until the table changes.
     bool rawText(int col, int row, QByteArrayView &bytes) const;
@@ -120,6 +120,7 @@ public:
         const LogTable &m_table;
         int m_col = 0;
         int m_field = -1; // -1: no cell of the column has plain bytes
+        bool m_checkAscii = false; // the file holds other bytes: a cell's are given only when all are ASCII
         qint64 m_scanned = 0;
         quint32 *m_cursors = nullptr;
     };
@@ -222,6 +223,14 @@ private:
     [[gnu::always_inline]] inline void endLine(ScanState &s, qsizetype next, qint32 lastField);
     QString decode(const char *begin, qsizetype length) const;
     QString spanText(const Span &span) const;
+    static bool isAscii(const Span &span)
+    {
+        for (qsizetype i = 0; i < span.length; ++i) {
+            if (uchar(span.begin[i]) >= 0x80)
+                return false;
+        }
+        return true;
+    }
     qsizetype contentEnd(size_t line) const;
     // Splits the field that starts at p; returns where it ends (its separator or stop).
     const char *splitField(const char *p, const char *stop, Span &span) const;

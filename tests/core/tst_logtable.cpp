@@ -299,6 +299,20 @@ private slots:
         QCOMPARE(table.isUtf8(), utf8);
         if (!utf8 && bytes.contains("\xE9t\xE9"))
             QCOMPARE(table.text(2, 1), u"\u00E9t\u00E9"_s);
+        // The plot run reads a cell's own bytes wherever they are ASCII, in a file
+        // of any encoding, and never the bytes of another character.
+        for (int row : {0, 1}) {
+            for (int col : {0, 2}) {
+                const QString text = table.text(col, row);
+                const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+                QByteArrayView raw;
+                QCOMPARE(table.rawText(col, row, raw), ascii);
+                LogTable::ColumnReader reader = table.columnReader(col);
+                QCOMPARE(reader.rawText(row, raw), ascii);
+                if (ascii)
+                    QCOMPARE(QString::fromLatin1(raw), text);
+            }
+        }
     }
 
     void byteOrderMarkIsNoPartOfTheFirstCaption()
