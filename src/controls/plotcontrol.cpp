@@ -323,10 +323,7 @@ void requireIndexZero(int index)
 // thread of its own and the interface does not wait for it.
 void releaseData(std::shared_ptr<TrendData> &&data)
 {
-    constexpr qint64 LargeBytes = 64 << 20;
-    if (data && data.use_count() == 1 && data->bytesUsed() > LargeBytes)
-        std::thread([old = std::move(data)]() mutable { old.reset(); }).detach();
-    data.reset();
+    TrendData::release(std::move(data));
 }
 
 QPen gridPen(int grey, Qt::PenStyle style)

@@ -382,7 +382,7 @@ trendreader::Result LogDocument::plot(const QList<GridBlock> &blocks, const tren
     if (ownRun)
         beginPlotRun();
     // The trend goes first, so that a run never holds two.
-    m_trend.reset();
+    TrendData::release(std::move(m_trend));
     trendreader::Result result = trendreader::read(*m_table, readRequest(blocks), progress, &m_cancel);
     m_trend = result.data;
     m_trendDateOrder = result.dateOrder;
@@ -409,7 +409,7 @@ bool LogDocument::trendFromOpenLog() const
 
 void LogDocument::closeTrend()
 {
-    m_trend.reset();
+    TrendData::release(std::move(m_trend));
     m_plottedBlocks.clear();
     m_spans = {};
 }

@@ -1,6 +1,7 @@
 #include "trenddata.h"
 
 #include <algorithm>
+#include <thread>
 #include <cmath>
 #include <numeric>
 
@@ -222,11 +223,25 @@ int TrendData::addChannel(const QString &title)
     return channelCount() - 1;
 }
 
-int TrendData::addUnfilledChannel(const QString &title)
+void TrendData::release(std::shared_ptr<TrendData> &&data)
+{
+    constexpr qint64 LargeBytes = 64 << 20;
+    if (data && data.use_count() == 1 && data->bytesUsed() > LargeBytes)
+        std::thread([old = std::move(data)]() mutable { old.reset(); }).detach();
+    data.reset();
+}
+
+int TrendData::addUnfilledChannel(const QString &title, const std::function<void()> &between)
 {
     Channel c;
     c.title = title;
-    c.values.resize(m_time.size());
+    c.values.reserve(m_time.size());
+    constexpr size_t Slice = size_t(1) << 20;
+    while (c.values.size() < m_time.size()) {
+        c.values.resize(std::min(m_time.size(), c.values.size() + Slice));
+        if (between && c.values.size() < m_time.size())
+            between();
+    }
     m_channels.push_back(std::move(c));
     return channelCount() - 1;
 }

@@ -139,8 +139,10 @@ public:
     int channelCount() const { return int(m_channels.size()); }
     int addChannel(const QString &title = QString());
     // A channel whose every value the caller writes through values() before any
-    // reading; until then its values are undefined.
-    int addUnfilledChannel(const QString &title);
+    // reading; until then its values are undefined. A long channel's room is made
+    // a slice at a time, with `between` called after each slice (it may throw:
+    // no channel is added then).
+    int addUnfilledChannel(const QString &title, const std::function<void()> &between = {});
     void removeAllChannels();
     QString title(int channel) const { return m_channels[size_t(channel)].title; }
     void setTitle(int channel, const QString &title) { m_channels[size_t(channel)].title = title; }
@@ -185,6 +187,9 @@ public:
 
     // Bytes held for the data: time column, grid rows, values and summaries.
     qint64 bytesUsed() const;
+    // Lets go of `data`: the last holder of a large trend frees it on a thread
+    // of its own, since giving a gigabyte back takes longer than a frame.
+    static void release(std::shared_ptr<TrendData> &&data);
 
     // One point appended to a channel: into the next row at or after the
     // channel's last point that has this time and no value of the channel yet, or

@@ -526,8 +526,15 @@ bool Reader::fillWithoutHoles(int lowest, int highest, bool again)
     const qsizetype count = qsizetype(highest) - lowest + 1;
     qsizetype first = 0;
     if (!again) {
+        // The rows' room is made a slice at a time: millions of rows take a
+        // while to clear, and the progress goes on meanwhile.
         m_data.reserve(count);
-        first = m_data.appendRows(count);
+        constexpr qsizetype Slice = qsizetype(1) << 20;
+        first = m_data.rowCount();
+        for (qsizetype made = 0; made < count; made += Slice) {
+            m_data.appendRows(std::min(Slice, count - made));
+            tick(0);
+        }
         m_timeRows = count;
     }
     const int middle = count >= SplitRows ? lowest + int(count / 2) : highest + 1;
@@ -565,7 +572,7 @@ void Reader::readColumn(const RunBlock &block, int col, int channel, qint64 colu
     const bool everyRow = m_index.table.empty() && block.firstRow == m_index.offset
                           && qsizetype(block.lastRow) - block.firstRow + 1 == m_data.rowCount();
     if (everyRow)
-        m_data.addUnfilledChannel(m_table.text(col, 0));
+        m_data.addUnfilledChannel(m_table.text(col, 0), [&] { tick(progressPercent(m_points, columns, rowSpan)); });
     else
         m_data.addChannel(m_table.text(col, 0));
     m_data.setSourceColumn(channel, col);
