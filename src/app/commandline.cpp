@@ -26,6 +26,17 @@ void describeCommandLine(QCommandLineParser &parser)
                                         u"NAME,NAME,..."_s));
     parser.addOption(QCommandLineOption(u"size"_s, u"With --export: the image size in pixels (default 1000x600)."_s,
                                         u"WxH"_s));
+    parser.addOption(QCommandLineOption(u"time-column"_s,
+                                        u"The column that holds the time, by heading or by field number from 1 "
+                                        u"(a heading that is a number goes first); a date column followed by a "
+                                        u"time-of-day column gives both. With --export or when opening LOG."_s,
+                                        u"NAME|N"_s));
+    parser.addOption(QCommandLineOption(u"separator"_s, u"The fields of LOG are separated by , ; or tab."_s,
+                                        u",|;|tab"_s));
+    parser.addOption(QCommandLineOption(u"decimal"_s, u"The decimal mark of LOG's values: . or , (not with , as the separator)."_s,
+                                        u".|,"_s));
+    parser.addOption(QCommandLineOption(u"day-first"_s, u"Numeric dates of LOG are day/month/year."_s));
+    parser.addOption(QCommandLineOption(u"month-first"_s, u"Numeric dates of LOG are month/day/year."_s));
     parser.addPositionalArgument(u"LOG"_s, u"A log file (.csv) to open at start, or to export."_s, u"[LOG]"_s);
 }
 
@@ -92,4 +103,43 @@ std::optional<QStringList> splitColumnList(const QString &text, QString *why)
     }
     entries.append(quoted ? entry : entry.trimmed());
     return entries;
+}
+
+std::optional<logshape::Options> shapeOptions(const QCommandLineParser &parser, QString *why)
+{
+    const auto fail = [why](const QString &text) {
+        if (why)
+            *why = text;
+        return std::nullopt;
+    };
+    logshape::Options options;
+    if (parser.isSet(u"separator"_s)) {
+        const QString value = parser.value(u"separator"_s);
+        if (value == u","_s || value == u";"_s)
+            options.separator = value.front().toLatin1();
+        else if (value.compare(u"tab"_s, Qt::CaseInsensitive) == 0 || value == u"\t"_s)
+            options.separator = '\t';
+        else
+            return fail(u"--separator \""_s + value + u"\" is not a separator: give , ; or tab"_s);
+    }
+    if (parser.isSet(u"decimal"_s)) {
+        const QString value = parser.value(u"decimal"_s);
+        if (value != u"."_s && value != u","_s)
+            return fail(u"--decimal \""_s + value + u"\" is not a decimal mark: give . or ,"_s);
+        options.decimal = value.front().toLatin1();
+        if (options.decimal == ',' && options.separator == ',')
+            return fail(u"--decimal , needs a log whose fields are not separated by commas: give --separator ; or tab"_s);
+    }
+    if (parser.isSet(u"day-first"_s) && parser.isSet(u"month-first"_s))
+        return fail(u"--day-first and --month-first exclude each other: give one"_s);
+    if (parser.isSet(u"day-first"_s))
+        options.dateOrder = LogValueParser::DateOrder::DayFirst;
+    if (parser.isSet(u"month-first"_s))
+        options.dateOrder = LogValueParser::DateOrder::MonthFirst;
+    if (parser.isSet(u"time-column"_s)) {
+        options.timeColumn = parser.value(u"time-column"_s);
+        if (options.timeColumn.trimmed().isEmpty())
+            return fail(u"--time-column names no column"_s);
+    }
+    return options;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/logshape.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -24,3 +26,7 @@ std::optional<int> answerInfoOptions(int argc, char *argv[]);
 // is one quote. Entries outside quotes are trimmed. Nothing when a quote is left
 // open; `why` then says so.
 std::optional<QStringList> splitColumnList(const QString &text, QString *why);
+
+// The shape options (--time-column, --separator, --decimal, --day-first, --month-first) as
+// given; nothing when a value is not one they take, `why` then says so in one line.
+std::optional<logshape::Options> shapeOptions(const QCommandLineParser &parser, QString *why);

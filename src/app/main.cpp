@@ -3,7 +3,11 @@
 #include "controls/icons.h"
 #include "logview/batchexport.h"
 #include "logview/datafilewindow.h"
+#include "core/logdocument.h"
 #include "shell/mainframe.h"
+#include "shell/openlog.h"
+#include "shell/settingsstore.h"
+#include "shell/steps.h"
 #include "shell/singleinstance.h"
 #include "shell/splash.h"
 #include "shell/uiservices.h"
@@ -59,6 +63,13 @@ int exportMain(const QCommandLineParser &parser)
     }
     if (parser.isSet(u"size"_s))
         request.size = parser.value(u"size"_s);
+    QString badOption;
+    const std::optional<logshape::Options> shape = shapeOptions(parser, &badOption);
+    if (!shape) {
+        warn(badOption);
+        return 1;
+    }
+    request.shape = *shape;
     const QString why = batchexport::run(request);
     if (why.isEmpty())
         return 0;
@@ -97,13 +108,27 @@ int main(int argc, char *argv[])
     }
     const QStringList positional = parser.positionalArguments();
     const QString log = positional.isEmpty() ? QString() : QFileInfo(positional.constFirst()).absoluteFilePath();
+    // The shape options choose how the log is read, here or in the viewer it goes to.
+    QString badOption;
+    const std::optional<logshape::Options> options = shapeOptions(parser, &badOption);
+    std::optional<logshape::Shape> choice;
+    if (options && options->any()) {
+        if (log.isEmpty())
+            badOption = u"--time-column, --separator, --decimal, --day-first and --month-first go with a log"_s;
+        else
+            choice = LogDocument::chooseShape(log, *options, &badOption);
+    }
+    if (!badOption.isEmpty()) {
+        warn(badOption);
+        return 1;
+    }
 
     // A log named while a viewer runs goes to that viewer, which opens it; this
     // start ends with 0 once it has, else with 1 and the reason.
     SingleInstance instance;
     const SingleInstance::State lock = instance.acquire();
     if (lock == SingleInstance::State::HeldByLiveCopy && !log.isEmpty()) {
-        const QString why = SingleInstance::handOver(instance.lockPath(), log);
+        const QString why = SingleInstance::handOver(instance.lockPath(), log, choice ? choice->toText() : QString());
         if (why.isEmpty())
             return 0;
         warn(why);
@@ -112,8 +137,8 @@ int main(int argc, char *argv[])
     if (lock == SingleInstance::State::Unusable)
         warn(u"warning: "_s + instance.problem() + u"; starting without the check for a viewer that runs already."_s);
     if (lock == SingleInstance::State::Acquired
-        && !instance.listen([](const QString &path, SingleInstance::Reply reply) {
-               mainFrame().receiveLog(path, std::move(reply));
+        && !instance.listen([](const QString &path, const QString &chosen, SingleInstance::Reply reply) {
+               mainFrame().receiveLog(path, std::move(reply), chosen);
            }))
         warn(u"warning: logs named at a later start cannot be handed over to this viewer."_s);
 
@@ -123,6 +148,10 @@ int main(int argc, char *argv[])
     Splash::start(hooks);
     if (programEnded())
         return programExitCode();
+    if (choice) {
+        logDocument().setShapeChoice(log, choice);
+        steps::ignore([&] { OpenAsChoices::add(log, *choice); });
+    }
     if (!log.isEmpty())
         mainFrame().openLog(log); // waits until the data file window has appeared
 

@@ -171,7 +171,8 @@ void LogDocument::opened(const QString &path, bool sameLog)
 logshape::Shape LogDocument::loadShaped(LogTable &table, const QString &path) const
 {
     const auto [head, tail] = headAndTail(path);
-    const logshape::Shape shape = logshape::detect(head, tail);
+    const std::optional<logshape::Shape> choice = shapeChoice(path);
+    const logshape::Shape shape = choice ? logshape::detect(head, tail, *choice) : logshape::detect(head, tail);
     table.load(path, shape.separator);
     if (!shape.isLoggerForm()) {
         QList<int> front;
@@ -186,6 +187,29 @@ logshape::Shape LogDocument::loadShaped(LogTable &table, const QString &path) co
 }
 
 int LogDocument::timeColumns() const { return timeColumnsOf(m_shape); }
+
+void LogDocument::setShapeChoice(const QString &path, const std::optional<logshape::Shape> &choice)
+{
+    const QString key = QFileInfo(path).absoluteFilePath();
+    if (choice)
+        m_choices.insert(key, *choice);
+    else
+        m_choices.remove(key);
+}
+
+std::optional<logshape::Shape> LogDocument::shapeChoice(const QString &path) const
+{
+    const auto found = m_choices.constFind(QFileInfo(path).absoluteFilePath());
+    return found == m_choices.cend() ? std::nullopt : std::optional<logshape::Shape>(*found);
+}
+
+std::pair<QByteArray, QByteArray> LogDocument::sampleOf(const QString &path) { return headAndTail(path); }
+
+std::optional<logshape::Shape> LogDocument::chooseShape(const QString &path, const logshape::Options &options, QString *why)
+{
+    const auto [head, tail] = headAndTail(path);
+    return logshape::choose(head, tail, options, why);
+}
 
 QString LogDocument::noTimeText()
 {

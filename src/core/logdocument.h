@@ -4,6 +4,7 @@
 #include "logshape.h"
 #include "trendreader.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -87,6 +88,16 @@ public:
     bool holdsText(int col) const;
     // The unit of a grid column's values, empty when none is known.
     QString unitOf(int col) const;
+    // The shape the user chose for the log at `path` (File, Open As..., the command line): its
+    // load, reload and follow read it so, with what the choice leaves open detected. Kept for
+    // the run, also while another log is open; std::nullopt forgets it.
+    void setShapeChoice(const QString &path, const std::optional<logshape::Shape> &choice);
+    std::optional<logshape::Shape> shapeChoice(const QString &path) const;
+    // The first lines of the log at `path` and its last ones, as its shape is detected from
+    // them (UTF-8); empty for what is no readable regular file.
+    static std::pair<QByteArray, QByteArray> sampleOf(const QString &path);
+    // The shape the command line's `options` make of the log at `path`, or nothing with `why`.
+    static std::optional<logshape::Shape> chooseShape(const QString &path, const logshape::Options &options, QString *why);
     // What the user is told of a log without a time, and of a text column chosen to plot.
     static QString noTimeText();
     static QString holdsTextText(const QString &heading);
@@ -163,6 +174,7 @@ private:
     QString m_path;
     std::unique_ptr<LogTable> m_table;
     logshape::Shape m_shape;
+    QHash<QString, logshape::Shape> m_choices; // by absolute path
     LogFollower *m_follower = nullptr;
     QList<GridBlock> m_plottedBlocks;
     std::shared_ptr<TrendData> m_trend;

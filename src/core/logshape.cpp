@@ -626,6 +626,35 @@ public:
         }
     }
 
+    // The form of the time in the column the user named: a date followed by a time of day, a
+    // date and time, a date, or plain numbers as Unix times. False when its cells are none.
+    bool readColumn(const Table &table, int c, Shape &shape) const
+    {
+        const int n = int(table.heading.size());
+        if (c + 1 < n && shape.columns[c + 1] != ColumnKind::Text && isDateAndTime(table, c)) {
+            shape.time = TimeForm::DateAndTime;
+            shape.timeColumn = c;
+            shape.secondTimeColumn = c + 1;
+            return true;
+        }
+        for (const bool withTime : {true, false}) {
+            if (mostly(table.cells[c], [withTime](QByteArrayView t) { return isStamp(t, withTime); })) {
+                shape.time = withTime ? TimeForm::DateTime : TimeForm::DateOnly;
+                shape.timeColumn = c;
+                return true;
+            }
+        }
+        if (!mostly(table.cells[c], [](QByteArrayView t) { return plainNumber(t).has_value(); }))
+            return false;
+        const bool millis = mostly(table.cells[c], [](QByteArrayView t) {
+            const std::optional<double> v = plainNumber(t);
+            return v && std::abs(*v) >= 1e11;
+        });
+        shape.time = millis ? TimeForm::UnixMilliseconds : TimeForm::UnixSeconds;
+        shape.timeColumn = c;
+        return true;
+    }
+
     DateOrder orderOf(const QList<QByteArrayView> &dates) const
     {
         bool dayFirst = false, monthFirst = false;
@@ -652,7 +681,21 @@ bool Shape::isLoggerForm() const
            && timeColumn == 0 && secondTimeColumn == 1;
 }
 
+Shape openChoice()
+{
+    Shape open;
+    open.separator = 0;
+    open.decimal = 0;
+    open.headingLine = -1;
+    return open;
+}
+
 Shape detect(QByteArrayView head, QByteArrayView tail)
+{
+    return detect(head, tail, openChoice());
+}
+
+Shape detect(QByteArrayView head, QByteArrayView tail, const Shape &chosen)
 {
     Shape shape;
     if (head.startsWith("\xEF\xBB\xBF"))
@@ -666,11 +709,14 @@ Shape detect(QByteArrayView head, QByteArrayView tail)
 
     // The logger's own heading on the first line decides at once, whatever its values hold
     // (a decimal comma in a value adds a field to a row, but not to the heading).
-    const bool loggerHeading = !headLines.isEmpty() && fieldCount(headLines[0], ',') > 1
+    const bool loggerHeading = (chosen.separator == 0 || chosen.separator == ',') && chosen.headingLine <= 0
+                               && !headLines.isEmpty() && fieldCount(headLines[0], ',') > 1
                                && detector.isDateAndTime(tableOf(headLines, tailLines, ',', 0, 1), 0);
     if (!loggerHeading) {
         int bestLines = 0;
         for (const char separator : Separators) {
+            if (chosen.separator != 0 && separator != chosen.separator)
+                continue;
             // Named, not bound: a lambda may not capture a structured binding with every compiler.
             const std::pair<int, int> common = commonCount(headLines, tailLines, separator);
             const int count = common.first;
@@ -683,11 +729,16 @@ Shape detect(QByteArrayView head, QByteArrayView tail)
                 shape.headingLine = int(heading - headLines.begin());
             }
         }
+        if (chosen.separator != 0)
+            shape.separator = chosen.separator;
         if (bestLines == 0) {
             shape.headingLine = int(std::find_if(headLines.begin(), headLines.end(), [](QByteArrayView l) { return !l.trimmed().isEmpty(); })
                                     - headLines.begin());
         }
     }
+    // A heading line past the sampled lines cannot be the user's: it is found instead.
+    if (chosen.headingLine >= 0 && chosen.headingLine < headLines.size())
+        shape.headingLine = chosen.headingLine;
     for (int i = 0; i < shape.headingLine && i < headLines.size(); ++i)
         shape.metadata << QString::fromUtf8(headLines[i]);
 
@@ -711,14 +762,94 @@ Shape detect(QByteArrayView head, QByteArrayView tail)
         if (separator != ',' && shape.decimal == '.' && std::any_of(cells.begin(), cells.end(), isDecimalCommaNumber))
             shape.decimal = ',';
     }
+    // The comma cannot be both.
+    if (chosen.decimal != 0 && !(chosen.decimal == ',' && separator == ','))
+        shape.decimal = chosen.decimal;
 
-    detector.findTime(table, shape);
+    // A chosen time column the file lacks (another file took its name, the heading moved) is
+    // no choice: the time is found as without one.
+    const auto inside = [columns](int c) { return c >= 0 && c < columns; };
+    const bool keepsTime = chosen.time != TimeForm::None && inside(chosen.timeColumn)
+                           && (chosen.time != TimeForm::DateAndTime
+                               || (inside(chosen.secondTimeColumn) && chosen.secondTimeColumn != chosen.timeColumn));
+    if (keepsTime) {
+        shape.time = chosen.time;
+        shape.timeColumn = chosen.timeColumn;
+        shape.secondTimeColumn = chosen.time == TimeForm::DateAndTime ? chosen.secondTimeColumn : -1;
+    } else if (chosen.time != TimeForm::None || !inside(chosen.timeColumn)
+               || !detector.readColumn(table, chosen.timeColumn, shape)) {
+        detector.findTime(table, shape);
+    }
     if (shape.timeColumn >= 0)
         shape.columns[shape.timeColumn] = ColumnKind::Time;
     if (shape.secondTimeColumn >= 0)
         shape.columns[shape.secondTimeColumn] = ColumnKind::Time;
-    if (shape.time == TimeForm::DateAndTime || shape.time == TimeForm::DateTime || shape.time == TimeForm::DateOnly)
+    if (chosen.dateOrder != DateOrder::NotAsked)
+        shape.dateOrder = chosen.dateOrder;
+    else if (shape.time == TimeForm::DateAndTime || shape.time == TimeForm::DateTime || shape.time == TimeForm::DateOnly)
         shape.dateOrder = detector.orderOf(table.cells[shape.timeColumn]);
+    return shape;
+}
+
+QList<QStringList> rowsOf(QByteArrayView head, const Shape &shape, int count)
+{
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head = head.sliced(3);
+    const QList<QByteArrayView> lines = splitLines(head);
+    QList<QStringList> rows;
+    for (qsizetype i = std::max(shape.headingLine, 0); i < lines.size() && rows.size() < count; ++i) {
+        QStringList row;
+        for (QByteArrayView field : fields(lines[i], shape.separator ? shape.separator : ','))
+            row << QString::fromUtf8(field);
+        rows << row;
+    }
+    return rows;
+}
+
+std::optional<Shape> choose(QByteArrayView head, QByteArrayView tail, const Options &options, QString *why)
+{
+    const auto fail = [why](const QString &text) {
+        if (why)
+            *why = text;
+        return std::nullopt;
+    };
+    Shape chosen = openChoice();
+    chosen.separator = options.separator;
+    chosen.decimal = options.decimal;
+    chosen.dateOrder = options.dateOrder;
+    Shape shape = detect(head, tail, chosen);
+    if (options.decimal == ',' && shape.separator == ',')
+        return fail(u"--decimal , needs a log whose fields are not separated by commas: give --separator ; or tab"_s);
+    if (options.timeColumn.isEmpty())
+        return shape;
+
+    const QList<QStringList> heading = rowsOf(head, shape, 1);
+    const QStringList names = heading.isEmpty() ? QStringList() : heading.front();
+    const QString name = options.timeColumn.trimmed();
+    // A heading that is a number is found by its heading first; else the number counts the
+    // file's fields from 1.
+    qsizetype column = -1;
+    for (qsizetype c = 0; c < names.size() && column < 0; ++c)
+        if (names[c].trimmed() == name)
+            column = c;
+    bool isNumber = false;
+    const int field = name.toInt(&isNumber);
+    if (column < 0 && isNumber) {
+        if (field < 1 || field > names.size())
+            return fail(u"--time-column \"%1\": the log has no column named so and no field %2: its fields are 1 to %3"_s
+                            .arg(options.timeColumn)
+                            .arg(field)
+                            .arg(names.size()));
+        column = field - 1;
+    }
+    if (column < 0)
+        return fail(u"--time-column \"%1\": the log has no column named so"_s.arg(options.timeColumn));
+    chosen.separator = shape.separator;
+    chosen.headingLine = shape.headingLine;
+    chosen.timeColumn = int(column);
+    shape = detect(head, tail, chosen);
+    if (shape.timeColumn != column)
+        return fail(u"--time-column \"%1\": column \"%2\" holds no dates or times"_s.arg(options.timeColumn, names[column].trimmed()));
     return shape;
 }
 

@@ -66,6 +66,34 @@ struct Shape
 // separator and heading as best found.
 Shape detect(QByteArrayView head, QByteArrayView tail);
 
+// The same under the user's choice: its separator and decimal mark, its heading line, its time
+// form and columns and its date order hold; units, metadata, the units line and the column kinds
+// are detected under them. What the choice leaves open is detected as above: a separator or
+// decimal mark of 0, a heading line below 0, a date order NotAsked, a time form None (with a
+// time column of 0 or more: the form that column's cells show, DateAndTime when a date column
+// is followed by a time-of-day column).
+Shape detect(QByteArrayView head, QByteArrayView tail, const Shape &chosen);
+// A choice that leaves everything open.
+Shape openChoice();
+
+// The first `count` lines from the heading on, split into fields as the shape has them (the
+// preview of a choice).
+QList<QStringList> rowsOf(QByteArrayView head, const Shape &shape, int count);
+
+// The choices the command line gives: each one empty leaves detection to find it.
+struct Options
+{
+    char separator = 0;  // ',', ';', '\t'
+    char decimal = 0;    // '.', ','
+    QString timeColumn;  // a heading, or a field number from 1 where no heading is that number
+    LogValueParser::DateOrder dateOrder = LogValueParser::DateOrder::NotAsked;
+
+    bool any() const { return separator || decimal || !timeColumn.isEmpty() || dateOrder != LogValueParser::DateOrder::NotAsked; }
+};
+// The whole shape `options` make of the file whose first and last lines are `head` and `tail`,
+// or nothing with `why` saying which option does not fit it.
+std::optional<Shape> choose(QByteArrayView head, QByteArrayView tail, const Options &options, QString *why);
+
 // Reads one cell of a single time column (DateTime, DateOnly, UnixSeconds, UnixMilliseconds)
 // into days since 30 December 1899, the clock time as written: a Z or ±hh:mm suffix is ignored;
 // Unix times are taken to the computer's local time. DateTime and DateOnly read the same texts,

@@ -138,6 +138,19 @@ void exportTrend(const Request &request)
     } catch (...) {
         throw Failure{u"cannot load "_s + quoted(log) + u": "_s + reason(RuntimeError::fromCurrentException())};
     }
+    // The log loads: what the options make of it is read in that shape.
+    if (request.shape.any()) {
+        QString why;
+        const std::optional<logshape::Shape> chosen = LogDocument::chooseShape(log, request.shape, &why);
+        if (!chosen)
+            throw Failure{why};
+        document.setShapeChoice(log, chosen);
+        try {
+            document.load(log);
+        } catch (...) {
+            throw Failure{u"cannot load "_s + quoted(log) + u": "_s + reason(RuntimeError::fromCurrentException())};
+        }
+    }
     const QList<GridBlock> blocks = columnBlocks(document, request.columns, log);
     // The plot command's own rule: a trend needs at least four rows.
     if (document.table().rowCount() < 4)

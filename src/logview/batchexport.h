@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/logshape.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -21,6 +23,7 @@ struct Request
     // number; empty: every value column.
     QStringList columns;
     std::optional<QString> size; // "WxH" in pixels; none: DefaultSize
+    logshape::Options shape;     // the log's shape as the command line chose it
 };
 
 inline constexpr QSize DefaultSize{1000, 600};

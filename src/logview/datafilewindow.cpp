@@ -9,6 +9,7 @@
 #include "shell/uiservices.h"
 #include "shell/windowregistry.h"
 #include "trend/trendwindow.h"
+#include "openasdialog.h"
 
 #include "controls/commondialog.h"
 #include "controls/gridcontrol.h"
@@ -174,6 +175,10 @@ DataFileWindow::DataFileWindow() : m_document(logDocument())
     mainFrame().adopt(this);
     // The File menu runs the toolbar's own commands here.
     mainFrame().handleCommand(this, FrameCommand::Open, [this] { toolbarButtonClick(1); });
+    mainFrame().handleCommand(this, FrameCommand::OpenAs, [this] {
+        if (!m_document.isPlotting())
+            openAs();
+    });
     mainFrame().handleCommand(this, FrameCommand::Print, [this] { toolbarButtonClick(3); });
     mainFrame().handleCommand(this, FrameCommand::Reload, [this] { reloadLog(); });
     mainFrame().handleCommand(this, FrameCommand::Follow, [this] { setFollowing(!isFollowing()); });
@@ -367,6 +372,13 @@ std::optional<RuntimeError> DataFileWindow::openLog(const QString &path, LogDocu
         if (!self)
             return std::nullopt; // the program closed the window meanwhile
 
+        // A shape chosen for this log at an earlier run holds again.
+        if (!m_document.shapeChoice(dialog.fileName)) {
+            steps::ignore([&] {
+                if (const std::optional<logshape::Shape> kept = OpenAsChoices::find(dialog.fileName))
+                    m_document.setShapeChoice(dialog.fileName, kept);
+            });
+        }
         // The grid shows what the document loaded as soon as it has loaded it.
         m_document.load(dialog.fileName, mode);
         keepAsItWas = false;
@@ -388,6 +400,36 @@ std::optional<RuntimeError> DataFileWindow::openLog(const QString &path, LogDocu
         steps::ignore([&] { resetHistView(); });
     }
     return std::nullopt;
+}
+
+void DataFileWindow::openAs(const QString &path)
+{
+    if (m_loading)
+        return;
+    QString file = path;
+    if (file.isEmpty()) {
+        CommonDialog &dialog = openDialog();
+        try {
+            dialog.showOpen();
+        } catch (const RuntimeError &e) {
+            if (e.number() == RuntimeError::CancelSelected)
+                return;
+            throw;
+        }
+        file = dialog.fileName;
+    }
+    file = QFileInfo(file).absoluteFilePath();
+    std::optional<logshape::Shape> shown = m_document.shapeChoice(file);
+    if (!shown)
+        steps::ignore([&] { shown = OpenAsChoices::find(file); });
+    const auto [head, tail] = LogDocument::sampleOf(file);
+    OpenAsDialog asked(file, head, tail, shown, this);
+    if (asked.exec() != QDialog::Accepted)
+        return;
+    const logshape::Shape choice = asked.choice();
+    m_document.setShapeChoice(file, choice);
+    steps::ignore([&] { OpenAsChoices::add(file, choice); });
+    getHistFile(file);
 }
 
 // The loaded grid as the plot command relies on it (the document has dropped an
@@ -488,7 +530,8 @@ void DataFileWindow::plotSelection()
                 msgBox(tooFew);
                 refused = true;
             } else if (m_document.isOpen() && m_document.timeColumns() == 0) {
-                msgBox(u"Cannot plot "_s + QFileInfo(m_document.path()).fileName() + u": "_s + LogDocument::noTimeText() + u"."_s);
+                msgBox(u"Cannot plot "_s + QFileInfo(m_document.path()).fileName() + u": "_s + LogDocument::noTimeText()
+                       + u".\r\nChoose the time column with File > Open As..."_s);
                 refused = true;
             } else if (block.firstCol < std::max(1, m_document.timeColumns())) {
                 msgBox(onlyData, MsgIcon::Question);

@@ -48,6 +48,10 @@ public:
     // while a load is already in progress. Given a `path`, loads that file
     // without asking (the dialog then holds it as if it had been chosen).
     void getHistFile(const QString &path = QString());
+    // File, Open As...: asks for a log, then how it is to be read (OpenAsDialog);
+    // OK loads it so and keeps the choice for its next opens. With `path`, asks
+    // only how.
+    void openAs(const QString &path = QString());
     // Opens a log that a later start of the program handed over: as
     // getHistFile(path), but a log that fails to load leaves the window, its
     // log and the trend as they were, and nothing is shown. Returns why it was

@@ -2,6 +2,7 @@
 
 #include "aboutbox.h"
 #include "helpviewer.h"
+#include "openlog.h"
 #include "printablewindow.h"
 #include "settingsstore.h"
 #include "sharedstate.h"
@@ -10,6 +11,7 @@
 #include "windowregistry.h"
 
 #include "controls/icons.h"
+#include "core/logdocument.h"
 #include "core/runtimeerror.h"
 #include "controls/twips.h"
 
@@ -146,6 +148,7 @@ void MainFrame::buildFileMenu()
         return action;
     };
     addCommand(u"mnuFileOpen"_s, u"&Open..."_s, QKeySequence(Qt::CTRL | Qt::Key_O), FrameCommand::Open);
+    addCommand(u"mnuFileOpenAs"_s, u"Open &As..."_s, QKeySequence(), FrameCommand::OpenAs);
     m_recentMenu = file->addMenu(u"Open &Recent"_s);
     m_recentMenu->setObjectName(u"mnuFileRecent"_s);
     addCommand(u"mnuFileReload"_s, u"Re&load"_s, QKeySequence(Qt::Key_F5), FrameCommand::Reload);
@@ -309,12 +312,16 @@ void MainFrame::openWaitingLog()
         openLog(path, std::exchange(m_waitingOutcome, {}));
 }
 
-void MainFrame::receiveLog(const QString &path, LogOutcome outcome)
+void MainFrame::receiveLog(const QString &path, LogOutcome outcome, const QString &choice)
 {
     if (const QString why = whyNoLogFile(path); !why.isEmpty()) {
         if (outcome)
             outcome(why);
         return;
+    }
+    if (const std::optional<logshape::Shape> shape = logshape::Shape::fromText(choice)) {
+        logDocument().setShapeChoice(path, shape);
+        steps::ignore([&] { OpenAsChoices::add(path, *shape); });
     }
     if (isMinimized())
         showNormal();

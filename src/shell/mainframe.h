@@ -20,7 +20,7 @@ class PrintableWindow;
 class QTimer;
 
 // File menu commands that child windows carry out.
-enum class FrameCommand { Open, Print, Reload, Follow };
+enum class FrameCommand { Open, OpenAs, Print, Reload, Follow };
 
 // The program's multiple-document frame `frmMain`: menus, status bar, the shared
 // common dialog `cmdFile`, and the orderly exit. It opens no child window itself;
@@ -65,7 +65,8 @@ public:
     // A log handed over by a later start: the frame comes to the front and opens it.
     // A path that is no readable file is refused before the data file window sees
     // it, so that the log it shows stays.
-    void receiveLog(const QString &path, LogOutcome outcome = {});
+    // `choice` (Shape::toText, empty: none) is the shape that start chose for the log.
+    void receiveLog(const QString &path, LogOutcome outcome = {}, const QString &choice = {});
     // Start-up has shown the data file window: a waiting log opens once the event
     // loop has painted it.
     void documentShown();

@@ -332,3 +332,54 @@ void remove(const QString &path)
 }
 
 } // namespace RecentLogs
+
+namespace OpenAsChoices {
+
+namespace {
+const QString Section = u"OpenAs"_s;
+
+struct Entry
+{
+    QString path;
+    logshape::Shape shape;
+};
+
+QList<Entry> entries()
+{
+    QList<Entry> list;
+    for (int i = 1; i <= MaxCount; ++i) {
+        const QString path = SettingsStore::readText(Section, u"File"_s + QString::number(i), QString());
+        const std::optional<logshape::Shape> shape =
+            logshape::Shape::fromText(SettingsStore::readText(Section, u"Shape"_s + QString::number(i), QString()));
+        if (!path.isEmpty() && shape && std::none_of(list.begin(), list.end(), [&](const Entry &e) { return e.path == path; }))
+            list.append({path, *shape});
+    }
+    return list;
+}
+} // namespace
+
+std::optional<logshape::Shape> find(const QString &path)
+{
+    const QString key = QFileInfo(path).absoluteFilePath();
+    for (const Entry &entry : entries())
+        if (entry.path == key)
+            return entry.shape;
+    return std::nullopt;
+}
+
+void add(const QString &path, const logshape::Shape &shape)
+{
+    const QString key = QFileInfo(path).absoluteFilePath();
+    QList<Entry> list = entries();
+    list.removeIf([&](const Entry &e) { return e.path == key; });
+    list.prepend({key, shape});
+    Store::instance().change([list](SettingsFile &file) {
+        file.removeSection(Section); // the whole section: a broken pair goes with it
+        for (int i = 0; i < list.size() && i < MaxCount; ++i) {
+            file.setValue(Section, u"File"_s + QString::number(i + 1), list.at(i).path);
+            file.setValue(Section, u"Shape"_s + QString::number(i + 1), list.at(i).shape.toText());
+        }
+    });
+}
+
+} // namespace OpenAsChoices

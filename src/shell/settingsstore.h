@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/logshape.h"
+
 #include <QRect>
 #include <QSizeF>
 #include <QString>
@@ -98,3 +100,18 @@ void add(const QString &path);
 void remove(const QString &path);
 
 } // namespace RecentLogs
+
+// The shapes chosen for logs (File, Open As..., the command line), newest first, at
+// most eight, kept in the section "OpenAs": "File1" to "File8" the paths and
+// "Shape1" to "Shape8" the choices (Shape::toText). A pair whose shape does not
+// read is passed over.
+namespace OpenAsChoices {
+
+constexpr int MaxCount = 8;
+
+std::optional<logshape::Shape> find(const QString &path);
+// Puts `path` with `shape` at the front (once); throws RuntimeError 75 when it
+// cannot be stored.
+void add(const QString &path, const logshape::Shape &shape);
+
+} // namespace OpenAsChoices

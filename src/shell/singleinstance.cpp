@@ -153,7 +153,7 @@ std::optional<QByteArray> receiveLine(int fd, QDeadlineTimer deadline)
 class HandOverServer : public QObject
 {
 public:
-    HandOverServer(int fd, std::function<void(const QString &, SingleInstance::Reply)> receive)
+    HandOverServer(int fd, SingleInstance::Receiver receive)
         : m_fd(fd)
         , m_receive(std::move(receive))
         , m_notifier(new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this))
@@ -217,13 +217,19 @@ private:
             }
             idle->stop();
             const QByteArray line = socket->readLine(MaxMessage + 1);
-            const QString path = QString::fromUtf8(line).trimmed();
+            QString path = QString::fromUtf8(line).trimmed();
+            // "as CHOICE<tab>PATH": the shape the later start was told; a path is absolute.
+            QString choice;
+            if (const qsizetype tab = path.indexOf(u'\t'); path.startsWith(u"as "_s) && tab > 0) {
+                choice = path.sliced(3, tab - 3);
+                path = path.sliced(tab + 1);
+            }
             if (!line.endsWith('\n') || path.isEmpty()) { // longer than a request may be, or empty
                 socket->abort();
                 return;
             }
             QPointer<QLocalSocket> peer(socket);
-            m_receive(path, [peer](const QString &why) {
+            m_receive(path, choice, [peer](const QString &why) {
                 if (!peer)
                     return; // the later start gave up waiting
                 const QString answer = why.isEmpty() ? u"ok"_s : u"no "_s + why;
@@ -235,7 +241,7 @@ private:
     }
 
     int m_fd;
-    std::function<void(const QString &, SingleInstance::Reply)> m_receive;
+    SingleInstance::Receiver m_receive;
     QSocketNotifier *m_notifier;
 };
 
@@ -295,7 +301,7 @@ SingleInstance::State SingleInstance::acquire()
     return State::Acquired;
 }
 
-bool SingleInstance::listen(std::function<void(const QString &, Reply)> receive)
+bool SingleInstance::listen(Receiver receive)
 {
     if (m_fd < 0)
         return false;
@@ -317,10 +323,10 @@ bool SingleInstance::listen(std::function<void(const QString &, Reply)> receive)
     return true;
 }
 
-QString SingleInstance::handOver(const QString &lockPath, const QString &logPath)
+QString SingleInstance::handOver(const QString &lockPath, const QString &logPath, const QString &choice)
 {
     const QString log = QFileInfo(logPath).absoluteFilePath();
-    const QByteArray request = log.toUtf8() + '\n';
+    const QByteArray request = (choice.isEmpty() ? QString() : u"as "_s + choice + u'\t').toUtf8() + log.toUtf8() + '\n';
     if (request.size() > MaxMessage)
         return u"the path of the log is too long to hand over"_s;
     const QString name = socketPath(QFileInfo(lockPath).absoluteFilePath());

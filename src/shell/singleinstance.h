@@ -28,6 +28,8 @@ public:
     // What the viewer that runs answers a hand-over: an empty text once the log is
     // open, else why it is not.
     using Reply = std::function<void(const QString &why)>;
+    // A log handed over, with the shape chosen for it at that start (Shape::toText; empty: none).
+    using Receiver = std::function<void(const QString &path, const QString &choice, Reply reply)>;
 
     explicit SingleInstance(const QString &lockPath = defaultLockPath());
     ~SingleInstance();
@@ -38,13 +40,14 @@ public:
     QString lockPath() const { return m_path; }
 
     // While the lock is held: each log that a later start of this user hands over
-    // reaches `receive` as an absolute path, with the reply to give once it has
+    // reaches `receive` as an absolute path and the shape chosen for it, with the reply to give once it has
     // been opened or refused. A request is one line of at most 64 KB that must
     // arrive within 5 s. False when the socket cannot be opened.
-    bool listen(std::function<void(const QString &path, Reply reply)> receive);
+    bool listen(Receiver receive);
     // Hands `logPath` to the viewer that holds the lock at `lockPath`, if that viewer
     // is this user's; an empty text once it has opened the log, else why not.
-    static QString handOver(const QString &lockPath, const QString &logPath);
+    // `choice` (Shape::toText, no line end) goes with it.
+    static QString handOver(const QString &lockPath, const QString &logPath, const QString &choice = {});
 
     // The lock in the runtime folder when it is the user's own and no one else can
     // write to it, else in a folder made for it (0700) in the user's cache folder;

@@ -4,6 +4,7 @@
 #include "support/testregistry.h"
 
 #include "controls/plotcontrol.h"
+#include "core/logdocument.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,6 +113,13 @@ private slots:
                                          "3/14/2024,1:03:00 PM,4,5,6,7\r\n"));
         QVERIFY(write(u"breaks.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
                                        "3/14/2024,1:02:00 PM,3,\"1\n2\"\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
+        QByteArray elapsed = "elapsed,value\n";
+        for (int r = 0; r < 6; ++r)
+            elapsed += QByteArray::number(1700000000 + 60 * r) + ',' + QByteArray::number(r) + '\n';
+        QVERIFY(write(u"elapsed.csv"_s, elapsed));
+        QVERIFY(write(u"semi.csv"_s, "when;a\n2024-01-01 10:00;1,5\n2024-01-01 10:01;2,5\n2024-01-01 10:02;3\n"
+                                     "2024-01-01 10:03;4,25\n"));
+        QVERIFY(write(u"dayfirst.csv"_s, "d,v\n13/01/2024,1\n14/01/2024,2\n15/01/2024,3\n16/01/2024,4\n"));
         QVERIFY(write(u"orders.csv"_s, "Date,Time,A\r\n14.03.2024,13:00,1\r\n14.03.2024,13:01,2\r\n"
                                        "03.15.2024,13:02,3\r\n15.03.2024,13:03,4\r\n"));
     }
@@ -202,6 +210,55 @@ private slots:
         for (const QString &value : columns)
             arguments << u"--columns"_s << value;
         const Run result = run(arguments << u"headings.csv"_s);
+        if (message.isEmpty()) {
+            QCOMPARE(result.error, QString());
+            QCOMPARE(result.exitCode, 0);
+            QVERIFY(QFile::exists(path(u"out.png"_s)));
+        } else {
+            QCOMPARE(result.error, u"krn740-viewer: "_s + QString(message).replace(u"%D"_s, m_dir.path()) + u'\n');
+            QCOMPARE(result.exitCode, 1);
+        }
+    }
+
+    // The shape options choose how the log is read: each one held (a row that fails
+    // without it, or with another value), and a value they do not take is one line.
+    void shapeOptionsChooseTheReading_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<QString>("message"); // empty: written
+        const QString noTime = u": "_s + LogDocument::noTimeText();
+        QTest::newRow("no time found without an option") << QStringList() << u"elapsed.csv"_s << u"\"%D/elapsed.csv\""_s + noTime;
+        QTest::newRow("--time-column by heading") << QStringList{u"--time-column"_s, u"elapsed"_s} << u"elapsed.csv"_s << QString();
+        QTest::newRow("--time-column by field number") << QStringList{u"--time-column"_s, u"1"_s} << u"elapsed.csv"_s << QString();
+        QTest::newRow("--separator ;") << QStringList{u"--separator"_s, u";"_s} << u"semi.csv"_s << QString();
+        QTest::newRow("--separator tab") << QStringList{u"--separator"_s, u"tab"_s} << u"semi.csv"_s << u"\"%D/semi.csv\""_s + noTime;
+        QTest::newRow("--decimal ,") << QStringList{u"--decimal"_s, u","_s} << u"semi.csv"_s << QString();
+        QTest::newRow("--decimal .") << QStringList{u"--decimal"_s, u"."_s} << u"semi.csv"_s
+                                     << u"\"%D/semi.csv\": Line 2, column \"a\": \"1,5\" is not a number."_s;
+        QTest::newRow("--day-first") << QStringList{u"--day-first"_s} << u"dayfirst.csv"_s << QString();
+        QTest::newRow("--month-first") << QStringList{u"--month-first"_s} << u"dayfirst.csv"_s
+                                       << u"\"%D/dayfirst.csv\": Line 2, column \"d\": \"13/01/2024\" is not a date."_s;
+        QTest::newRow("bad separator") << QStringList{u"--separator"_s, u"|"_s} << u"semi.csv"_s
+                                       << u"--separator \"|\" is not a separator: give , ; or tab"_s;
+        QTest::newRow("bad decimal mark") << QStringList{u"--decimal"_s, u";"_s} << u"semi.csv"_s
+                                          << u"--decimal \";\" is not a decimal mark: give . or ,"_s;
+        QTest::newRow("decimal comma with comma fields") << QStringList{u"--separator"_s, u","_s, u"--decimal"_s, u","_s}
+                                                         << u"semi.csv"_s
+                                                         << u"--decimal , needs a log whose fields are not separated by commas: give --separator ; or tab"_s;
+        QTest::newRow("both date orders") << QStringList{u"--day-first"_s, u"--month-first"_s} << u"dayfirst.csv"_s
+                                          << u"--day-first and --month-first exclude each other: give one"_s;
+        QTest::newRow("unknown time column") << QStringList{u"--time-column"_s, u"when"_s} << u"elapsed.csv"_s
+                                             << u"--time-column \"when\": the log has no column named so"_s;
+    }
+
+    void shapeOptionsChooseTheReading()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, log);
+        QFETCH(QString, message);
+        QFile::remove(path(u"out.png"_s));
+        const Run result = run(QStringList{u"--export"_s, u"out.png"_s} + options + QStringList{log});
         if (message.isEmpty()) {
             QCOMPARE(result.error, QString());
             QCOMPARE(result.exitCode, 0);

@@ -186,6 +186,56 @@ private slots:
         QCOMPARE(data.title(last), table.text(data.sourceColumn(last), 0));
     }
 
+    // The shape chosen for a path holds on each reading of that path in the run, and
+    // for no other path; forgotten, the path is detected again.
+    void chosenShapeHoldsForItsPath_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<int>("timeColumns"); // of the log read at the step's end
+        QTest::newRow("load") << u"load"_s << 1;
+        QTest::newRow("reload") << u"reload"_s << 1;
+        QTest::newRow("closed and opened again") << u"reopen"_s << 1;
+        QTest::newRow("another path") << u"another"_s << 0;
+        QTest::newRow("forgotten") << u"forget"_s << 0;
+        QTest::newRow("followed: new rows join the trend") << u"follow"_s << 1;
+    }
+
+    void chosenShapeHoldsForItsPath()
+    {
+        QFETCH(QString, step);
+        QByteArray log = "elapsed,value\n";
+        for (int r = 0; r < 5; ++r)
+            log += QByteArray::number(1700000000 + 60 * r) + ',' + QByteArray::number(r) + '\n';
+        const QString path = write(log, u"elapsed.csv"_s);
+        const QString other = write(log, u"other.csv"_s);
+        LogDocument document;
+        logshape::Shape chosen = logshape::openChoice();
+        chosen.timeColumn = 0;
+        document.setShapeChoice(path, chosen);
+        document.load(path);
+        if (step == u"reload"_s) {
+            document.reload();
+        } else if (step == u"reopen"_s) {
+            document.close();
+            document.load(path);
+        } else if (step == u"another"_s) {
+            document.load(other);
+        } else if (step == u"forget"_s) {
+            document.setShapeChoice(path, std::nullopt);
+            document.reload();
+        } else if (step == u"follow"_s) {
+            QCOMPARE(document.plot({{1, -1, 1, -1}}).end, trendreader::End::Complete);
+            document.setFollowing(true);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write("1700000300,9\n");
+            file.close();
+            document.follow();
+            QCOMPARE(document.trend()->rowCount(), 6);
+        }
+        QTEST(document.timeColumns(), "timeColumns");
+    }
+
     // A log that fails to load: opened in place of the open one, nothing is left
     // open; handed over beside it, the open log, its table and trend stay.
     void aLogThatFailsToLoad_data()

@@ -234,6 +234,79 @@ private slots:
         QFETCH(QString, text);
         QVERIFY(!Shape::fromText(text));
     }
+
+    // The command line's choices hold over what detection would find; what they leave open is
+    // detected under them. A choice that does not fit the file says why.
+    void optionsChooseTheShape_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("options"); // separator decimal order time-column, '_' for none
+        QTest::addColumn<QString>("expected"); // the shape's text and its column kinds, else why not
+        const QByteArray unixLog = "elapsed,value\n1700000000,1\n1700000060,2\n1700000120,3\n";
+        const QByteArray twoStamps = "start,1,value\n2024-01-01 10:00,2024-01-01 11:00,1\n2024-01-02 10:00,2024-01-02 11:00,2\n";
+        QTest::newRow("unix time under any heading") << unixLog << u"_ _ _ elapsed"_s
+                                                     << u"separator=comma decimal=point heading=0 time=unixseconds:0 order=notasked TV"_s;
+        QTest::newRow("a field number: numbers as unix time") << twoStamps << u"_ _ _ 3"_s
+                                                              << u"separator=comma decimal=point heading=0 time=unixseconds:2 order=notasked VVT"_s;
+        QTest::newRow("a column of words") << QByteArray("place,when\nOslo,2024-01-01\nBergen,2024-01-02\n") << u"_ _ _ place"_s
+                                           << u"--time-column \"place\": column \"place\" holds no dates or times"_s;
+        QTest::newRow("a heading that is a number wins") << twoStamps << u"_ _ _ 1"_s
+                                                         << u"separator=comma decimal=point heading=0 time=datetime:1 order=notasked VTV"_s;
+        QTest::newRow("a date and a time of day") << QByteArray("id,day,clock,v\n1,2024-01-31,13:00:00,5\n2,2024-01-31,13:01:00,6\n")
+                                                  << u"_ _ _ day"_s
+                                                  << u"separator=comma decimal=point heading=0 time=dateandtime:1:2 order=notasked VTTV"_s;
+        QTest::newRow("the separator holds") << QByteArray("date,value\n2024-01-01,1\n2024-01-02,2\n") << u"; _ _ _"_s
+                                             << u"separator=semicolon decimal=point heading=0 time=none order=notasked V"_s;
+        QTest::newRow("the decimal mark holds") << QByteArray("t;v\n2024-01-01;1\n2024-01-02;2\n") << u"_ , _ _"_s
+                                                << u"separator=semicolon decimal=comma heading=0 time=dateonly:0 order=notasked TV"_s;
+        QTest::newRow("day first") << QByteArray("d,v\n01/02/2024,1\n03/04/2024,2\n") << u"_ _ dayfirst _"_s
+                                   << u"separator=comma decimal=point heading=0 time=dateonly:0 order=dayfirst TV"_s;
+        QTest::newRow("decimal comma between commas") << unixLog << u"_ , _ _"_s
+                                                      << u"--decimal , needs a log whose fields are not separated by commas: give --separator ; or tab"_s;
+        QTest::newRow("no such heading") << unixLog << u"_ _ _ when"_s
+                                         << u"--time-column \"when\": the log has no column named so"_s;
+        QTest::newRow("no such field") << unixLog << u"_ _ _ 3"_s
+                                       << u"--time-column \"3\": the log has no column named so and no field 3: its fields are 1 to 2"_s;
+    }
+
+    void optionsChooseTheShape()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, options);
+        QFETCH(QString, expected);
+        const QStringList given = options.split(u' ');
+        const auto option = [&given](int i) { return given[i] == u"_"_s ? QString() : given[i]; };
+        logshape::Options chosen;
+        chosen.separator = option(0).isEmpty() ? 0 : option(0).front().toLatin1();
+        chosen.decimal = option(1).isEmpty() ? 0 : option(1).front().toLatin1();
+        chosen.dateOrder = option(2) == u"dayfirst"_s ? Order::DayFirst : Order::NotAsked;
+        chosen.timeColumn = option(3);
+        QString why;
+        const std::optional<Shape> shape = logshape::choose(file, file, chosen, &why);
+        QCOMPARE(shape ? shape->toText() + u' ' + kindsOf(*shape) : why, expected);
+    }
+
+    // A choice kept for a file that another file has since replaced names columns it lacks:
+    // the time is found as without a choice, the rest of the choice holds.
+    void choiceOfColumnsTheFileLacksIsDetectedAgain_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("one column past the last") << u"separator=comma decimal=point heading=0 time=datetime:4 order=dayfirst"_s
+                                                  << u"separator=comma decimal=point heading=0 time=dateonly:1 order=dayfirst"_s;
+        QTest::newRow("the time of day past the last") << u"separator=comma decimal=point heading=0 time=dateandtime:1:3 order=notasked"_s
+                                                       << u"separator=comma decimal=point heading=0 time=dateonly:1 order=notasked"_s;
+        QTest::newRow("columns it has") << u"separator=comma decimal=point heading=0 time=unixseconds:0 order=notasked"_s
+                                        << u"separator=comma decimal=point heading=0 time=unixseconds:0 order=notasked"_s;
+    }
+
+    void choiceOfColumnsTheFileLacksIsDetectedAgain()
+    {
+        QFETCH(QString, choice);
+        QFETCH(QString, expected);
+        const QByteArray file = "n,when,v\n1,2024-01-05,1\n2,2024-01-06,2\n";
+        QCOMPARE(logshape::detect(file, file, *Shape::fromText(choice)).toText(), expected);
+    }
 };
 
 VIEWER_TEST(LogShapeTest)

@@ -202,8 +202,8 @@ private slots:
             const QString lock = TestEnv::tempDir() + u"/handover.lock"_s;
             SingleInstance first(lock);
             QCOMPARE(first.acquire(), SingleInstance::State::Acquired);
-            QVERIFY(first.listen([](const QString &log, SingleInstance::Reply reply) {
-                mainFrame().receiveLog(log, std::move(reply));
+            QVERIFY(first.listen([](const QString &log, const QString &choice, SingleInstance::Reply reply) {
+                mainFrame().receiveLog(log, std::move(reply), choice);
             }));
             std::atomic<bool> answered = false;
             QString why = u"none"_s;

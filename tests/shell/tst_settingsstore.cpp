@@ -1,10 +1,13 @@
+#include "support/logfixture.h"
 #include "support/scriptedui.h"
 #include "support/startup.h"
 #include "support/testenv.h"
 #include "support/testregistry.h"
 
+#include "core/logdocument.h"
 #include "core/runtimeerror.h"
 #include "shell/mainframe.h"
+#include "shell/openlog.h"
 #include "shell/settingsstore.h"
 #include "shell/uiservices.h"
 
@@ -272,6 +275,50 @@ private slots:
         QVERIFY(QDir().mkpath(TestEnv::settingsFile()));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, MainFramePlacement.write(Edge::Left, 1.0f));
         QVERIFY(QDir().rmdir(TestEnv::settingsFile()));
+    }
+
+    // [OpenAs]: a choice written is read back when its log opens next; the ninth
+    // pushes out the oldest; a pair whose shape does not read is passed over.
+    void openAsChoicesAreKept_data()
+    {
+        QTest::addColumn<QByteArray>("stored"); // the settings file before; %T the test folder
+        QTest::addColumn<int>("added");         // choices added after: /logs/1.csv ... with heading line N
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("expected");  // the shape found; empty: none
+        const QString heading = u"separator=comma decimal=point heading=%1 time=none order=notasked"_s;
+        QTest::newRow("written and read back") << QByteArray() << 1 << u"/logs/1.csv"_s << heading.arg(1);
+        QTest::newRow("the ninth pushes out the oldest") << QByteArray() << 9 << u"/logs/1.csv"_s << QString();
+        QTest::newRow("the eighth newest stays") << QByteArray() << 9 << u"/logs/2.csv"_s << heading.arg(2);
+        QTest::newRow("a broken shape is passed over")
+            << QByteArray("[OpenAs]\nFile1=/logs/x.csv\nShape1=separator=comma heading=0\nFile2=/logs/y.csv\n"
+                          "Shape2=separator=tab decimal=comma heading=0 time=none order=dayfirst\n")
+            << 0 << u"/logs/x.csv"_s << QString();
+        QTest::newRow("the log opened reads its kept shape")
+            << QByteArray("[OpenAs]\nFile1=%T/kept.csv\nShape1=separator=semicolon decimal=comma heading=0 time=none order=dayfirst\n")
+            << 0 << u"%T/kept.csv"_s << u"separator=semicolon decimal=comma heading=0 time=none order=dayfirst"_s;
+    }
+
+    void openAsChoicesAreKept()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(int, added);
+        QFETCH(QString, asked);
+        QFETCH(QString, expected);
+        const QString folder = TestEnv::tempDir();
+        QVERIFY(writeFile(TestEnv::settingsFile(), QByteArray(stored).replace("%T", QFile::encodeName(folder))));
+        asked.replace(u"%T"_s, folder);
+        for (int i = 1; i <= added; ++i)
+            OpenAsChoices::add(u"/logs/%1.csv"_s.arg(i), *logshape::Shape::fromText(
+                                   u"separator=comma decimal=point heading=%1 time=none order=notasked"_s.arg(i)));
+        if (asked.startsWith(folder)) {
+            // Opened as a user opens it: the data file window reads the kept shape.
+            LogFixture::open(LogFixture::minutes(5, 2), QFileInfo(asked).fileName());
+            QCOMPARE(logDocument().shapeChoice(asked)->toText(), expected);
+            QCOMPARE(logDocument().shape().separator, ';');
+            return;
+        }
+        const std::optional<logshape::Shape> found = OpenAsChoices::find(asked);
+        QCOMPARE(found ? found->toText() : QString(), expected);
     }
 };
 

@@ -10,6 +10,7 @@
 #include "shell/mainframe.h"
 #include "core/logdocument.h"
 #include "shell/openlog.h"
+#include "shell/settingsstore.h"
 #include "shell/singleinstance.h"
 
 #include <QDir>
@@ -40,12 +41,12 @@ namespace {
 
 // A later start's hand-over, on a thread of its own while this one's event loop
 // lets the viewer answer.
-QString handOverWhileRunning(const QString &lock, const QString &log)
+QString handOverWhileRunning(const QString &lock, const QString &log, const QString &choice = {})
 {
     std::atomic<bool> done = false;
     QString answer;
     std::thread later([&] {
-        answer = SingleInstance::handOver(lock, log);
+        answer = SingleInstance::handOver(lock, log, choice);
         done = true;
     });
     (void)QTest::qWaitFor([&] { return done.load(); }, 60000); // the answer says if it ran out
@@ -230,17 +231,21 @@ private slots:
     {
         QTest::addColumn<QString>("named");
         QTest::addColumn<QString>("why");
-        QTest::newRow("a log") << u"later.csv"_s << QString();
-        QTest::newRow("a missing path") << u"missing.csv"_s << u"it does not exist"_s;
-        QTest::newRow("a folder") << u"folder.csv"_s << u"it is not a regular file"_s;
-        QTest::newRow("a FIFO") << u"fifo.csv"_s << u"it is not a regular file"_s;
-        QTest::newRow("an empty file") << u"empty.csv"_s << u"it could not be loaded: the file is empty"_s;
+        QTest::addColumn<QString>("choice"); // the shape the later start chose
+        QTest::newRow("a log") << u"later.csv"_s << QString() << QString();
+        QTest::newRow("a log with the shape chosen for it")
+            << u"later.csv"_s << QString() << u"separator=semicolon decimal=comma heading=0 time=none order=dayfirst"_s;
+        QTest::newRow("a missing path") << u"missing.csv"_s << u"it does not exist"_s << QString();
+        QTest::newRow("a folder") << u"folder.csv"_s << u"it is not a regular file"_s << QString();
+        QTest::newRow("a FIFO") << u"fifo.csv"_s << u"it is not a regular file"_s << QString();
+        QTest::newRow("an empty file") << u"empty.csv"_s << u"it could not be loaded: the file is empty"_s << QString();
     }
 
     void handOverAnswers()
     {
         QFETCH(QString, named);
         QFETCH(QString, why);
+        QFETCH(QString, choice);
         const QString earlier = LogFixture::open(LogFixture::minutes(5, 2), u"earlier.csv"_s);
         QCOMPARE(logDocument().path(), earlier);
         const QString path = TestEnv::tempDir() + u'/' + named;
@@ -258,13 +263,16 @@ private slots:
         const QString lock = TestEnv::tempDir() + u"/handover.lock"_s;
         SingleInstance first(lock);
         QCOMPARE(first.acquire(), State::Acquired);
-        QVERIFY(first.listen([](const QString &log, SingleInstance::Reply reply) {
-            mainFrame().receiveLog(log, std::move(reply));
+        QVERIFY(first.listen([](const QString &log, const QString &choice, SingleInstance::Reply reply) {
+            mainFrame().receiveLog(log, std::move(reply), choice);
         }));
-        const QString answer = handOverWhileRunning(lock, path);
+        const QString answer = handOverWhileRunning(lock, path, choice);
         if (why.isEmpty()) {
             QCOMPARE(answer, QString());
             QCOMPARE(logDocument().path(), path);
+            // Read as chosen: with semicolons the logger's lines are one field each.
+            QCOMPARE(logDocument().shape().separator, choice.isEmpty() ? ',' : ';');
+            QCOMPARE(OpenAsChoices::find(path).has_value(), !choice.isEmpty());
             return;
         }
         QCOMPARE(answer, u"the viewer that runs did not open %1: %2"_s.arg(path, why));
@@ -294,7 +302,7 @@ private slots:
         SingleInstance first(lock);
         QCOMPARE(first.acquire(), State::Acquired);
         QStringList heard;
-        auto receive = [&heard](const QString &log, SingleInstance::Reply reply) {
+        auto receive = [&heard](const QString &log, const QString &, SingleInstance::Reply reply) {
             heard << log;
             reply({});
         };
@@ -339,7 +347,7 @@ private slots:
         SingleInstance first(lock);
         QCOMPARE(first.acquire(), State::Acquired);
         bool heard = false;
-        QVERIFY(first.listen([&heard](const QString &, SingleInstance::Reply) { heard = true; }));
+        QVERIFY(first.listen([&heard](const QString &, const QString &, SingleInstance::Reply) { heard = true; }));
         const int fd = connectTo(socketOf(lock));
         QVERIFY(fd >= 0);
         const QByteArray junk(bytes, 'a');
@@ -356,7 +364,7 @@ private slots:
         const QString lock = TestEnv::tempDir() + u"/again.lock"_s;
         SingleInstance first(lock);
         QCOMPARE(first.acquire(), State::Acquired);
-        QVERIFY(first.listen([](const QString &, SingleInstance::Reply reply) { reply({}); }));
+        QVERIFY(first.listen([](const QString &, const QString &, SingleInstance::Reply reply) { reply({}); }));
         const int waiting = connectTo(socketOf(lock));
         QVERIFY(waiting >= 0);
         rlimit limit = {};
