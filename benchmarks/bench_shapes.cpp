@@ -289,23 +289,6 @@ Fingerprint fingerprintOf(const TrendData &data)
     return f;
 }
 
-// The value columns as the user selects them: every column the document holds as
-// neither time nor text, in blocks of neighbours.
-QList<GridBlock> valueBlocks(const LogDocument &document)
-{
-    QList<GridBlock> blocks;
-    const int last = document.table().colCount();
-    for (int col = document.timeColumns(); col <= last; ++col) {
-        if (document.holdsText(col))
-            continue;
-        if (!blocks.isEmpty() && blocks.back().lastCol == col - 1)
-            blocks.back().lastCol = col;
-        else
-            blocks.append(GridBlock{col, -1, col, -1});
-    }
-    return blocks;
-}
-
 // Loads and plots `path` as a fresh document; the milliseconds, or -1 with a message
 // when the plot did not complete.
 double loadAndPlot(const QString &path, Fingerprint *fingerprint)
@@ -314,7 +297,7 @@ double loadAndPlot(const QString &path, Fingerprint *fingerprint)
     QElapsedTimer clock;
     clock.start();
     document->load(path);
-    const trendreader::Result result = document->plot(valueBlocks(*document));
+    const trendreader::Result result = document->plot(document->valueBlocks());
     const double ms = msSince(clock);
     if (result.end != trendreader::End::Complete) {
         std::fprintf(stderr, "%s: the plot did not complete: %s\n", qPrintable(QFileInfo(path).fileName()),

@@ -188,6 +188,20 @@ logshape::Shape LogDocument::loadShaped(LogTable &table, const QString &path) co
 
 int LogDocument::timeColumns() const { return timeColumnsOf(m_shape); }
 
+QList<GridBlock> LogDocument::valueBlocks() const
+{
+    QList<GridBlock> blocks;
+    for (int col = std::max(1, timeColumns()); col <= m_table->colCount(); ++col) {
+        if (holdsText(col))
+            continue;
+        if (!blocks.isEmpty() && blocks.back().lastCol == col - 1)
+            blocks.back().lastCol = col;
+        else
+            blocks.append(GridBlock{col, -1, col, -1});
+    }
+    return blocks;
+}
+
 void LogDocument::setShapeChoice(const QString &path, const std::optional<logshape::Shape> &choice)
 {
     const QString key = QFileInfo(path).absoluteFilePath();

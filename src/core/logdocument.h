@@ -86,6 +86,9 @@ public:
     int timeColumns() const;
     // The column of the grid holds text (a place, a name), not values.
     bool holdsText(int col) const;
+    // Every column that holds values, as the user would select them: whole
+    // columns, neighbours in one block, text columns left out.
+    QList<GridBlock> valueBlocks() const;
     // The unit of a grid column's values, empty when none is known.
     QString unitOf(int col) const;
     // The shape the user chose for the log at `path` (File, Open As..., the command line): its

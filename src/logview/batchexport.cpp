@@ -70,15 +70,7 @@ QList<GridBlock> columnBlocks(const LogDocument &document, const QStringList &na
     if (names.isEmpty() && document.shape().isLoggerForm())
         return {GridBlock{2, -1, table.colCount(), -1}};
     if (names.isEmpty()) {
-        QList<GridBlock> blocks;
-        for (int col = firstValue; col <= table.colCount(); ++col) {
-            if (document.holdsText(col))
-                continue;
-            if (!blocks.isEmpty() && blocks.back().lastCol == col - 1)
-                blocks.back().lastCol = col;
-            else
-                blocks.append(GridBlock{col, -1, col, -1});
-        }
+        const QList<GridBlock> blocks = document.valueBlocks();
         if (blocks.isEmpty())
             throw Failure{quoted(log) + u" has no value columns to plot"_s};
         return blocks;
