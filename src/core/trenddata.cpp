@@ -1,6 +1,7 @@
 #include "trenddata.h"
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 #include <cmath>
 #include <numeric>
@@ -226,8 +227,17 @@ int TrendData::addChannel(const QString &title)
 void TrendData::release(std::shared_ptr<TrendData> &&data)
 {
     constexpr qint64 LargeBytes = 64 << 20;
-    if (data && data.use_count() == 1 && data->bytesUsed() > LargeBytes)
-        std::thread([old = std::move(data)]() mutable { old.reset(); }).detach();
+    if (data && data.use_count() == 1 && data->bytesUsed() > LargeBytes) {
+        std::thread([old = std::move(data)]() mutable {
+            // A channel at a time, with pauses: giving a gigabyte back at once
+            // holds up the page faults of a plot run that has begun meanwhile.
+            while (!old->m_channels.empty()) {
+                old->m_channels.pop_back();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            old.reset();
+        }).detach();
+    }
     data.reset();
 }
 
