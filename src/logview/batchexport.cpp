@@ -124,25 +124,23 @@ void exportTrend(const Request &request)
     if (!type)
         throw Failure{quoted(out) + u" has no image type: name it .png, .jpg, .svg or .pdf"_s};
 
+    // The options are read against the log's first and last lines, so that the
+    // log is loaded once, in the shape they choose; a log that cannot be loaded
+    // says so before anything the options could not find in it.
     LogDocument document;
+    QString why;
+    std::optional<logshape::Shape> chosen;
+    if (request.shape.any()) {
+        chosen = LogDocument::chooseShape(log, request.shape, &why);
+        document.setShapeChoice(log, chosen);
+    }
     try {
         document.load(log);
     } catch (...) {
         throw Failure{u"cannot load "_s + quoted(log) + u": "_s + reason(RuntimeError::fromCurrentException())};
     }
-    // The log loads: what the options make of it is read in that shape.
-    if (request.shape.any()) {
-        QString why;
-        const std::optional<logshape::Shape> chosen = LogDocument::chooseShape(log, request.shape, &why);
-        if (!chosen)
-            throw Failure{why};
-        document.setShapeChoice(log, chosen);
-        try {
-            document.load(log);
-        } catch (...) {
-            throw Failure{u"cannot load "_s + quoted(log) + u": "_s + reason(RuntimeError::fromCurrentException())};
-        }
-    }
+    if (request.shape.any() && !chosen)
+        throw Failure{why};
     const QList<GridBlock> blocks = columnBlocks(document, request.columns, log);
     // The plot command's own rule: a trend needs at least four rows.
     if (document.table().rowCount() < 4)

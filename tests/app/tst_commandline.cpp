@@ -89,6 +89,20 @@ class CommandLineTest : public QObject
         return result;
     }
 
+    // An export that wrote out.png (empty `message`), or ended on that one line
+    // (%D: the test folder) with exit code 1.
+    void expectExport(const Run &result, const QString &message)
+    {
+        if (message.isEmpty()) {
+            QCOMPARE(result.error, QString());
+            QCOMPARE(result.exitCode, 0);
+            QVERIFY(QFile::exists(path(u"out.png"_s)));
+        } else {
+            QCOMPARE(result.error, u"krn740-viewer: "_s + QString(message).replace(u"%D"_s, m_dir.path()) + u'\n');
+            QCOMPARE(result.exitCode, 1);
+        }
+    }
+
 private slots:
     void initTestCase()
     {
@@ -210,14 +224,7 @@ private slots:
         for (const QString &value : columns)
             arguments << u"--columns"_s << value;
         const Run result = run(arguments << u"headings.csv"_s);
-        if (message.isEmpty()) {
-            QCOMPARE(result.error, QString());
-            QCOMPARE(result.exitCode, 0);
-            QVERIFY(QFile::exists(path(u"out.png"_s)));
-        } else {
-            QCOMPARE(result.error, u"krn740-viewer: "_s + QString(message).replace(u"%D"_s, m_dir.path()) + u'\n');
-            QCOMPARE(result.exitCode, 1);
-        }
+        expectExport(result, message);
     }
 
     // The shape options choose how the log is read: each one held (a row that fails
@@ -259,14 +266,7 @@ private slots:
         QFETCH(QString, message);
         QFile::remove(path(u"out.png"_s));
         const Run result = run(QStringList{u"--export"_s, u"out.png"_s} + options + QStringList{log});
-        if (message.isEmpty()) {
-            QCOMPARE(result.error, QString());
-            QCOMPARE(result.exitCode, 0);
-            QVERIFY(QFile::exists(path(u"out.png"_s)));
-        } else {
-            QCOMPARE(result.error, u"krn740-viewer: "_s + QString(message).replace(u"%D"_s, m_dir.path()) + u'\n');
-            QCOMPARE(result.exitCode, 1);
-        }
+        expectExport(result, message);
     }
 
     void exportExitCodesAndMessages()
