@@ -256,6 +256,12 @@ int TrendData::addUnfilledChannel(const QString &title, const std::function<void
     return channelCount() - 1;
 }
 
+void TrendData::keepChannels(int count)
+{
+    if (count < channelCount())
+        m_channels.erase(m_channels.begin() + std::max(0, count), m_channels.end());
+}
+
 void TrendData::removeAllChannels()
 {
     m_channels.clear();

@@ -144,6 +144,8 @@ public:
     // no channel is added then).
     int addUnfilledChannel(const QString &title, const std::function<void()> &between = {});
     void removeAllChannels();
+    // Keeps the first `count` channels only.
+    void keepChannels(int count);
     QString title(int channel) const { return m_channels[size_t(channel)].title; }
     void setTitle(int channel, const QString &title) { m_channels[size_t(channel)].title = title; }
     // The unit of a channel's values from the log's units line; the legend and

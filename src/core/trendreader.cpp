@@ -10,7 +10,9 @@
 #include <chrono>
 #include <cmath>
 #include <exception>
+#include <memory>
 #include <new>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -293,6 +295,8 @@ public:
         });
     }
     bool running() const { return m_thread.joinable(); }
+    // Asks the thread to end early; finish() still waits for it.
+    void stop() { m_stop = true; }
     // Waits for the thread while `tick` keeps the caller's side going, then
     // rethrows what the thread threw.
     void finish(const std::function<void()> &tick)
@@ -321,6 +325,19 @@ private:
 
 // Blocks of at least this many rows are read in two halves at once.
 constexpr int SplitRows = 20000;
+
+// A block of several columns is read this many rows at a time across all its
+// columns: the rows' text and line index stay in the processor's cache from one
+// column to the next, where a whole column at a time would fetch every line of
+// a large log from memory once per column.
+constexpr int AcrossRows = 2048;
+
+// What one thread's half of a block read across came to.
+struct AcrossHalf
+{
+    int reached = 0; // the rows before it were read in every column still read
+    std::vector<std::optional<BadCell>> bad; // per column, the half's first bad cell
+};
 
 // A selected block with its row corners made real.
 struct RunBlock
@@ -365,6 +382,16 @@ private:
     void fillTimeColumn(bool again);
     bool fillWithoutHoles(int lowest, int highest, bool again);
     bool wasRead(int row) const;
+    bool readsAcross(const RunBlock &block) const;
+    void readAcross(const RunBlock &block, int firstChannel, qint64 rowSpan);
+    // Reads rows `from` to `to` of every column of the block a stretch at a
+    // time; a column whose bad cell was met is read no further, nor is any
+    // column right of the leftmost such column of both halves. `between` is
+    // called after each column of each stretch with the rows it read, and
+    // false from it ends the read.
+    void readRowsAcross(const RunBlock &block, const std::vector<double *> &values, const LogValueParser &parser,
+                        int from, int to, AcrossHalf &half, std::atomic<int> &badColumn,
+                        const std::function<bool(int rows)> &between) const;
     void readColumn(const RunBlock &block, int col, int channel, qint64 columns, qint64 rowSpan);
     void tick(int percent)
     {
@@ -375,6 +402,7 @@ private:
     const LogTable &m_table;
     const Request &m_request;
     const Progress &m_progress;
+    const std::atomic<bool> *m_cancel = nullptr;
     Result &m_result;
     TrendData &m_data;
     LogValueParser m_parser;
@@ -384,6 +412,7 @@ private:
     DateShows m_shows;     // what the rows read on this thread showed
     DateShows m_sideShows; // and those read on the side
     qint64 m_points = 0;
+    // The channel in hand; channels after it were read across with it.
     int m_unfinished = -1;
 };
 
@@ -625,8 +654,124 @@ void Reader::readColumn(const RunBlock &block, int col, int channel, qint64 colu
     m_data.summarize(channel);
 }
 
+bool Reader::readsAcross(const RunBlock &block) const
+{
+    const qint64 blockRows = qint64(block.lastRow) - block.firstRow + 1;
+    return block.corners.lastCol > block.corners.firstCol && blockRows >= SplitRows && m_index.table.empty()
+           && block.firstRow == m_index.offset && blockRows == m_data.rowCount();
+}
+
+void Reader::readRowsAcross(const RunBlock &block, const std::vector<double *> &values, const LogValueParser &parser,
+                            int from, int to, AcrossHalf &half, std::atomic<int> &badColumn,
+                            const std::function<bool(int rows)> &between) const
+{
+    const int firstCol = block.corners.firstCol;
+    const int count = int(values.size());
+    CellReader cells(m_table);
+    std::vector<std::unique_ptr<LogTable::ColumnReader>> columns;
+    for (int c = 0; c < count; ++c)
+        columns.emplace_back(new LogTable::ColumnReader(m_table.columnReader(firstCol + c)));
+    half.bad.assign(size_t(count), std::nullopt);
+    half.reached = from;
+    for (int stretch = from; stretch <= to; stretch += AcrossRows) {
+        const int end = std::min(to, stretch + AcrossRows - 1);
+        for (int c = 0; c < count; ++c) {
+            if (c > badColumn.load(std::memory_order_relaxed) || half.bad[size_t(c)])
+                continue;
+            double *v = values[size_t(c)];
+            try {
+                for (int row = stretch; row <= end; ++row)
+                    v[m_index(row)] = cells.value(parser, *columns[size_t(c)], firstCol + c, row, BadCells::EndTheRead);
+            } catch (const BadCell &bad) {
+                half.bad[size_t(c)] = bad;
+                int lowest = badColumn.load();
+                while (c < lowest && !badColumn.compare_exchange_weak(lowest, c)) {
+                }
+            }
+            if (!between(end - stretch + 1))
+                return;
+        }
+        half.reached = end + 1;
+    }
+}
+
+// The outcome is the one a column at a time would have come to: the leftmost
+// column with a bad cell ends the read at its first one, with the columns left
+// of it complete; a cancel is taken as given during the block's first column,
+// which is finished first.
+void Reader::readAcross(const RunBlock &block, int firstChannel, qint64 rowSpan)
+{
+    const int firstCol = block.corners.firstCol;
+    const int count = block.corners.lastCol - firstCol + 1;
+    const auto progress = [&] { tick(progressPercent(m_points, count, rowSpan)); };
+    for (int c = 0; c < count; ++c) {
+        const int channel = m_data.addUnfilledChannel(m_table.text(firstCol + c, 0), progress);
+        m_data.setSourceColumn(channel, firstCol + c);
+        m_unfinished = firstChannel;
+    }
+    std::vector<double *> values;
+    for (int c = 0; c < count; ++c)
+        values.push_back(m_data.values(firstChannel + c));
+
+    const qint64 pointsBefore = m_points;
+    const int middle = block.firstRow + (block.lastRow - block.firstRow + 1) / 2;
+    std::atomic<int> badColumn{count};
+    AcrossHalf mine;
+    AcrossHalf theirs;
+    RowsOnTheSide side;
+    side.start([&](const std::atomic<bool> &stop) {
+        LogValueParser ownParser;
+        ownParser.setDecimalComma(m_request.decimalComma);
+        readRowsAcross(block, values, ownParser, middle, block.lastRow, theirs, badColumn, [&](int) { return !stop; });
+    });
+    bool cancelled = false;
+    // Each row read here stands for two in the progress.
+    readRowsAcross(block, values, m_parser, block.firstRow, middle - 1, mine, badColumn, [&](int rows) {
+        m_points += 2 * qint64(rows);
+        progress();
+        cancelled = m_cancel && m_cancel->load();
+        return !cancelled;
+    });
+    if (cancelled)
+        side.stop();
+    side.finish(progress);
+
+    const int columnsLeft = cancelled ? 1 : count;
+    for (int c = 0; c < columnsLeft; ++c) {
+        const std::optional<BadCell> &bad = mine.bad[size_t(c)] ? mine.bad[size_t(c)] : theirs.bad[size_t(c)];
+        if (bad) {
+            m_unfinished = firstChannel + c;
+            throw *bad;
+        }
+    }
+    if (cancelled) {
+        // The first column's rows that neither half came to.
+        m_unfinished = firstChannel;
+        CellReader cells(m_table);
+        LogTable::ColumnReader column = m_table.columnReader(firstCol);
+        for (const auto &[from, to] : {std::pair(mine.reached, middle - 1), std::pair(theirs.reached, block.lastRow)}) {
+            for (int row = from; row <= to; ++row)
+                values[0][m_index(row)] = cells.value(m_parser, column, firstCol, row, BadCells::EndTheRead);
+        }
+        m_data.keepChannels(firstChannel + 1);
+        m_data.summarize(firstChannel);
+        m_unfinished = -1;
+        throw Cancelled{};
+    }
+    m_points = pointsBefore + qint64(count) * (qint64(block.lastRow) - block.firstRow + 1);
+    m_unfinished = -1;
+    for (int c = 0; c < count; ++c) {
+        for (qsizetype upTo = 0; upTo < m_data.rowCount(); upTo += qsizetype(1) << 18) {
+            m_data.summarize(firstChannel + c, upTo);
+            progress();
+        }
+        m_data.summarize(firstChannel + c);
+    }
+}
+
 void Reader::run(const std::atomic<bool> *cancel)
 {
+    m_cancel = cancel;
     takeBlocks();
     readTimes();
     if (m_data.rowCount() == 0)
@@ -641,6 +786,13 @@ void Reader::run(const std::atomic<bool> *cancel)
         runLastRow = std::max(runLastRow, block.lastRow);
         const qint64 rowSpan = qint64(runLastRow) - runFirstRow;
         const qint64 columns = qint64(block.corners.lastCol) - block.corners.firstCol + 1;
+        if (readsAcross(block)) {
+            if (channel > 0 && cancel && cancel->load())
+                throw Cancelled{};
+            readAcross(block, channel, rowSpan);
+            channel += int(columns);
+            continue;
+        }
         for (int col = block.corners.firstCol; col <= block.corners.lastCol; ++col, ++channel) {
             // The dates and times were read as part of the first column.
             if (channel > 0 && cancel && cancel->load())
@@ -656,6 +808,7 @@ void Reader::dropUnfinished()
 {
     if (m_unfinished < 0)
         return;
+    m_data.keepChannels(m_unfinished + 1);
     std::fill_n(m_data.values(m_unfinished), m_data.rowCount(), TrendData::Absent);
     m_data.valuesChanged(m_unfinished, 0);
 }

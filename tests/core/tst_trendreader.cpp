@@ -36,17 +36,27 @@ QByteArray column(const QList<QByteArray> &cells)
     return log;
 }
 
-// A long log of one value column A, one row a second; the rows in `bad` hold
-// "x<row>", every 50th is empty.
-QByteArray longLog(const QList<int> &bad)
+// A long log of value columns A, B, ... (one unless `bad` names more), one row
+// a second; the cells in `bad` (column letter, row) hold "x<row>", every 50th
+// row is empty.
+QByteArray longLog(const QList<std::pair<char, int>> &bad)
 {
-    QByteArray log = "Date,Time,A\r\n";
+    char last = 'A';
+    for (const auto &[col, row] : bad)
+        last = std::max(last, col);
+    QByteArray log = "Date,Time";
+    for (char c = 'A'; c <= last; ++c)
+        log += QByteArray(",") + c;
+    log += "\r\n";
     for (int r = 1; r <= 40001; ++r) {
-        log += "1/2/2024," + QTime(0, 0).addSecs(r).toString(u"h:mm:ss"_s).toLatin1() + ',';
-        if (bad.contains(r))
-            log += 'x' + QByteArray::number(r);
-        else if (r % 50)
-            log += QByteArray::number(r);
+        log += "1/2/2024," + QTime(0, 0).addSecs(r).toString(u"h:mm:ss"_s).toLatin1();
+        for (char c = 'A'; c <= last; ++c) {
+            log += ',';
+            if (bad.contains(std::pair(c, r)))
+                log += 'x' + QByteArray::number(r);
+            else if (r % 50)
+                log += QByteArray::number(r);
+        }
         log += "\r\n";
     }
     return log;
@@ -170,10 +180,25 @@ private slots:
         // Long enough to be read in two halves at once.
         QTest::newRow("long, all good") << longLog({}) << a << QString() << QList<qint64>{40001 - 800};
         QTest::newRow("long, bad in the second half")
-            << longLog({39000}) << a << u"Line 39001, column \"A\": \"x39000\" is not a number."_s << QList<qint64>{0};
-        QTest::newRow("long, bad in both halves: the earlier")
-            << longLog({30000, 5000}) << a << u"Line 5001, column \"A\": \"x5000\" is not a number."_s
+            << longLog({{'A', 39000}}) << a << u"Line 39001, column \"A\": \"x39000\" is not a number."_s
             << QList<qint64>{0};
+        QTest::newRow("long, bad in both halves: the earlier")
+            << longLog({{'A', 30000}, {'A', 5000}}) << a << u"Line 5001, column \"A\": \"x5000\" is not a number."_s
+            << QList<qint64>{0};
+        // Several long columns are read a stretch of rows at a time across them
+        // all; the cell named is still the first a column at a time meets.
+        const QList<GridBlock> abc{{2, -1, 4, -1}};
+        QTest::newRow("long columns, all good") << longLog({{'C', 0}}) << abc << QString()
+                                                << QList<qint64>{39201, 39201, 39201};
+        QTest::newRow("long columns: the left column's bad cell, though a later row")
+            << longLog({{'B', 35000}, {'C', 100}}) << abc
+            << u"Line 35001, column \"B\": \"x35000\" is not a number."_s << QList<qint64>{39201, 0};
+        QTest::newRow("long columns: the earlier of a column's two")
+            << longLog({{'B', 30000}, {'B', 200}, {'C', 10}}) << abc
+            << u"Line 201, column \"B\": \"x200\" is not a number."_s << QList<qint64>{39201, 0};
+        QTest::newRow("long columns: the first column's, in its second half")
+            << longLog({{'A', 39000}, {'B', 10}}) << abc
+            << u"Line 39001, column \"A\": \"x39000\" is not a number."_s << QList<qint64>{0};
     }
 
     void badCellsEndTheReadAndAreNamed()
@@ -270,6 +295,8 @@ private slots:
         QTest::newRow("at the fifth point of the first column") << 20 << 3 << 5 << QList<qint64>{20};
         QTest::newRow("during the last column: not seen") << 5 << 2 << 7 << QList<qint64>{5, 5};
         QTest::newRow("never") << 5 << 2 << 0 << QList<qint64>{5, 5};
+        // Long columns are read across: a cancel then finishes the first alone.
+        QTest::newRow("long columns read across: the first is finished") << 40000 << 3 << 1 << QList<qint64>{40000};
     }
 
     void cancelEndsTheReadBeforeTheNextColumn()
@@ -287,6 +314,9 @@ private slots:
         }, &cancel);
         QCOMPARE(result.end, counts.size() < columns ? trendreader::End::Cancelled : trendreader::End::Complete);
         QCOMPARE(::counts(*result.data), counts);
+        // Each kept channel holds the log's values (row r, column c: 10 r + c).
+        for (int ch = 0; ch < result.data->channelCount(); ++ch)
+            QCOMPARE(result.data->stats(ch).sum, 10.0 * rows * (rows + 1) / 2 + double(ch) * rows);
     }
 
     // The progress runs to 100 and no further: the divisor counts one row fewer
