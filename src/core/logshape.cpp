@@ -1,5 +1,6 @@
 #include "logshape.h"
 
+#include "logtable.h"
 #include "oledate.h"
 #include "runtimeerror.h"
 
@@ -365,7 +366,9 @@ QList<QByteArrayView> splitLines(QByteArrayView bytes)
     return lines;
 }
 
-QList<QByteArrayView> fields(QByteArrayView line, char separator)
+// The fields of a line, the first `most` of them at most.
+QList<QByteArrayView> fields(QByteArrayView line, char separator,
+                             qsizetype most = std::numeric_limits<qsizetype>::max())
 {
     QList<QByteArrayView> result;
     qsizetype start = 0;
@@ -377,12 +380,18 @@ QList<QByteArrayView> fields(QByteArrayView line, char separator)
                 quoted = !quoted;
         } else if (c == separator && !quoted) {
             result.append(bare(line.sliced(start, i - start)));
+            if (result.size() == most)
+                return result;
             start = i + 1;
         }
     }
     result.append(bare(line.sliced(start)));
     return result;
 }
+
+// Fields past those a table holds are never shown nor plotted: a log of a hundred
+// thousand columns is looked at no further.
+constexpr qsizetype ShapedFields = LogTable::MaxColumns + 1;
 
 int fieldCount(QByteArrayView line, char separator)
 {
@@ -485,7 +494,8 @@ Table tableOf(const QList<QByteArrayView> &head, const QList<QByteArrayView> &ta
               int firstDataLine)
 {
     Table table;
-    const QList<QByteArrayView> names = headingLine < head.size() ? fields(head[headingLine], separator) : QList<QByteArrayView>();
+    const QList<QByteArrayView> names =
+        headingLine < head.size() ? fields(head[headingLine], separator, ShapedFields) : QList<QByteArrayView>();
     for (QByteArrayView name : names)
         table.heading << QString::fromUtf8(name);
     table.cells.resize(names.size());
@@ -496,7 +506,7 @@ Table tableOf(const QList<QByteArrayView> &head, const QList<QByteArrayView> &ta
         for (qsizetype i = from; i < lines.size(); i += step) {
             if (lines[i].trimmed().isEmpty())
                 continue;
-            const QList<QByteArrayView> row = fields(lines[i], separator);
+            const QList<QByteArrayView> row = fields(lines[i], separator, ShapedFields);
             for (qsizetype f = 0; f < row.size() && f < table.cells.size(); ++f)
                 if (!row[f].isEmpty())
                     table.cells[f].append(row[f]);
@@ -745,14 +755,15 @@ Shape detect(QByteArrayView head, QByteArrayView tail, const Shape &chosen)
     const char separator = shape.separator;
     const int unitsAt = shape.headingLine + 1;
     if (unitsAt < headLines.size()) {
-        const QList<QByteArrayView> cells = fields(headLines[unitsAt], separator);
+        const QList<QByteArrayView> cells = fields(headLines[unitsAt], separator, ShapedFields);
         shape.unitsLine = std::any_of(cells.begin(), cells.end(), [](QByteArrayView c) { return !c.isEmpty(); })
                           && std::all_of(cells.begin(), cells.end(), isUnitCell);
     }
     const Table table = tableOf(headLines, tailLines, separator, shape.headingLine, unitsAt + shape.unitsLine);
     const qsizetype columns = table.heading.size();
 
-    const QList<QByteArrayView> unitCells = shape.unitsLine ? fields(headLines[unitsAt], separator) : QList<QByteArrayView>();
+    const QList<QByteArrayView> unitCells =
+        shape.unitsLine ? fields(headLines[unitsAt], separator, ShapedFields) : QList<QByteArrayView>();
     for (qsizetype c = 0; c < columns; ++c) {
         const QString fromLine = c < unitCells.size() ? withoutBrackets(QString::fromUtf8(unitCells[c])) : QString();
         shape.units << (fromLine.isEmpty() ? unitOfHeading(table.heading[c]) : fromLine);
