@@ -1,5 +1,6 @@
 #include "logtable.h"
 
+#include "pagefill.h"
 #include "runtimeerror.h"
 
 #include <QByteArrayView>
@@ -204,6 +205,7 @@ private:
         qsizetype have = 0;
         while (have < m_size && !m_stop.load(std::memory_order_relaxed)) {
             const qsizetype wanted = std::min(ReadPiece, m_size - have);
+            fillPages(m_into + have, size_t(wanted));
             const qsizetype got = readAt(m_fd, m_into + have, wanted, have);
             if (got < 0) {
                 m_error = errno;

@@ -708,6 +708,7 @@ void Reader::readAcross(const RunBlock &block, int firstChannel, qint64 rowSpan)
         const int channel = m_data.addUnfilledChannel(m_table.text(firstCol + c, 0), progress);
         m_data.setSourceColumn(channel, firstCol + c);
         m_unfinished = firstChannel;
+        progress();
     }
     std::vector<double *> values;
     for (int c = 0; c < count; ++c)
