@@ -1,6 +1,7 @@
 #include "support/testregistry.h"
 
 #include "core/logshape.h"
+#include "core/logtable.h"
 #include "core/oledate.h"
 #include "support/errorof.h"
 
@@ -67,6 +68,17 @@ private slots:
         // The values' commas add a field to every row, never to the heading.
         QTest::newRow("logger's form, a value with a comma") << "Date,Time,A\r\n1/2/2024,1:00:00 AM,1,5\r\n1/2/2024,1:00:01 AM,2,5\r\n"_ba << none
                                                              << u", . 0 -"_s << u"TTV"_s << TimeForm::DateAndTime << 0 << 1 << Order::NotAsked << u"|"_s;
+        // The fields past those a table holds are not looked at.
+        QByteArray wide = "Date,Time";
+        QByteArray wideRow = "1/13/2024,1:00:00 AM";
+        for (int f = 2; f < 20000; ++f) {
+            wide += ",V" + QByteArray::number(f);
+            wideRow += ",0.5";
+        }
+        QTest::newRow("logger's form, wider than a table holds")
+            << wide + "\r\n" + wideRow + "\r\n" + wideRow + "\r\n" << none << u", . 0 -"_s
+            << u"TT"_s + QString(LogTable::MaxColumns - 1, u'V') << TimeForm::DateAndTime << 0 << 1 << Order::MonthFirst
+            << u"|"_s;
         QTest::newRow("daily ISO dates, no time column") << "date,value\n2012-01-01,ERR\n2012-01-02,ERR\n2012-01-03,4\n"_ba << none
                                                          << u", . 0 -"_s << u"TV"_s << TimeForm::DateOnly << 0 << -1 << Order::NotAsked << u"|"_s;
         QTest::newRow("place name before the date") << "station,date,tmax\nBerlin,2012-01-01,3.5\nBerlin,2012-01-02,4.1\nN/A,2012-01-03,4\n"_ba << none
