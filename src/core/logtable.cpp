@@ -1458,10 +1458,10 @@ qsizetype LogTable::fileLine(int row) const
     return qsizetype(row) + 1 - m_rowOffset + m_linesAbove + (m_unitsLine && row > 0 ? 1 : 0);
 }
 
-int LogTable::fieldOf(int col) const
+int LogTable::arrangedFieldOf(int col) const
 {
     const int f = col - m_colOffset;
-    if (m_front.empty() || f < 0)
+    if (f < 0)
         return f;
     const int n = int(m_front.size());
     if (f < n)

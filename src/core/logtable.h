@@ -84,7 +84,7 @@ public:
     // The line of the file (from 1) that a grid row shows.
     qsizetype fileLine(int row) const;
     // The file field (from 0) that a grid column shows; -1 for none.
-    int fieldOf(int col) const;
+    int fieldOf(int col) const { return m_front.empty() ? col - m_colOffset : arrangedFieldOf(col); }
     // The grid column that shows a file field.
     int colOf(int field) const;
 
@@ -240,6 +240,8 @@ private:
     int lineLastField(qsizetype line, int limit) const;
     int rowLastDataColumn(int row) const;
     // The index of the line a grid row shows (row 0: the heading).
+    // fieldOf() where some fields are shown first.
+    int arrangedFieldOf(int col) const;
     qsizetype lineOf(int row) const
     {
         const qsizetype line = qsizetype(row) - m_rowOffset;
