@@ -382,7 +382,12 @@ private:
     void fillTimeColumn(bool again);
     bool fillWithoutHoles(int lowest, int highest, bool again);
     bool wasRead(int row) const;
+    // Whether the block selects every row of the read: its channels are then
+    // made without values, and it writes every one.
+    bool coversEveryRow(const RunBlock &block) const;
     bool readsAcross(const RunBlock &block) const;
+    // Brings a channel's summaries up to date a slice at a time, with `tick` between.
+    void summarizeInSlices(int channel, const std::function<void()> &tick);
     void readAcross(const RunBlock &block, int firstChannel, qint64 rowSpan);
     // Reads rows `from` to `to` of every column of the block a stretch at a
     // time; a column whose bad cell was met is read no further, nor is any
@@ -597,9 +602,7 @@ bool Reader::fillWithoutHoles(int lowest, int highest, bool again)
 
 void Reader::readColumn(const RunBlock &block, int col, int channel, qint64 columns, qint64 rowSpan)
 {
-    // A block that covers every row of the read writes every value itself.
-    const bool everyRow = m_index.table.empty() && block.firstRow == m_index.offset
-                          && qsizetype(block.lastRow) - block.firstRow + 1 == m_data.rowCount();
+    const bool everyRow = coversEveryRow(block);
     if (everyRow)
         m_data.addUnfilledChannel(m_table.text(col, 0), [&] { tick(progressPercent(m_points, columns, rowSpan)); });
     else
@@ -646,19 +649,31 @@ void Reader::readColumn(const RunBlock &block, int col, int channel, qint64 colu
     m_points = pointsBefore + blockRows;
     m_unfinished = -1;
     // The half read on the side is summarised in slices, with ticks between.
-    for (qsizetype upTo = 0; upTo < m_data.rowCount(); upTo += qsizetype(1) << 18) {
-        m_data.summarize(channel, upTo);
+    summarizeInSlices(channel, [&] {
         if (split)
             tick(progressPercent(m_points, columns, rowSpan));
+    });
+}
+
+void Reader::summarizeInSlices(int channel, const std::function<void()> &tick)
+{
+    for (qsizetype upTo = 0; upTo < m_data.rowCount(); upTo += qsizetype(1) << 18) {
+        m_data.summarize(channel, upTo);
+        tick();
     }
     m_data.summarize(channel);
 }
 
+bool Reader::coversEveryRow(const RunBlock &block) const
+{
+    return m_index.table.empty() && block.firstRow == m_index.offset
+           && qsizetype(block.lastRow) - block.firstRow + 1 == m_data.rowCount();
+}
+
 bool Reader::readsAcross(const RunBlock &block) const
 {
-    const qint64 blockRows = qint64(block.lastRow) - block.firstRow + 1;
-    return block.corners.lastCol > block.corners.firstCol && blockRows >= SplitRows && m_index.table.empty()
-           && block.firstRow == m_index.offset && blockRows == m_data.rowCount();
+    return block.corners.lastCol > block.corners.firstCol && block.lastRow - block.firstRow + 1 >= SplitRows
+           && coversEveryRow(block);
 }
 
 void Reader::readRowsAcross(const RunBlock &block, const std::vector<double *> &values, const LogValueParser &parser,
@@ -761,13 +776,8 @@ void Reader::readAcross(const RunBlock &block, int firstChannel, qint64 rowSpan)
     }
     m_points = pointsBefore + qint64(count) * (qint64(block.lastRow) - block.firstRow + 1);
     m_unfinished = -1;
-    for (int c = 0; c < count; ++c) {
-        for (qsizetype upTo = 0; upTo < m_data.rowCount(); upTo += qsizetype(1) << 18) {
-            m_data.summarize(firstChannel + c, upTo);
-            progress();
-        }
-        m_data.summarize(firstChannel + c);
-    }
+    for (int c = 0; c < count; ++c)
+        summarizeInSlices(firstChannel + c, progress);
 }
 
 void Reader::run(const std::atomic<bool> *cancel)
