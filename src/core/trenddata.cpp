@@ -241,17 +241,11 @@ void TrendData::release(std::shared_ptr<TrendData> &&data)
     data.reset();
 }
 
-int TrendData::addUnfilledChannel(const QString &title, const std::function<void()> &between)
+int TrendData::addUnfilledChannel(const QString &title)
 {
     Channel c;
     c.title = title;
-    c.values.reserve(m_time.size());
-    constexpr size_t Slice = size_t(1) << 20;
-    while (c.values.size() < m_time.size()) {
-        c.values.resize(std::min(m_time.size(), c.values.size() + Slice));
-        if (between && c.values.size() < m_time.size())
-            between();
-    }
+    c.values.resize(m_time.size());
     m_channels.push_back(std::move(c));
     return channelCount() - 1;
 }

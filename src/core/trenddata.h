@@ -139,10 +139,9 @@ public:
     int channelCount() const { return int(m_channels.size()); }
     int addChannel(const QString &title = QString());
     // A channel whose every value the caller writes through values() before any
-    // reading; until then its values are undefined. A long channel's room is made
-    // a slice at a time, with `between` called after each slice (it may throw:
-    // no channel is added then).
-    int addUnfilledChannel(const QString &title, const std::function<void()> &between = {});
+    // reading; until then its values are undefined, and its room costs nothing
+    // until they are written.
+    int addUnfilledChannel(const QString &title);
     void removeAllChannels();
     // Keeps the first `count` channels only.
     void keepChannels(int count);

@@ -604,7 +604,7 @@ void Reader::readColumn(const RunBlock &block, int col, int channel, qint64 colu
 {
     const bool everyRow = coversEveryRow(block);
     if (everyRow)
-        m_data.addUnfilledChannel(m_table.text(col, 0), [&] { tick(progressPercent(m_points, columns, rowSpan)); });
+        m_data.addUnfilledChannel(m_table.text(col, 0));
     else
         m_data.addChannel(m_table.text(col, 0));
     m_data.setSourceColumn(channel, col);
@@ -719,12 +719,9 @@ void Reader::readAcross(const RunBlock &block, int firstChannel, qint64 rowSpan)
     const int firstCol = block.corners.firstCol;
     const int count = block.corners.lastCol - firstCol + 1;
     const auto progress = [&] { tick(progressPercent(m_points, count, rowSpan)); };
-    for (int c = 0; c < count; ++c) {
-        const int channel = m_data.addUnfilledChannel(m_table.text(firstCol + c, 0), progress);
-        m_data.setSourceColumn(channel, firstCol + c);
-        m_unfinished = firstChannel;
-        progress();
-    }
+    for (int c = 0; c < count; ++c)
+        m_data.setSourceColumn(m_data.addUnfilledChannel(m_table.text(firstCol + c, 0)), firstCol + c);
+    m_unfinished = firstChannel;
     std::vector<double *> values;
     for (int c = 0; c < count; ++c)
         values.push_back(m_data.values(firstChannel + c));
