@@ -719,9 +719,10 @@ Shape detect(QByteArrayView head, QByteArrayView tail, const Shape &chosen)
 
     // The logger's own heading on the first line decides at once, whatever its values hold
     // (a decimal comma in a value adds a field to a row, but not to the heading).
+    std::optional<Table> loggerTable;
     const bool loggerHeading = (chosen.separator == 0 || chosen.separator == ',') && chosen.headingLine <= 0
                                && !headLines.isEmpty() && fieldCount(headLines[0], ',') > 1
-                               && detector.isDateAndTime(tableOf(headLines, tailLines, ',', 0, 1), 0);
+                               && detector.isDateAndTime(loggerTable.emplace(tableOf(headLines, tailLines, ',', 0, 1)), 0);
     if (!loggerHeading) {
         int bestLines = 0;
         for (const char separator : Separators) {
@@ -759,7 +760,10 @@ Shape detect(QByteArrayView head, QByteArrayView tail, const Shape &chosen)
         shape.unitsLine = std::any_of(cells.begin(), cells.end(), [](QByteArrayView c) { return !c.isEmpty(); })
                           && std::all_of(cells.begin(), cells.end(), isUnitCell);
     }
-    const Table table = tableOf(headLines, tailLines, separator, shape.headingLine, unitsAt + shape.unitsLine);
+    // The logger's heading was split already, the same way, unless a units line follows it.
+    const bool split = loggerTable && separator == ',' && shape.headingLine == 0 && !shape.unitsLine;
+    const Table table = split ? std::move(*loggerTable)
+                              : tableOf(headLines, tailLines, separator, shape.headingLine, unitsAt + shape.unitsLine);
     const qsizetype columns = table.heading.size();
 
     const QList<QByteArrayView> unitCells =
