@@ -40,9 +40,7 @@ viewer_pch_set(viewer_pch_tests "${viewer_pch_widgets};<QSignalSpy>;<QTemporaryD
     Qt6::Widgets Qt6::PrintSupport viewer_qttest)
 viewer_pch_set(viewer_pch_coretests "${viewer_pch_core};<QSignalSpy>;<QTemporaryDir>;<QTest>"
     Qt6::Gui viewer_qttest)
-foreach(target viewer_testregistry test_core)
-    target_precompile_headers(${target} REUSE_FROM viewer_pch_coretests)
-endforeach()
+target_precompile_headers(test_core REUSE_FROM viewer_pch_coretests)
 foreach(target viewer_testsupport test_app test_controls test_shell test_logview test_trend test_trendsetup test_e2e)
     target_precompile_headers(${target} REUSE_FROM viewer_pch_tests)
 endforeach()
