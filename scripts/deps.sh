@@ -35,3 +35,12 @@ viewer_build() {
     cmake -S "$VIEWER_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null &&
         cmake --build "$dir" -j2
 }
+
+# The sanitizer build: clang, AddressSanitizer and UndefinedBehaviorSanitizer, the
+# tests and the fuzz targets in one build folder. viewer_sanitize_configure
+# configures it; ./test builds it whole, scripts/fuzz.sh only the fuzz targets.
+VIEWER_SANITIZE_DIR="$VIEWER_ROOT/build/sanitize"
+viewer_sanitize_configure() {
+    CC=clang CXX=clang++ cmake -S "$VIEWER_ROOT" -B "$VIEWER_SANITIZE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DBUILD_TESTING=ON -DVIEWER_BENCH=OFF -DVIEWER_SANITIZE=ON -DVIEWER_FUZZ=ON >/dev/null
+}

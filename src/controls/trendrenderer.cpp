@@ -51,7 +51,6 @@ constexpr int LegendRowSpacing = 3;
 constexpr QSize IconSize{20, 10};
 constexpr int IconTextPadding = 7;
 constexpr double LegendColumnStretch = 0.001;
-constexpr int MostSectionSize = 16777215;
 constexpr int FirstTickCount = 5;
 const QColor MajorGridColor(64, 64, 64);
 const QColor MinorGridColor(40, 40, 40);

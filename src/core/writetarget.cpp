@@ -20,8 +20,8 @@ namespace {
 
 struct Identity
 {
-    dev_t device;
-    ino_t inode;
+    dev_t device = 0;
+    ino_t inode = 0;
     friend bool operator==(const Identity &, const Identity &) = default;
 };
 

@@ -1,0 +1,1 @@
+// The translation unit that compiles a shared set of precompiled headers.
