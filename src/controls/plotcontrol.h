@@ -111,6 +111,8 @@ public:
     void setTitleText(const QString &text);
     // The title with the unit of its values, as the legend shows it.
     QString ShownTitle() const;
+    // The title, told apart from a column of the same heading (see channelname.h).
+    QString Name() const;
     // Trace width in pixels, 1 to 20.
     int TraceLineWidth() const;
     void setTraceLineWidth(int width);

@@ -445,6 +445,10 @@ void DataFileWindow::prepareLoadedGrid()
     grid.setCellsLocked(true);
     grid.setSheetProtected(true);
     grid.setMultipleBlocks(true);
+    // A log opens at its first row and column, not where the former one was left
+    // (a reload puts its own place back afterwards).
+    grid.view()->verticalScrollBar()->setValue(0);
+    grid.view()->horizontalScrollBar()->setValue(0);
     ui().setPointer(Pointer::Default);
     setStatusPanelText(u"Current File is "_s + m_document.path() + loadRemarks());
     showCounts();

@@ -56,7 +56,7 @@ void StatsPanel::showStats(PlotControl &plot)
         const ViewStats s = viewStats(*data, ch, x0, x1);
         const int row = rowCount();
         insertRow(row);
-        auto *title = cell(plot.Channel(ch).TitleText(), Qt::AlignLeft | Qt::AlignVCenter);
+        auto *title = cell(plot.Channel(ch).Name(), Qt::AlignLeft | Qt::AlignVCenter);
         title->setData(Qt::DecorationRole, QColor(toQColor(plot.Channel(ch).Color())));
         setItem(row, Title, title);
         const bool any = s.stats.count > 0;
