@@ -500,10 +500,20 @@ void DataFileWindow::showDocumentTable()
     m_dataFrame->setToolTip(note);
 }
 
+QString DataFileWindow::onlyDataText()
+{
+    return u"Only data cells can be used"_s + u"\r\n"_s + u"for historical trend!"_s;
+}
+
+QString DataFileWindow::tooFewText()
+{
+    return u"you must select at least 4 cells"_s + u"\r\n"_s + u"for historical trend!"_s;
+}
+
 void DataFileWindow::plotSelection()
 {
-    const QString onlyData = u"Only data cells can be used"_s + u"\r\n"_s + u"for historical trend!"_s;
-    const QString tooFew = u"you must select at least 4 cells"_s + u"\r\n"_s + u"for historical trend!"_s;
+    const QString onlyData = onlyDataText();
+    const QString tooFew = tooFewText();
     GridControl &grid = *m_dataGrid;
 
     // The former trend goes first, even when the selection is then refused.
