@@ -79,6 +79,11 @@ struct Request
     // column `dateColumn` (numeric dates there in `timeOrder`, or the locale's).
     logshape::TimeForm timeForm = logshape::TimeForm::DateAndTime;
     LogValueParser::DateOrder timeOrder = LogValueParser::DateOrder::NotAsked;
+    // A column of milliseconds (0 to 999) that adds to each row's time; -1 none.
+    int millisecondsColumn = -1;
+    // Times of day as logs of other shapes write them: 24:00:00, the end of the
+    // day, and a leap second 23:59:60 (the logger's own form writes neither).
+    bool clockPastTheDay = false;
     // Values written with a decimal comma.
     bool decimalComma = false;
 };

@@ -128,7 +128,7 @@ private slots:
                                          "3/14/2024,1:03:00 PM,4,5,6,7,8,9,1x\r\n"));
         QVERIFY(write(u"breaks.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
                                        "3/14/2024,1:02:00 PM,3,\"1\n2\"\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
-        QByteArray elapsed = "elapsed,value\n";
+        QByteArray elapsed = "stamp,value\n";
         for (int r = 0; r < 6; ++r)
             elapsed += QByteArray::number(1700000000 + 60 * r) + ',' + QByteArray::number(r) + '\n';
         QVERIFY(write(u"elapsed.csv"_s, elapsed));
@@ -244,7 +244,7 @@ private slots:
         QTest::addColumn<QString>("message"); // empty: written
         const QString noTime = u": "_s + LogDocument::noTimeText();
         QTest::newRow("no time found without an option") << QStringList() << u"elapsed.csv"_s << u"\"%D/elapsed.csv\""_s + noTime;
-        QTest::newRow("--time-column by heading") << QStringList{u"--time-column"_s, u"elapsed"_s} << u"elapsed.csv"_s << QString();
+        QTest::newRow("--time-column by heading") << QStringList{u"--time-column"_s, u"stamp"_s} << u"elapsed.csv"_s << QString();
         QTest::newRow("--time-column by field number") << QStringList{u"--time-column"_s, u"1"_s} << u"elapsed.csv"_s << QString();
         QTest::newRow("--separator ;") << QStringList{u"--separator"_s, u";"_s} << u"semi.csv"_s << QString();
         QTest::newRow("--separator tab") << QStringList{u"--separator"_s, u"tab"_s} << u"semi.csv"_s << u"\"%D/semi.csv\""_s + noTime;

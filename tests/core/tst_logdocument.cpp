@@ -212,7 +212,7 @@ private slots:
     void chosenShapeHoldsForItsPath()
     {
         QFETCH(QString, step);
-        QByteArray log = "elapsed,value\n";
+        QByteArray log = "stamp,value\n";
         for (int r = 0; r < 5; ++r)
             log += QByteArray::number(1700000000 + 60 * r) + ',' + QByteArray::number(r) + '\n';
         const QString path = write(log, u"elapsed.csv"_s);

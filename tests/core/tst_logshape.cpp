@@ -269,8 +269,8 @@ private slots:
         const QByteArray twoStamps = "start,1,value\n2024-01-01 10:00,2024-01-01 11:00,1\n2024-01-02 10:00,2024-01-02 11:00,2\n";
         QTest::newRow("unix time under any heading") << unixLog << u"_ _ _ elapsed"_s
                                                      << u"separator=comma decimal=point heading=0 time=unixseconds:0 order=notasked TV"_s;
-        QTest::newRow("a field number: numbers as unix time") << twoStamps << u"_ _ _ 3"_s
-                                                              << u"separator=comma decimal=point heading=0 time=unixseconds:2 order=notasked VVT"_s;
+        QTest::newRow("a field number: numbers as elapsed time") << twoStamps << u"_ _ _ 3"_s
+                                                                 << u"separator=comma decimal=point heading=0 time=elapseds:2 order=notasked VVT"_s;
         QTest::newRow("a column of words") << QByteArray("place,when\nOslo,2024-01-01\nBergen,2024-01-02\n") << u"_ _ _ place"_s
                                            << u"--time-column \"place\": column \"place\" holds no dates or times"_s;
         QTest::newRow("a heading that is a number wins") << twoStamps << u"_ _ _ 1"_s
