@@ -737,6 +737,9 @@ public:
     // The cell reads as a date, with (`withTime`) or without a time of day.
     static bool isStamp(QByteArrayView t, bool withTime)
     {
+        // A plain number (1958.5, 1013.2) is a number, not a year and a month.
+        if (plainNumber(t))
+            return false;
         Stamp s;
         switch (parseStamp(t, DateOrder::NotAsked, s)) {
         case Parsed::Done:
@@ -1108,7 +1111,7 @@ Shape detect(QByteArrayView head, QByteArrayView tail, const Shape &chosen)
     for (qsizetype c = 0; c < columns; ++c) {
         const QList<QByteArrayView> &cells = table.cells[c];
         const qsizetype values = std::count_if(cells.begin(), cells.end(), [&](QByteArrayView t) {
-            return isGapMark(t) || detector.isNumber(t, shape.decimal);
+            return (!hasDigit(t) && isGapMark(t)) || detector.isNumber(t, shape.decimal);
         });
         shape.columns << (values * 2 >= cells.size() ? ColumnKind::Value : ColumnKind::Text);
     }

@@ -270,11 +270,11 @@ private slots:
         QTest::newRow("unix time under any heading") << unixLog << u"_ _ _ elapsed"_s
                                                      << u"separator=comma decimal=point heading=0 time=unixseconds:0 order=notasked TV"_s;
         QTest::newRow("a field number: numbers as elapsed time") << twoStamps << u"_ _ _ 3"_s
-                                                                 << u"separator=comma decimal=point heading=0 time=elapseds:2 order=notasked VVT"_s;
+                                                                 << u"separator=comma decimal=point heading=0 time=elapseds:2 order=notasked XXT"_s;
         QTest::newRow("a column of words") << QByteArray("place,when\nOslo,2024-01-01\nBergen,2024-01-02\n") << u"_ _ _ place"_s
                                            << u"--time-column \"place\": column \"place\" holds no dates or times"_s;
         QTest::newRow("a heading that is a number wins") << twoStamps << u"_ _ _ 1"_s
-                                                         << u"separator=comma decimal=point heading=0 time=datetime:1 order=notasked VTV"_s;
+                                                         << u"separator=comma decimal=point heading=0 time=datetime:1 order=notasked XTV"_s;
         QTest::newRow("a date and a time of day") << QByteArray("id,day,clock,v\n1,2024-01-31,13:00:00,5\n2,2024-01-31,13:01:00,6\n")
                                                   << u"_ _ _ day"_s
                                                   << u"separator=comma decimal=point heading=0 time=dateandtime:1:2 order=notasked VTTV"_s;
