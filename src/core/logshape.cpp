@@ -1185,22 +1185,25 @@ QList<QStringList> rowsOf(QByteArrayView head, const Shape &shape, int count)
     return rows;
 }
 
-std::optional<Shape> choose(QByteArrayView head, QByteArrayView tail, const Options &options, QString *why)
+namespace {
+
+QString nameOfUnit(TimeForm form)
+{
+    for (const UnitName &unit : TimeUnits)
+        if (unit.form == form)
+            return QString::fromUtf16(unit.name);
+    return QString();
+}
+
+// The time column the user names (--time-column), read as its cells show.
+std::optional<Shape> chooseTimeColumn(QByteArrayView head, QByteArrayView tail, const Options &options, Shape chosen,
+                                      const Shape &shape, QString *why)
 {
     const auto fail = [why](const QString &text) {
         if (why)
             *why = text;
         return std::nullopt;
     };
-    Shape chosen = openChoice();
-    chosen.separator = options.separator;
-    chosen.decimal = options.decimal;
-    chosen.dateOrder = options.dateOrder;
-    Shape shape = detect(head, tail, chosen);
-    if (options.decimal == ',' && shape.separator == ',')
-        return fail(u"--decimal , needs a log whose fields are not separated by commas: give --separator ; or tab"_s);
-    if (options.timeColumn.isEmpty())
-        return shape;
 
     const QList<QStringList> heading = rowsOf(head, shape, 1);
     const QStringList names = heading.isEmpty() ? QStringList() : heading.front();
@@ -1226,10 +1229,51 @@ std::optional<Shape> choose(QByteArrayView head, QByteArrayView tail, const Opti
     chosen.separator = shape.separator;
     chosen.headingLine = shape.headingLine;
     chosen.timeColumn = int(column);
-    shape = detect(head, tail, chosen);
-    if (shape.timeColumn != column)
+    const Shape named = detect(head, tail, chosen);
+    if (named.timeColumn != column)
         return fail(u"--time-column \"%1\": column \"%2\" holds no dates or times"_s.arg(options.timeColumn, names[column].trimmed()));
-    return shape;
+    return named;
+}
+
+} // namespace
+
+
+std::optional<Shape> choose(QByteArrayView head, QByteArrayView tail, const Options &options, QString *why)
+{
+    const auto fail = [why](const QString &text) {
+        if (why)
+            *why = text;
+        return std::nullopt;
+    };
+    Shape chosen = openChoice();
+    chosen.separator = options.separator;
+    chosen.decimal = options.decimal;
+    chosen.dateOrder = options.dateOrder;
+    Shape shape = detect(head, tail, chosen);
+    if (options.decimal == ',' && shape.separator == ',')
+        return fail(u"--decimal , needs a log whose fields are not separated by commas: give --separator ; or tab"_s);
+    if (!options.timeColumn.isEmpty()) {
+        std::optional<Shape> named = chooseTimeColumn(head, tail, options, chosen, shape, why);
+        if (!named)
+            return std::nullopt;
+        shape = *named;
+    }
+    if (options.timeUnit == TimeForm::None)
+        return shape;
+    // The time column found or named, read in the unit chosen.
+    const QString unit = nameOfUnit(options.timeUnit);
+    if (shape.time == TimeForm::None)
+        return fail(u"--time-unit %1: the log has no time column: name one with --time-column"_s.arg(unit));
+    if (!isNumericForm(shape.time)) {
+        const QList<QStringList> heading = rowsOf(head, shape, 1);
+        const QString name = heading.isEmpty() ? QString() : heading.front().value(shape.timeColumn).trimmed();
+        return fail(u"--time-unit %1: column \"%2\" holds no numbers"_s.arg(unit, name));
+    }
+    chosen.separator = shape.separator;
+    chosen.headingLine = shape.headingLine;
+    chosen.timeColumn = shape.timeColumn;
+    chosen.time = options.timeUnit;
+    return detect(head, tail, chosen);
 }
 
 double readTime(QByteArrayView ascii, TimeForm form, LogValueParser::DateOrder order)
