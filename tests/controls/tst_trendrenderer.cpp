@@ -191,13 +191,15 @@ private slots:
                    p.time.dateTimeFormat = u"mmm d h:nn am/pm"_s;
                })
             << QSize(900, 500) << true << QStringList();
-        // Elapsed time is labelled in durations and years in years, exported too.
+        // Elapsed time is labelled in durations and years in years, exported too;
+        // over days, where no label of a date reads like a duration.
         const auto scaled = [](std::shared_ptr<TrendData> data, TimeScale scale) {
             data->setTimeScale(scale);
             return data;
         };
-        QTest::newRow("elapsed time") << scaled(waves(2, 600, 0.0, 1.0 / 86400), TimeScale::Elapsed) << asNew
-                                      << QSize(1000, 600) << false << QStringList{u"0:00:00"_s, u"0:04:00"_s};
+        QTest::newRow("elapsed time") << scaled(waves(2, 600, 0.0, 10 * minute), TimeScale::Elapsed) << asNew
+                                      << QSize(1000, 600) << false
+                                      << QStringList{u"0:00:00"_s, u"1d 00:00:00"_s, u"2d 00:00:00"_s};
         QTest::newRow("years") << scaled(waves(2, 120, oledate::fromFields(1900, 1, 1), 365.2425), TimeScale::Years)
                                << asNew << QSize(1000, 600) << false << QStringList{u"1900"_s, u"2000"_s};
     }
