@@ -440,11 +440,17 @@ void DataFileWindow::prepareLoadedGrid()
     GridControl &grid = *m_dataGrid;
     grid.setColumnWidth(0, 14);
     grid.setColumnWidth(-1, 14);
+    // A time of another form in one column is shown whole, as written; the time
+    // of day stays beside a date column.
+    if (m_document.timeColumns() == 1)
+        grid.fitColumnWidth(0);
+    grid.setFrozenColumns(m_document.timeColumns() == 2 ? 1 : 0);
     grid.setBlockSelectionOptions(BlockSelection::WholeColumns | BlockSelection::Blocks);
     ui().setPointer(Pointer::Default);
     grid.setCellsLocked(true);
     grid.setSheetProtected(true);
     grid.setMultipleBlocks(true);
+    grid.setValueBlocks(m_document.valueBlocks());
     // A log opens at its first row and column, not where the former one was left
     // (a reload puts its own place back afterwards).
     grid.view()->verticalScrollBar()->setValue(0);
