@@ -1170,6 +1170,22 @@ Shape detect(QByteArrayView head, QByteArrayView tail, const Shape &chosen)
     return shape;
 }
 
+QString misfit(QByteArrayView head, const Shape &choice)
+{
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head = head.sliced(3);
+    const QList<QByteArrayView> lines = splitLines(head);
+    if (choice.headingLine >= lines.size())
+        return u"heading line %1 is past its last line (%2)"_s.arg(choice.headingLine + 1).arg(lines.size());
+    const int fields = fieldCount(lines[std::max(choice.headingLine, 0)], choice.separator ? choice.separator : ',');
+    const int second = choice.time == TimeForm::DateAndTime ? choice.secondTimeColumn : -1;
+    for (const int column : {choice.timeColumn, second}) {
+        if (choice.time != TimeForm::None && column >= fields)
+            return u"time column %1 is past its last field (%2)"_s.arg(column + 1).arg(fields);
+    }
+    return {};
+}
+
 QList<QStringList> rowsOf(QByteArrayView head, const Shape &shape, int count)
 {
     if (head.startsWith("\xEF\xBB\xBF"))
@@ -1294,7 +1310,10 @@ double readTime(QByteArrayView ascii, TimeForm form, LogValueParser::DateOrder o
         Stamp s;
         switch (parseStamp(ascii, order, s)) {
         case Parsed::Done:
-            return valueOf(s);
+            // The end of the last day there is lies past every date.
+            if (const double value = valueOf(s); value <= oledate::MaxValue)
+                return value;
+            break;
         case Parsed::Words:
             return readInWords(QString::fromUtf8(ascii), order);
         case Parsed::Bad:

@@ -101,6 +101,10 @@ Shape detect(QByteArrayView head, QByteArrayView tail, const Shape &chosen);
 // A choice that leaves everything open.
 Shape openChoice();
 
+// Why a choice cannot be the shape of the file whose first lines are `head`: its heading line
+// past those lines, or a time column past the heading's last field. Empty when it fits.
+QString misfit(QByteArrayView head, const Shape &choice);
+
 // The first `count` lines from the heading on, split into fields as the shape has them (the
 // preview of a choice).
 QList<QStringList> rowsOf(QByteArrayView head, const Shape &shape, int count);

@@ -964,6 +964,19 @@ Result read(const LogTable &table, const Request &request, const Progress &progr
     return result;
 }
 
+QString noValueText()
+{
+    return u"no value to plot: every chosen cell is empty or a mark"_s;
+}
+
+bool holdsAnyValue(const TrendData &data)
+{
+    for (int ch = 0; ch < data.channelCount(); ++ch)
+        if (data.stats(ch).count > 0)
+            return true;
+    return false;
+}
+
 TimeView firstTimeView(const Result &result)
 {
     // The earliest and latest samples, wherever their rows are: a log written

@@ -134,6 +134,12 @@ struct Result
 Result read(const LogTable &table, const Request &request, const Progress &progress = {},
             const std::atomic<bool> *cancel = nullptr);
 
+// What a plot run says when the chosen cells hold no value at all: every one is
+// empty or a mark.
+QString noValueText();
+// Whether a complete read found a value in any of its channels.
+bool holdsAnyValue(const TrendData &data);
+
 // The first view of a complete read's time axis: the time its samples cover,
 // from the earliest to the latest, whatever the order of their rows; around a
 // single instant, a minute.

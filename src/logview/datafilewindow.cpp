@@ -325,7 +325,9 @@ CommonDialog &openDialog()
     CommonDialog &dialog = *shared().fileDialog;
     dialog.cancelError = true;
     dialog.flags = CommonDialog::FileMustExist | CommonDialog::HideReadOnly;
-    dialog.filter = u"Log Files"_s + u"(*.csv)|*.csv"_s;
+    // The logger's own files first; other loggers write .dat, .txt and .tsv too.
+    dialog.filter = u"Log Files"_s + u"(*.csv)|*.csv"_s + u"|Logger files (*.csv *.dat *.txt *.tsv)|*.csv;*.dat;*.txt;*.tsv"_s
+                    + u"|All files (*)|*"_s;
     dialog.dialogTitle = u"Open Log file (.csv)"_s;
     dialog.initDir = shared().startDir + QDir::separator();
     return dialog;

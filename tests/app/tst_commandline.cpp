@@ -113,7 +113,11 @@ private slots:
         QVERIFY(write(u"run.csv"_s, sensorLog(30)));
         QVERIFY(write(u"letters.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
                                         "3/14/2024,1:02:00 PM,3,1O.5\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
-        QVERIFY(write(u"short.csv"_s, sensorLog(3)));
+        QVERIFY(write(u"short.csv"_s, sensorLog(1)));
+        QVERIFY(write(u"heading.csv"_s, "Date,Time,A,B\r\n"));
+        QVERIFY(write(u"codes.csv"_s, "when,aircraft,speed\n2024-01-01 10:00,T-38A,400\n2024-01-01 11:00,KC-10A,300\n"
+                                      "2024-01-01 12:00,T-38A,410\n"));
+        QVERIFY(write(u"marks.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,ERR,\r\n3/14/2024,1:01:00 PM,,N/A\r\n"));
         QVERIFY(QFile::link(path(u"run.csv"_s), path(u"same.png"_s)));
         QVERIFY(::link(QFile::encodeName(path(u"run.csv"_s)).constData(), QFile::encodeName(path(u"hard.png"_s)).constData())
                 == 0);
@@ -158,8 +162,13 @@ private slots:
                                      << u"cannot load \"%D/gone.csv\": File not found"_s;
         QTest::newRow("not a number") << QStringList{u"--export"_s, u"out.png"_s, u"letters.csv"_s} << 1
                                       << u"\"%D/letters.csv\": Line 4, column \"B\": \"1O.5\" is not a number."_s;
-        QTest::newRow("too few rows") << QStringList{u"--export"_s, u"out.png"_s, u"short.csv"_s} << 1
-                                      << u"\"%D/short.csv\" has 3 rows: a trend needs at least 4"_s;
+        QTest::newRow("one row: a point") << QStringList{u"--export"_s, u"out.png"_s, u"short.csv"_s} << 0 << QString();
+        QTest::newRow("every value column, not the codes") << QStringList{u"--export"_s, u"out.png"_s, u"codes.csv"_s} << 0
+                                                           << QString();
+        QTest::newRow("no row") << QStringList{u"--export"_s, u"out.png"_s, u"heading.csv"_s} << 1
+                                << u"\"%D/heading.csv\" has no rows to plot"_s;
+        QTest::newRow("no value, only gaps and marks") << QStringList{u"--export"_s, u"out.png"_s, u"marks.csv"_s} << 1
+                                                       << u"\"%D/marks.csv\": no value to plot: every chosen cell is empty or a mark"_s;
         QTest::newRow("folder missing") << QStringList{u"--export"_s, u"no/out.png"_s, log} << 1
                                         << u"cannot write \"no/out.png\": Path not found"_s;
         const QString viewed = u" is the log being viewed; choose another file."_s;
