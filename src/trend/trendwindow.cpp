@@ -157,6 +157,13 @@ TrendWindow::TrendWindow() : m_document(logDocument())
     connect(m_plot, &PlotControl::viewChanged, this, &TrendWindow::updateForView);
     connect(m_plot, &PlotControl::dataChanged, this, &TrendWindow::trendDataChanged);
     connect(m_plot, &PlotControl::channelVisibilityChanged, this, &TrendWindow::updateForView);
+    // A colour chosen in the trend setup shows in the statistics at once.
+    connect(m_plot, &PlotControl::channelColorChanged, this, [this] {
+        steps::guarded([&] {
+            if (!m_stats->isHidden())
+                m_stats->showColors(*m_plot);
+        });
+    });
     connect(m_plot, &PlotControl::cursorSampleChanged, this, &TrendWindow::reportCursorRow);
     // The cursor readout shows a cell as the document says it was logged, while
     // the trend's log is open; else the trend's own values.
