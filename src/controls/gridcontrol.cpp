@@ -21,6 +21,33 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// The cells' view, with its own keyboard movement open to the grid: Shift with
+// a movement key goes where the key alone would go.
+class CellView : public QTableView
+{
+public:
+    using QTableView::QTableView;
+    QModelIndex moved(int key)
+    {
+        switch (key) {
+        case Qt::Key_Up:
+            return moveCursor(MoveUp, Qt::NoModifier);
+        case Qt::Key_Down:
+            return moveCursor(MoveDown, Qt::NoModifier);
+        case Qt::Key_Left:
+            return moveCursor(MoveLeft, Qt::NoModifier);
+        case Qt::Key_Right:
+            return moveCursor(MoveRight, Qt::NoModifier);
+        case Qt::Key_PageUp:
+            return moveCursor(MovePageUp, Qt::NoModifier);
+        case Qt::Key_PageDown:
+            return moveCursor(MovePageDown, Qt::NoModifier);
+        default:
+            return {};
+        }
+    }
+};
+
 // Widths before the program sets its own, in characters.
 constexpr double DesignColumnWidth = 9.0;
 // Room for the cell's margins and grid line, in pixels.
@@ -32,7 +59,7 @@ constexpr double NarrowestColumn = 1.0;
 GridControl::GridControl(QWidget *parent)
     : QWidget(parent)
     , m_model(new GridModel(this))
-    , m_view(new QTableView(this))
+    , m_view(new CellView(this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -529,6 +556,8 @@ bool GridControl::keyEvent(QEvent *event)
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
+    if (event->type() == QEvent::KeyPress && movementKey(key->key()))
+        return stretchByKey(key->key(), key->modifiers() & ~Qt::KeypadModifier);
     if (!key->matches(QKeySequence::Copy) && !key->matches(QKeySequence::SelectAll))
         return false;
     if (event->type() == QEvent::ShortcutOverride) {
@@ -539,6 +568,71 @@ bool GridControl::keyEvent(QEvent *event)
         copySelection();
     else
         selectValueColumns();
+    return true;
+}
+
+bool GridControl::movementKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Shift with an arrow or a page key stretches a block as a spreadsheet does, the
+// keyboard's cell moving with its far corner; with Ctrl too, an arrow goes to the
+// edge of the grid. Any other movement is the view's own and ends the stretching.
+bool GridControl::stretchByKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    const bool arrow = key != Qt::Key_PageUp && key != Qt::Key_PageDown;
+    const bool stretching = modifiers == Qt::ShiftModifier
+                            || (arrow && modifiers == (Qt::ShiftModifier | Qt::ControlModifier));
+    if (!stretching || !(m_selection.options() & BlockSelection::Blocks) || rowCount() == 0 || colCount() == 0) {
+        m_selection.endStretch();
+        return false;
+    }
+    const QModelIndex current = m_view->selectionModel()->currentIndex();
+    const QPoint at = current.isValid() ? QPoint(current.column() + 1, current.row() + 1) : QPoint(1, 1);
+    const QPoint from = m_selection.stretchFrom(at);
+    QPoint to = from;
+    if (modifiers & Qt::ControlModifier) {
+        switch (key) {
+        case Qt::Key_Up:
+            to.setY(1);
+            break;
+        case Qt::Key_Down:
+            to.setY(rowCount());
+            break;
+        case Qt::Key_Left:
+            to.setX(1);
+            break;
+        default:
+            to.setX(colCount());
+            break;
+        }
+    } else {
+        // Moved as the key alone moves from the far corner.
+        m_view->selectionModel()->setCurrentIndex(m_model->index(from.y() - 1, from.x() - 1),
+                                                  QItemSelectionModel::NoUpdate);
+        const QModelIndex moved = static_cast<CellView *>(m_view)->moved(key);
+        if (moved.isValid())
+            to = QPoint(moved.column() + 1, moved.row() + 1);
+    }
+    const bool changed = m_selection.stretchTo(at, to);
+    const QModelIndex target = m_model->index(to.y() - 1, to.x() - 1);
+    m_view->selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
+    m_view->scrollTo(target);
+    if (changed) {
+        showSelection();
+        emit selectionBlocksChanged();
+    }
     return true;
 }
 
