@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -27,6 +28,25 @@ class CellView : public QTableView
 {
 public:
     using QTableView::QTableView;
+
+    // Where the frozen columns' view ends over the cells (0: not shown), and how
+    // many columns it holds.
+    std::function<int()> frozenRight;
+    int frozenCount = 0;
+
+    // A column brought into view by the keyboard clears the frozen columns laid
+    // over the left of the cells.
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override
+    {
+        QTableView::scrollTo(index, hint);
+        const int covered = frozenRight ? frozenRight() : 0;
+        if (!index.isValid() || covered <= 0 || index.column() < frozenCount)
+            return;
+        const int left = columnViewportPosition(index.column());
+        if (left < covered)
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() - (covered - left));
+    }
+
     QModelIndex moved(int key)
     {
         switch (key) {
@@ -73,12 +93,15 @@ GridControl::GridControl(QWidget *parent)
     // unless allowed) and only shows them through the selection model.
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the grid for the window's other controls, its toolbar among them.
+    m_view->setTabKeyNavigation(false);
     m_view->setWordWrap(false);
     m_view->setTextElideMode(Qt::ElideRight);
     // By the item, a scrolled view would hide a whole column under the frozen ones.
     m_view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_corner = m_view->findChild<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly);
     setUpFrozenView();
+    static_cast<CellView *>(m_view)->frozenRight = [this] { return frozenRight(); };
 
     // Fixed section sizes: a million rows cost nothing to lay out.
     QHeaderView *rows = m_view->verticalHeader();
@@ -139,6 +162,7 @@ GridControl::~GridControl()
         disconnect(sender, nullptr, this, nullptr);
     for (QObject *watched : findChildren<QObject *>())
         watched->removeEventFilter(this);
+    static_cast<CellView *>(m_view)->frozenRight = nullptr;
 }
 
 // The frozen columns are a second view of the same model laid over the left of the
@@ -205,6 +229,7 @@ void GridControl::setFrozenColumns(int count)
     if (count < 0)
         throw RuntimeError(RuntimeError::InvalidPropertyValue);
     m_frozenColumns = count;
+    static_cast<CellView *>(m_view)->frozenCount = count;
     placeFrozenView();
 }
 

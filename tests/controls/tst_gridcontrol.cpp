@@ -607,6 +607,35 @@ private slots:
         QCOMPARE(frozen->horizontalHeader()->logicalIndexAt(2), 0);
     }
 
+    // A column the keyboard goes to shows beside the frozen time, not under it.
+    void aColumnReachedByKeyShowsBesideTheFrozenOnes_data()
+    {
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Right") << int(Qt::NoModifier);
+        QTest::newRow("Shift+Right") << int(Qt::ShiftModifier);
+    }
+
+    void aColumnReachedByKeyShowsBesideTheFrozenOnes()
+    {
+        QFETCH(int, modifiers);
+        GridControl &grid = loadedLog(wideLog(40, 20));
+        grid.setFrozenColumns(1);
+        click(cells(), cellPos(grid.frozenColumns() + 1, 3));
+        auto *frozen = grid.findChild<QTableView *>(u"frozenView"_s);
+        QVERIFY(frozen && frozen->isVisible());
+        // Far enough right that the view scrolls, then back left one by one.
+        for (int i = 0; i < 12; ++i)
+            QTest::keyClick(grid.view(), Qt::Key_Right, Qt::KeyboardModifiers(modifiers));
+        QVERIFY(grid.view()->horizontalScrollBar()->value() > 0);
+        for (int i = 0; i < 10; ++i) {
+            QTest::keyClick(grid.view(), Qt::Key_Left, Qt::KeyboardModifiers(modifiers));
+            const int column = grid.view()->currentIndex().column();
+            QVERIFY2(grid.view()->columnViewportPosition(column) >= frozen->width(),
+                     qPrintable(u"column %1 at %2, the frozen ones end at %3"_s.arg(column + 1)
+                                    .arg(grid.view()->columnViewportPosition(column)).arg(frozen->width())));
+        }
+    }
+
     void loadArguments_data()
     {
         QTest::addColumn<QString>("quote");
