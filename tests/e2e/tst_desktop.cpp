@@ -1,3 +1,4 @@
+#include "support/desktoppalette.h"
 #include "support/logfixture.h"
 #include "support/scripteddialogs.h"
 #include "support/widgetdriver.h"
@@ -30,13 +31,18 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
+#include <QPalette>
 #include <QPointer>
+#include <QScopeGuard>
+#include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -66,6 +72,32 @@ QStringList recentNames()
     for (QAction *action : mainFrame().findChild<QMenu *>(u"mnuFileRecent"_s)->actions())
         names.append(action->text().section(u'/', -1));
     return names;
+}
+
+// How far a picture's outline stands out from the background it is drawn on: the
+// median difference in grey between the background and the picture's edge (its
+// mostly opaque pixels beside a mostly transparent one), 0 to 255.
+int edgeContrast(const QImage &picture, const QColor &background)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    const auto opaque = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < image.width() && y < image.height() && qAlpha(image.pixel(x, y)) >= 128;
+    };
+    QList<int> differences;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (!opaque(x, y) || (opaque(x - 1, y) && opaque(x + 1, y) && opaque(x, y - 1) && opaque(x, y + 1)))
+                continue;
+            const QRgb pixel = image.pixel(x, y);
+            const double a = qAlpha(pixel) / 255.0;
+            const double shown = a * qGray(pixel) + (1 - a) * qGray(background.rgb());
+            differences.append(int(std::abs(shown - qGray(background.rgb()))));
+        }
+    }
+    if (differences.isEmpty())
+        return 0;
+    std::sort(differences.begin(), differences.end());
+    return differences.at(differences.size() / 2);
 }
 
 // The frame shown and active, so that its menus' keys work.
@@ -354,6 +386,37 @@ private slots:
         QTest::keyClick(wanted, Qt::Key_Space);
         QCOMPARE(TestEnv::dialogs().fileRequests.size(), dialogsBefore + 1);
         QCOMPARE(TestEnv::dialogs().fileRequests.constLast().title, outcome);
+    }
+
+    // The toolbars' pictures stand out on the desktop's palette, also when it
+    // changes while the windows are open.
+    void toolbarPicturesStandOutOnTheDesktop_data()
+    {
+        QTest::addColumn<QPalette>("desktop");
+        QTest::newRow("dark desktop") << darkDesktopPalette();
+        QTest::newRow("light desktop") << QApplication::style()->standardPalette();
+    }
+
+    void toolbarPicturesStandOutOnTheDesktop()
+    {
+        QFETCH(QPalette, desktop);
+        const QPalette before = QApplication::palette();
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        TestStartup::run();
+        frmHistoryPlot().show();
+        QApplication::setPalette(desktop);
+        QCoreApplication::processEvents();
+        const QList<QToolBar *> toolbars = mainFrame().findChildren<QToolBar *>();
+        QCOMPARE(toolbars.size(), 2);
+        for (const QToolBar *toolbar : toolbars) {
+            const QColor background = toolbar->palette().color(QPalette::Window);
+            QCOMPARE(background, desktop.color(QPalette::Window));
+            for (QAction *action : toolbar->actions()) {
+                const QImage picture = action->icon().pixmap(toolbar->iconSize()).toImage();
+                const int contrast = edgeContrast(picture, background);
+                QVERIFY2(contrast >= 64, qPrintable(action->text() + u": "_s + QString::number(contrast)));
+            }
+        }
     }
 
     // Newest first, each log once, eight at most, kept across a restart; a log
