@@ -16,6 +16,8 @@
 #include "controls/twips.h"
 
 #include <QCloseEvent>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QDate>
 #include <QDir>
@@ -490,6 +492,7 @@ void MainFrame::fitOnScreen()
     if (!screen)
         return;
     const QRect fitted = fitWithin(placed, screen->availableGeometry());
+    m_fittedBorder = border;
     resize(fitted.size() - border);
     move(fitted.topLeft());
 }
@@ -515,13 +518,44 @@ void MainFrame::fitChild(QWidget &child, bool makeRoom)
     child.setGeometry(fitWithin(child.geometry(), QRect(QPoint(0, 0), size() - chrome)));
 }
 
+// The frame is fitted while hidden, before the window system has told its
+// border. Some tell it as the frame is shown; a window manager puts its border
+// around the frame only after that, and tells its size with the move that places
+// it there: a frame fitted to the whole screen without it would reach below the
+// screen by its title bar. So the frame, and the child windows with it, is fitted
+// again whenever the border told differs from the one it was fitted with (a
+// later change of decoration too); a move by the user keeps the border and is
+// left alone.
 void MainFrame::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (std::exchange(m_shownOnce, true))
+    m_shownOnce = true;
+    followBorder();
+}
+
+void MainFrame::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    followBorder();
+}
+
+void MainFrame::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    followBorder();
+}
+
+void MainFrame::followBorder()
+{
+    // Maximised or full screen, the window system places the frame itself.
+    if (!m_shownOnce || !isVisible() || windowState() != Qt::WindowNoState)
         return;
-    // Now that the window system may have told the frame's border, fit once more,
-    // and the child windows with it.
+    if (frameGeometry().size() - size() != m_fittedBorder)
+        fitWithChildren();
+}
+
+void MainFrame::fitWithChildren()
+{
     const QSize chrome = chromeSize();
     fitOnScreen();
     const QRect client(QPoint(0, 0), size() - chrome);

@@ -103,6 +103,8 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -127,6 +129,10 @@ private:
     void rebuildRecentMenu();
     void rebuildWindowList();
     void fitOnScreen();
+    // The frame and its child windows fitted again once the window system tells
+    // a border other than the one the frame was last fitted with.
+    void followBorder();
+    void fitWithChildren();
     QSize chromeSize();
     void openWaitingLog();
     void buildStatusBar();
@@ -153,6 +159,8 @@ private:
     LogOutcome m_waitingOutcome;
     bool m_documentShown = false;
     bool m_shownOnce = false;
+    // The outer frame's extra size that the last fitting counted.
+    QSize m_fittedBorder;
 };
 
 // The main frame, created hidden (its placement restored) on first touch.
