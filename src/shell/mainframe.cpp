@@ -228,12 +228,16 @@ void MainFrame::buildTrendMenu()
 void MainFrame::showChildMenus()
 {
     const QWidget *current = m_mdiArea->currentSubWindow();
+    const QList<QAction *> entries = m_trendMenu->actions();
     bool trend = false;
-    for (const CommandHandler &handler : std::as_const(m_handlers))
-        trend = trend || (handler.window && handler.window == current && handler.command == FrameCommand::TrendSetup);
+    for (const CommandHandler &handler : std::as_const(m_handlers)) {
+        trend = trend
+                || (handler.window && handler.window == current
+                    && entries.contains(m_commandActions.value(handler.command)));
+    }
     m_trendMenu->menuAction()->setVisible(trend);
     // Hidden, its keys must not reach a window in the background either.
-    for (QAction *action : m_trendMenu->actions())
+    for (QAction *action : entries)
         action->setEnabled(trend);
 }
 
