@@ -1,9 +1,12 @@
-# Sourced by ./run, ./test and ./bench: installs the Debian packages that the
-# build, the tests and the benchmarks need, when any is missing.
+# Sourced by ./run, ./test, ./bench and scripts/readme-picture.sh: installs the
+# Debian packages that the build, the tests, the benchmarks and the README's
+# picture need, when any is missing.
 
 VIEWER_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqcustomplot-dev libgl-dev fonts-dejavu-core"
 VIEWER_TEST_PACKAGES="xauth xvfb poppler-utils file desktop-file-utils appstream"
 VIEWER_FUZZ_PACKAGES="clang libclang-rt-14-dev"
+# scripts/readme-picture.sh: a virtual display for the real windows.
+VIEWER_PICTURE_PACKAGES="xvfb xauth"
 
 viewer_install_packages() {
     local missing=()

@@ -813,6 +813,7 @@ void PlotControl::setTrendData(std::shared_ptr<TrendData> data)
         ChannelState c;
         c.title = d->data->title(ch);
         c.unit = d->data->unit(ch);
+        c.field = d->data->field(ch);
         c.color = defaultChannelColor(ch);
         c.dashed = defaultChannelDashed(ch);
         d->channels.push_back(std::move(c));
@@ -874,7 +875,8 @@ TrendPicture PlotControl::trendPicture() const
     fill(AxisY, picture.left);
     fill(AxisY2, picture.right);
     for (const ChannelState &c : d->channels)
-        picture.channels.push_back({c.title, c.color, c.width, c.dashed, c.valueAxis == AxisY2 ? 1 : 0, c.visible, c.unit});
+        picture.channels.push_back(
+            {c.title, c.color, c.width, c.dashed, c.valueAxis == AxisY2 ? 1 : 0, c.visible, c.unit, c.field});
     picture.background = d->background;
     picture.font = d->axes[AxisX].axis->tickLabelFont();
     picture.legendVisible = d->legend->visible();
@@ -1286,6 +1288,7 @@ QStringList PlotAxis::tickLabels() const
 
 QString PlotChannel::TitleText() const { return d->channel(m_index).title; }
 QString PlotChannel::ShownTitle() const { return d->channel(m_index).shown(); }
+QString PlotChannel::Name() const { return d->channel(m_index).name(); }
 
 void PlotChannel::setTitleText(const QString &text)
 {
@@ -1315,8 +1318,11 @@ void PlotChannel::setColor(OleColor color)
 {
     ChannelState &c = d->channel(m_index);
     requireColor(color);
+    if (c.color == color)
+        return;
     c.color = color;
     d->redrawSoon();
+    emit d->q->channelColorChanged(m_index);
 }
 
 void PlotChannel::AddXY(double x, double y)

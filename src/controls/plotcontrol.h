@@ -111,6 +111,8 @@ public:
     void setTitleText(const QString &text);
     // The title with the unit of its values, as the legend shows it.
     QString ShownTitle() const;
+    // The title, told apart from a column of the same heading (see channelname.h).
+    QString Name() const;
     // Trace width in pixels, 1 to 20.
     int TraceLineWidth() const;
     void setTraceLineWidth(int width);
@@ -333,6 +335,8 @@ signals:
     // The cursor moved to another sample, or was shown or hidden.
     void cursorSampleChanged(qsizetype sample);
     void channelVisibilityChanged(int channel, bool visible);
+    // A channel was given another colour (by the program or the trend setup).
+    void channelColorChanged(int channel);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

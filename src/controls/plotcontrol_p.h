@@ -3,6 +3,7 @@
 // The plot control's inner state, shared by its source files only. The plotting
 // library is only forward-declared here; its header stays in the .cpp files.
 
+#include "core/channelname.h"
 #include "core/olecolor.h"
 #include "core/trenddata.h"
 
@@ -57,7 +58,9 @@ struct ChannelState
 {
     QString title;
     QString unit;
-    QString shown() const { return TrendData::shownTitle(title, unit); }
+    int field = 0; // see TrendData::field()
+    QString name() const { return channelname::name(title, field); }
+    QString shown() const { return channelname::shown(title, unit, field); }
     OleColor color = 0;
     int width = 1;
     bool dashed = false;

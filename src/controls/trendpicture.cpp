@@ -78,6 +78,7 @@ TrendPicture TrendPicture::ofNewTrend(const TrendData &data)
         Channel c;
         c.title = data.title(ch);
         c.unit = data.unit(ch);
+        c.field = data.field(ch);
         c.color = PlotControl::defaultChannelColor(ch);
         c.dashed = PlotControl::defaultChannelDashed(ch);
         picture.channels.push_back(c);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/channelname.h"
 #include "core/olecolor.h"
 
 #include <QFont>
@@ -48,7 +49,8 @@ struct TrendPicture
         int valueAxis = 0;   // 0 the left value axis, 1 the right one
         bool visible = true; // a hidden channel keeps a greyed legend entry
         QString unit;        // shown after the title, in brackets
-        QString shown() const { return unit.isEmpty() ? title : title + QStringLiteral(" [") + unit + u']'; }
+        int field = 0;       // shown after the title where a heading is not the log's only one
+        QString shown() const { return channelname::shown(title, unit, field); }
     };
 
     Axis time;

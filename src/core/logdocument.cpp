@@ -246,6 +246,14 @@ bool LogDocument::holdsText(int col) const
     return field >= 0 && field < m_shape.columns.size() && m_shape.columns[field] == logshape::ColumnKind::Text;
 }
 
+QHash<QString, int> LogDocument::headingCounts() const
+{
+    QHash<QString, int> counts;
+    for (int col = 0; col <= m_table->colCount(); ++col)
+        ++counts[m_table->text(col, 0)];
+    return counts;
+}
+
 QString LogDocument::unitOf(int col) const
 {
     const int field = m_table->fieldOf(col);
@@ -426,8 +434,13 @@ trendreader::Result LogDocument::plot(const QList<GridBlock> &blocks, const tren
     m_trendDateOrder = result.dateOrder;
     m_trend->setSourcePath(m_path);
     m_trend->setTimeColumns(std::max(1, timeColumns()));
-    for (int ch = 0; ch < m_trend->channelCount(); ++ch)
-        m_trend->setUnit(ch, unitOf(m_trend->sourceColumn(ch)));
+    const QHash<QString, int> headings = headingCounts();
+    for (int ch = 0; ch < m_trend->channelCount(); ++ch) {
+        const int col = m_trend->sourceColumn(ch);
+        m_trend->setUnit(ch, unitOf(col));
+        if (headings.value(m_table->text(col, 0)) > 1)
+            m_trend->setField(ch, m_table->fieldOf(col) + 1);
+    }
     m_trend->setLoggedTextReader([document = QPointer<const LogDocument>(this), path = m_path](int column, int row) {
         return document ? document->loggedText(path, column, row) : std::nullopt;
     });

@@ -91,6 +91,9 @@ public:
     QList<GridBlock> valueBlocks() const;
     // The unit of a grid column's values, empty when none is known.
     QString unitOf(int col) const;
+    // How many columns carry each heading: a channel of a heading that several
+    // carry is named with its field.
+    QHash<QString, int> headingCounts() const;
     // The shape the user chose for the log at `path` (File, Open As..., the command line): its
     // load, reload and follow read it so, with what the choice leaves open detected. Kept for
     // the run, also while another log is open; std::nullopt forgets it.

@@ -151,11 +151,10 @@ public:
     // the axis titles show it after the title, which alone keys the kept setup.
     QString unit(int channel) const { return m_channels[size_t(channel)].unit; }
     void setUnit(int channel, const QString &unit) { m_channels[size_t(channel)].unit = unit; }
-    // The title as shown: `temperature [°C]`.
-    static QString shownTitle(const QString &title, const QString &unit)
-    {
-        return unit.isEmpty() ? title : title + QStringLiteral(" [") + unit + u']';
-    }
+    // The log's field the channel was read from, counted from 1, where another
+    // column of the log has the same heading; 0 elsewhere (see channelname.h).
+    int field(int channel) const { return m_channels[size_t(channel)].field; }
+    void setField(int channel, int field) { m_channels[size_t(channel)].field = field; }
     // The log column a channel's values were read from; -1 when none.
     int sourceColumn(int channel) const { return m_channels[size_t(channel)].sourceColumn; }
     void setSourceColumn(int channel, int column) { m_channels[size_t(channel)].sourceColumn = column; }
@@ -210,6 +209,7 @@ private:
     {
         QString title;
         QString unit;
+        int field = 0;
         int sourceColumn = -1;
         Column<double> values;
         qsizetype cursor = 0;

@@ -77,11 +77,21 @@ QList<GridBlock> columnBlocks(const LogDocument &document, const QStringList &na
     }
     QList<GridBlock> blocks;
     for (const QString &name : names) {
-        int found = -1;
-        for (int col = 0; col <= table.colCount() && found < 0; ++col) {
+        QList<int> named;
+        for (int col = 0; col <= table.colCount(); ++col) {
             if (table.text(col, 0).trimmed() == name.trimmed())
-                found = col;
+                named << col;
         }
+        // A heading that several columns carry names none of them: the field number does.
+        if (named.size() > 1) {
+            QStringList fields;
+            for (int col : std::as_const(named))
+                fields << QString::number(table.fieldOf(col) + 1);
+            const QString last = fields.takeLast();
+            throw Failure{quoted(name.trimmed()) + u" names fields "_s + fields.join(u", "_s) + u" and "_s + last
+                          + u"; choose one by its number."_s};
+        }
+        int found = named.isEmpty() ? -1 : named.constFirst();
         // A heading that is a number is found by its heading first; else the
         // number counts the file's fields from 1.
         bool isNumber = false;

@@ -180,6 +180,7 @@ DataFileWindow::DataFileWindow() : m_document(logDocument())
             openAs();
     });
     mainFrame().handleCommand(this, FrameCommand::Print, [this] { toolbarButtonClick(3); });
+    mainFrame().handleCommand(this, FrameCommand::Plot, [this] { toolbarButtonClick(2); });
     mainFrame().handleCommand(this, FrameCommand::Reload, [this] { reloadLog(); });
     mainFrame().handleCommand(this, FrameCommand::Follow, [this] { setFollowing(!isFollowing()); });
     mainFrame().setLogOpener(this, [this](const QString &log, bool handedOver) -> std::optional<QString> {
@@ -222,6 +223,8 @@ void DataFileWindow::buildToolbar()
         m_toolbar->addAction(action);
         m_buttons.append(action);
         connect(action, &QAction::triggered, this, [this, at] { toolbarButtonClick(at); });
+        // Tab reaches the buttons too; Space presses the one with the focus.
+        m_toolbar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
     }
 
     // The progress label and bar sit on the toolbar's strip at its right end.
@@ -445,6 +448,10 @@ void DataFileWindow::prepareLoadedGrid()
     grid.setCellsLocked(true);
     grid.setSheetProtected(true);
     grid.setMultipleBlocks(true);
+    // A log opens at its first row and column, not where the former one was left
+    // (a reload puts its own place back afterwards).
+    grid.view()->verticalScrollBar()->setValue(0);
+    grid.view()->horizontalScrollBar()->setValue(0);
     ui().setPointer(Pointer::Default);
     setStatusPanelText(u"Current File is "_s + m_document.path() + loadRemarks());
     showCounts();
@@ -496,10 +503,20 @@ void DataFileWindow::showDocumentTable()
     m_dataFrame->setToolTip(note);
 }
 
+QString DataFileWindow::onlyDataText()
+{
+    return u"Only data cells can be used"_s + u"\r\n"_s + u"for historical trend!"_s;
+}
+
+QString DataFileWindow::tooFewText()
+{
+    return u"you must select at least 4 cells"_s + u"\r\n"_s + u"for historical trend!"_s;
+}
+
 void DataFileWindow::plotSelection()
 {
-    const QString onlyData = u"Only data cells can be used"_s + u"\r\n"_s + u"for historical trend!"_s;
-    const QString tooFew = u"you must select at least 4 cells"_s + u"\r\n"_s + u"for historical trend!"_s;
+    const QString onlyData = onlyDataText();
+    const QString tooFew = tooFewText();
     GridControl &grid = *m_dataGrid;
 
     // The former trend goes first, even when the selection is then refused.

@@ -89,6 +89,10 @@ public:
     // Checks the selected blocks (at least four rows each, data columns only) and
     // plots them as a historical trend; the former trend window closes first.
     void plotSelection();
+    // What plotSelection() says of a block in the date or time columns, and of a
+    // block of fewer than four rows (or none selected).
+    static QString onlyDataText();
+    static QString tooFewText();
     // The plot run over `blocks` of the grid, its progress shown here.
     void plotBlocks(const QList<GridBlock> &blocks);
     // The blocks selected in the grid, in the order they were made.

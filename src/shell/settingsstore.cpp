@@ -282,14 +282,25 @@ void PlacementSetting::write(Edge edge, float value) const
     SettingsStore::writeText(section, key(edge), SettingsStore::singleToText(value));
 }
 
-const PlacementSetting MainFramePlacement{u"Settings"_s, 6500, 6500, false, 1000, 1000};
-const PlacementSetting DataFilePlacement{u"History\\chartNest"_s, 6765, 5295, true};
-const PlacementSetting TrendPlacement{u"History\\HistPlot"_s, 8130, 5055, true};
+namespace SettingsSection {
+const QString MainFrame = u"Settings"_s;
+const QString History = u"History"_s;
+const QString Recent = u"Recent"_s;
+const QString OpenAs = u"OpenAs"_s;
+const QString TrendSetup = u"TrendSetup"_s;
+const QString TrendPens = u"TrendPens"_s;
+
+QStringList all() { return {MainFrame, History, Recent, OpenAs, TrendSetup, TrendPens}; }
+} // namespace SettingsSection
+
+const PlacementSetting MainFramePlacement{SettingsSection::MainFrame, 6500, 6500, false, 1000, 1000};
+const PlacementSetting DataFilePlacement{SettingsSection::History + u"\\chartNest"_s, 6765, 5295, true};
+const PlacementSetting TrendPlacement{SettingsSection::History + u"\\HistPlot"_s, 8130, 5055, true};
 
 namespace RecentLogs {
 
 namespace {
-const QString Section = u"Recent"_s;
+const QString &Section = SettingsSection::Recent;
 
 QString keyOf(int index) { return u"File"_s + QString::number(index + 1); }
 
@@ -336,7 +347,7 @@ void remove(const QString &path)
 namespace OpenAsChoices {
 
 namespace {
-const QString Section = u"OpenAs"_s;
+const QString &Section = SettingsSection::OpenAs;
 
 struct Entry
 {

@@ -47,6 +47,21 @@ bool isWritable();
 
 } // namespace SettingsStore
 
+// The sections of the file that the program writes, each named once here:
+// "Settings" (the main frame's placement), "History" (the data file window's and
+// the trend window's placements, under "History\chartNest" and "History\HistPlot"),
+// "Recent", "OpenAs", "TrendSetup" and "TrendPens".
+namespace SettingsSection {
+extern const QString MainFrame;
+extern const QString History;
+extern const QString Recent;
+extern const QString OpenAs;
+extern const QString TrendSetup;
+extern const QString TrendPens;
+// All of them, in that order.
+QStringList all();
+} // namespace SettingsSection
+
 // One window placement in the store: the keys "MainLeft", "MainTop", "MainWidth"
 // and "MainHeight" of its section, in twips.
 struct PlacementSetting

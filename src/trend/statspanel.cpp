@@ -56,7 +56,7 @@ void StatsPanel::showStats(PlotControl &plot)
         const ViewStats s = viewStats(*data, ch, x0, x1);
         const int row = rowCount();
         insertRow(row);
-        auto *title = cell(plot.Channel(ch).TitleText(), Qt::AlignLeft | Qt::AlignVCenter);
+        auto *title = cell(plot.Channel(ch).Name(), Qt::AlignLeft | Qt::AlignVCenter);
         title->setData(Qt::DecorationRole, QColor(toQColor(plot.Channel(ch).Color())));
         setItem(row, Title, title);
         const bool any = s.stats.count > 0;
@@ -74,4 +74,17 @@ void StatsPanel::showStats(PlotControl &plot)
         setItem(row, Marked, cell(locale.toString(s.marked)));
     }
     setUpdatesEnabled(true);
+}
+
+void StatsPanel::showColors(PlotControl &plot)
+{
+    // The rows are the visible channels, in order.
+    int row = 0;
+    for (int ch = 0; ch < plot.ChannelCount() && row < rowCount(); ++ch) {
+        if (!plot.channelVisible(ch))
+            continue;
+        if (QTableWidgetItem *title = item(row, Title))
+            title->setData(Qt::DecorationRole, QColor(toQColor(plot.Channel(ch).Color())));
+        ++row;
+    }
 }

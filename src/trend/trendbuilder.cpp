@@ -68,8 +68,10 @@ void finishTrend(TrendWindow &trend, const trendreader::Result &result)
     trend.setPanelText(1, u"Current trend data from "_s + stripPath(result.data->sourcePath()) + remark);
 }
 
-void showTrendWindow(TrendWindow &trend)
+void showTrendWindow(TrendWindow &trend, bool keepLayout)
 {
+    if (trend.isVisible() && keepLayout)
+        return;
     if (trend.isVisible()) {
         trend.showNormal();
         trend.setFocus();
@@ -129,7 +131,8 @@ void tellEnd(const trendreader::Result &result, const LogTable &table)
 
 } // namespace
 
-void buildHistTrend(LogDocument &document, const QList<GridBlock> &blocks, PlotRunProgress &progress)
+void buildHistTrend(LogDocument &document, const QList<GridBlock> &blocks, PlotRunProgress &progress,
+                    bool keepLayout)
 {
     QPointer<TrendWindow> trend;
     bool indicatorShown = false;
@@ -159,7 +162,7 @@ void buildHistTrend(LogDocument &document, const QList<GridBlock> &blocks, PlotR
             // Showing the window draws the whole trend: the interface gets a turn first.
             yieldNow();
             if (trend && !programEnded())
-                showTrendWindow(*trend);
+                showTrendWindow(*trend, keepLayout);
         } else {
             tellEnd(result, document.table());
         }
@@ -184,7 +187,7 @@ bool replotHistTrend(LogDocument &document, PlotRunProgress &progress)
             pens.emplace_back(plot.Channel(ch).Color(), plot.Channel(ch).TraceLineWidth());
     });
     const QList<GridBlock> blocks = document.plottedBlocks();
-    buildHistTrend(document, blocks, progress);
+    buildHistTrend(document, blocks, progress, true);
     steps::ignore([&] {
         if (TrendWindow *again = loadedTrendWindow()) {
             PlotControl &plot = again->trendPlot();

@@ -36,12 +36,15 @@ public:
 // shows the trend window at its stored placement. Every outcome is shown to the
 // user: a cancel, a cell that is no value (named with its line and column), a
 // lack of memory. If the trend window or the program goes away during the run,
-// it ends quietly.
-void buildHistTrend(LogDocument &document, const QList<GridBlock> &blocks, PlotRunProgress &progress);
+// it ends quietly. A trend window already shown is restored to its normal state and
+// given the focus, unless `keepLayout` asks to leave the windows as they are.
+void buildHistTrend(LogDocument &document, const QList<GridBlock> &blocks, PlotRunProgress &progress,
+                    bool keepLayout = false);
 
 // Plots the document's plotted blocks again into the shown trend of its open log
-// (after a reload), each trace keeping its colour and width. False, and nothing
-// done, when no trend of the open log is shown.
+// (after a reload), each trace keeping its colour and width and the windows
+// keeping their layout. False, and nothing done, when no trend of the open log is
+// shown.
 bool replotHistTrend(LogDocument &document, PlotRunProgress &progress);
 
 // Why a plot run gave no trend, on one line: the line of the message that names

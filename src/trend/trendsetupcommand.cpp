@@ -46,7 +46,7 @@ void TrendWindow::setupHistTrend()
     steps::report(name, [&] {
         QStringList titles;
         for (int i = 0; i < plot.ChannelCount(); ++i)
-            titles << plot.Channel(i).TitleText();
+            titles << plot.Channel(i).Name();
         TrendSetup().setPenRows(titles);
     });
     steps::report(name, [&] { rows = TrendSetup().penRows(); });

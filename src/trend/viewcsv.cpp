@@ -1,5 +1,7 @@
 #include "viewcsv.h"
 
+#include "core/channelname.h"
+
 #include "core/oledate.h"
 #include "controls/outputfile.h"
 #include "controls/plotcontrol.h"
@@ -33,7 +35,7 @@ QByteArray text(TrendData &data, const QList<int> &channels, double fromX, doubl
     data.sortByTime();
     QString out = u"Date,Time"_s;
     for (int c : channels)
-        out += u',' + field(data.title(c));
+        out += u',' + field(channelname::name(data.title(c), data.field(c)));
     out += u"\r\n"_s;
 
     for (qsizetype i = data.lowerBound(fromX); i < data.rowCount() && data.time(i) <= toX; ++i) {

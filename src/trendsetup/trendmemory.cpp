@@ -20,8 +20,8 @@ namespace trendmemory {
 
 namespace {
 
-const QString PenSection = u"TrendPens"_s;
-const QString LookSection = u"TrendSetup"_s;
+const QString &PenSection = SettingsSection::TrendPens;
+const QString &LookSection = SettingsSection::TrendSetup;
 const QString LabelFormatKey = u"LabelFormat"_s;
 const QString BackgroundKey = u"Background"_s;
 const QString XScaleColorKey = u"XScaleColor"_s;

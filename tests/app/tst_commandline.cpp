@@ -122,9 +122,10 @@ private slots:
         m_device = deviceForLinks(m_dir.path());
         if (!m_device.isEmpty())
             QVERIFY(QFile::link(m_device, path(u"null.png"_s)));
-        QVERIFY(write(u"headings.csv"_s, "Date,Time,\"Temp, C\",Wind,2,Bad\r\n3/14/2024,1:00:00 PM,1,2,3,4\r\n"
-                                         "3/14/2024,1:01:00 PM,2,3,4,1O.5\r\n3/14/2024,1:02:00 PM,3,4,5,6\r\n"
-                                         "3/14/2024,1:03:00 PM,4,5,6,7\r\n"));
+        QVERIFY(write(u"headings.csv"_s, "Date,Time,\"Temp, C\",Wind,2,Bad,\"DewPt, \xC2\xB0" "F\",\"DewPt, \xC2\xB0" "F\","
+                                         "\"Flow \"\"A\"\", l/s\"\r\n3/14/2024,1:00:00 PM,1,2,3,4,5,6,7\r\n"
+                                         "3/14/2024,1:01:00 PM,2,3,4,1O.5,6,7,8\r\n3/14/2024,1:02:00 PM,3,4,5,6,7,8,9\r\n"
+                                         "3/14/2024,1:03:00 PM,4,5,6,7,8,9,1x\r\n"));
         QVERIFY(write(u"breaks.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
                                        "3/14/2024,1:02:00 PM,3,\"1\n2\"\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
         QByteArray elapsed = "elapsed,value\n";
@@ -210,7 +211,14 @@ private slots:
         QTest::newRow("the Date is field 1") << QStringList{u"1"_s} << u"column \"1\" holds no values to plot"_s;
         QTest::newRow("repeated option") << QStringList{u"6"_s, u"\"Temp, C\""_s} << badTaken;
         QTest::newRow("field number past the last")
-            << QStringList{u"7"_s} << u"\"%D/headings.csv\" has no column named \"7\" and no field 7: its fields are 1 to 6"_s;
+            << QStringList{u"10"_s} << u"\"%D/headings.csv\" has no column named \"10\" and no field 10: its fields are 1 to 9"_s;
+        QTest::newRow("a heading two columns share") << QStringList{u"\"DewPt, \u00B0F\""_s}
+                                                     << u"\"DewPt, \u00B0F\" names fields 7 and 8; choose one by its number."_s;
+        QTest::newRow("one of them by its number") << QStringList{u"8,Wind"_s} << QString();
+        // Its last cell is no number: the column was found and read.
+        QTest::newRow("a doubled quote in a quoted heading")
+            << QStringList{u"\"Flow \"\"A\"\", l/s\""_s}
+            << u"\"%D/headings.csv\": Line 5, column \"Flow \"A\", l/s\": \"1x\" is not a number."_s;
         QTest::newRow("quote left open") << QStringList{u"Wind,\"Temp, C"_s}
                                          << u"--columns \"Wind,\"Temp, C\": a quote is not closed"_s;
     }

@@ -273,15 +273,17 @@ private slots:
         QTest::addColumn<int>("rightKeys"); // negative for Left
         QTest::addColumn<int>("expected");
         QTest::addColumn<QString>("valueText");
-        QTest::newRow("dragged short of half a spacing") << 0.4 << 0 << 100 << u"c2r101"_s;
-        QTest::newRow("dragged past half a spacing") << 0.6 << 0 << 101 << u"c2r102"_s;
-        QTest::newRow("dragged back") << -1.6 << 0 << 98 << u"c2r99"_s;
-        QTest::newRow("dragged onto a gap") << 2.4 << 0 << 102 << u"-"_s;
-        QTest::newRow("dragged onto a mark: as logged") << 3.6 << 0 << 104 << u"c2r105"_s;
-        QTest::newRow("dragged past the left edge") << -40.0 << 0 << 80 << u"c2r81"_s;
-        QTest::newRow("dragged past the right edge") << 40.0 << 0 << 120 << u"c2r121"_s;
-        QTest::newRow("Right three times") << 0.0 << 3 << 103 << u"c2r104"_s;
-        QTest::newRow("Left twice") << 0.0 << -2 << 98 << u"c2r99"_s;
+        QTest::addColumn<int>("from"); // the sample the cursor starts at; the view shows 40 from 80, or from 0 under 40
+        QTest::newRow("dragged short of half a spacing") << 0.4 << 0 << 100 << u"c2r101"_s << 100;
+        QTest::newRow("dragged past half a spacing") << 0.6 << 0 << 101 << u"c2r102"_s << 100;
+        QTest::newRow("dragged back") << -1.6 << 0 << 98 << u"c2r99"_s << 100;
+        QTest::newRow("dragged onto a gap") << 2.4 << 0 << 102 << u"-"_s << 100;
+        QTest::newRow("dragged onto a mark: as logged") << 3.6 << 0 << 104 << u"c2r105"_s << 100;
+        QTest::newRow("dragged past the left edge") << -40.0 << 0 << 80 << u"c2r81"_s << 100;
+        QTest::newRow("dragged past the right edge") << 40.0 << 0 << 120 << u"c2r121"_s << 100;
+        QTest::newRow("Right three times") << 0.0 << 3 << 103 << u"c2r104"_s << 100;
+        QTest::newRow("Left twice") << 0.0 << -2 << 98 << u"c2r99"_s << 100;
+        QTest::newRow("the first sample (a gap), short of the midpoint") << -0.6 << 0 << 0 << u"-"_s << 1;
     }
 
     void theCursorPicksTheNearestSampleAndShowsItsLoggedText()
@@ -290,13 +292,15 @@ private slots:
         QFETCH(int, rightKeys);
         QFETCH(int, expected);
         QFETCH(QString, valueText);
+        QFETCH(int, from);
+        const int viewFrom = from < 40 ? 0 : 80;
         PlotControl plot;
-        showTrend(plot, 200, 80, 40);
+        showTrend(plot, 200, viewFrom, 40);
         PlotDataCursor cursor = plot.DataCursor(0);
         const int y = plot.height() * 3 / 4;
-        cursor.setSample(101);
+        cursor.setSample(from + 1);
         const int next = cursorColumn(plot, y);
-        cursor.setSample(100);
+        cursor.setSample(from);
         const int here = cursorColumn(plot, y);
         QVERIFY(here > 0 && next > here + 8);
 
@@ -315,7 +319,7 @@ private slots:
         QCOMPARE(cursor.timeText(), u"3/14/2024 c1r%1"_s.arg(expected + 1));
         QCOMPARE(cursor.valueText(0), valueText);
         // The view did not move under the cursor's drag or steps.
-        QCOMPARE(plot.XAxis(0).Min(), minute(80));
+        QCOMPARE(plot.XAxis(0).Min(), minute(viewFrom));
     }
 
     void viewStatisticsEqualADirectComputation_data()

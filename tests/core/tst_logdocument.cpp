@@ -1,6 +1,7 @@
 #include "support/minutelog.h"
 #include "support/testregistry.h"
 
+#include "core/channelname.h"
 #include "core/logdocument.h"
 #include "core/logfollower.h"
 #include "core/logtable.h"
@@ -138,6 +139,14 @@ private slots:
                           "14.02.2016 10:00;2,5;1001,75\r\n")
             << u"Datum|T|p"_s << 1 << QList<int>{} << QDateTime({2016, 2, 13}, {10, 0}) << 1001.75 << QString()
             << u"p [hPa]"_s;
+        QTest::newRow("a heading two columns share: its field number")
+            << QByteArray("Date,Time,\"DewPt, F\",A,\"DewPt, F\"\r\n1/2/2024,1:00:00 AM,1,2,3\r\n1/2/2024,1:00:01 AM,3,4,5\r\n")
+            << u"Date|Time|DewPt, F|A|DewPt, F"_s << 2 << QList<int>{} << QDateTime({2024, 1, 2}, {1, 0}) << 5.0
+            << QString() << u"DewPt, F (5)"_s;
+        QTest::newRow("a shared heading with a unit, time last")
+            << QByteArray("v,v,when\nmm,mm,\n1,2,2012-01-01 10:00\n3,4,2012-01-02 10:00\n")
+            << u"when|v|v"_s << 1 << QList<int>{} << QDateTime({2012, 1, 1}, {10, 0}) << 4.0 << QString()
+            << u"v (2) [mm]"_s;
         QTest::newRow("daily ISO dates")
             << QByteArray("date,v\n2012-01-01,1\n2012-01-02,2\n") << u"date|v"_s << 1 << QList<int>{}
             << QDateTime({2012, 1, 1}, {0, 0}) << 2.0 << QString() << u"v"_s;
@@ -182,7 +191,7 @@ private slots:
         QTEST(data.value(data.channelCount() - 1, data.rowCount() - 1), "lastValue");
         // The unit is shown; the title alone keys the kept setup.
         const int last = data.channelCount() - 1;
-        QTEST(TrendData::shownTitle(data.title(last), data.unit(last)), "lastTitle");
+        QTEST(channelname::shown(data.title(last), data.unit(last), data.field(last)), "lastTitle");
         QCOMPARE(data.title(last), table.text(data.sourceColumn(last), 0));
     }
 

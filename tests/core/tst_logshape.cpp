@@ -106,6 +106,15 @@ private slots:
                                                          << u"; , 0 -"_s << u"XTV"_s << TimeForm::DateTime << 1 << -1 << Order::NotAsked << u"|"_s;
         QTest::newRow("no time at all") << "a,b,c\n1,2,3\n4,5,6\n"_ba << none << u", . 0 -"_s << u"VVV"_s << TimeForm::None << -1 << -1
                                         << Order::NotAsked << u"|"_s;
+        QTest::newRow("field counts tie: the larger wins") << "when;a;b\n2015-01-01 01:00;1;2\n2015-01-02 01:00;3\n2015-01-03 01:00;4\n"_ba
+                                                           << none << u"; . 0 -"_s << u"TVV"_s << TimeForm::DateTime << 0 << -1
+                                                           << Order::NotAsked << u"|"_s;
+        QTest::newRow("a row of empty cells is no units line") << "Time,A,B\n,,\n2015-01-01 00:00,1,2\n2015-01-01 01:00,3,4\n"_ba
+                                                               << none << u", . 0 -"_s << u"TVV"_s << TimeForm::DateTime << 0 << -1
+                                                               << Order::NotAsked << u"|"_s;
+        QTest::newRow("half text, half numbers and marks: values")
+            << "when,v,w\n2015-01-01,1,x\n2015-01-02,low,y\n2015-01-03,ERR,1\n2015-01-04,high,z\n"_ba << none << u", . 0 -"_s
+            << u"TVX"_s << TimeForm::DateOnly << 0 << -1 << Order::NotAsked << u"|"_s;
         // The head leaves the order open; the end of the file shows it. The tail's cut first
         // line is not read.
         QTest::newRow("date order shown in the tail") << "Date;Time;A\n01.01.2015;00:00;1\n02.01.2015;00:00;2\n"_ba
@@ -163,6 +172,8 @@ private slots:
         QTest::newRow("numeric, day first") << u"01.02.2015 13:00"_s << dt << Order::DayFirst << at(2015, 2, 1, 13);
         QTest::newRow("numeric, month first") << u"01.02.2015 13:00"_s << dt << Order::MonthFirst << at(2015, 1, 2, 13);
         QTest::newRow("numeric, open, day above 12") << u"1/13/24 1:05:00 PM"_s << dt << Order::NotAsked << at(2024, 1, 13, 13, 5);
+        QTest::newRow("half past midnight") << u"3/14/2024 12:30:00 AM"_s << dt << Order::MonthFirst << at(2024, 3, 14, 0, 30);
+        QTest::newRow("half past noon") << u"3/14/2024 12:30:00 PM"_s << dt << Order::MonthFirst << at(2024, 3, 14, 12, 30);
         QTest::newRow("no day-first date against the order") << u"13.01.2015 13:00"_s << dt << Order::MonthFirst << no;
         QTest::newRow("month name first") << u"Jan 1 2000"_s << day << Order::NotAsked << at(2000, 1, 1);
         QTest::newRow("day before the month name") << u"1 Jan 2000"_s << day << Order::NotAsked << at(2000, 1, 1);

@@ -261,6 +261,9 @@ private slots:
                  path + u" was emptied; the rows read before stay until new rows arrive."_s);
         QCOMPARE(trend->panelText(1), u"Current trend data from run.csv (emptied: rows read before)"_s);
 
+        // The logger's first row, then more: read again, then followed.
+        LogFixture::write(LogFixture::minutes(1, 2));
+        frmHistory().followLog();
         LogFixture::write(LogFixture::minutes(4, 2));
         frmHistory().followLog();
 
@@ -272,6 +275,10 @@ private slots:
         QVERIFY(trend && trend->isVisible());
         QCOMPARE(trend->trendPlot().trendData()->rowCount(), 4);
         QCOMPARE(trend->panelText(1), u"Current trend data from run.csv"_s);
+        // Plotted afresh: the whole new trend, neither slider zoomed.
+        QCOMPARE(trend->panelText(2), u"XZoom = 0.00% : YZoom = 0.00%"_s);
+        QCOMPARE(trend->DateSlider().Position(), 0.0);
+        QCOMPARE(trend->YSlider().Position(), 0.0);
     }
 
     void reloadKeepsSelectionPlaceAndTrend_data()
@@ -317,6 +324,32 @@ private slots:
         QCOMPARE(trend.DateSlider().Position(), 0.0);
         QCOMPARE(trend.YSlider().Position(), 0.0);
         QCOMPARE(trend.panelText(2), u"XZoom = 0.00% : YZoom = 0.00%"_s);
+    }
+
+    // Reload leaves the windows as they were laid out; another log opens at its
+    // first row and column.
+    void reloadKeepsTheLayoutAndANewLogStartsAtItsTopLeft()
+    {
+        LogFixture::open(LogFixture::minutes(300, 30));
+        plot({{2, -1, 3, -1}});
+        TrendWindow *trend = loadedTrendWindow();
+        QVERIFY(trend && trend->isVisible());
+        trend->showMaximized();
+        QVERIFY(trend->isMaximized());
+        const QRect gridWindow = frmHistory().geometry();
+
+        mainFrame().runCommand(FrameCommand::Reload);
+        QVERIFY(loadedTrendWindow()->isMaximized());
+        QCOMPARE(frmHistory().geometry(), gridWindow);
+
+        QScrollBar *down = grid().view()->verticalScrollBar();
+        QScrollBar *across = grid().view()->horizontalScrollBar();
+        down->setValue(down->maximum());
+        across->setValue(across->maximum());
+        QVERIFY(down->value() > 0 && across->value() > 0);
+        LogFixture::open(LogFixture::minutes(400, 30), u"other.csv"_s);
+        QCOMPARE(down->value(), 0);
+        QCOMPARE(across->value(), 0);
     }
 
     // The status bar and the File menu show whether the log is followed, also

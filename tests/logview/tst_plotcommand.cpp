@@ -6,11 +6,16 @@
 
 #include "controls/gridcontrol.h"
 #include "controls/gridmodel.h"
+#include "controls/numericedit.h"
 #include "controls/plotcontrol.h"
 #include "logview/datafilewindow.h"
 #include "core/logdocument.h"
 #include "shell/openlog.h"
+#include "trend/statspanel.h"
 #include "trend/trendwindow.h"
+#include "trendsetup/trendmemory.h"
+#include "trendsetup/trendsetupdialog.h"
+#include "support/widgetdriver.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -230,6 +235,43 @@ private slots:
         grid().setSelectionBlocks({GridBlock{2, 1, 2, 2}});
         frmHistory().toolbarButtonClick(2);
         QCOMPARE(frmHistory().statusPanelText(), before);
+    }
+
+    // Two columns of one heading are told apart by their fields wherever the
+    // channels are listed; the kept setup stays keyed by the heading.
+    void columnsOfOneHeadingAreToldApart()
+    {
+        const QString dew = u"DewPt, \u00B0F"_s;
+        LogFixture::open("Date,Time,\"DewPt, \xC2\xB0" "F\",A,\"DewPt, \xC2\xB0" "F\"\r\n1/2/2024,1:00:00 AM,1,2,3\r\n"
+                         "1/2/2024,1:01:00 AM,3,4,5\r\n1/2/2024,1:02:00 AM,4,5,6\r\n1/2/2024,1:03:00 AM,5,6,7\r\n");
+        grid().setSelectionBlocks({{2, 1, 4, 4}});
+        frmHistory().toolbarButtonClick(2);
+        TrendWindow *trend = loadedTrendWindow();
+        QVERIFY(trend);
+        PlotControl &plot = trend->trendPlot();
+        const QStringList names{dew + u" (3)"_s, u"A"_s, dew + u" (5)"_s};
+        trend->toolbarButtonClick(7); // the statistics
+        for (int ch = 0; ch < 3; ++ch) {
+            QCOMPARE(plot.Channel(ch).ShownTitle(), names[ch]); // the legend's
+            QCOMPARE(trend->statsPanel().item(ch, 0)->text(), names[ch]);
+        }
+        QStringList rows;
+        WidgetDriver::whenModal([&rows](QWidget *modal) {
+            auto *dialog = qobject_cast<TrendSetupDialog *>(modal);
+            if (!dialog || !dialog->isVisible())
+                return false;
+            for (int i = 0; i < 3; ++i)
+                rows << dialog->penLabel(i);
+            dialog->PWidth(2).setValue(4);
+            dialog->cmdOK().click();
+            return true;
+        });
+        trend->setupHistTrend();
+        QCOMPARE(rows.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(rows[i].endsWith(u' ' + names[i]), qPrintable(rows[i]));
+        QCOMPARE(trendmemory::pen(dew).value_or(trendmemory::PenMemory{}).width, 4);
+        QVERIFY(!trendmemory::pen(names[2]));
     }
 };
 

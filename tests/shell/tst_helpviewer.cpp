@@ -2,7 +2,9 @@
 #include "support/testenv.h"
 #include "support/testregistry.h"
 
+#include "logview/datafilewindow.h"
 #include "shell/helpviewer.h"
+#include "shell/settingsstore.h"
 #include "shell/mainframe.h"
 #include "trend/trendwindow.h"
 
@@ -159,6 +161,31 @@ private slots:
         for (auto it = bold.globalMatch(shippedHelp()); it.hasNext();)
             named.insert(commandName(QTextDocumentFragment::fromHtml(it.next().captured(1)).toPlainText()));
         QVERIFY2(named.contains(name), qPrintable(name));
+    }
+
+    // The help says what the program does in the program's own words: every
+    // section of the settings file the program writes, and the messages of the
+    // Plot command's selection rule.
+    void shippedHelpAgreesWithTheProgram_data()
+    {
+        QTest::addColumn<QString>("part");  // the help's section, by its anchor
+        QTest::addColumn<QString>("words"); // as the help's text reads them
+        for (const QString &section : SettingsSection::all())
+            QTest::newRow(qPrintable(u"settings: "_s + section)) << u"settings"_s << u"section "_s + section;
+        for (const QString &message : {DataFileWindow::onlyDataText(), DataFileWindow::tooFewText()})
+            QTest::newRow(qPrintable(u"plot: "_s + message.left(12))) << u"select"_s << QString(message).replace(u"\r\n"_s, u" "_s);
+    }
+
+    void shippedHelpAgreesWithTheProgram()
+    {
+        QFETCH(QString, part);
+        QFETCH(QString, words);
+        const QString html = shippedHelp();
+        const qsizetype from = html.indexOf(u"<a name=\""_s + part + u"\">"_s);
+        QVERIFY(from >= 0);
+        const qsizetype to = html.indexOf(QRegularExpression(u"<h[1-3]>"_s), from);
+        const QString text = QTextDocumentFragment::fromHtml(html.mid(from, to - from)).toPlainText().simplified();
+        QVERIFY2(text.contains(words), qPrintable(words));
     }
 
     void indexSearchNarrowsTheList()

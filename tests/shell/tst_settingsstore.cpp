@@ -253,6 +253,23 @@ private slots:
         QCOMPARE(qt.value(qtKey, u"(missing)"_s).toString(), value);
     }
 
+    // A file written on another system reads the same, whatever its line ends.
+    void lineEndsOfAnySystemRead_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("LF") << QByteArray("[Settings]\nMainLeft=2\nMainTop=3\n");
+        QTest::newRow("CR LF") << QByteArray("[Settings]\r\nMainLeft=2\r\nMainTop=3\r\n");
+        QTest::newRow("CR LF, the last line without one") << QByteArray("[Settings]\r\nMainLeft=2\r\nMainTop=3");
+    }
+
+    void lineEndsOfAnySystemRead()
+    {
+        QFETCH(QByteArray, file);
+        QVERIFY(writeFile(TestEnv::settingsFile(), file));
+        QCOMPARE(SettingsStore::readText(u"Settings"_s, u"MainLeft"_s, {}), u"2"_s);
+        QCOMPARE(MainFramePlacement.read(Edge::Top), 3.0f);
+    }
+
     // A write rewrites its own section; every other byte of the file, comments and
     // sections the program does not know included, stays as it was.
     void otherSectionsKeepTheirBytes()

@@ -1,4 +1,5 @@
 #include "support/logfixture.h"
+#include "support/scripteddialogs.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 #include "support/testregistry.h"
@@ -9,9 +10,9 @@
 #include "controls/plotcontrol.h"
 #include "controls/slider.h"
 #include "core/trenddata.h"
-#include "core/viewstats.h"
 #include "shell/mainframe.h"
 #include "shell/openlog.h"
+#include "shell/sharedstate.h"
 #include "trend/statspanel.h"
 #include "trend/trendwindow.h"
 #include "trendsetup/trendsetupdialog.h"
@@ -265,15 +266,30 @@ private slots:
         for (int ch = 0; ch < plot.ChannelCount(); ++ch) {
             if (!plot.channelVisible(ch))
                 continue;
-            // The figures themselves are checked against a walk over the samples
-            // in the controls' tests; here, that the panel shows those of the view.
-            const ViewStats want = viewStats(*data, ch, x0, x1);
-            const double min = want.stats.min;
-            const double max = want.stats.max;
-            const qsizetype minAt = want.minSample;
-            const qint64 count = want.stats.count;
-            const qint64 gaps = want.gaps;
-            const double sum = want.stats.sum;
+            // The samples whose time lies in the view, the right edge included.
+            double min = qInf(), max = -qInf(), sum = 0;
+            qsizetype minAt = -1;
+            qint64 count = 0, gaps = 0, marked = 0;
+            for (qsizetype i = 0; i < data->rowCount(); ++i) {
+                const double v = data->value(ch, i);
+                if (data->time(i) < x0 || data->time(i) > x1 || TrendData::isAbsent(v))
+                    continue;
+                if (TrendData::isMarked(v)) {
+                    ++marked;
+                } else if (std::isnan(v)) {
+                    ++gaps;
+                } else {
+                    if (v < min)
+                        minAt = i;
+                    min = std::min(min, v);
+                    max = std::max(max, v);
+                    sum += v;
+                    ++count;
+                }
+            }
+            QVERIFY(count > 0);
+            if (ch == 0 && x1 < minute(Samples))
+                QVERIFY(gaps > 0 && marked > 0); // the view tells them apart
             QCOMPARE(panel.item(row, 0)->text(), plot.Channel(ch).TitleText());
             QCOMPARE(panel.item(row, 1)->text(), QLocale().toString(min, 'g', 15));
             QCOMPARE(panel.item(row, 1)->toolTip(), u"Logged at "_s + plot.sampleTimeText(minAt));
@@ -281,12 +297,59 @@ private slots:
             QCOMPARE(panel.item(row, 3)->text(), QLocale().toString(sum / double(count), 'g', 6));
             QCOMPARE(panel.item(row, 4)->text(), QString::number(count));
             QCOMPARE(panel.item(row, 5)->text(), QString::number(gaps));
-            QCOMPARE(panel.item(row, 6)->text(), QString::number(want.marked));
+            QCOMPARE(panel.item(row, 6)->text(), QString::number(marked));
             ++row;
         }
         QCOMPARE(panel.rowCount(), row);
         QCOMPARE(panel.horizontalHeaderItem(5)->text(), u"Gaps"_s);
         QCOMPARE(panel.horizontalHeaderItem(6)->text(), u"Marked"_s);
+    }
+
+    // A colour picked for a pen in the trend setup shows in the panel's swatch as
+    // the dialog closes, before anything else moves the view.
+    void statisticsSwatchesFollowTheTrendSetup_data()
+    {
+        QTest::addColumn<int>("pen");
+        QTest::addColumn<bool>("firstHidden");
+        QTest::newRow("second channel") << 1 << false;
+        // The panel lists the visible channels only: the swatch is on its first row.
+        QTest::newRow("second channel, the first hidden") << 1 << true;
+        QTest::newRow("first channel") << 0 << false;
+    }
+
+    void statisticsSwatchesFollowTheTrendSetup()
+    {
+        QFETCH(int, pen);
+        QFETCH(bool, firstHidden);
+        TrendWindow &w = shownTrend();
+        PlotControl &plot = w.trendPlot();
+        w.toolbarButtonClick(7);
+        if (firstHidden)
+            plot.setChannelVisible(0, false);
+        const OleColor picked = 0x3366CC; // BGR: red 0xCC, green 0x66, blue 0x33
+        const auto swatch = [&](int row) {
+            return w.statsPanel().item(row, 0)->data(Qt::DecorationRole).value<QColor>();
+        };
+        const int row = firstHidden ? pen - 1 : pen;
+        QVERIFY(swatch(row) != QColor(0xCC, 0x66, 0x33));
+        const double viewMin = plot.XAxis(0).Min();
+
+        shared().fileDialog = &mainFrame().cmdFile(); // as start-up shares it
+        TestEnv::dialogs().colors = {picked};
+        WidgetDriver::whenModal([pen](QWidget *modal) {
+            auto *dialog = qobject_cast<TrendSetupDialog *>(modal);
+            if (!dialog || !dialog->isVisible())
+                return false;
+            dialog->PenClrBtn(pen).click();
+            dialog->cmdOK().click();
+            return true;
+        });
+        w.setupHistTrend();
+        QCOMPARE(plot.Channel(pen).Color(), picked);
+        QCOMPARE(plot.XAxis(0).Min(), viewMin);
+        QCOMPARE(swatch(row), QColor(0xCC, 0x66, 0x33));
+        if (!firstHidden && pen != 0)
+            QCOMPARE(swatch(0), QColor(toQColor(plot.Channel(0).Color())));
     }
 
     // Level put on the right value axis in the trend setup: each value axis has
