@@ -10,8 +10,10 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QStringList>
 
+#include <algorithm>
 #include <exception>
 
 using namespace Qt::StringLiterals;
@@ -31,6 +33,33 @@ std::unique_ptr<CommonDialogBackend> &backendSlot()
 {
     static std::unique_ptr<CommonDialogBackend> slot;
     return slot;
+}
+
+// The dialog over its owner's window: centred on it, or from its top left corner
+// when the dialog is the wider or taller, and then moved onto the owner's screen.
+// The position is the program's own, so that no window manager puts the dialog
+// somewhere of its choosing (the screen's corner).
+void placeOver(QDialog &dialog, const QWidget *owner)
+{
+    const QWidget *window = owner ? owner->window() : nullptr;
+    if (!window || !window->isVisible())
+        return; // Qt's own placement: the middle of the screen
+    dialog.ensurePolished();
+    if (!dialog.testAttribute(Qt::WA_Resized))
+        dialog.adjustSize();
+    // The dialog will get a border like its owner's.
+    const QRect outer = window->frameGeometry();
+    const QSize border = outer.size() - window->size();
+    const QSize size = dialog.size() + border;
+    QPoint at(outer.center().x() - size.width() / 2, outer.center().y() - size.height() / 2);
+    at.setX(std::max(at.x(), outer.left()));
+    at.setY(std::max(at.y(), outer.top()));
+    if (const QScreen *screen = window->screen()) {
+        const QRect area = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.left() + area.width() - size.width())));
+        at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.top() + area.height() - size.height())));
+    }
+    dialog.move(at);
 }
 
 class QtDialogBackend final : public CommonDialogBackend
@@ -59,6 +88,7 @@ public:
         }
         if (!r.fileName.isEmpty())
             dlg.selectFile(r.fileName);
+        placeOver(dlg, parent);
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
             return std::nullopt;
         return FileChoice(dlg.selectedFiles().constFirst(), int(filters.indexOf(dlg.selectedNameFilter())) + 1);
@@ -69,6 +99,7 @@ public:
         QColorDialog dlg(toQColor(initial), parent);
         dlg.setOption(QColorDialog::DontUseNativeDialog);
         Q_UNUSED(allowCustom) // Qt's dialog always shows its custom colours
+        placeOver(dlg, parent);
         if (dlg.exec() != QDialog::Accepted)
             return std::nullopt;
         return fromQColor(dlg.selectedColor());
@@ -80,6 +111,7 @@ public:
         QPrintDialog dlg(&printer, parent);
         dlg.setOption(QAbstractPrintDialog::PrintSelection, allowSelection);
         dlg.setOption(QAbstractPrintDialog::PrintPageRange, allowPageRange);
+        placeOver(dlg, parent);
         if (dlg.exec() != QDialog::Accepted)
             return std::nullopt;
         PrintDialogResult result;
@@ -104,6 +136,7 @@ public:
                     failure = std::current_exception();
             }
         });
+        placeOver(dlg, parent);
         dlg.exec();
         if (failure)
             std::rethrow_exception(failure);

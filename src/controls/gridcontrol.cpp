@@ -17,10 +17,57 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+// The cells' view, with its own keyboard movement open to the grid: Shift with
+// a movement key goes where the key alone would go.
+class CellView : public QTableView
+{
+public:
+    using QTableView::QTableView;
+
+    // Where the frozen columns' view ends over the cells (0: not shown), and how
+    // many columns it holds.
+    std::function<int()> frozenRight;
+    int frozenCount = 0;
+
+    // A column brought into view by the keyboard clears the frozen columns laid
+    // over the left of the cells.
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override
+    {
+        QTableView::scrollTo(index, hint);
+        const int covered = frozenRight ? frozenRight() : 0;
+        if (!index.isValid() || covered <= 0 || index.column() < frozenCount)
+            return;
+        const int left = columnViewportPosition(index.column());
+        if (left < covered)
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() - (covered - left));
+    }
+
+    QModelIndex moved(int key)
+    {
+        switch (key) {
+        case Qt::Key_Up:
+            return moveCursor(MoveUp, Qt::NoModifier);
+        case Qt::Key_Down:
+            return moveCursor(MoveDown, Qt::NoModifier);
+        case Qt::Key_Left:
+            return moveCursor(MoveLeft, Qt::NoModifier);
+        case Qt::Key_Right:
+            return moveCursor(MoveRight, Qt::NoModifier);
+        case Qt::Key_PageUp:
+            return moveCursor(MovePageUp, Qt::NoModifier);
+        case Qt::Key_PageDown:
+            return moveCursor(MovePageDown, Qt::NoModifier);
+        default:
+            return {};
+        }
+    }
+};
+
 // Widths before the program sets its own, in characters.
 constexpr double DesignColumnWidth = 9.0;
 // Room for the cell's margins and grid line, in pixels.
@@ -35,7 +82,7 @@ constexpr double NarrowestColumn = 1.0;
 GridControl::GridControl(QWidget *parent)
     : QWidget(parent)
     , m_model(new GridModel(this))
-    , m_view(new QTableView(this))
+    , m_view(new CellView(this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -49,12 +96,15 @@ GridControl::GridControl(QWidget *parent)
     // unless allowed) and only shows them through the selection model.
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the grid for the window's other controls, its toolbar among them.
+    m_view->setTabKeyNavigation(false);
     m_view->setWordWrap(false);
     m_view->setTextElideMode(Qt::ElideRight);
     // By the item, a scrolled view would hide a whole column under the frozen ones.
     m_view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_corner = m_view->findChild<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly);
     setUpFrozenView();
+    static_cast<CellView *>(m_view)->frozenRight = [this] { return frozenRight(); };
 
     // Fixed section sizes: a million rows cost nothing to lay out.
     QHeaderView *rows = m_view->verticalHeader();
@@ -115,6 +165,7 @@ GridControl::~GridControl()
         disconnect(sender, nullptr, this, nullptr);
     for (QObject *watched : findChildren<QObject *>())
         watched->removeEventFilter(this);
+    static_cast<CellView *>(m_view)->frozenRight = nullptr;
 }
 
 // The frozen columns are a second view of the same model laid over the left of the
@@ -181,6 +232,7 @@ void GridControl::setFrozenColumns(int count)
     if (count < 0)
         throw RuntimeError(RuntimeError::InvalidPropertyValue);
     m_frozenColumns = count;
+    static_cast<CellView *>(m_view)->frozenCount = count;
     placeFrozenView();
 }
 
@@ -556,6 +608,8 @@ bool GridControl::keyEvent(QEvent *event)
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
+    if (event->type() == QEvent::KeyPress && movementKey(key->key()))
+        return stretchByKey(key->key(), key->modifiers() & ~Qt::KeypadModifier);
     if (!key->matches(QKeySequence::Copy) && !key->matches(QKeySequence::SelectAll))
         return false;
     if (event->type() == QEvent::ShortcutOverride) {
@@ -615,6 +669,71 @@ bool GridControl::rowCaptionMouse(QEvent *event, QWidget *source)
         break;
     }
     return selectionMouse(event, BlockSelection::Target::RowHeader, pos);
+}
+
+bool GridControl::movementKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Shift with an arrow or a page key stretches a block as a spreadsheet does, the
+// keyboard's cell moving with its far corner; with Ctrl too, an arrow goes to the
+// edge of the grid. Any other movement is the view's own and ends the stretching.
+bool GridControl::stretchByKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    const bool arrow = key != Qt::Key_PageUp && key != Qt::Key_PageDown;
+    const bool stretching = modifiers == Qt::ShiftModifier
+                            || (arrow && modifiers == (Qt::ShiftModifier | Qt::ControlModifier));
+    if (!stretching || !(m_selection.options() & BlockSelection::Blocks) || rowCount() == 0 || colCount() == 0) {
+        m_selection.endStretch();
+        return false;
+    }
+    const QModelIndex current = m_view->selectionModel()->currentIndex();
+    const QPoint at = current.isValid() ? QPoint(current.column() + 1, current.row() + 1) : QPoint(1, 1);
+    const QPoint from = m_selection.stretchFrom(at);
+    QPoint to = from;
+    if (modifiers & Qt::ControlModifier) {
+        switch (key) {
+        case Qt::Key_Up:
+            to.setY(1);
+            break;
+        case Qt::Key_Down:
+            to.setY(rowCount());
+            break;
+        case Qt::Key_Left:
+            to.setX(1);
+            break;
+        default:
+            to.setX(colCount());
+            break;
+        }
+    } else {
+        // Moved as the key alone moves from the far corner.
+        m_view->selectionModel()->setCurrentIndex(m_model->index(from.y() - 1, from.x() - 1),
+                                                  QItemSelectionModel::NoUpdate);
+        const QModelIndex moved = static_cast<CellView *>(m_view)->moved(key);
+        if (moved.isValid())
+            to = QPoint(moved.column() + 1, moved.row() + 1);
+    }
+    const bool changed = m_selection.stretchTo(at, to);
+    const QModelIndex target = m_model->index(to.y() - 1, to.x() - 1);
+    m_view->selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
+    m_view->scrollTo(target);
+    if (changed) {
+        showSelection();
+        emit selectionBlocksChanged();
+    }
+    return true;
 }
 
 // The captions: a border resizes its column (drag) or fits it (double-click);

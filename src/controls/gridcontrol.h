@@ -25,7 +25,8 @@ class QTableView;
 // them neither scrolls the view nor changes what the user has selected.
 //
 // Ctrl+C copies the selected blocks as text, Ctrl+A selects every column after the
-// frozen ones. Dragging a column caption's border sets the column's width, a
+// frozen ones. Shift with the arrow keys, Page Up and Page Down (and Ctrl with
+// the arrows, to the grid's edge) stretches a block from the keyboard's cell. Dragging a column caption's border sets the column's width, a
 // double-click on it fits the column to the rows in view.
 class GridControl : public QWidget
 {
@@ -186,6 +187,8 @@ private:
     int columnRight(int column) const;
     int borderAt(int x) const;
     bool keyEvent(QEvent *event);
+    static bool movementKey(int key);
+    bool stretchByKey(int key, Qt::KeyboardModifiers modifiers);
     bool captionMouse(QEvent *event, QWidget *source, QPoint pos);
     bool rowCaptionMouse(QEvent *event, QWidget *source);
     void fitRowCaptions();

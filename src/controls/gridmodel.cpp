@@ -5,6 +5,21 @@
 
 #include <algorithm>
 
+namespace {
+// A number with a decimal point or a decimal comma, whatever the user's locale:
+// a column of a log written with commas lines up as one written with points,
+// and a log of either kind looks the same on every desktop. A text with both
+// marks, or with more than one comma, is no number of either kind.
+bool isNumberText(QString text)
+{
+    if (text.count(u',') == 1 && !text.contains(u'.'))
+        text.replace(u',', u'.');
+    bool number = false;
+    text.toDouble(&number); // always the C locale
+    return number;
+}
+} // namespace
+
 GridModel::GridModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
@@ -69,8 +84,7 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
                    : QVariant();
     case Qt::TextAlignmentRole: {
         // Numbers to the right, as a spreadsheet shows them.
-        bool number = false;
-        shown(m_table->text(index.column() + 1, index.row() + 1)).toDouble(&number);
+        const bool number = isNumberText(shown(m_table->text(index.column() + 1, index.row() + 1)));
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
     default:

@@ -1355,8 +1355,11 @@ void PlotChannel::setColor(OleColor color)
 {
     ChannelState &c = d->channel(m_index);
     requireColor(color);
+    if (c.color == color)
+        return;
     c.color = color;
     d->redrawSoon();
+    emit d->q->channelColorChanged(m_index);
 }
 
 void PlotChannel::AddXY(double x, double y)

@@ -348,6 +348,8 @@ signals:
     // The cursor moved to another sample, or was shown or hidden.
     void cursorSampleChanged(qsizetype sample);
     void channelVisibilityChanged(int channel, bool visible);
+    // A channel was given another colour (by the program or the trend setup).
+    void channelColorChanged(int channel);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -23,6 +23,11 @@ signals:
     // Whenever the position changes, by the user or by the program.
     void positionChanged(double position);
 
+protected:
+    // The groove and handle as the style draws them; the ticks in the palette's
+    // text colour, which the style's own fixed dark shade is not on a dark desktop.
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     void userMoved(int value);
 

@@ -5,6 +5,7 @@
 bool BlockSelection::press(Target target, int col, int row, Qt::KeyboardModifiers modifiers)
 {
     m_dragging = false;
+    m_stretchable = false;
     switch (target) {
     case Target::Cell:
         if (!(m_options & Blocks)) {
@@ -28,6 +29,8 @@ bool BlockSelection::press(Target target, int col, int row, Qt::KeyboardModifier
         return true;
     }
 
+    m_far = QPoint(col, row);
+    m_stretchable = target == Target::Cell;
     // Shift stretches the last block of the same kind from its anchor.
     if ((modifiers & Qt::ShiftModifier) && !m_blocks.isEmpty() && m_kind == target) {
         m_blocks.last() = spanTo(col, row);
@@ -51,6 +54,33 @@ bool BlockSelection::dragTo(int col, int row)
     if (!m_dragging || m_blocks.isEmpty())
         return false;
     const GridBlock block = spanTo(col, row);
+    m_far = QPoint(col, row);
+    if (block == m_blocks.last())
+        return false;
+    m_blocks.last() = block;
+    return true;
+}
+
+bool BlockSelection::canStretch(QPoint at) const
+{
+    return m_stretchable && m_kind == Target::Cell && !m_blocks.isEmpty()
+           && (at == m_far || at == QPoint(m_anchorCol, m_anchorRow));
+}
+
+bool BlockSelection::stretchTo(QPoint at, QPoint to)
+{
+    if (!(m_options & Blocks))
+        return false;
+    m_dragging = false;
+    if (!canStretch(at)) {
+        m_kind = Target::Cell;
+        m_anchorCol = at.x();
+        m_anchorRow = at.y();
+        m_blocks = {GridBlock{}};
+    }
+    m_far = to;
+    m_stretchable = true;
+    const GridBlock block = spanTo(to.x(), to.y());
     if (block == m_blocks.last())
         return false;
     m_blocks.last() = block;
@@ -61,6 +91,7 @@ void BlockSelection::clear()
 {
     m_blocks.clear();
     m_dragging = false;
+    m_stretchable = false;
 }
 
 GridBlock BlockSelection::spanTo(int col, int row) const

@@ -180,6 +180,7 @@ DataFileWindow::DataFileWindow() : m_document(logDocument())
             openAs();
     });
     mainFrame().handleCommand(this, FrameCommand::Print, [this] { toolbarButtonClick(3); });
+    mainFrame().handleCommand(this, FrameCommand::Plot, [this] { toolbarButtonClick(2); });
     mainFrame().handleCommand(this, FrameCommand::Reload, [this] { reloadLog(); });
     mainFrame().handleCommand(this, FrameCommand::Follow, [this] { setFollowing(!isFollowing()); });
     mainFrame().setLogOpener(this, [this](const QString &log, bool handedOver) -> std::optional<QString> {
@@ -222,6 +223,8 @@ void DataFileWindow::buildToolbar()
         m_toolbar->addAction(action);
         m_buttons.append(action);
         connect(action, &QAction::triggered, this, [this, at] { toolbarButtonClick(at); });
+        // Tab reaches the buttons too; Space presses the one with the focus.
+        m_toolbar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
     }
 
     // The progress label and bar sit on the toolbar's strip at its right end.

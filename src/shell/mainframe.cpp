@@ -16,6 +16,8 @@
 #include "controls/twips.h"
 
 #include <QCloseEvent>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QDate>
 #include <QDir>
@@ -105,12 +107,20 @@ MainFrame::MainFrame()
                               + QDir::toNativeSeparators(SettingsStore::fileName()) + u" cannot be written."_s);
 }
 
-MainFrame::~MainFrame() = default;
+MainFrame::~MainFrame()
+{
+    // The document area tells of its last child window as it goes, after this
+    // frame's own part has gone.
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+}
 
 void MainFrame::buildMenus()
 {
     buildFileMenu();
+    buildTrendMenu();
     buildWindowMenu();
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &MainFrame::showChildMenus);
+    showChildMenus();
 
     QMenu *help = menuBar()->addMenu(u"&Help"_s);
     help->setObjectName(u"mnuHelp"_s);
@@ -138,24 +148,18 @@ void MainFrame::buildFileMenu()
         action->setShortcut(keys);
         return action;
     };
-    // A command that a child window carries out: a FrameCommand, one line here,
-    // and handleCommand() in the window.
-    auto addCommand = [&](const QString &name, const QString &caption, const QKeySequence &keys,
-                          FrameCommand command) {
-        QAction *action = add(name, caption, keys);
-        m_commandActions.insert(command, action);
-        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
-        return action;
-    };
-    addCommand(u"mnuFileOpen"_s, u"&Open..."_s, QKeySequence(Qt::CTRL | Qt::Key_O), FrameCommand::Open);
-    addCommand(u"mnuFileOpenAs"_s, u"Open &As..."_s, QKeySequence(), FrameCommand::OpenAs);
+    addCommand(file, u"mnuFileOpen"_s, u"&Open..."_s, QKeySequence(Qt::CTRL | Qt::Key_O), FrameCommand::Open);
+    addCommand(file, u"mnuFileOpenAs"_s, u"Open &As..."_s, QKeySequence(), FrameCommand::OpenAs);
     m_recentMenu = file->addMenu(u"Open &Recent"_s);
     m_recentMenu->setObjectName(u"mnuFileRecent"_s);
-    addCommand(u"mnuFileReload"_s, u"Re&load"_s, QKeySequence(Qt::Key_F5), FrameCommand::Reload);
+    addCommand(file, u"mnuFileReload"_s, u"Re&load"_s, QKeySequence(Qt::Key_F5), FrameCommand::Reload);
     // Ticked by the window that follows, which may refuse (no file loaded).
-    addCommand(u"mnuFileFollow"_s, u"&Follow"_s, QKeySequence(), FrameCommand::Follow)->setCheckable(true);
+    addCommand(file, u"mnuFileFollow"_s, u"&Follow"_s, QKeySequence(), FrameCommand::Follow)->setCheckable(true);
     file->addSeparator();
-    addCommand(u"mnuFilePrint"_s, u"&Print..."_s, QKeySequence(Qt::CTRL | Qt::Key_P), FrameCommand::Print);
+    addCommand(file, u"mnuFilePlot"_s, u"Plo&t"_s, QKeySequence(Qt::CTRL | Qt::Key_L), FrameCommand::Plot)
+        ->setIcon(drawnIcon(IconKind::Plot));
+    file->addSeparator();
+    addCommand(file, u"mnuFilePrint"_s, u"&Print..."_s, QKeySequence(Qt::CTRL | Qt::Key_P), FrameCommand::Print);
     QAction *preview = file->addAction(drawnIcon(IconKind::PrintPreview), u"Print Pre&view"_s);
     preview->setObjectName(u"mnuFilePrintPreview"_s);
     connect(preview, &QAction::triggered, this, [this] { withPrintable(&PrintableWindow::printPreview); });
@@ -168,6 +172,73 @@ void MainFrame::buildFileMenu()
     // The list lives in the settings file; read it whenever the menu opens.
     connect(file, &QMenu::aboutToShow, this, &MainFrame::rebuildRecentMenu);
     rebuildRecentMenu();
+}
+
+// A command that a child window carries out: a FrameCommand, one line here, and
+// handleCommand() in the window.
+QAction *MainFrame::addCommand(QMenu *menu, const QString &name, const QString &caption, const QKeySequence &keys,
+                               FrameCommand command)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(name);
+    action->setShortcut(keys);
+    m_commandActions.insert(command, action);
+    connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+    return action;
+}
+
+// The trend window's toolbar as a menu, each command with its key.
+void MainFrame::buildTrendMenu()
+{
+    m_trendMenu = menuBar()->addMenu(u"&Trend"_s);
+    m_trendMenu->setObjectName(u"mnuTrend"_s);
+    struct Entry
+    {
+        const char16_t *name;
+        const char16_t *caption;
+        QKeySequence keys;
+        FrameCommand command;
+        IconKind icon;
+    };
+    const Entry entries[] = {
+        {u"mnuTrendSetup", u"Trend &Setup...", QKeySequence(Qt::CTRL | Qt::Key_T), FrameCommand::TrendSetup,
+         IconKind::Setup},
+        {u"mnuTrendDataCursor", u"Show/Hide Data &Cursor", QKeySequence(Qt::CTRL | Qt::Key_D),
+         FrameCommand::DataCursor, IconKind::Cursor},
+        {u"mnuTrendSaveJpeg", u"Save as &Jpeg...", QKeySequence(Qt::CTRL | Qt::Key_S), FrameCommand::SaveImage,
+         IconKind::SaveJpeg},
+        {u"mnuTrendPrint", u"&Print Trend...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
+         FrameCommand::PrintTrend, IconKind::PrintTrend},
+        {u"mnuTrendPrintPreview", u"Print Pre&view", QKeySequence(Qt::CTRL | Qt::Key_F2), FrameCommand::TrendPreview,
+         IconKind::PrintPreview},
+        {u"mnuTrendExportPdf", u"Export P&DF...", QKeySequence(Qt::CTRL | Qt::Key_E), FrameCommand::TrendPdf,
+         IconKind::ExportPdf},
+        {u"mnuTrendStatistics", u"St&atistics", QKeySequence(Qt::CTRL | Qt::Key_I), FrameCommand::Statistics,
+         IconKind::Statistics},
+    };
+    for (const Entry &entry : entries) {
+        QAction *action = addCommand(m_trendMenu, QString::fromUtf16(entry.name), QString::fromUtf16(entry.caption),
+                                     entry.keys, entry.command);
+        action->setIcon(drawnIcon(entry.icon));
+    }
+    // Ticked as the trend window shows its panel.
+    m_commandActions.value(FrameCommand::Statistics)->setCheckable(true);
+}
+
+void MainFrame::showChildMenus()
+{
+    const QWidget *current = m_mdiArea->currentSubWindow();
+    const QList<QAction *> entries = m_trendMenu->actions();
+    bool trend = false;
+    for (const CommandHandler &handler : std::as_const(m_handlers)) {
+        trend = trend
+                || (handler.window && handler.window == current
+                    && entries.contains(m_commandActions.value(handler.command)));
+    }
+    m_trendMenu->menuAction()->setVisible(trend);
+    // Hidden, its keys must not reach a window in the background either.
+    for (QAction *action : entries)
+        action->setEnabled(trend);
 }
 
 void MainFrame::rebuildRecentMenu()
@@ -189,6 +260,17 @@ void MainFrame::buildWindowMenu()
 {
     m_windowMenu = menuBar()->addMenu(u"&Window"_s);
     m_windowMenu->setObjectName(u"mnuWindow"_s);
+    // The active child window's own close, with its own rules.
+    QAction *close = m_windowMenu->addAction(u"Cl&ose"_s);
+    close->setObjectName(u"mnuWindowClose"_s);
+    close->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    connect(close, &QAction::triggered, this, [this] {
+        steps::guarded([&] {
+            if (QMdiSubWindow *child = m_mdiArea->currentSubWindow())
+                child->close();
+        });
+    });
+    m_windowMenu->addSeparator();
     QAction *tile = m_windowMenu->addAction(u"&Tile"_s);
     tile->setObjectName(u"mnuWindowTile"_s);
     connect(tile, &QAction::triggered, m_mdiArea, &QMdiArea::tileSubWindows);
@@ -228,6 +310,7 @@ void MainFrame::handleCommand(QWidget *window, FrameCommand command, std::functi
 {
     m_handlers.removeIf([](const CommandHandler &handler) { return !handler.window; });
     m_handlers.append({window, command, std::move(run)});
+    showChildMenus();
 }
 
 void MainFrame::setLogOpener(QWidget *window, LogOpener open)
@@ -424,6 +507,7 @@ void MainFrame::fitOnScreen()
     if (!screen)
         return;
     const QRect fitted = fitWithin(placed, screen->availableGeometry());
+    m_fittedBorder = border;
     resize(fitted.size() - border);
     move(fitted.topLeft());
 }
@@ -449,13 +533,44 @@ void MainFrame::fitChild(QWidget &child, bool makeRoom)
     child.setGeometry(fitWithin(child.geometry(), QRect(QPoint(0, 0), size() - chrome)));
 }
 
+// The frame is fitted while hidden, before the window system has told its
+// border. Some tell it as the frame is shown; a window manager puts its border
+// around the frame only after that, and tells its size with the move that places
+// it there: a frame fitted to the whole screen without it would reach below the
+// screen by its title bar. So the frame, and the child windows with it, is fitted
+// again whenever the border told differs from the one it was fitted with (a
+// later change of decoration too); a move by the user keeps the border and is
+// left alone.
 void MainFrame::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (std::exchange(m_shownOnce, true))
+    m_shownOnce = true;
+    followBorder();
+}
+
+void MainFrame::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    followBorder();
+}
+
+void MainFrame::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    followBorder();
+}
+
+void MainFrame::followBorder()
+{
+    // Maximised or full screen, the window system places the frame itself.
+    if (!m_shownOnce || !isVisible() || windowState() != Qt::WindowNoState)
         return;
-    // Now that the window system may have told the frame's border, fit once more,
-    // and the child windows with it.
+    if (frameGeometry().size() - size() != m_fittedBorder)
+        fitWithChildren();
+}
+
+void MainFrame::fitWithChildren()
+{
     const QSize chrome = chromeSize();
     fitOnScreen();
     const QRect client(QPoint(0, 0), size() - chrome);
@@ -466,6 +581,12 @@ void MainFrame::showEvent(QShowEvent *event)
 void MainFrame::adopt(QMdiSubWindow *child)
 {
     m_mdiArea->addSubWindow(child);
+    // Each child's own menu would bind the close keys in the whole frame, and
+    // with two children neither would close: Window, Close has them instead.
+    if (QMenu *own = child->systemMenu()) {
+        for (QAction *action : own->actions())
+            action->setShortcuts({});
+    }
 }
 
 QSizeF MainFrame::clientTwips()

@@ -19,8 +19,24 @@ class QMenu;
 class PrintableWindow;
 class QTimer;
 
-// File menu commands that child windows carry out.
-enum class FrameCommand { Open, OpenAs, Print, Reload, Follow };
+// Menu commands that child windows carry out: the File menu's, and the Trend
+// menu's, which is on the menu bar while the window that carries them out is the
+// active one.
+enum class FrameCommand {
+    Open,
+    OpenAs,
+    Print,
+    Reload,
+    Follow,
+    Plot,
+    TrendSetup,
+    DataCursor,
+    SaveImage,
+    PrintTrend,
+    TrendPreview,
+    TrendPdf,
+    Statistics,
+};
 
 // The program's multiple-document frame `frmMain`: menus, status bar, the shared
 // common dialog `cmdFile`, and the orderly exit. It opens no child window itself;
@@ -48,7 +64,8 @@ public:
 
     // `window` carries out `command` while it is the current child window; the
     // first window that registered the command carries it out otherwise. The
-    // registration ends with the window.
+    // registration ends with the window. The Trend menu shows, its commands
+    // enabled, while the current child window carries them out.
     void handleCommand(QWidget *window, FrameCommand command, std::function<void()> run);
     // `window` opens a log named by its path (recent list, command line, a later
     // start of the program, a drop), as its Open command would. `open` is told
@@ -86,6 +103,8 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -101,10 +120,19 @@ private:
 
     void buildMenus();
     void buildFileMenu();
+    void buildTrendMenu();
     void buildWindowMenu();
+    QAction *addCommand(QMenu *menu, const QString &name, const QString &caption, const QKeySequence &keys,
+                        FrameCommand command);
+    // The Trend menu shown while the current child window carries out its commands.
+    void showChildMenus();
     void rebuildRecentMenu();
     void rebuildWindowList();
     void fitOnScreen();
+    // The frame and its child windows fitted again once the window system tells
+    // a border other than the one the frame was last fitted with.
+    void followBorder();
+    void fitWithChildren();
     QSize chromeSize();
     void openWaitingLog();
     void buildStatusBar();
@@ -122,6 +150,7 @@ private:
     QTimer *m_clock = nullptr;
     QMenu *m_recentMenu = nullptr;
     QMenu *m_windowMenu = nullptr;
+    QMenu *m_trendMenu = nullptr;
     QList<QAction *> m_windowList;
     QList<CommandHandler> m_handlers;
     QPointer<QWidget> m_openerWindow;
@@ -130,6 +159,8 @@ private:
     LogOutcome m_waitingOutcome;
     bool m_documentShown = false;
     bool m_shownOnce = false;
+    // The outer frame's extra size that the last fitting counted.
+    QSize m_fittedBorder;
 };
 
 // The main frame, created hidden (its placement restored) on first touch.

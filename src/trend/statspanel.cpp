@@ -75,3 +75,16 @@ void StatsPanel::showStats(PlotControl &plot)
     }
     setUpdatesEnabled(true);
 }
+
+void StatsPanel::showColors(PlotControl &plot)
+{
+    // The rows are the visible channels, in order.
+    int row = 0;
+    for (int ch = 0; ch < plot.ChannelCount() && row < rowCount(); ++ch) {
+        if (!plot.channelVisible(ch))
+            continue;
+        if (QTableWidgetItem *title = item(row, Title))
+            title->setData(Qt::DecorationRole, QColor(toQColor(plot.Channel(ch).Color())));
+        ++row;
+    }
+}

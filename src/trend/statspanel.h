@@ -17,4 +17,7 @@ public:
 
     // Fills the rows from the plot's visible channels over its X view.
     void showStats(PlotControl &plot);
+    // Gives the rows' swatches the channels' colours as they are now, the figures
+    // left as they are.
+    void showColors(PlotControl &plot);
 };

@@ -157,6 +157,13 @@ TrendWindow::TrendWindow() : m_document(logDocument())
     connect(m_plot, &PlotControl::viewChanged, this, &TrendWindow::updateForView);
     connect(m_plot, &PlotControl::dataChanged, this, &TrendWindow::trendDataChanged);
     connect(m_plot, &PlotControl::channelVisibilityChanged, this, &TrendWindow::updateForView);
+    // A colour chosen in the trend setup shows in the statistics at once.
+    connect(m_plot, &PlotControl::channelColorChanged, this, [this] {
+        steps::guarded([&] {
+            if (!m_stats->isHidden())
+                m_stats->showColors(*m_plot);
+        });
+    });
     connect(m_plot, &PlotControl::cursorSampleChanged, this, &TrendWindow::reportCursorRow);
     // The cursor readout shows a cell as the document says it was logged, while
     // the trend's log is open; else the trend's own values.
@@ -193,6 +200,17 @@ TrendWindow::TrendWindow() : m_document(logDocument())
     configurePlot();
     mainFrame().adopt(this);
     mainFrame().handleCommand(this, FrameCommand::Print, [this] { toolbarButtonClick(4); });
+    // The Trend menu: the toolbar's commands, in its order.
+    const FrameCommand menuCommands[] = {FrameCommand::TrendSetup, FrameCommand::DataCursor,
+                                         FrameCommand::SaveImage,  FrameCommand::PrintTrend,
+                                         FrameCommand::TrendPreview, FrameCommand::TrendPdf,
+                                         FrameCommand::Statistics};
+    int position = 1;
+    for (FrameCommand command : menuCommands) {
+        const int at = position++;
+        mainFrame().handleCommand(this, command, [this, at] { toolbarButtonClick(at); });
+    }
+    mainFrame().setCommandChecked(FrameCommand::Statistics, false);
     resize(twips::toPixelsX(DesignWidth), twips::toPixelsY(DesignHeight));
     layoutControls();
     load();
@@ -224,6 +242,8 @@ void TrendWindow::buildToolbar()
         action->setToolTip(b.key);
         action->setCheckable(b.icon == IconKind::Statistics);
         connect(action, &QAction::triggered, this, [this, position] { toolbarButtonClick(position); });
+        // Tab reaches the buttons too; Space presses the one with the focus.
+        m_toolbar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
         ++position;
     }
 }
@@ -430,6 +450,7 @@ void TrendWindow::toggleStats()
     m_stats->setHidden(!m_stats->isHidden());
     if (QAction *action = m_toolbar->findChild<QAction *>(u"Statistics"_s))
         action->setChecked(!m_stats->isHidden());
+    mainFrame().setCommandChecked(FrameCommand::Statistics, !m_stats->isHidden());
     layoutControls();
     if (!m_stats->isHidden())
         m_stats->showStats(*m_plot);

@@ -9,6 +9,8 @@
 #include "core/writetarget.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QScreen>
 #include <QFile>
 #include <QPainter>
 #include <QPrintPreviewDialog>
@@ -215,6 +217,72 @@ private slots:
     }
 
     // Qt's preview: drawing its pages writes no file, whatever file the printer
+    // The real dialogs open over the window that owns them: centred on it, from
+    // its top left corner when they are the bigger (not at the screen's corner),
+    // and wholly on the screen.
+    void dialogsOpenOverTheirOwner_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QRect>("owner");
+        QTest::addColumn<QString>("where");
+        const QRect big(50, 40, 700, 520);
+        const QRect nearTheCorner(60, 60, 300, 200);
+        const QRect atTheBottomRight(480, 380, 300, 200);
+        QTest::newRow("open, over a bigger window") << u"open"_s << big << u"centred"_s;
+        QTest::newRow("open, over a small window near the screen's corner")
+            << u"open"_s << nearTheCorner << u"from the owner's corner"_s;
+        QTest::newRow("save, over a small window near the screen's corner")
+            << u"save"_s << nearTheCorner << u"from the owner's corner"_s;
+        QTest::newRow("colour, over a small window near the screen's corner")
+            << u"colour"_s << nearTheCorner << u"from the owner's corner"_s;
+        QTest::newRow("save, over a small window at the bottom right")
+            << u"save"_s << atTheBottomRight << u"on the screen"_s;
+    }
+
+    void dialogsOpenOverTheirOwner()
+    {
+        QFETCH(QString, dialog);
+        QFETCH(QRect, owner);
+        QFETCH(QString, where);
+        CommonDialog::installBackend(makeQtDialogBackend());
+        QWidget window;
+        window.setGeometry(owner);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        CommonDialog common;
+        common.setParentWidget(&window);
+        common.dialogTitle = u"Where"_s;
+        common.filter = u"Log Files(*.csv)|*.csv"_s;
+
+        QRect shown;
+        WidgetDriver::whenModal([&](QWidget *w) {
+            if (!w->isVisible())
+                return false;
+            shown = w->frameGeometry();
+            static_cast<QDialog *>(w)->reject();
+            return true;
+        });
+        if (dialog == u"open"_s)
+            common.showOpen();
+        else if (dialog == u"save"_s)
+            common.showSave();
+        else
+            common.showColor();
+
+        const QRect frame = window.frameGeometry();
+        const QRect screen = window.screen()->availableGeometry();
+        QVERIFY2(screen.contains(shown), qPrintable(u"%1,%2 %3x%4"_s.arg(shown.x()).arg(shown.y())
+                                                        .arg(shown.width()).arg(shown.height())));
+        QVERIFY(shown.intersects(frame));
+        if (where == u"centred"_s) {
+            QVERIFY(shown.width() < frame.width() && shown.height() < frame.height());
+            QVERIFY((shown.center() - frame.center()).manhattanLength() <= 2);
+        } else if (where == u"from the owner's corner"_s) {
+            QVERIFY(shown.width() > frame.width());
+            QCOMPARE(shown.topLeft(), frame.topLeft());
+        }
+    }
+
     // names; printing from it to a file goes through the checks of every output
     // file, and what they refuse comes out once the preview has closed.
     void previewWritesOnlyWhenPrinted()

@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -353,6 +354,130 @@ private slots:
         QCOMPARE(grid.selectionBlock(0), blocksOf(selected).constFirst());
     }
 
+    // The keyboard makes blocks as a spreadsheet does. A script of steps: "@C,R" a
+    // click on a cell, "C,R>C,R" a drag between cells, "row:R" the program moving
+    // the current row, else keys with their modifiers ("S+" Shift, "C+" Ctrl, "K+"
+    // the keypad).
+    void shiftWithMovementKeysStretchesABlock_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<bool>("blocksAllowed");
+        QTest::addColumn<QList<int>>("selected"); // corners, four a block
+        QTest::addColumn<QPoint>("current");      // column, row
+
+        QTest::newRow("Shift+Down twice from the cell clicked")
+            << u"@2,3 S+Down S+Down"_s << true << QList<int>{2, 3, 2, 5} << QPoint(2, 5);
+        QTest::newRow("Shift+Right, then Shift+Down: a rectangle")
+            << u"@2,3 S+Right S+Down"_s << true << QList<int>{2, 3, 3, 4} << QPoint(3, 4);
+        QTest::newRow("back past the anchor")
+            << u"@3,5 S+Down S+Up S+Up"_s << true << QList<int>{3, 4, 3, 5} << QPoint(3, 4);
+        QTest::newRow("Shift+Ctrl+Down to the last row")
+            << u"@2,3 SC+Down"_s << true << QList<int>{2, 3, 2, 40} << QPoint(2, 40);
+        QTest::newRow("Shift+Ctrl+Left to the first column")
+            << u"@4,3 SC+Left"_s << true << QList<int>{1, 3, 4, 3} << QPoint(1, 3);
+        QTest::newRow("Shift+Ctrl+Up, then Shift+Ctrl+Right")
+            << u"@3,6 SC+Up SC+Right"_s << true << QList<int>{3, 1, 5, 6} << QPoint(5, 1);
+        QTest::newRow("a dragged block goes on from its far corner")
+            << u"2,2>3,4 S+Down"_s << true << QList<int>{2, 2, 3, 5} << QPoint(3, 5);
+        QTest::newRow("a plain arrow ends it: Shift starts again at the new cell")
+            << u"@2,3 S+Down Down S+Right"_s << true << QList<int>{2, 5, 3, 5} << QPoint(3, 5);
+        QTest::newRow("a plain arrow back onto the anchor ends it too")
+            << u"@2,3 S+Down Up S+Down"_s << true << QList<int>{2, 3, 2, 4} << QPoint(2, 4);
+        QTest::newRow("the current row moved by the program: Shift starts there")
+            << u"@2,3 S+Down row:10 S+Down"_s << true << QList<int>{2, 10, 2, 11} << QPoint(2, 11);
+        QTest::newRow("the keypad's arrows") << u"@2,3 SK+Down SK+Right"_s << true << QList<int>{2, 3, 3, 4}
+                                             << QPoint(3, 4);
+        QTest::newRow("Ctrl+Down alone moves a row and keeps the block")
+            << u"@2,3 C+Down"_s << true << QList<int>{2, 3, 2, 3} << QPoint(2, 4);
+        QTest::newRow("where blocks may not be made, Shift+Down only moves")
+            << u"@2,3 S+Down"_s << false << QList<int>{} << QPoint(2, 4);
+    }
+
+    void shiftWithMovementKeysStretchesABlock()
+    {
+        QFETCH(QString, script);
+        QFETCH(bool, blocksAllowed);
+        QFETCH(QList<int>, selected);
+        QFETCH(QPoint, current);
+        GridControl &grid = loadedLog(wideLog(40, 4));
+        if (!blocksAllowed)
+            grid.setBlockSelectionOptions(BlockSelection::WholeColumns);
+        const auto cellAt = [](const QString &text) {
+            return QPoint(text.section(u',', 0, 0).toInt(), text.section(u',', 1, 1).toInt());
+        };
+        for (const QString &step : script.split(u' ')) {
+            if (step.startsWith(u'@')) {
+                const QPoint cell = cellAt(step.mid(1));
+                grid.view()->scrollTo(grid.model()->index(cell.y() - 1, cell.x() - 1));
+                click(cells(), cellPos(cell.x(), cell.y()));
+            } else if (step.contains(u'>')) {
+                const QPoint from = cellAt(step.section(u'>', 0, 0));
+                const QPoint to = cellAt(step.section(u'>', 1, 1));
+                send(cells(), QEvent::MouseButtonPress, cellPos(from.x(), from.y()), Qt::LeftButton);
+                send(cells(), QEvent::MouseMove, cellPos(to.x(), to.y()), Qt::LeftButton);
+                send(cells(), QEvent::MouseButtonRelease, cellPos(to.x(), to.y()), Qt::NoButton);
+            } else if (step.startsWith(u"row:"_s)) {
+                grid.setCurrentRow(step.mid(4).toInt());
+            } else {
+                const QString mods = step.contains(u'+') ? step.section(u'+', 0, 0) : QString();
+                const QString name = step.section(u'+', -1);
+                Qt::KeyboardModifiers modifiers;
+                if (mods.contains(u'S'))
+                    modifiers |= Qt::ShiftModifier;
+                if (mods.contains(u'C'))
+                    modifiers |= Qt::ControlModifier;
+                if (mods.contains(u'K'))
+                    modifiers |= Qt::KeypadModifier;
+                const QHash<QString, Qt::Key> keys{{u"Up"_s, Qt::Key_Up},
+                                                   {u"Down"_s, Qt::Key_Down},
+                                                   {u"Left"_s, Qt::Key_Left},
+                                                   {u"Right"_s, Qt::Key_Right}};
+                QVERIFY2(keys.contains(name), qPrintable(step));
+                QTest::keyClick(grid.view(), keys.value(name), modifiers);
+            }
+        }
+        QCOMPARE(grid.selectionBlockCount(), int(selected.size() / 4));
+        if (!selected.isEmpty()) {
+            QCOMPARE(grid.selectedBlock(), blocksOf(selected).constFirst());
+            const GridBlock b = grid.selectedBlock();
+            QVERIFY(shownSelected(grid, b.lastCol, b.lastRow));
+            QVERIFY(!shownSelected(grid, b.lastCol, b.lastRow + 1));
+        }
+        const QModelIndex at = grid.view()->currentIndex();
+        QCOMPARE(QPoint(at.column() + 1, at.row() + 1), current);
+    }
+
+    // Shift with Page Up or Page Down stretches by the page that the key alone
+    // moves, in the grid's own view.
+    void shiftWithThePageKeysStretchesAPage_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("startRow");
+        QTest::newRow("Page Down") << int(Qt::Key_PageDown) << 3;
+        QTest::newRow("Page Up") << int(Qt::Key_PageUp) << 38;
+    }
+
+    void shiftWithThePageKeysStretchesAPage()
+    {
+        QFETCH(int, key);
+        QFETCH(int, startRow);
+        GridControl &grid = loadedLog(wideLog(40, 4));
+        const auto clickRow = [&](int row) {
+            grid.view()->scrollTo(grid.model()->index(row - 1, 1));
+            click(cells(), cellPos(2, row));
+        };
+        clickRow(startRow);
+        QTest::keyClick(grid.view(), Qt::Key(key));
+        const int paged = grid.view()->currentIndex().row() + 1;
+        QVERIFY2(std::abs(paged - startRow) >= 5, qPrintable(QString::number(paged)));
+
+        clickRow(startRow);
+        QTest::keyClick(grid.view(), Qt::Key(key), Qt::ShiftModifier);
+        QCOMPARE(grid.selectionBlockCount(), 1);
+        QCOMPARE(grid.selectedBlock(), (GridBlock{2, std::min(startRow, paged), 2, std::max(startRow, paged)}));
+        QCOMPARE(grid.view()->currentIndex().row() + 1, paged);
+    }
+
     void draggingACaptionBorderSetsTheWidth_data()
     {
         QTest::addColumn<int>("dx");
@@ -480,6 +605,35 @@ private slots:
         const QModelIndex shown = frozen->indexAt(QPoint(2, frozen->rowViewportPosition(2) + 2));
         QCOMPARE(shown.data().toString(), u"t3"_s);
         QCOMPARE(frozen->horizontalHeader()->logicalIndexAt(2), 0);
+    }
+
+    // A column the keyboard goes to shows beside the frozen time, not under it.
+    void aColumnReachedByKeyShowsBesideTheFrozenOnes_data()
+    {
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Right") << int(Qt::NoModifier);
+        QTest::newRow("Shift+Right") << int(Qt::ShiftModifier);
+    }
+
+    void aColumnReachedByKeyShowsBesideTheFrozenOnes()
+    {
+        QFETCH(int, modifiers);
+        GridControl &grid = loadedLog(wideLog(40, 20));
+        grid.setFrozenColumns(1);
+        click(cells(), cellPos(grid.frozenColumns() + 1, 3));
+        auto *frozen = grid.findChild<QTableView *>(u"frozenView"_s);
+        QVERIFY(frozen && frozen->isVisible());
+        // Far enough right that the view scrolls, then back left one by one.
+        for (int i = 0; i < 12; ++i)
+            QTest::keyClick(grid.view(), Qt::Key_Right, Qt::KeyboardModifiers(modifiers));
+        QVERIFY(grid.view()->horizontalScrollBar()->value() > 0);
+        for (int i = 0; i < 10; ++i) {
+            QTest::keyClick(grid.view(), Qt::Key_Left, Qt::KeyboardModifiers(modifiers));
+            const int column = grid.view()->currentIndex().column();
+            QVERIFY2(grid.view()->columnViewportPosition(column) >= frozen->width(),
+                     qPrintable(u"column %1 at %2, the frozen ones end at %3"_s.arg(column + 1)
+                                    .arg(grid.view()->columnViewportPosition(column)).arg(frozen->width())));
+        }
     }
 
     void loadArguments_data()

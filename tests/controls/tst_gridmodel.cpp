@@ -5,6 +5,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QFile>
+#include <QLocale>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,6 +108,40 @@ private slots:
         GridModel model;
         QVERIFY(loadInto(model, dir, Log));
         const auto alignment = model.data(model.index(row, column), Qt::TextAlignmentRole).value<Qt::Alignment>();
+        QCOMPARE(int(alignment & Qt::AlignHorizontal_Mask), horizontal);
+    }
+
+    // A value lines up as a number whichever decimal mark it was logged with, and
+    // whatever the user's locale makes of either mark.
+    void decimalMarkDoesNotChangeTheAlignment_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<int>("horizontal");
+        const QLocale german(QLocale::German, QLocale::Germany);
+        const QLocale american(QLocale::English, QLocale::UnitedStates);
+        QTest::newRow("comma, German desktop") << german << u"20,25"_s << int(Qt::AlignRight);
+        QTest::newRow("point, German desktop") << german << u"20.10"_s << int(Qt::AlignRight);
+        QTest::newRow("comma, American desktop") << american << u"20,25"_s << int(Qt::AlignRight);
+        QTest::newRow("negative comma, C locale") << QLocale::c() << u"-0,5"_s << int(Qt::AlignRight);
+        QTest::newRow("both marks are text, German desktop") << german << u"1.234,5"_s << int(Qt::AlignLeft);
+        QTest::newRow("both marks are text, American desktop") << american << u"1,234.5"_s << int(Qt::AlignLeft);
+        QTest::newRow("two commas are text") << german << u"20,25,3"_s << int(Qt::AlignLeft);
+        QTest::newRow("a comma between words is text") << german << u"on,off"_s << int(Qt::AlignLeft);
+    }
+
+    void decimalMarkDoesNotChangeTheAlignment()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, cell);
+        QFETCH(int, horizontal);
+        QLocale::setDefault(locale);
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); });
+        QTemporaryDir dir;
+        GridModel model;
+        QVERIFY(loadInto(model, dir, "Date,Time,Value\r\n1/2/2024,1:00:00 AM,\"" + cell.toUtf8() + "\"\r\n"));
+        QCOMPARE(model.data(model.index(0, 1)).toString(), cell);
+        const auto alignment = model.data(model.index(0, 1), Qt::TextAlignmentRole).value<Qt::Alignment>();
         QCOMPARE(int(alignment & Qt::AlignHorizontal_Mask), horizontal);
     }
 

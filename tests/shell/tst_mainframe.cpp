@@ -78,11 +78,13 @@ private slots:
     void menuBarAndStatusBar()
     {
         const QList<QAction *> top = mainFrame().menuBar()->actions();
-        QCOMPARE(top.size(), 3);
+        QCOMPARE(top.size(), 4);
         QCOMPARE(top.at(0)->text(), u"&File"_s);
-        QCOMPARE(top.at(1)->text(), u"&Window"_s);
-        QCOMPARE(top.at(2)->text(), u"&Help"_s);
-        const QList<QAction *> help = top.at(2)->menu()->actions();
+        QCOMPARE(top.at(1)->text(), u"&Trend"_s);
+        QVERIFY(!top.at(1)->isVisible()); // no trend window in front
+        QCOMPARE(top.at(2)->text(), u"&Window"_s);
+        QCOMPARE(top.at(3)->text(), u"&Help"_s);
+        const QList<QAction *> help = top.at(3)->menu()->actions();
         QCOMPARE(help.size(), 4);
         QVERIFY(help.at(2)->isSeparator());
         QCOMPARE(mainFrame().statusBar()->objectName(), u"sbStatusBar"_s);

@@ -200,6 +200,42 @@ private slots:
                                                        .arg(client.width()).arg(client.height())));
     }
 
+    // Placements stored on a bigger screen, or at a smaller scale factor (the
+    // same twips are more pixels now): every window starts wholly on this screen.
+    // CTest runs this program once more at a scale of 1.5 on a screen of 1600 x
+    // 1000 pixels ("shell-scaled").
+    void placementsOfABiggerScreenFitThisOne_data()
+    {
+        QTest::addColumn<QList<double>>("frame");      // left, top, width, height in twips
+        QTest::addColumn<QList<double>>("dataWindow"); // the same
+        // 3200 x 2000 pixels at 96 DPI, the frame filling it.
+        QTest::newRow("frame over the whole screen")
+            << QList<double>{0, 0, 48000, 30000} << QList<double>{0, 0, 46000, 26000};
+        QTest::newRow("frame at the bottom right")
+            << QList<double>{40000, 25000, 8000, 5000} << QList<double>{200, 200, 6765, 5295};
+        QTest::newRow("data window beyond the frame's bottom")
+            << QList<double>{600, 600, 9000, 7000} << QList<double>{300, 20000, 7000, 6000};
+    }
+
+    void placementsOfABiggerScreenFitThisOne()
+    {
+        QFETCH(QList<double>, frame);
+        QFETCH(QList<double>, dataWindow);
+        const Edge edges[] = {Edge::Left, Edge::Top, Edge::Width, Edge::Height};
+        for (int i = 0; i < 4; ++i) {
+            MainFramePlacement.write(edges[i], float(frame.at(i)));
+            DataFilePlacement.write(edges[i], float(dataWindow.at(i)));
+        }
+        TestStartup::run();
+        const QRect screen = mainFrame().screen()->availableGeometry();
+        const QRect outer = mainFrame().frameGeometry();
+        QVERIFY2(screen.contains(outer), qPrintable(u"frame %1,%2 %3x%4 on %5x%6"_s.arg(outer.x()).arg(outer.y())
+                                                        .arg(outer.width()).arg(outer.height())
+                                                        .arg(screen.width()).arg(screen.height())));
+        const QRect client(QPoint(), mainFrame().mdiArea()->contentsRect().size());
+        QVERIFY(client.contains(frmHistory().geometry()));
+    }
+
     void storedTextThatIsNoNumber()
     {
         // The data file window reports it and keeps that one property; the main

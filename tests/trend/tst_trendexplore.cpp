@@ -1,4 +1,5 @@
 #include "support/logfixture.h"
+#include "support/scripteddialogs.h"
 #include "support/scriptedui.h"
 #include "support/testenv.h"
 #include "support/testregistry.h"
@@ -11,6 +12,7 @@
 #include "core/trenddata.h"
 #include "shell/mainframe.h"
 #include "shell/openlog.h"
+#include "shell/sharedstate.h"
 #include "trend/statspanel.h"
 #include "trend/trendwindow.h"
 #include "trendsetup/trendsetupdialog.h"
@@ -301,6 +303,53 @@ private slots:
         QCOMPARE(panel.rowCount(), row);
         QCOMPARE(panel.horizontalHeaderItem(5)->text(), u"Gaps"_s);
         QCOMPARE(panel.horizontalHeaderItem(6)->text(), u"Marked"_s);
+    }
+
+    // A colour picked for a pen in the trend setup shows in the panel's swatch as
+    // the dialog closes, before anything else moves the view.
+    void statisticsSwatchesFollowTheTrendSetup_data()
+    {
+        QTest::addColumn<int>("pen");
+        QTest::addColumn<bool>("firstHidden");
+        QTest::newRow("second channel") << 1 << false;
+        // The panel lists the visible channels only: the swatch is on its first row.
+        QTest::newRow("second channel, the first hidden") << 1 << true;
+        QTest::newRow("first channel") << 0 << false;
+    }
+
+    void statisticsSwatchesFollowTheTrendSetup()
+    {
+        QFETCH(int, pen);
+        QFETCH(bool, firstHidden);
+        TrendWindow &w = shownTrend();
+        PlotControl &plot = w.trendPlot();
+        w.toolbarButtonClick(7);
+        if (firstHidden)
+            plot.setChannelVisible(0, false);
+        const OleColor picked = 0x3366CC; // BGR: red 0xCC, green 0x66, blue 0x33
+        const auto swatch = [&](int row) {
+            return w.statsPanel().item(row, 0)->data(Qt::DecorationRole).value<QColor>();
+        };
+        const int row = firstHidden ? pen - 1 : pen;
+        QVERIFY(swatch(row) != QColor(0xCC, 0x66, 0x33));
+        const double viewMin = plot.XAxis(0).Min();
+
+        shared().fileDialog = &mainFrame().cmdFile(); // as start-up shares it
+        TestEnv::dialogs().colors = {picked};
+        WidgetDriver::whenModal([pen](QWidget *modal) {
+            auto *dialog = qobject_cast<TrendSetupDialog *>(modal);
+            if (!dialog || !dialog->isVisible())
+                return false;
+            dialog->PenClrBtn(pen).click();
+            dialog->cmdOK().click();
+            return true;
+        });
+        w.setupHistTrend();
+        QCOMPARE(plot.Channel(pen).Color(), picked);
+        QCOMPARE(plot.XAxis(0).Min(), viewMin);
+        QCOMPARE(swatch(row), QColor(0xCC, 0x66, 0x33));
+        if (!firstHidden && pen != 0)
+            QCOMPARE(swatch(0), QColor(toQColor(plot.Channel(0).Color())));
     }
 
     // Level put on the right value axis in the trend setup: each value axis has
