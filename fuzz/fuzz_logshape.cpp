@@ -35,6 +35,12 @@ void check(const Shape &shape)
             || shape.secondTimeColumn == shape.timeColumn)
             __builtin_trap();
     }
+    if (shape.linesUnder < 0 || shape.linesUnder > MostLinesUnder || shape.unitsLine < 0
+        || shape.unitsLine > shape.linesUnder)
+        __builtin_trap();
+    if (shape.millisecondsColumn != -1
+        && (shape.millisecondsColumn >= columns || shape.columns[shape.millisecondsColumn] != ColumnKind::Milliseconds))
+        __builtin_trap();
     const std::optional<Shape> back = Shape::fromText(shape.toText());
     if (!back || back->toText() != shape.toText())
         __builtin_trap();
@@ -44,13 +50,15 @@ void readEveryWay(QByteArrayView cell)
 {
     const QString text = QString::fromUtf8(cell);
     // Open reads as NotAsked does; None refuses as DateAndTime does.
-    for (const TimeForm form :
-         {TimeForm::DateAndTime, TimeForm::DateTime, TimeForm::DateOnly, TimeForm::UnixSeconds, TimeForm::UnixMilliseconds}) {
+    for (const TimeForm form : {TimeForm::DateAndTime, TimeForm::DateTime, TimeForm::DateOnly, TimeForm::UnixSeconds,
+                                TimeForm::UnixMilliseconds, TimeForm::Years, TimeForm::ElapsedSeconds, TimeForm::ElapsedHours}) {
         for (const DateOrder order : {DateOrder::NotAsked, DateOrder::MonthFirst, DateOrder::DayFirst}) {
             for (const bool fromBytes : {true, false}) {
                 try {
                     const double day = fromBytes ? readTime(cell, form, order) : readTime(QStringView(text), form, order);
-                    if (!(day >= oledate::MinValue && day < oledate::MaxValue + 1))
+                    // Elapsed time counts from 0 and may be negative; the rest are dates.
+                    const bool elapsed = scaleOf(form) == TimeScale::Elapsed;
+                    if (elapsed ? !(std::abs(day) < 4e6) : !(day >= oledate::MinValue && day < oledate::MaxValue + 1))
                         __builtin_trap();
                 } catch (const RuntimeError &e) {
                     if (e.number() != RuntimeError::TypeMismatch)
@@ -76,5 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
            && bytes[end] != '\r')
         ++end;
     readEveryWay(bytes.first(end));
+    if (const std::optional<double> late = clockPastTheDay(QString::fromUtf8(bytes.first(end))))
+        if (!(*late > 0 && *late <= 1))
+            __builtin_trap();
+    (void)misfit(bytes, detect(bytes, bytes));
     return 0;
 }

@@ -35,6 +35,11 @@ void describeCommandLine(QCommandLineParser &parser)
                                         u",|;|tab"_s));
     parser.addOption(QCommandLineOption(u"decimal"_s, u"The decimal mark of LOG's values: . or , (not with , as the separator)."_s,
                                         u".|,"_s));
+    parser.addOption(QCommandLineOption(u"time-unit"_s,
+                                        u"How LOG's time column of numbers is read: years, unix-s (seconds since "
+                                        u"1970), unix-ms, elapsed-s, elapsed-min or elapsed-h (the time since the "
+                                        u"start)."_s,
+                                        u"UNIT"_s));
     parser.addOption(QCommandLineOption(u"day-first"_s, u"Numeric dates of LOG are day/month/year."_s));
     parser.addOption(QCommandLineOption(u"month-first"_s, u"Numeric dates of LOG are month/day/year."_s));
     parser.addPositionalArgument(u"LOG"_s, u"A log file (.csv) to open at start, or to export."_s, u"[LOG]"_s);
@@ -140,6 +145,14 @@ std::optional<logshape::Options> shapeOptions(const QCommandLineParser &parser, 
         options.timeColumn = parser.value(u"time-column"_s);
         if (options.timeColumn.trimmed().isEmpty())
             return fail(u"--time-column names no column"_s);
+    }
+    if (parser.isSet(u"time-unit"_s)) {
+        const QString value = parser.value(u"time-unit"_s);
+        const std::optional<logshape::TimeForm> unit = logshape::timeUnitOf(value);
+        if (!unit)
+            return fail(u"--time-unit \""_s + value + u"\" is not a time unit: give "_s
+                        + logshape::timeUnitNames().join(u", "_s));
+        options.timeUnit = *unit;
     }
     return options;
 }

@@ -114,7 +114,7 @@ int main(int argc, char *argv[])
     std::optional<logshape::Shape> choice;
     if (options && options->any()) {
         if (log.isEmpty())
-            badOption = u"--time-column, --separator, --decimal, --day-first and --month-first go with a log"_s;
+            badOption = u"--time-column, --time-unit, --separator, --decimal, --day-first and --month-first go with a log"_s;
         else
             choice = LogDocument::chooseShape(log, *options, &badOption);
     }

@@ -72,6 +72,9 @@ public:
 constexpr double DesignColumnWidth = 9.0;
 // Room for the cell's margins and grid line, in pixels.
 constexpr int CellPadding = 6;
+// A fitted column's text also gives way to the grid line and to rounding to the
+// width's unit, or its last letters are cut to "...".
+constexpr int FitSlack = 2;
 // The narrowest a dragged column gets, in characters.
 constexpr double NarrowestColumn = 1.0;
 } // namespace
@@ -433,6 +436,10 @@ void GridControl::setColumnWidth(int col, double width)
 
 void GridControl::fitColumnWidth(int col)
 {
+    if (col == 0) {
+        fitRowCaptions();
+        return;
+    }
     if (col < 1 || col > colCount())
         return;
     QHeaderView *cols = m_view->horizontalHeader();
@@ -450,7 +457,25 @@ void GridControl::fitColumnWidth(int col)
     const QFontMetrics metrics = m_view->fontMetrics();
     for (int row = top; row <= bottom; ++row)
         widest = std::max(widest, metrics.horizontalAdvance(m_model->data(m_model->index(row, col - 1)).toString()));
-    setColumnWidth(col, widthForPixels(widest + CellPadding));
+    setColumnWidth(col, widthForPixels(widest + CellPadding + FitSlack));
+}
+
+// The row captions (column 0) as wide as the widest of the corner's caption and the
+// rows' captions at the top and the bottom of the grid, which stand for the rest.
+void GridControl::fitRowCaptions()
+{
+    QHeaderView *rows = m_view->verticalHeader();
+    const QFontMetrics metrics(rows->font());
+    const int margin = rows->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, rows);
+    int widest = metrics.horizontalAdvance(cornerCaption());
+    constexpr int Sampled = 200;
+    const auto measure = [&](int from, int to) {
+        for (int row = std::max(0, from); row < to; ++row)
+            widest = std::max(widest, metrics.horizontalAdvance(m_model->headerData(row, Qt::Vertical).toString()));
+    };
+    measure(0, std::min(rowCount(), Sampled));
+    measure(std::max(Sampled, rowCount() - Sampled / 4), rowCount());
+    setColumnWidth(0, widthForPixels(widest + 2 * margin + FitSlack));
 }
 
 double GridControl::columnWidth(int col) const
@@ -521,7 +546,10 @@ void GridControl::selectValueColumns()
     const int first = m_frozenColumns + 1;
     if (!(m_selection.options() & BlockSelection::WholeColumns) || first > colCount())
         return;
-    setSelectionBlocks({GridBlock{first, -1, colCount(), -1}});
+    if (m_valueBlocks)
+        setSelectionBlocks(*m_valueBlocks);
+    else
+        setSelectionBlocks({GridBlock{first, -1, colCount(), -1}});
 }
 
 int GridControl::clampedColumnAt(int x) const
@@ -568,8 +596,7 @@ bool GridControl::eventFilter(QObject *watched, QEvent *event)
             return isMouseEvent(event)
                    && captionMouse(event, static_cast<QWidget *>(watched), posIn(m_view->horizontalHeader()->viewport()));
         if (watched == m_view->verticalHeader()->viewport())
-            return isMouseEvent(event)
-                   && selectionMouse(event, BlockSelection::Target::RowHeader, static_cast<QMouseEvent *>(event)->position().toPoint());
+            return isMouseEvent(event) && rowCaptionMouse(event, static_cast<QWidget *>(watched));
     } catch (...) {
         return true; // nothing escapes into the event loop; the event is dropped
     }
@@ -594,6 +621,54 @@ bool GridControl::keyEvent(QEvent *event)
     else
         selectValueColumns();
     return true;
+}
+
+// The row captions: their right border resizes them (drag) or fits them
+// (double-click); elsewhere a caption selects its row as ever.
+bool GridControl::rowCaptionMouse(QEvent *event, QWidget *source)
+{
+    auto *mouse = static_cast<QMouseEvent *>(event);
+    const QPoint pos = mouse->position().toPoint();
+    QHeaderView *rows = m_view->verticalHeader();
+    const int grip = rows->style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, rows);
+    const bool onBorder = rows->width() - pos.x() <= grip;
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        if (m_resizingCaptions) {
+            const int pixels = m_resizeFromPixels + pos.x() - m_resizeFromX;
+            setColumnWidth(0, std::max(NarrowestColumn, widthForPixels(pixels)));
+            return true;
+        }
+        if (!(mouse->buttons() & Qt::LeftButton)) {
+            if (onBorder)
+                source->setCursor(Qt::SplitHCursor);
+            else
+                source->unsetCursor();
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (mouse->button() == Qt::LeftButton && onBorder) {
+            if (event->type() == QEvent::MouseButtonDblClick) {
+                fitRowCaptions();
+            } else {
+                m_resizingCaptions = true;
+                m_resizeFromX = pos.x();
+                m_resizeFromPixels = rows->width();
+            }
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        if (m_resizingCaptions) {
+            m_resizingCaptions = false;
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return selectionMouse(event, BlockSelection::Target::RowHeader, pos);
 }
 
 bool GridControl::movementKey(int key)

@@ -112,7 +112,8 @@ public:
     void setColumnWidth(int col, double width);
     double columnWidth(int col) const;
 
-    // Fits the column to the widest of its caption and its cells in the rows in view.
+    // Fits the column to the widest of its caption and its cells in the rows in view;
+    // column 0, the row captions, to those of the first and last rows.
     void fitColumnWidth(int col);
 
     // The first `count` columns (a log's time of day) stay beside the header
@@ -127,6 +128,10 @@ public:
     // One block of whole columns from the first after the frozen ones to the last,
     // where whole columns may be selected.
     void selectValueColumns();
+    // The blocks that Ctrl+A selects: the value columns as the log's owner knows
+    // them. None set: every column right of the frozen ones.
+    void setValueBlocks(const QList<GridBlock> &blocks) { m_valueBlocks = blocks; }
+    void clearValueBlocks() { m_valueBlocks.reset(); }
 
     // Bits of BlockSelection::Option; throws 380 for other bits.
     void setBlockSelectionOptions(int options);
@@ -185,6 +190,8 @@ private:
     static bool movementKey(int key);
     bool stretchByKey(int key, Qt::KeyboardModifiers modifiers);
     bool captionMouse(QEvent *event, QWidget *source, QPoint pos);
+    bool rowCaptionMouse(QEvent *event, QWidget *source);
+    void fitRowCaptions();
     void setCurrentCell(int col, int row);
     bool selectionMouse(QEvent *event, BlockSelection::Target target, QPoint pos);
     std::optional<QPoint> pressedAt(BlockSelection::Target target, QPoint pos) const;
@@ -202,6 +209,8 @@ private:
     QTableView *m_frozen = nullptr;
     QAbstractButton *m_corner = nullptr;
     int m_frozenColumns = 0;
+    std::optional<QList<GridBlock>> m_valueBlocks;
+    bool m_resizingCaptions = false;
     // The model column whose border is being dragged, where it was taken and its width then.
     int m_resizing = -1;
     int m_resizeFromX = 0;

@@ -133,6 +133,11 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
         bold.setBold(true);
         return bold;
     }
+    // A column's heading lines under its heading (units, notes) show as its tip.
+    if (role == Qt::ToolTipRole && orientation == Qt::Horizontal && section >= 0 && section < m_cols) {
+        const QStringList under = m_table->underHeading(section + 1);
+        return under.isEmpty() ? QVariant() : QVariant((QStringList{m_table->text(section + 1, 0)} + under).join(u'\n'));
+    }
     if (role != Qt::DisplayRole || section < 0)
         return {};
     if (orientation == Qt::Horizontal)

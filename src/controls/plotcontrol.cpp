@@ -6,6 +6,8 @@
 #include "trendpicture.h"
 #include "core/tracepainter.h"
 #include "core/datetimeformat.h"
+#include "core/duration.h"
+#include "core/yearlabels.h"
 
 #include "commondialog.h"
 #include "core/runtimeerror.h"
@@ -25,17 +27,19 @@
 
 using namespace Qt::StringLiterals;
 
-// Ticks and labels of one axis: numbers as the library chooses them, or dates on
+// Ticks and labels of one axis: numbers as the library chooses them; dates on
 // calendar steps labelled in the plot's date/time notation (under the automatic
-// format, in the pattern that suits the step); a fixed count of minor ticks
-// either way.
+// format, in the pattern that suits the step); durations on duration steps from
+// 0; or years on year (or month) boundaries. A fixed count of minor ticks
+// whichever it is.
 class TrendTicker : public QCPAxisTicker
 {
 public:
     void setMinorCount(int count) { m_minorCount = count; }
-    void setDateTime(bool on, const QString &format)
+    // `style` is a PlotAxis::LabelsFormatCode; `format` counts for date/time labels only.
+    void setLabels(int style, const QString &format)
     {
-        m_dateTime = on;
+        m_style = style;
         m_format = format;
         m_automatic = autoticks::isAutomatic(format);
     }
@@ -43,8 +47,16 @@ public:
 protected:
     double getTickStep(const QCPRange &range) override
     {
-        if (!m_dateTime)
-            return QCPAxisTicker::getTickStep(range);
+        // Durations and years are written as the span shown needs them.
+        m_span = range.size();
+        switch (m_style) {
+        case PlotAxis::FormatDuration: return duration::chooseStep(range.size(), tickCount());
+        case PlotAxis::FormatYears:
+            m_step = yearlabels::chooseStep(range.size(), tickCount());
+            return m_step.days();
+        case PlotAxis::FormatDateTime: break;
+        default: return QCPAxisTicker::getTickStep(range);
+        }
         m_step = datetimeformat::chooseTimeStep(range.size(), tickCount());
         // Room for only two or three labels could leave one tick on the axis (a
         // 5000-year step over 9900 years): take a finer step then, the coarsest
@@ -76,16 +88,24 @@ protected:
 
     QVector<double> createTickVector(double tickStep, const QCPRange &range) override
     {
-        if (!m_dateTime)
-            return QCPAxisTicker::createTickVector(tickStep, range);
         // One tick beyond each end, so that the minor ticks reach the ends too.
-        return datetimeformat::timeTicks(range.lower - tickStep, range.upper + tickStep, m_step);
+        switch (m_style) {
+        case PlotAxis::FormatDuration: return duration::ticks(range.lower - tickStep, range.upper + tickStep, tickStep);
+        case PlotAxis::FormatDateTime:
+        case PlotAxis::FormatYears:
+            return datetimeformat::timeTicks(range.lower - tickStep, range.upper + tickStep, m_step);
+        default: return QCPAxisTicker::createTickVector(tickStep, range);
+        }
     }
 
     QString getTickLabel(double tick, const QLocale &locale, QChar formatChar, int precision) override
     {
-        if (!m_dateTime)
-            return QCPAxisTicker::getTickLabel(tick, locale, formatChar, precision);
+        switch (m_style) {
+        case PlotAxis::FormatDuration: return duration::text(tick, m_span);
+        case PlotAxis::FormatYears: return yearlabels::text(tick, m_span);
+        case PlotAxis::FormatDateTime: break;
+        default: return QCPAxisTicker::getTickLabel(tick, locale, formatChar, precision);
+        }
         try {
             return datetimeformat::format(tick, m_automatic ? m_pattern : m_format);
         } catch (const RuntimeError &) {
@@ -94,11 +114,12 @@ protected:
     }
 
 private:
-    bool m_dateTime = false;
+    int m_style = PlotAxis::FormatGeneral;
     bool m_automatic = false;
     QString m_format;
     QString m_pattern; // the automatic format's pattern for the current step
     int m_minorCount = 1;
+    double m_span = 0; // of the range the ticks are made for, days
     datetimeformat::TimeStep m_step;
 };
 
@@ -474,8 +495,8 @@ void PlotControlPrivate::updateTickCount(int which)
         const int length = rect.width() > 0 ? rect.width() : std::max(100, plot->width() - 150);
         // Room for the widest label the axis can show, plus a gap.
         QString sample = axisValueText(which, a.axis->range().upper);
-        if (a.labelsStyle != PlotAxis::FormatDateTime)
-            sample = sample.leftJustified(8, u'0');
+        if (a.labelsStyle < PlotAxis::FormatDateTime)
+            sample = sample.leftJustified(8, u'0'); // a number
         const int labelWidth = metrics.horizontalAdvance(sample) + metrics.averageCharWidth() * 4;
         count = length / std::max(1, labelWidth);
     } else {
@@ -590,7 +611,7 @@ double PlotControlPrivate::valueAt(const ChannelState &c, double x)
 QString PlotControlPrivate::axisValueText(int which, double value) const
 {
     const AxisState &a = axes[which];
-    return valueText(TrendPicture::Labels(a.labelsStyle), a.dateTimeFormat, value);
+    return valueText(TrendPicture::Labels(a.labelsStyle), a.dateTimeFormat, value, a.axis->range().size());
 }
 
 void PlotControlPrivate::styleAxis(int which)
@@ -604,7 +625,7 @@ void PlotControlPrivate::styleAxis(int which)
     axis->setSubTickPen(QPen(scale, 0));
     axis->setBasePen(a.axisLine ? QPen(scale, 0) : QPen(Qt::NoPen));
     a.ticker->setMinorCount(a.minorCount);
-    a.ticker->setDateTime(a.labelsStyle == PlotAxis::FormatDateTime, a.dateTimeFormat);
+    a.ticker->setLabels(a.labelsStyle, a.dateTimeFormat);
     switch (a.labelsStyle) {
     case PlotAxis::FormatFixed:
         axis->setNumberFormat(u"f"_s);
@@ -789,6 +810,7 @@ void PlotControl::ClearAllData()
 {
     // The channels stay, with their titles; the samples go.
     auto fresh = std::make_shared<TrendData>();
+    fresh->setTimeScale(d->data->timeScale()); // as the time axis labels it
     for (int ch = 0; ch < d->data->channelCount(); ++ch)
         fresh->addChannel(d->data->title(ch));
     releaseData(std::exchange(d->data, std::move(fresh)));
@@ -817,6 +839,14 @@ void PlotControl::setTrendData(std::shared_ptr<TrendData> data)
         c.color = defaultChannelColor(ch);
         c.dashed = defaultChannelDashed(ch);
         d->channels.push_back(std::move(c));
+    }
+    // The time axis labels what the times are; a calendar trend keeps the
+    // style it was given, unless that was one of the other scales'.
+    AxisState &x = d->axes[AxisX];
+    const TrendPicture::Labels labels = TrendPicture::timeLabels(d->data->timeScale());
+    if (labels != TrendPicture::Labels::DateTime || PlotAxis(d.get(), AxisX).labelsFollowTimeScale()) {
+        x.labelsStyle = int(labels);
+        d->styleAxis(AxisX);
     }
     d->channelsChanged();
     d->dataReplaced();
@@ -852,6 +882,8 @@ void PlotControl::trendDataGrew(double xMin, double xSpan, bool fitY)
 TrendPicture PlotControl::trendPicture() const
 {
     static_assert(int(TrendPicture::Labels::DateTime) == PlotAxis::FormatDateTime);
+    static_assert(int(TrendPicture::Labels::Duration) == PlotAxis::FormatDuration);
+    static_assert(int(TrendPicture::Labels::Years) == PlotAxis::FormatYears);
     d->data->sortByTime();
     TrendPicture picture;
     const auto fill = [&](int which, TrendPicture::Axis &out) {
@@ -1150,7 +1182,7 @@ int PlotAxis::LabelsFormatStyle() const { return d->axes[m_which].labelsStyle; }
 
 void PlotAxis::setLabelsFormatStyle(int style)
 {
-    if (style < FormatGeneral || style > FormatDateTime)
+    if (style < FormatGeneral || style > FormatYears)
         invalidValue();
     d->axes[m_which].labelsStyle = style;
     d->styleAxis(m_which);
@@ -1158,6 +1190,11 @@ void PlotAxis::setLabelsFormatStyle(int style)
 }
 
 QString PlotAxis::DateTimeFormat() const { return d->axes[m_which].dateTimeFormat; }
+
+bool PlotAxis::labelsFollowTimeScale() const
+{
+    return TrendPicture::followsTimeScale(TrendPicture::Labels(d->axes[m_which].labelsStyle));
+}
 
 void PlotAxis::setDateTimeFormat(const QString &format)
 {

@@ -38,6 +38,10 @@ public:
         FormatFixed = 1,      // two decimals
         FormatScientific = 2, // mantissa and power of ten
         FormatDateTime = 3,   // OLE dates in the DateTimeFormat notation
+        // The time axis of an elapsed-time trend or a years trend, which a new
+        // trend's data chooses (PlotControl::setTrendData); no DateTimeFormat applies.
+        FormatDuration = 4, // days from 0 as durations, "H:MM:SS" (see duration.h)
+        FormatYears = 5,    // OLE dates as their years, "yyyy" or "yyyy-mm" (see yearlabels.h)
     };
 
     // The axis runs from Min to Min + Span. Setting either redraws the plot at once.
@@ -63,6 +67,9 @@ public:
     void setLabelsFormatStyle(int style);
     QString DateTimeFormat() const;
     void setDateTimeFormat(const QString &format);
+    // True while the labels are durations or years (FormatDuration, FormatYears):
+    // they follow the trend's time scale, not the date/time format.
+    bool labelsFollowTimeScale() const;
     OleColor LabelsFontColor() const;
     void setLabelsFontColor(OleColor color);
     // Tick marks of the scale.
@@ -231,7 +238,10 @@ public:
 
     // The trend data drawn. Whoever fills it directly calls setTrendData() again,
     // which takes in its channels (default colours, width 1) and, with tracking on,
-    // fits the axes to it as if its points had been appended.
+    // fits the axes to it as if its points had been appended. The X axis labels
+    // what the data's times are: durations for elapsed time, years for years; a
+    // calendar trend keeps the date/time style it has (and gets it back after
+    // one of the others).
     std::shared_ptr<TrendData> trendData() const;
     void setTrendData(std::shared_ptr<TrendData> data);
     // The trend data gained rows (a followed log grew): the channels keep their
@@ -315,6 +325,9 @@ public:
     void setSampleText(SampleText source);
     // A sample's date and time, and a channel's value at it ("-" in a gap), as
     // logged where the source gives them, else formatted from the trend data.
+    // The time of an elapsed-time or years trend is always written as the X
+    // axis's scale shows it (a duration; the year, with the month on a view of
+    // under two years), never as the bare number logged.
     QString sampleTimeText(qsizetype sample) const;
     QString sampleValueText(int channel, qsizetype sample) const;
 

@@ -4,6 +4,7 @@
 #include "plotcontrol.h"
 
 #include "plotcontrol_p.h"
+#include "trendpicture.h"
 
 #include "core/runtimeerror.h"
 
@@ -110,6 +111,12 @@ qsizetype PlotControlPrivate::nearestSample(double x) const
 
 QString PlotControlPrivate::sampleTimeText(qsizetype index) const
 {
+    // An elapsed time or a year is logged as a bare number; it is written as the
+    // time axis shows such times, for the span in view.
+    if (const TimeScale scale = data->timeScale(); scale != TimeScale::Calendar) {
+        const double span = axes[AxisX].axis->range().size();
+        return valueText(TrendPicture::timeLabels(scale), QString(), data->time(index), span);
+    }
     const int row = data->gridRow(index);
     if (sampleText && row >= 0) {
         const QString text =

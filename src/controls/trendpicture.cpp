@@ -4,8 +4,10 @@
 
 #include "core/autoticks.h"
 #include "core/datetimeformat.h"
+#include "core/duration.h"
 #include "core/runtimeerror.h"
 #include "core/trenddata.h"
+#include "core/yearlabels.h"
 
 #include <QGuiApplication>
 #include <QLocale>
@@ -69,7 +71,7 @@ TrendPicture TrendPicture::ofNewTrend(const TrendData &data)
     picture.font = QGuiApplication::font();
 
     picture.time = designedAxis(u"Time"_s, 3, true);
-    picture.time.labels = Labels::DateTime;
+    picture.time.labels = timeLabels(data.timeScale());
     picture.time.dateTimeFormat = autoticks::automaticFormat();
     picture.left = designedAxis(u"Y-Axis 1"_s, 1, true);
     picture.right = designedAxis(QString(), 1, false);
@@ -99,13 +101,23 @@ TrendPicture TrendPicture::ofNewTrend(const TrendData &data)
     return picture;
 }
 
+TrendPicture::Labels TrendPicture::timeLabels(TimeScale scale)
+{
+    switch (scale) {
+    case TimeScale::Elapsed: return Labels::Duration;
+    case TimeScale::Years: return Labels::Years;
+    case TimeScale::Calendar: break;
+    }
+    return Labels::DateTime;
+}
+
 void TrendPicture::fitValueAxes(const TrendData &data)
 {
     fitValues(left, data, *this, 0);
     fitValues(right, data, *this, 1);
 }
 
-QString valueText(TrendPicture::Labels labels, const QString &dateTimeFormat, double value)
+QString valueText(TrendPicture::Labels labels, const QString &dateTimeFormat, double value, double span)
 {
     const QLocale locale;
     switch (labels) {
@@ -118,6 +130,8 @@ QString valueText(TrendPicture::Labels labels, const QString &dateTimeFormat, do
         } catch (const RuntimeError &) {
             return QString();
         }
+    case TrendPicture::Labels::Duration: return duration::text(value, span);
+    case TrendPicture::Labels::Years: return yearlabels::text(value, span);
     default: return locale.toString(value, 'g', 6);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "core/channelname.h"
 #include "core/olecolor.h"
+#include "core/timescale.h"
 
 #include <QFont>
 #include <QString>
@@ -19,7 +20,11 @@ class TrendData;
 struct TrendPicture
 {
     // The number formats of the labels; the same codes as PlotAxis's.
-    enum class Labels { General = 0, Fixed = 1, Scientific = 2, DateTime = 3 };
+    enum class Labels { General = 0, Fixed = 1, Scientific = 2, DateTime = 3, Duration = 4, Years = 5 };
+    // The time axis's labels for a trend of `scale`: DateTime for calendar times.
+    static Labels timeLabels(TimeScale scale);
+    // Durations and years: labels that no date/time format applies to.
+    static bool followsTimeScale(Labels labels) { return labels == Labels::Duration || labels == Labels::Years; }
 
     struct Axis
     {
@@ -28,7 +33,7 @@ struct TrendPicture
         double min = 0;
         double span = 1;
         Labels labels = Labels::General;
-        QString dateTimeFormat; // the date/time notation, or "Automatic"
+        QString dateTimeFormat; // the date/time notation, or "Automatic" (DateTime labels only)
         int minorCount = 1;     // minor ticks between two major ones
         QString title;          // cut short with "..." to the axis's length
         QFont titleFont;
@@ -67,10 +72,11 @@ struct TrendPicture
     const Axis &valueAxis(int index) const { return index == 1 ? right : left; }
 
     // A new trend of `data` as a plot run leaves it before the remembered setup
-    // is applied: the trend window's design-time look, the channels in their
-    // default colours (dashed past them) at width 1 on the left axis, the time
-    // axis over every sample (a minute around a single time) and each value axis
-    // fitted to its channels' values.
+    // is applied: the trend window's design-time look with the time labels of
+    // the data's time scale, the channels in their default colours (dashed past
+    // them) at width 1 on the left axis, the time axis over every sample (a
+    // minute around a single time) and each value axis fitted to its channels'
+    // values.
     static TrendPicture ofNewTrend(const TrendData &data);
     // Each value axis fitted to the values of the channels on it now, as a new
     // trend's are after its channels moved between the axes; an axis left
@@ -80,5 +86,6 @@ struct TrendPicture
 
 // A value as an axis with these labels writes it in full (the data cursor's
 // readout; the widest label the time axis sizes its ticks for): a date and time
-// in the whole pattern under the automatic format, empty outside the date range.
-QString valueText(TrendPicture::Labels labels, const QString &dateTimeFormat, double value);
+// in the whole pattern under the automatic format, empty outside the date range;
+// a duration or a year as a view of `span` (days) shows it.
+QString valueText(TrendPicture::Labels labels, const QString &dateTimeFormat, double value, double span);

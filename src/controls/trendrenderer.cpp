@@ -4,9 +4,11 @@
 
 #include "core/autoticks.h"
 #include "core/datetimeformat.h"
+#include "core/duration.h"
 #include "core/runtimeerror.h"
 #include "core/tracepainter.h"
 #include "core/trenddata.h"
+#include "core/yearlabels.h"
 
 #include <QBuffer>
 #include <QFontMetrics>
@@ -155,15 +157,22 @@ Ticks numberTicks(double lower, double upper, int count)
 }
 
 // The ticks and labels of one axis over [lower, upper], about `count` of them:
-// numbers on readable steps, or times on calendar steps labelled in the axis's
-// notation (under the automatic format, in the pattern that suits the step).
+// numbers on readable steps, times on calendar steps labelled in the axis's
+// notation (under the automatic format, in the pattern that suits the step),
+// durations on duration steps from 0, or years on year (or month) boundaries.
 Ticks ticksOf(const TrendPicture::Axis &axis, double lower, double upper, int count)
 {
     Ticks t;
     try {
         const bool dateTime = axis.labels == Labels::DateTime;
         QString pattern = axis.dateTimeFormat;
-        if (dateTime) {
+        if (axis.labels == Labels::Duration) {
+            const double step = duration::chooseStep(upper - lower, count);
+            t.major = duration::ticks(lower - step, upper + step, step);
+        } else if (axis.labels == Labels::Years) {
+            const datetimeformat::TimeStep step = yearlabels::chooseStep(upper - lower, count);
+            t.major = datetimeformat::timeTicks(lower - step.days(), upper + step.days(), step);
+        } else if (dateTime) {
             const double span = upper - lower;
             datetimeformat::TimeStep step = datetimeformat::chooseTimeStep(span, count);
             // Room for only two or three labels could leave a single tick: a
@@ -190,6 +199,10 @@ Ticks ticksOf(const TrendPicture::Axis &axis, double lower, double upper, int co
         const QLocale locale = labelLocale();
         const NumberStyle style = numberStyle(axis.labels);
         for (double tick : std::as_const(t.major)) {
+            if (TrendPicture::followsTimeScale(axis.labels)) {
+                t.labels.append(valueText(axis.labels, QString(), tick, upper - lower));
+                continue;
+            }
             if (!dateTime) {
                 t.labels.append(locale.toString(tick, style.format, style.precision));
                 continue;
@@ -563,9 +576,9 @@ void Renderer::fitToArea(AxisPlan &a) const
     int count = FirstTickCount;
     if (a.side == Bottom) {
         const int length = area.width() > 0 ? area.width() : std::max(100, m_size.width() - 150);
-        QString sample = valueText(a.axis->labels, a.axis->dateTimeFormat, a.upper);
-        if (a.axis->labels != Labels::DateTime)
-            sample = sample.leftJustified(8, u'0');
+        QString sample = valueText(a.axis->labels, a.axis->dateTimeFormat, a.upper, a.upper - a.lower);
+        if (int(a.axis->labels) < int(Labels::DateTime))
+            sample = sample.leftJustified(8, u'0'); // a number
         const int labelWidth = metrics.horizontalAdvance(sample) + metrics.averageCharWidth() * 4;
         count = length / std::max(1, labelWidth);
     } else {

@@ -180,7 +180,7 @@ logshape::Shape LogDocument::loadShaped(LogTable &table, const QString &path) co
             front << shape.timeColumn;
         if (shape.secondTimeColumn >= 0 && shape.time == logshape::TimeForm::DateAndTime)
             front << shape.secondTimeColumn;
-        table.arrange(shape.headingLine, shape.unitsLine, front);
+        table.arrange(shape.headingLine, shape.linesUnder, front);
     }
     trim(table, timeColumnsOf(shape));
     return shape;
@@ -192,7 +192,7 @@ QList<GridBlock> LogDocument::valueBlocks() const
 {
     QList<GridBlock> blocks;
     for (int col = std::max(1, timeColumns()); col <= m_table->colCount(); ++col) {
-        if (holdsText(col))
+        if (!holdsValues(col))
             continue;
         if (!blocks.isEmpty() && blocks.back().lastCol == col - 1)
             blocks.back().lastCol = col;
@@ -239,11 +239,21 @@ QString LogDocument::holdsTextText(const QString &heading)
 
 bool LogDocument::holdsText(int col) const
 {
+    return kindOf(col) == logshape::ColumnKind::Text;
+}
+
+bool LogDocument::holdsValues(int col) const
+{
+    return kindOf(col) == logshape::ColumnKind::Value;
+}
+
+logshape::ColumnKind LogDocument::kindOf(int col) const
+{
     // The logger's own columns are values, whatever a cell holds.
     if (m_shape.isLoggerForm())
-        return false;
+        return col < timeColumns() ? logshape::ColumnKind::Time : logshape::ColumnKind::Value;
     const int field = m_table->fieldOf(col);
-    return field >= 0 && field < m_shape.columns.size() && m_shape.columns[field] == logshape::ColumnKind::Text;
+    return field >= 0 && field < m_shape.columns.size() ? m_shape.columns[field] : logshape::ColumnKind::Value;
 }
 
 QHash<QString, int> LogDocument::headingCounts() const
@@ -272,6 +282,9 @@ trendreader::Request LogDocument::readRequest(const QList<GridBlock> &blocks) co
         request.timeColumn = 0;
         request.timeOrder = m_shape.dateOrder;
     }
+    if (m_shape.millisecondsColumn >= 0)
+        request.millisecondsColumn = m_table->colOf(m_shape.millisecondsColumn);
+    request.clockPastTheDay = !m_shape.isLoggerForm();
     return request;
 }
 
@@ -434,6 +447,7 @@ trendreader::Result LogDocument::plot(const QList<GridBlock> &blocks, const tren
     m_trendDateOrder = result.dateOrder;
     m_trend->setSourcePath(m_path);
     m_trend->setTimeColumns(std::max(1, timeColumns()));
+    m_trend->setTimeScale(logshape::scaleOf(m_shape.time));
     const QHash<QString, int> headings = headingCounts();
     for (int ch = 0; ch < m_trend->channelCount(); ++ch) {
         const int col = m_trend->sourceColumn(ch);

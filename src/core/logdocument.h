@@ -86,8 +86,11 @@ public:
     int timeColumns() const;
     // The column of the grid holds text (a place, a name), not values.
     bool holdsText(int col) const;
+    // The column holds values: not the time, text, running numbers or milliseconds.
+    bool holdsValues(int col) const;
+    logshape::ColumnKind kindOf(int col) const;
     // Every column that holds values, as the user would select them: whole
-    // columns, neighbours in one block, text columns left out.
+    // columns, neighbours in one block, the columns of other kinds left out.
     QList<GridBlock> valueBlocks() const;
     // The unit of a grid column's values, empty when none is known.
     QString unitOf(int col) const;

@@ -189,13 +189,19 @@ Parsed parseStamp(QByteArrayView text, DateOrder order, Stamp &s)
             return fail();
     }
 
+    // A leap second is the last moment of its minute; 24:00:00 the end of its day.
+    if (s.second == 60 && s.fraction == 0) {
+        s.second = 59;
+        s.fraction = 0.999;
+    }
+    const bool endOfDay = meridiem < 0 && s.hour == 24 && s.minute == 0 && s.second == 0 && s.fraction == 0;
     if (s.year < 100 || s.year > 9999 || !QDate::isValid(s.year, s.month, s.day) || s.minute > 59 || s.second > 59)
         return Parsed::Bad;
     if (meridiem >= 0) {
         if (s.hour < 1 || s.hour > 12)
             return Parsed::Bad;
         s.hour = s.hour % 12 + meridiem;
-    } else if (s.hour > 23) {
+    } else if (s.hour > 23 && !endOfDay) {
         return Parsed::Bad;
     }
     return Parsed::Done;
@@ -322,6 +328,9 @@ double readUnix(QByteArrayView cell, bool milliseconds)
     if (!number)
         mismatch();
     const double secs = milliseconds ? *number / 1000 : *number;
+    // A smaller number is a year or an elapsed time, never a Unix time.
+    if (!(secs >= 1e8))
+        mismatch();
     constexpr double UnixEpoch = 25569; // 1 January 1970 in days since 30 December 1899
     constexpr double Margin = 2 * 86400.0;
     if (!(secs > (oledate::MinValue - UnixEpoch) * 86400 - Margin && secs < (oledate::MaxValue - UnixEpoch) * 86400 + Margin))
@@ -330,6 +339,45 @@ double readUnix(QByteArrayView cell, bool milliseconds)
     if (value < oledate::MinValue || value > oledate::MaxValue)
         mismatch();
     return value;
+}
+
+// The seconds one unit of an elapsed form stands for.
+double secondsPerUnit(TimeForm form)
+{
+    switch (form) {
+    case TimeForm::ElapsedMilliseconds:
+        return 0.001;
+    case TimeForm::ElapsedMinutes:
+        return 60;
+    case TimeForm::ElapsedHours:
+        return 3600;
+    default:
+        return 1;
+    }
+}
+
+// A year, whole or with the share of it that has passed, as the X value of that moment.
+double readYear(QByteArrayView cell)
+{
+    const std::optional<double> number = plainNumber(cell);
+    if (!number || !(*number >= 100 && *number < 10000))
+        mismatch();
+    const int year = int(std::floor(*number));
+    const double first = oledate::fromFields(year, 1, 1);
+    const double length = QDate::isLeapYear(year) ? 366 : 365;
+    return first + (*number - year) * length;
+}
+
+// The time since the start in days; a span beyond ten thousand years is no elapsed time.
+double readElapsed(QByteArrayView cell, TimeForm form)
+{
+    const std::optional<double> number = plainNumber(cell);
+    if (!number)
+        mismatch();
+    const double days = *number * secondsPerUnit(form) / 86400;
+    if (!(std::abs(days) < 3.66e6))
+        mismatch();
+    return days;
 }
 
 // ---- Detecting the shape ----
@@ -418,13 +466,17 @@ std::pair<int, int> commonCount(const QList<QByteArrayView> &head, const QList<Q
     return best;
 }
 
+// A word a logger writes where a value is missing.
+bool isNamedMark(QByteArrayView t)
+{
+    static const char *const Marks[] = {"err", "error", "ol", "nan", "inf", "-inf", "n/a", "na", "#n/a", "#value!", "null"};
+    return std::any_of(std::begin(Marks), std::end(Marks), [t](const char *mark) { return t.compare(mark, Qt::CaseInsensitive) == 0; });
+}
+
 // A mark a logger writes where a value is missing, told apart from a word of text.
 bool isGapMark(QByteArrayView t)
 {
-    if (std::none_of(t.begin(), t.end(), isLetter))
-        return true;
-    static const char *const Marks[] = {"err", "error", "ol", "nan", "inf", "-inf", "n/a", "na", "#n/a", "#value!", "null"};
-    return std::any_of(std::begin(Marks), std::end(Marks), [t](const char *mark) { return t.compare(mark, Qt::CaseInsensitive) == 0; });
+    return std::none_of(t.begin(), t.end(), isLetter) || isNamedMark(t);
 }
 
 // A cell of a units line: no digit but inside a unit such as m3/h or m^2.
@@ -488,7 +540,13 @@ struct Table
 {
     QStringList heading;
     QList<QList<QByteArrayView>> cells;
+    // Per column, its cells on the first data lines one after another (empty ones too):
+    // where running numbers are told.
+    QList<QList<QByteArrayView>> run;
 };
+
+// Lines of the run: enough to see numbers count up.
+constexpr qsizetype RunLines = 20;
 
 Table tableOf(const QList<QByteArrayView> &head, const QList<QByteArrayView> &tail, char separator, int headingLine,
               int firstDataLine)
@@ -514,6 +572,14 @@ Table tableOf(const QList<QByteArrayView> &head, const QList<QByteArrayView> &ta
     };
     take(head, firstDataLine, 200);
     take(tail, 0, 50);
+    table.run.resize(names.size());
+    for (qsizetype i = firstDataLine; i < head.size() && i < firstDataLine + RunLines; ++i) {
+        if (head[i].trimmed().isEmpty())
+            continue;
+        const QList<QByteArrayView> row = fields(head[i], separator, ShapedFields);
+        for (qsizetype f = 0; f < table.run.size(); ++f)
+            table.run[f].append(f < row.size() ? row[f] : QByteArrayView());
+    }
     return table;
 }
 
@@ -529,6 +595,105 @@ bool mostly(const QList<QByteArrayView> &cells, Test test)
             return false;
     }
     return passed * 2 > cells.size();
+}
+
+// The order the steps of a date-time column's dates show over the head's lines (see
+// DateSteps).
+DateOrder orderOfSteps(const QList<QByteArrayView> &lines, qsizetype from, char separator, int column)
+{
+    DateSteps steps;
+    for (qsizetype i = from; i < lines.size(); ++i) {
+        const QList<QByteArrayView> row = fields(lines[i], separator, column + 1);
+        if (row.size() <= column || row[column].isEmpty())
+            continue;
+        // A year first asks no order.
+        const QByteArrayView cell = bare(row[column]);
+        if (cell.size() > 4 && std::all_of(cell.begin(), cell.begin() + 4, isDigit) && !isDigit(cell[4]))
+            return DateOrder::NotAsked;
+        double days[2];
+        double timeOfDay = std::numeric_limits<double>::quiet_NaN();
+        int k = 0;
+        for (const DateOrder order : {DateOrder::MonthFirst, DateOrder::DayFirst}) {
+            Stamp s;
+            days[k] = std::numeric_limits<double>::quiet_NaN();
+            if (parseStamp(row[column], order, s) == Parsed::Done && s.hasTime) {
+                days[k] = oledate::fromFields(s.year, s.month, s.day);
+                timeOfDay = (s.hour * 3600.0 + s.minute * 60.0 + s.second + s.fraction) / 86400.0;
+            }
+            ++k;
+        }
+        steps.take(days[0], days[1], timeOfDay);
+    }
+    return steps.verdict();
+}
+
+// At least one cell passes and no more fail than pass: a time column is not dropped
+// for a cell that cannot be read, which the plot run then names.
+template<typename Test>
+bool mostlyReadable(const QList<QByteArrayView> &cells, Test test)
+{
+    qsizetype passed = 0, failed = 0;
+    for (QByteArrayView cell : cells)
+        (test(cell) ? passed : failed) += 1;
+    return passed > 0 && passed >= failed;
+}
+
+// What a heading says of a column of numbers as a time: whether it names a time,
+// whether it names years, and the unit of an elapsed time it names.
+struct TimeHeading
+{
+    bool isTime = false;
+    bool years = false;       // year, yr
+    bool decimalDate = false; // decimal date
+    TimeForm elapsed = TimeForm::ElapsedSeconds;
+};
+
+TimeHeading timeHeadingOf(const QString &heading)
+{
+    static const QStringList TimeWords = {u"time"_s, u"timestamp"_s, u"epoch"_s, u"unix"_s, u"date"_s, u"year"_s,
+                                          u"yr"_s, u"elapsed"_s, u"seconds"_s, u"t"_s, u"decimal date"_s};
+    static const QStringList UnixWords = {u"time"_s, u"timestamp"_s, u"epoch"_s, u"unix"_s};
+    const QString h = heading.trimmed();
+    const QString unit = unitOfHeading(h).toLower();
+    QString base = h;
+    if (!unit.isEmpty())
+        base = h.left(h.lastIndexOf(h.back() == u']' ? u'[' : u'(')).trimmed();
+    const QStringList words = wordsOf(base);
+    base = base.toLower();
+    TimeHeading out;
+    out.isTime = TimeWords.contains(base)
+                 || std::any_of(words.begin(), words.end(), [](const QString &w) { return UnixWords.contains(w); });
+    out.years = base == u"year" || base == u"yr";
+    out.decimalDate = base == u"decimal date";
+    if (unit == u"ms" || unit == u"msec" || unit == u"milliseconds")
+        out.elapsed = TimeForm::ElapsedMilliseconds;
+    else if (unit == u"min" || unit == u"mins" || unit == u"minutes")
+        out.elapsed = TimeForm::ElapsedMinutes;
+    else if (unit == u"h" || unit == u"hr" || unit == u"hrs" || unit == u"hours")
+        out.elapsed = TimeForm::ElapsedHours;
+    return out;
+}
+
+// The non-empty cells of a run each one more than the one before, but for at most one
+// start again at 0 or 1; at least two of them.
+bool countsUp(const QList<QByteArrayView> &run)
+{
+    std::optional<double> last;
+    int numbers = 0, restarts = 0;
+    for (QByteArrayView cell : run) {
+        if (cell.isEmpty())
+            continue;
+        const std::optional<double> v = plainNumber(cell);
+        if (!v || *v != std::floor(*v))
+            return false;
+        if (last && *v != *last + 1) {
+            if ((*v != 0 && *v != 1) || ++restarts > 1)
+                return false;
+        }
+        last = v;
+        ++numbers;
+    }
+    return numbers >= 2;
 }
 
 class Detector
@@ -572,6 +737,9 @@ public:
     // The cell reads as a date, with (`withTime`) or without a time of day.
     static bool isStamp(QByteArrayView t, bool withTime)
     {
+        // A plain number (1958.5, 1013.2) is a number, not a year and a month.
+        if (plainNumber(t))
+            return false;
         Stamp s;
         switch (parseStamp(t, DateOrder::NotAsked, s)) {
         case Parsed::Done:
@@ -589,6 +757,60 @@ public:
             }
         }
         return false;
+    }
+
+    // A cell counts as a number for its column's kind: the plain form, a decimal comma
+    // where the log writes them, or the locale's own form.
+    bool isNumber(QByteArrayView t, char decimal) const
+    {
+        if (plainNumber(t) || (decimal == ',' && isDecimalCommaNumber(t)))
+            return true;
+        if (!hasDigit(t))
+            return false;
+        try {
+            m_parser.number(QString::fromUtf8(t));
+            return true;
+        } catch (const RuntimeError &) {
+            return false;
+        }
+    }
+
+    // A cell of a row of data: a number, a date or a time, or a mark by its name. A line
+    // without one under the heading is a heading line.
+    bool readsAsData(QByteArrayView t, char decimal) const
+    {
+        return isNumber(t, decimal) || isNamedMark(t) || isStamp(t, true) || isStamp(t, false) || isTimeOfDay(t)
+               || isDate(t);
+    }
+
+    // How column `c` of plain numbers reads as time: years, Unix times or the time since a
+    // start, by its values and what its heading says. Nothing when its cells are no numbers.
+    static std::optional<TimeForm> numericReading(const Table &table, int c)
+    {
+        const QList<QByteArrayView> &cells = table.cells[c];
+        if (!mostlyReadable(cells, [](QByteArrayView t) { return plainNumber(t).has_value(); }))
+            return std::nullopt;
+        const TimeHeading heading = timeHeadingOf(table.heading[c]);
+        bool whole = true, inYears = true;
+        for (QByteArrayView cell : cells) {
+            if (const std::optional<double> v = plainNumber(cell)) {
+                whole = whole && *v == std::floor(*v);
+                inYears = inYears && *v >= 1000 && *v < 3000;
+            }
+        }
+        if (inYears && ((whole && (heading.years || countsUp(table.run[c]))) || heading.years || heading.decimalDate))
+            return TimeForm::Years;
+        const auto atLeast = [&cells](double least) {
+            return mostly(cells, [least](QByteArrayView t) {
+                const std::optional<double> v = plainNumber(t);
+                return v && std::abs(*v) >= least;
+            });
+        };
+        if (atLeast(1e11))
+            return TimeForm::UnixMilliseconds;
+        if (atLeast(1e8))
+            return TimeForm::UnixSeconds;
+        return heading.elapsed;
     }
 
     bool isDateAndTime(const Table &table, int column) const
@@ -613,26 +835,22 @@ public:
         }
         for (const bool withTime : {true, false}) {
             for (int c = 0; c < n; ++c) {
-                if (shape.columns[c] != ColumnKind::Text && mostly(table.cells[c], [withTime](QByteArrayView t) { return isStamp(t, withTime); })) {
+                if (mostlyReadable(table.cells[c], [withTime](QByteArrayView t) { return isStamp(t, withTime); })) {
                     shape.time = withTime ? TimeForm::DateTime : TimeForm::DateOnly;
                     shape.timeColumn = c;
                     return;
                 }
             }
         }
-        static const QStringList UnixWords = {u"time"_s, u"timestamp"_s, u"epoch"_s, u"unix"_s};
+        // Numbers are a time only under a heading that names one.
         for (int c = 0; c < n; ++c) {
-            const QStringList words = wordsOf(table.heading[c]);
-            if (std::none_of(words.begin(), words.end(), [](const QString &w) { return UnixWords.contains(w); })
-                || !mostly(table.cells[c], [](QByteArrayView t) { return plainNumber(t).has_value(); }))
+            if (!timeHeadingOf(table.heading[c]).isTime)
                 continue;
-            const bool millis = mostly(table.cells[c], [](QByteArrayView t) {
-                const std::optional<double> v = plainNumber(t);
-                return v && std::abs(*v) >= 1e11;
-            });
-            shape.time = millis ? TimeForm::UnixMilliseconds : TimeForm::UnixSeconds;
-            shape.timeColumn = c;
-            return;
+            if (const std::optional<TimeForm> form = numericReading(table, c)) {
+                shape.time = *form;
+                shape.timeColumn = c;
+                return;
+            }
         }
     }
 
@@ -641,26 +859,23 @@ public:
     bool readColumn(const Table &table, int c, Shape &shape) const
     {
         const int n = int(table.heading.size());
-        if (c + 1 < n && shape.columns[c + 1] != ColumnKind::Text && isDateAndTime(table, c)) {
+        if (c + 1 < n && isDateAndTime(table, c)) {
             shape.time = TimeForm::DateAndTime;
             shape.timeColumn = c;
             shape.secondTimeColumn = c + 1;
             return true;
         }
         for (const bool withTime : {true, false}) {
-            if (mostly(table.cells[c], [withTime](QByteArrayView t) { return isStamp(t, withTime); })) {
+            if (mostlyReadable(table.cells[c], [withTime](QByteArrayView t) { return isStamp(t, withTime); })) {
                 shape.time = withTime ? TimeForm::DateTime : TimeForm::DateOnly;
                 shape.timeColumn = c;
                 return true;
             }
         }
-        if (!mostly(table.cells[c], [](QByteArrayView t) { return plainNumber(t).has_value(); }))
+        const std::optional<TimeForm> form = numericReading(table, c);
+        if (!form)
             return false;
-        const bool millis = mostly(table.cells[c], [](QByteArrayView t) {
-            const std::optional<double> v = plainNumber(t);
-            return v && std::abs(*v) >= 1e11;
-        });
-        shape.time = millis ? TimeForm::UnixMilliseconds : TimeForm::UnixSeconds;
+        shape.time = *form;
         shape.timeColumn = c;
         return true;
     }
@@ -685,10 +900,102 @@ private:
 
 } // namespace
 
+void DateSteps::take(Reading &reading, double day, double timeOfDay, double lastTimeOfDay)
+{
+    if (!reading.fits)
+        return;
+    if (std::isnan(day)) {
+        reading.fits = false;
+        return;
+    }
+    if (!std::isnan(reading.day)) {
+        if (day == reading.day + 1 && timeOfDay < lastTimeOfDay)
+            reading.stepped = true;
+        else if (day != reading.day || timeOfDay < lastTimeOfDay)
+            reading.fits = false;
+    }
+    reading.day = day;
+}
+
+void DateSteps::take(double monthFirstDay, double dayFirstDay, double timeOfDay)
+{
+    take(m_monthFirst, monthFirstDay, timeOfDay, m_lastTimeOfDay);
+    take(m_dayFirst, dayFirstDay, timeOfDay, m_lastTimeOfDay);
+    m_lastTimeOfDay = timeOfDay;
+}
+
+DateOrder DateSteps::verdict() const
+{
+    const bool monthFirst = m_monthFirst.fits && m_monthFirst.stepped;
+    const bool dayFirst = m_dayFirst.fits && m_dayFirst.stepped;
+    return monthFirst == dayFirst ? DateOrder::NotAsked : monthFirst ? DateOrder::MonthFirst : DateOrder::DayFirst;
+}
+
+bool isNumericForm(TimeForm form)
+{
+    switch (form) {
+    case TimeForm::UnixSeconds:
+    case TimeForm::UnixMilliseconds:
+    case TimeForm::Years:
+    case TimeForm::ElapsedMilliseconds:
+    case TimeForm::ElapsedSeconds:
+    case TimeForm::ElapsedMinutes:
+    case TimeForm::ElapsedHours:
+        return true;
+    default:
+        return false;
+    }
+}
+
+TimeScale scaleOf(TimeForm form)
+{
+    switch (form) {
+    case TimeForm::Years:
+        return TimeScale::Years;
+    case TimeForm::ElapsedMilliseconds:
+    case TimeForm::ElapsedSeconds:
+    case TimeForm::ElapsedMinutes:
+    case TimeForm::ElapsedHours:
+        return TimeScale::Elapsed;
+    default:
+        return TimeScale::Calendar;
+    }
+}
+
+namespace {
+struct UnitName
+{
+    const char16_t *name;
+    TimeForm form;
+};
+constexpr UnitName TimeUnits[] = {{u"years", TimeForm::Years},
+                                  {u"unix-s", TimeForm::UnixSeconds},
+                                  {u"unix-ms", TimeForm::UnixMilliseconds},
+                                  {u"elapsed-s", TimeForm::ElapsedSeconds},
+                                  {u"elapsed-min", TimeForm::ElapsedMinutes},
+                                  {u"elapsed-h", TimeForm::ElapsedHours}};
+} // namespace
+
+QStringList timeUnitNames()
+{
+    QStringList names;
+    for (const UnitName &unit : TimeUnits)
+        names << QString::fromUtf16(unit.name);
+    return names;
+}
+
+std::optional<TimeForm> timeUnitOf(QStringView name)
+{
+    for (const UnitName &unit : TimeUnits)
+        if (name == QStringView(unit.name))
+            return unit.form;
+    return std::nullopt;
+}
+
 bool Shape::isLoggerForm() const
 {
-    return separator == ',' && decimal == '.' && headingLine == 0 && !unitsLine && time == TimeForm::DateAndTime
-           && timeColumn == 0 && secondTimeColumn == 1;
+    return separator == ',' && decimal == '.' && headingLine == 0 && linesUnder == 0 && time == TimeForm::DateAndTime
+           && timeColumn == 0 && secondTimeColumn == 1 && millisecondsColumn < 0;
 }
 
 Shape openChoice()
@@ -754,32 +1061,60 @@ Shape detect(QByteArrayView head, QByteArrayView tail, const Shape &chosen)
         shape.metadata << QString::fromUtf8(headLines[i]);
 
     const char separator = shape.separator;
-    const int unitsAt = shape.headingLine + 1;
-    if (unitsAt < headLines.size()) {
-        const QList<QByteArrayView> cells = fields(headLines[unitsAt], separator, ShapedFields);
-        shape.unitsLine = std::any_of(cells.begin(), cells.end(), [](QByteArrayView c) { return !c.isEmpty(); })
-                          && std::all_of(cells.begin(), cells.end(), isUnitCell);
+    const int under = shape.headingLine + 1;
+    // Heading lines under the heading: lines with something in them, none of which reads as
+    // data, or lines of units as the units line has always been told.
+    const auto isUnitsLine = [](const QList<QByteArrayView> &cells) {
+        return std::any_of(cells.begin(), cells.end(), [](QByteArrayView c) { return !c.isEmpty(); })
+               && std::all_of(cells.begin(), cells.end(), isUnitCell);
+    };
+    const auto lineUnder = [&](int k) {
+        return under + k < headLines.size() ? fields(headLines[under + k], separator, ShapedFields) : QList<QByteArrayView>();
+    };
+    shape.chosenLinesUnder = chosen.chosenLinesUnder;
+    if (chosen.chosenLinesUnder >= 0) {
+        shape.linesUnder = int(std::clamp<qsizetype>(chosen.chosenLinesUnder, 0, std::max<qsizetype>(0, headLines.size() - under)));
+    } else {
+        for (int k = 0; k < MostLinesUnder && under + k < headLines.size(); ++k) {
+            const QList<QByteArrayView> cells = lineUnder(k);
+            const bool something = std::any_of(cells.begin(), cells.end(), [](QByteArrayView c) { return !c.isEmpty(); });
+            const bool noData = std::none_of(cells.begin(), cells.end(), [&](QByteArrayView c) {
+                return !c.isEmpty() && detector.readsAsData(c, separator != ',' ? ',' : '.');
+            });
+            if (!something || (!noData && !isUnitsLine(cells)))
+                break;
+            ++shape.linesUnder;
+        }
     }
-    // The logger's heading was split already, the same way, unless a units line follows it.
-    const bool split = loggerTable && separator == ',' && shape.headingLine == 0 && !shape.unitsLine;
+    for (int k = 0; k < shape.linesUnder && shape.unitsLine == 0; ++k)
+        if (isUnitsLine(lineUnder(k)))
+            shape.unitsLine = k + 1;
+    // The logger's heading was split already, the same way, unless lines under it follow.
+    const bool split = loggerTable && separator == ',' && shape.headingLine == 0 && shape.linesUnder == 0;
     const Table table = split ? std::move(*loggerTable)
-                              : tableOf(headLines, tailLines, separator, shape.headingLine, unitsAt + shape.unitsLine);
+                              : tableOf(headLines, tailLines, separator, shape.headingLine, under + shape.linesUnder);
     const qsizetype columns = table.heading.size();
 
-    const QList<QByteArrayView> unitCells =
-        shape.unitsLine ? fields(headLines[unitsAt], separator, ShapedFields) : QList<QByteArrayView>();
+    const QList<QByteArrayView> unitCells = shape.unitsLine > 0 ? lineUnder(shape.unitsLine - 1) : QList<QByteArrayView>();
     for (qsizetype c = 0; c < columns; ++c) {
         const QString fromLine = c < unitCells.size() ? withoutBrackets(QString::fromUtf8(unitCells[c])) : QString();
         shape.units << (fromLine.isEmpty() ? unitOfHeading(table.heading[c]) : fromLine);
         const QList<QByteArrayView> &cells = table.cells[c];
-        const qsizetype texts = std::count_if(cells.begin(), cells.end(), [](QByteArrayView t) { return !hasDigit(t) && !isGapMark(t); });
-        shape.columns << (texts * 2 > cells.size() ? ColumnKind::Text : ColumnKind::Value);
         if (separator != ',' && shape.decimal == '.' && std::any_of(cells.begin(), cells.end(), isDecimalCommaNumber))
             shape.decimal = ',';
     }
     // The comma cannot be both.
     if (chosen.decimal != 0 && !(chosen.decimal == ',' && separator == ','))
         shape.decimal = chosen.decimal;
+    // A column of values is one whose numbers and marks make up at least half of its cells:
+    // codes such as T-38A hold digits and are text.
+    for (qsizetype c = 0; c < columns; ++c) {
+        const QList<QByteArrayView> &cells = table.cells[c];
+        const qsizetype values = std::count_if(cells.begin(), cells.end(), [&](QByteArrayView t) {
+            return (!hasDigit(t) && isGapMark(t)) || detector.isNumber(t, shape.decimal);
+        });
+        shape.columns << (values * 2 >= cells.size() ? ColumnKind::Value : ColumnKind::Text);
+    }
 
     // A chosen time column the file lacks (another file took its name, the heading moved) is
     // no choice: the time is found as without one.
@@ -799,11 +1134,56 @@ Shape detect(QByteArrayView head, QByteArrayView tail, const Shape &chosen)
         shape.columns[shape.timeColumn] = ColumnKind::Time;
     if (shape.secondTimeColumn >= 0)
         shape.columns[shape.secondTimeColumn] = ColumnKind::Time;
+
+    // Milliseconds right after the time of day belong to it.
+    const int clock = shape.time == TimeForm::DateAndTime ? shape.secondTimeColumn : shape.timeColumn;
+    if (shape.time != TimeForm::None && !isNumericForm(shape.time) && inside(clock + 1)) {
+        static const QStringList MillisecondWords = {u"ms"_s, u"msec"_s, u"milliseconds"_s};
+        const int c = clock + 1;
+        const bool named = MillisecondWords.contains(table.heading[c].trimmed().toLower());
+        const bool inRange = !table.cells[c].isEmpty()
+                             && std::all_of(table.cells[c].begin(), table.cells[c].end(), [](QByteArrayView t) {
+                                    const std::optional<double> v = plainNumber(t);
+                                    return v && *v >= 0 && *v <= 999 && *v == std::floor(*v);
+                                });
+        if (named && inRange) {
+            shape.millisecondsColumn = c;
+            shape.columns[c] = ColumnKind::Milliseconds;
+        }
+    }
+    // Running numbers under a heading that says so.
+    static const QStringList RecordHeadings = {u"RECORD"_s, u"Record"_s, u"#"_s, u"No."_s, u"Nr"_s, u"Index"_s};
+    for (qsizetype c = 0; c < columns; ++c) {
+        if (shape.columns[c] == ColumnKind::Value && RecordHeadings.contains(table.heading[c].trimmed())
+            && countsUp(table.run[c]))
+            shape.columns[c] = ColumnKind::Record;
+    }
+
     if (chosen.dateOrder != DateOrder::NotAsked)
         shape.dateOrder = chosen.dateOrder;
     else if (shape.time == TimeForm::DateAndTime || shape.time == TimeForm::DateTime || shape.time == TimeForm::DateOnly)
         shape.dateOrder = detector.orderOf(table.cells[shape.timeColumn]);
+    // Dates that leave the order open: the one in which each change of date is the next day,
+    // taken where the time of day passes midnight.
+    if (shape.dateOrder == DateOrder::NotAsked && shape.time == TimeForm::DateTime)
+        shape.dateOrder = orderOfSteps(headLines, under + shape.linesUnder, separator, shape.timeColumn);
     return shape;
+}
+
+QString misfit(QByteArrayView head, const Shape &choice)
+{
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head = head.sliced(3);
+    const QList<QByteArrayView> lines = splitLines(head);
+    if (choice.headingLine >= lines.size())
+        return u"heading line %1 is past its last line (%2)"_s.arg(choice.headingLine + 1).arg(lines.size());
+    const int fields = fieldCount(lines[std::max(choice.headingLine, 0)], choice.separator ? choice.separator : ',');
+    const int second = choice.time == TimeForm::DateAndTime ? choice.secondTimeColumn : -1;
+    for (const int column : {choice.timeColumn, second}) {
+        if (choice.time != TimeForm::None && column >= fields)
+            return u"time column %1 is past its last field (%2)"_s.arg(column + 1).arg(fields);
+    }
+    return {};
 }
 
 QList<QStringList> rowsOf(QByteArrayView head, const Shape &shape, int count)
@@ -821,22 +1201,25 @@ QList<QStringList> rowsOf(QByteArrayView head, const Shape &shape, int count)
     return rows;
 }
 
-std::optional<Shape> choose(QByteArrayView head, QByteArrayView tail, const Options &options, QString *why)
+namespace {
+
+QString nameOfUnit(TimeForm form)
+{
+    for (const UnitName &unit : TimeUnits)
+        if (unit.form == form)
+            return QString::fromUtf16(unit.name);
+    return QString();
+}
+
+// The time column the user names (--time-column), read as its cells show.
+std::optional<Shape> chooseTimeColumn(QByteArrayView head, QByteArrayView tail, const Options &options, Shape chosen,
+                                      const Shape &shape, QString *why)
 {
     const auto fail = [why](const QString &text) {
         if (why)
             *why = text;
         return std::nullopt;
     };
-    Shape chosen = openChoice();
-    chosen.separator = options.separator;
-    chosen.decimal = options.decimal;
-    chosen.dateOrder = options.dateOrder;
-    Shape shape = detect(head, tail, chosen);
-    if (options.decimal == ',' && shape.separator == ',')
-        return fail(u"--decimal , needs a log whose fields are not separated by commas: give --separator ; or tab"_s);
-    if (options.timeColumn.isEmpty())
-        return shape;
 
     const QList<QStringList> heading = rowsOf(head, shape, 1);
     const QStringList names = heading.isEmpty() ? QStringList() : heading.front();
@@ -862,10 +1245,51 @@ std::optional<Shape> choose(QByteArrayView head, QByteArrayView tail, const Opti
     chosen.separator = shape.separator;
     chosen.headingLine = shape.headingLine;
     chosen.timeColumn = int(column);
-    shape = detect(head, tail, chosen);
-    if (shape.timeColumn != column)
+    const Shape named = detect(head, tail, chosen);
+    if (named.timeColumn != column)
         return fail(u"--time-column \"%1\": column \"%2\" holds no dates or times"_s.arg(options.timeColumn, names[column].trimmed()));
-    return shape;
+    return named;
+}
+
+} // namespace
+
+
+std::optional<Shape> choose(QByteArrayView head, QByteArrayView tail, const Options &options, QString *why)
+{
+    const auto fail = [why](const QString &text) {
+        if (why)
+            *why = text;
+        return std::nullopt;
+    };
+    Shape chosen = openChoice();
+    chosen.separator = options.separator;
+    chosen.decimal = options.decimal;
+    chosen.dateOrder = options.dateOrder;
+    Shape shape = detect(head, tail, chosen);
+    if (options.decimal == ',' && shape.separator == ',')
+        return fail(u"--decimal , needs a log whose fields are not separated by commas: give --separator ; or tab"_s);
+    if (!options.timeColumn.isEmpty()) {
+        std::optional<Shape> named = chooseTimeColumn(head, tail, options, chosen, shape, why);
+        if (!named)
+            return std::nullopt;
+        shape = *named;
+    }
+    if (options.timeUnit == TimeForm::None)
+        return shape;
+    // The time column found or named, read in the unit chosen.
+    const QString unit = nameOfUnit(options.timeUnit);
+    if (shape.time == TimeForm::None)
+        return fail(u"--time-unit %1: the log has no time column: name one with --time-column"_s.arg(unit));
+    if (!isNumericForm(shape.time)) {
+        const QList<QStringList> heading = rowsOf(head, shape, 1);
+        const QString name = heading.isEmpty() ? QString() : heading.front().value(shape.timeColumn).trimmed();
+        return fail(u"--time-unit %1: column \"%2\" holds no numbers"_s.arg(unit, name));
+    }
+    chosen.separator = shape.separator;
+    chosen.headingLine = shape.headingLine;
+    chosen.timeColumn = shape.timeColumn;
+    chosen.time = options.timeUnit;
+    return detect(head, tail, chosen);
 }
 
 double readTime(QByteArrayView ascii, TimeForm form, LogValueParser::DateOrder order)
@@ -874,12 +1298,22 @@ double readTime(QByteArrayView ascii, TimeForm form, LogValueParser::DateOrder o
     case TimeForm::UnixSeconds:
     case TimeForm::UnixMilliseconds:
         return readUnix(ascii, form == TimeForm::UnixMilliseconds);
+    case TimeForm::Years:
+        return readYear(ascii);
+    case TimeForm::ElapsedMilliseconds:
+    case TimeForm::ElapsedSeconds:
+    case TimeForm::ElapsedMinutes:
+    case TimeForm::ElapsedHours:
+        return readElapsed(ascii, form);
     case TimeForm::DateTime:
     case TimeForm::DateOnly: {
         Stamp s;
         switch (parseStamp(ascii, order, s)) {
         case Parsed::Done:
-            return valueOf(s);
+            // The end of the last day there is lies past every date.
+            if (const double value = valueOf(s); value <= oledate::MaxValue)
+                return value;
+            break;
         case Parsed::Words:
             return readInWords(QString::fromUtf8(ascii), order);
         case Parsed::Bad:
@@ -912,6 +1346,22 @@ double readTime(QStringView text, TimeForm form, LogValueParser::DateOrder order
     return readInWords(text, order);
 }
 
+std::optional<double> clockPastTheDay(QStringView text)
+{
+    const QStringView t = text.trimmed();
+    if (t == u"24:00" || t == u"24:00:00")
+        return 1.0;
+    const QList<QStringView> parts = t.split(u':');
+    if (parts.size() != 3 || parts[2] != u"60")
+        return std::nullopt;
+    bool hourOk = false, minuteOk = false;
+    const int hour = parts[0].toInt(&hourOk);
+    const int minute = parts[1].toInt(&minuteOk);
+    if (!hourOk || !minuteOk || hour < 0 || hour > 23 || minute < 0 || minute > 59 || parts[1].size() != 2)
+        return std::nullopt;
+    return (hour * 3600 + minute * 60 + 59.999) / 86400;
+}
+
 // ---- The user's choice as one line of text ----
 
 namespace {
@@ -929,7 +1379,12 @@ constexpr Name FormNames[] = {{u"none", int(TimeForm::None)},
                               {u"datetime", int(TimeForm::DateTime)},
                               {u"dateonly", int(TimeForm::DateOnly)},
                               {u"unixseconds", int(TimeForm::UnixSeconds)},
-                              {u"unixmilliseconds", int(TimeForm::UnixMilliseconds)}};
+                              {u"unixmilliseconds", int(TimeForm::UnixMilliseconds)},
+                              {u"years", int(TimeForm::Years)},
+                              {u"elapsedms", int(TimeForm::ElapsedMilliseconds)},
+                              {u"elapseds", int(TimeForm::ElapsedSeconds)},
+                              {u"elapsedmin", int(TimeForm::ElapsedMinutes)},
+                              {u"elapsedh", int(TimeForm::ElapsedHours)}};
 constexpr Name OrderNames[] = {{u"notasked", int(DateOrder::NotAsked)},
                                {u"open", int(DateOrder::Open)},
                                {u"monthfirst", int(DateOrder::MonthFirst)},
@@ -970,14 +1425,18 @@ QString Shape::toText() const
         timeText += u':' + QString::number(timeColumn);
     if (time == TimeForm::DateAndTime)
         timeText += u':' + QString::number(secondTimeColumn);
-    return u"separator=%1 decimal=%2 heading=%3 time=%4 order=%5"_s.arg(nameOf(SeparatorNames, separator), nameOf(DecimalNames, decimal))
-        .arg(headingLine)
-        .arg(timeText, nameOf(OrderNames, int(dateOrder)));
+    QString text = u"separator=%1 decimal=%2 heading=%3 time=%4 order=%5"_s.arg(nameOf(SeparatorNames, separator), nameOf(DecimalNames, decimal))
+                       .arg(headingLine)
+                       .arg(timeText, nameOf(OrderNames, int(dateOrder)));
+    // Written only where it is a choice: a text of an earlier version reads as before.
+    if (chosenLinesUnder >= 0)
+        text += u" under=%1"_s.arg(chosenLinesUnder);
+    return text;
 }
 
 std::optional<Shape> Shape::fromText(QStringView text)
 {
-    std::optional<int> separator, decimal, heading, order;
+    std::optional<int> separator, decimal, heading, order, under;
     std::optional<QStringView> time;
     int parts = 0;
     for (QStringView part : text.split(u' ', Qt::SkipEmptyParts)) {
@@ -995,14 +1454,18 @@ std::optional<Shape> Shape::fromText(QStringView text)
             time = value;
         else if (key == u"order")
             order = lookUp(OrderNames, value);
+        else if (key == u"under")
+            under = fieldNumber(value);
     }
-    if (parts != 5 || !separator || !decimal || !heading || !time || !order || (*separator == ',' && *decimal == ','))
+    if (parts != 5 + under.has_value() || !separator || !decimal || !heading || !time || !order
+        || (*separator == ',' && *decimal == ',') || (under && *under > MostLinesUnder))
         return std::nullopt;
 
     Shape shape;
     shape.separator = char(*separator);
     shape.decimal = char(*decimal);
     shape.headingLine = *heading;
+    shape.chosenLinesUnder = under ? *under : -1;
     shape.dateOrder = DateOrder(*order);
     const QList<QStringView> timeParts = time->split(u':');
     const std::optional<int> form = lookUp(FormNames, timeParts[0]);

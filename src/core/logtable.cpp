@@ -504,7 +504,7 @@ void LogTable::clearContent()
     m_front.clear();
     m_frontSorted.clear();
     m_linesAbove = 0;
-    m_unitsLine = false;
+    m_linesUnder = 0;
     m_written.clear();
     std::vector<quint8>().swap(m_rowWritten);
     m_cleared.clear();
@@ -944,7 +944,7 @@ void LogTable::reserveForAppending(qsizetype bytes)
 
 int LogTable::indexedRowCount() const
 {
-    return int(std::max<qsizetype>(0, qsizetype(m_lastField.size()) - 1 + m_rowOffset - (m_unitsLine ? 1 : 0)));
+    return int(std::max<qsizetype>(0, qsizetype(m_lastField.size()) - 1 + m_rowOffset - m_linesUnder));
 }
 
 qsizetype LogTable::appendLines(QByteArrayView bytes)
@@ -1368,6 +1368,19 @@ QString LogTable::text(int col, int row) const
     return spanText(span);
 }
 
+QStringList LogTable::underHeading(int col) const
+{
+    QStringList texts;
+    const int fieldIndex = fieldOf(col);
+    if (col < 0 || col > m_cols || fieldIndex < 0 || fieldIndex >= m_fieldLimit)
+        return texts;
+    for (qsizetype line = 1; line <= m_linesUnder && line < m_lineLimit; ++line) {
+        Span span;
+        texts << (field(line, fieldIndex, span) ? spanText(span) : QString());
+    }
+    return texts;
+}
+
 void LogTable::setText(int col, int row, const QString &text)
 {
     if (col < 0 || row < 0 || col > m_cols || row > m_rows)
@@ -1424,7 +1437,7 @@ void LogTable::setColCount(int cols)
     m_cols = cols;
 }
 
-void LogTable::arrange(int headingLine, bool unitsLine, const QList<int> &front)
+void LogTable::arrange(int headingLine, int linesUnder, const QList<int> &front)
 {
     const size_t lines = m_lastField.size();
     const size_t above = size_t(std::clamp<qsizetype>(headingLine, 0, qsizetype(lines)));
@@ -1433,9 +1446,9 @@ void LogTable::arrange(int headingLine, bool unitsLine, const QList<int> &front)
         m_lastField.erase(m_lastField.begin(), m_lastField.begin() + qsizetype(above));
         m_linesAbove = qsizetype(above);
     }
-    // The units line stays indexed (a line ends where the next begins), and
-    // the rows pass over it.
-    m_unitsLine = unitsLine && m_lastField.size() >= 2;
+    // The lines under the heading stay indexed (a line ends where the next
+    // begins), and the rows pass over them.
+    m_linesUnder = int(std::clamp<qsizetype>(linesUnder, 0, std::max<qsizetype>(0, qsizetype(m_lastField.size()) - 1)));
     m_front.clear();
     for (const int field : front) {
         if (field >= 0 && field < m_fieldLimit && std::find(m_front.begin(), m_front.end(), field) == m_front.end())
@@ -1455,7 +1468,7 @@ void LogTable::arrange(int headingLine, bool unitsLine, const QList<int> &front)
 
 qsizetype LogTable::fileLine(int row) const
 {
-    return qsizetype(row) + 1 - m_rowOffset + m_linesAbove + (m_unitsLine && row > 0 ? 1 : 0);
+    return qsizetype(row) + 1 - m_rowOffset + m_linesAbove + (row > 0 ? m_linesUnder : 0);
 }
 
 int LogTable::arrangedFieldOf(int col) const
@@ -1542,11 +1555,12 @@ int LogTable::lastDataColumn(int firstRow, int lastRow) const
     }
     qsizetype firstLine = std::max<qsizetype>(0, lineOf(firstRow));
     const qsizetype lines = std::min(m_lineLimit, lineOf(lastRow) + 1);
-    // The units line is no row: with the heading, the two are looked at cell by cell.
-    if (m_unitsLine && firstLine <= 1 && lines > 1) {
+    // The lines under the heading are no rows: with the heading, they are looked at cell
+    // by cell.
+    if (m_linesUnder > 0 && firstLine <= m_linesUnder && lines > 1) {
         if (firstRow == 0)
             best = rowLastDataColumn(0);
-        firstLine = 2;
+        firstLine = m_linesUnder + 1;
     }
     if (m_written.isEmpty() && firstLine < lines) {
         // Usually every line's last field is held: then the index alone answers.
@@ -1566,7 +1580,7 @@ int LogTable::lastDataColumn(int firstRow, int lastRow) const
     }
     const bool anyWritten = !exactRows.isEmpty();
     for (qsizetype line = firstLine; line < lines; ++line) {
-        const int row = int(line) + m_rowOffset - (m_unitsLine && line > 1 ? 1 : 0);
+        const int row = int(line) + m_rowOffset - (line > m_linesUnder ? m_linesUnder : 0);
         const qint32 last = m_lastField[size_t(line)];
         if (anyWritten && exactRows.contains(row))
             continue;

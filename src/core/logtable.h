@@ -75,12 +75,15 @@ public:
     static qint64 textEnd(int fd, qint64 from, qint64 size, qint64 &bytesRead, bool *shorter = nullptr);
 
     // For a log of another shape, right after its load: the `headingLine`
-    // lines above its heading (a title, a serial number) and a units line right
-    // under it leave the rows, so that row 0 is the heading and row 1 the first
-    // line of data; the fields `front` (file field indices) are shown first, in
-    // that order, the others after them in the file's order. Fields that are
-    // not held, and a units line that is the last line, are passed over.
-    void arrange(int headingLine, bool unitsLine, const QList<int> &front);
+    // lines above its heading (a title, a serial number) and `linesUnder` heading
+    // lines right under it (units, a processing line) leave the rows, so that row
+    // 0 is the heading and row 1 the first line of data; the fields `front` (file
+    // field indices) are shown first, in that order, the others after them in the
+    // file's order. Fields that are not held are passed over; lines under the
+    // heading are never more than the lines there are.
+    void arrange(int headingLine, int linesUnder, const QList<int> &front);
+    // The texts of a column on the heading lines under the heading, in their order.
+    QStringList underHeading(int col) const;
     // The line of the file (from 1) that a grid row shows.
     qsizetype fileLine(int row) const;
     // The file field (from 0) that a grid column shows; -1 for none.
@@ -245,7 +248,7 @@ private:
     qsizetype lineOf(int row) const
     {
         const qsizetype line = qsizetype(row) - m_rowOffset;
-        return line + (m_unitsLine && line >= 1 ? 1 : 0);
+        return line + (line >= 1 ? m_linesUnder : 0);
     }
     // The largest grid column that shows any of the fields up to `field`.
     int lastColumnOfFields(int field) const;
@@ -269,7 +272,7 @@ private:
     std::vector<int> m_front;               // fields shown first (arrange()), in their order
     std::vector<int> m_frontSorted;         // the same, ascending
     qsizetype m_linesAbove = 0;             // file lines above row 0 (arrange())
-    bool m_unitsLine = false;               // a units line between row 0 and row 1
+    int m_linesUnder = 0;                   // heading lines between row 0 and row 1
     LoadNotes m_notes;
     qint64 m_bytesRead = 0;
     writetarget::LogHold m_source; // the file load() read: no writer may replace it

@@ -28,15 +28,16 @@ int dashUnit(int width)
     return std::max(width, 2);
 }
 
-// A lone sample. A one-pixel pen's point on a pixel's edge may light no pixel at all:
-// it fills the pixel it lies in, as the column fill does.
+// A lone sample (between gaps, or a trend's only one): a dot that can be seen, three
+// pixels across for a thin trace, the pen's width for a wider one. A one-pixel pen's
+// point on a pixel's edge may light no pixel at all: the dot fills whole pixels.
 void paintPoint(QPainter &painter, QPointF p, const QColor &color, int width)
 {
-    if (width > 1) {
+    if (width > 2) {
         painter.drawPoint(p);
         return;
     }
-    painter.fillRect(QRect(int(std::floor(p.x())), int(std::floor(p.y())), 1, 1), color);
+    painter.fillRect(QRect(int(std::floor(p.x())) - 1, int(std::floor(p.y())) - 1, 3, 3), color);
 }
 
 void paintPolyline(QPainter &painter, const std::vector<QPointF> &pixels, const QColor &color, int width,

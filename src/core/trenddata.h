@@ -1,5 +1,6 @@
 #pragma once
 
+#include "timescale.h"
 #include "writetarget.h"
 
 #include <QPointF>
@@ -104,6 +105,10 @@ public:
     // Time) or 1 (a date-time column of another shape).
     int timeColumns() const { return m_timeColumns; }
     void setTimeColumns(int columns) { m_timeColumns = columns; }
+    // What the times are (see timescale.h); Calendar unless the log's time column
+    // holds elapsed time or years.
+    TimeScale timeScale() const { return m_timeScale; }
+    void setTimeScale(TimeScale scale) { m_timeScale = scale; }
 
     // ---- the time column
     qsizetype rowCount() const { return qsizetype(m_time.size()); }
@@ -239,6 +244,7 @@ private:
     writetarget::LogHold m_sourceHold;
     LoggedTextReader m_loggedText;
     int m_timeColumns = 2;
+    TimeScale m_timeScale = TimeScale::Calendar;
     Column<double> m_time;
     Column<int> m_gridRow;
     std::vector<Channel> m_channels;

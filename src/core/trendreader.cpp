@@ -139,12 +139,21 @@ class RowTimes
 public:
     RowTimes(const LogTable &table, const LogValueParser &parser, const Request &columns, DateShows *shows = nullptr)
         : m_cells(table), m_dates(table.columnReader(columns.dateColumn)), m_times(table.columnReader(columns.timeColumn)),
-          m_parser(parser), m_dateColumn(columns.dateColumn), m_timeColumn(columns.timeColumn), m_shows(shows),
-          m_form(columns.timeForm), m_order(columns.timeOrder)
+          m_milliseconds(table.columnReader(std::max(0, columns.millisecondsColumn))), m_parser(parser),
+          m_dateColumn(columns.dateColumn), m_timeColumn(columns.timeColumn),
+          m_millisecondsColumn(columns.millisecondsColumn), m_shows(shows), m_form(columns.timeForm),
+          m_order(columns.timeOrder), m_pastTheDay(columns.clockPastTheDay)
     {
     }
 
     double at(int row)
+    {
+        const double time = clockTime(row);
+        return m_millisecondsColumn < 0 ? time : time + milliseconds(row) / 86'400'000.0;
+    }
+
+private:
+    double clockTime(int row)
     {
         QByteArrayView bytes;
         if (m_form != logshape::TimeForm::DateAndTime) {
@@ -173,11 +182,36 @@ public:
                 return m_lastDate + m_parser.time(bytes);
             return m_lastDate + m_parser.time(m_cells.text(m_timeColumn, row));
         } catch (const RuntimeError &) {
-            throw BadCell{row, m_timeColumn, m_cells.text(m_timeColumn, row).toString(), u"is not a time."_s};
+            const QString text = m_cells.text(m_timeColumn, row).toString();
+            if (m_pastTheDay)
+                if (const std::optional<double> late = logshape::clockPastTheDay(text))
+                    return m_lastDate + *late;
+            throw BadCell{row, m_timeColumn, text, u"is not a time."_s};
         }
     }
 
-private:
+    // The row's milliseconds, 0 for an empty cell.
+    double milliseconds(int row)
+    {
+        QByteArrayView bytes;
+        QStringView text;
+        if (m_milliseconds.rawText(row, bytes)) {
+            if (bytes.trimmed().isEmpty())
+                return 0;
+        } else {
+            text = m_cells.text(m_millisecondsColumn, row);
+            if (text.trimmed().isEmpty())
+                return 0;
+        }
+        try {
+            const double ms = text.isNull() ? m_parser.number(bytes) : m_parser.number(text);
+            if (ms >= 0 && ms < 1000)
+                return ms;
+        } catch (const RuntimeError &) {
+        }
+        throw BadCell{row, m_millisecondsColumn, m_cells.text(m_millisecondsColumn, row).toString(), u"is not a number."_s};
+    }
+
     double date(int row, QStringView text) const
     {
         const DateOrder order = m_parser.dateOrder();
@@ -215,12 +249,15 @@ private:
     CellReader m_cells;
     LogTable::ColumnReader m_dates;
     LogTable::ColumnReader m_times;
+    LogTable::ColumnReader m_milliseconds;
     const LogValueParser &m_parser;
     int m_dateColumn;
     int m_timeColumn;
+    int m_millisecondsColumn;
     DateShows *m_shows;
     logshape::TimeForm m_form;
     LogValueParser::DateOrder m_order;
+    bool m_pastTheDay;
     // The last date read, as bytes or as text; no date holds a line end.
     QByteArray m_lastDateBytes = "\n";
     QString m_lastDateText = u"\n"_s;
@@ -274,6 +311,51 @@ DateOrder orderOfColumn(const LogTable &table, const LogValueParser &parser, int
         }
     }
     return found;
+}
+
+// The order the steps of the dates show (see logshape::DateSteps), over the rows from
+// 1 to `last`: each change of the date is looked at with the rows on both sides of it.
+// `tick` is called every 1,024 rows.
+DateOrder orderOfSteps(const LogTable &table, const LogValueParser &parser, int dateColumn, int timeColumn, int last,
+                       const std::function<void()> &tick)
+{
+    LogValueParser monthFirst = parser;
+    LogValueParser dayFirst = parser;
+    monthFirst.setDateOrder(DateOrder::MonthFirst);
+    dayFirst.setDateOrder(DateOrder::DayFirst);
+    CellReader cells(table);
+    logshape::DateSteps steps;
+    const auto take = [&](int row) {
+        const QString date = cells.text(dateColumn, row).toString();
+        const auto read = [&date](const LogValueParser &p) {
+            try {
+                return p.date(date);
+            } catch (const RuntimeError &) {
+                return std::numeric_limits<double>::quiet_NaN();
+            }
+        };
+        double clock = std::numeric_limits<double>::quiet_NaN();
+        try {
+            clock = parser.time(cells.text(timeColumn, row));
+        } catch (const RuntimeError &) {
+        }
+        steps.take(read(monthFirst), read(dayFirst), clock);
+    };
+    LogTable::ColumnReader dates = table.columnReader(dateColumn);
+    QString lastDate;
+    for (int row = 1; row <= last; ++row) {
+        if ((row & 1023) == 0)
+            tick();
+        QByteArrayView bytes;
+        const QString date = dates.rawText(row, bytes) ? QString::fromLatin1(bytes) : cells.text(dateColumn, row).toString();
+        if (row > 1 && date == lastDate)
+            continue;
+        if (row > 1)
+            take(row - 1);
+        take(row);
+        lastDate = date;
+    }
+    return steps.verdict();
 }
 
 // Half of a long stretch of rows, read on a thread of its own while the calling
@@ -489,6 +571,10 @@ bool Reader::settleDateOrder(int limit)
         else
             shows.open = shows.open || unread == DateOrder::Open;
     }
+    // No date decides: the steps from one day to the next may, and only where they
+    // do not does the locale.
+    if (order == DateOrder::NotAsked && shows.open)
+        order = orderOfSteps(m_table, m_parser, m_request.dateColumn, m_request.timeColumn, rows, [this] { tick(0); });
     if (order == DateOrder::NotAsked && shows.open) {
         order = m_parser.localeOrder();
         m_result.dateOrderFromLocale = true;
@@ -876,6 +962,19 @@ Result read(const LogTable &table, const Request &request, const Progress &progr
     }
     reader.dropUnfinished();
     return result;
+}
+
+QString noValueText()
+{
+    return u"no value to plot: every chosen cell is empty or a mark"_s;
+}
+
+bool holdsAnyValue(const TrendData &data)
+{
+    for (int ch = 0; ch < data.channelCount(); ++ch)
+        if (data.stats(ch).count > 0)
+            return true;
+    return false;
 }
 
 TimeView firstTimeView(const Result &result)

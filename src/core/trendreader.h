@@ -79,6 +79,11 @@ struct Request
     // column `dateColumn` (numeric dates there in `timeOrder`, or the locale's).
     logshape::TimeForm timeForm = logshape::TimeForm::DateAndTime;
     LogValueParser::DateOrder timeOrder = LogValueParser::DateOrder::NotAsked;
+    // A column of milliseconds (0 to 999) that adds to each row's time; -1 none.
+    int millisecondsColumn = -1;
+    // Times of day as logs of other shapes write them: 24:00:00, the end of the
+    // day, and a leap second 23:59:60 (the logger's own form writes neither).
+    bool clockPastTheDay = false;
     // Values written with a decimal comma.
     bool decimalComma = false;
 };
@@ -128,6 +133,12 @@ struct Result
 // long block is read on two threads.
 Result read(const LogTable &table, const Request &request, const Progress &progress = {},
             const std::atomic<bool> *cancel = nullptr);
+
+// What a plot run says when the chosen cells hold no value at all: every one is
+// empty or a mark.
+QString noValueText();
+// Whether a complete read found a value in any of its channels.
+bool holdsAnyValue(const TrendData &data);
 
 // The first view of a complete read's time axis: the time its samples cover,
 // from the earliest to the latest, whatever the order of their rows; around a

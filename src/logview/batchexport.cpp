@@ -152,10 +152,9 @@ void exportTrend(const Request &request)
     if (request.shape.any() && !chosen)
         throw Failure{why};
     const QList<GridBlock> blocks = columnBlocks(document, request.columns, log);
-    // The plot command's own rule: a trend needs at least four rows.
-    if (document.table().rowCount() < 4)
-        throw Failure{quoted(log) + u" has "_s + QString::number(document.table().rowCount())
-                      + u" rows: a trend needs at least 4"_s};
+    // Unlike the plot command, a log of few rows is drawn: one sample as a point.
+    if (document.table().rowCount() < 1)
+        throw Failure{quoted(log) + u" has no rows to plot"_s};
 
     // The plot run's reading and its picture of the new trend, without its windows.
     trendreader::Result result;
@@ -166,6 +165,8 @@ void exportTrend(const Request &request)
     }
     if (result.end != trendreader::End::Complete)
         throw Failure{quoted(log) + u": "_s + plotRunProblem(result, document.table())};
+    if (!trendreader::holdsAnyValue(*result.data))
+        throw Failure{quoted(log) + u": "_s + trendreader::noValueText()};
     const TrendPicture picture = newTrendPicture(result);
     // Drawn by the renderer, fitted to the image's size.
     try {

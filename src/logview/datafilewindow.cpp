@@ -328,7 +328,9 @@ CommonDialog &openDialog()
     CommonDialog &dialog = *shared().fileDialog;
     dialog.cancelError = true;
     dialog.flags = CommonDialog::FileMustExist | CommonDialog::HideReadOnly;
-    dialog.filter = u"Log Files"_s + u"(*.csv)|*.csv"_s;
+    // The logger's own files first; other loggers write .dat, .txt and .tsv too.
+    dialog.filter = u"Log Files"_s + u"(*.csv)|*.csv"_s + u"|Logger files (*.csv *.dat *.txt *.tsv)|*.csv;*.dat;*.txt;*.tsv"_s
+                    + u"|All files (*)|*"_s;
     dialog.dialogTitle = u"Open Log file (.csv)"_s;
     dialog.initDir = shared().startDir + QDir::separator();
     return dialog;
@@ -443,11 +445,17 @@ void DataFileWindow::prepareLoadedGrid()
     GridControl &grid = *m_dataGrid;
     grid.setColumnWidth(0, 14);
     grid.setColumnWidth(-1, 14);
+    // A time of another form in one column is shown whole, as written; the time
+    // of day stays beside a date column.
+    if (m_document.timeColumns() == 1)
+        grid.fitColumnWidth(0);
+    grid.setFrozenColumns(m_document.timeColumns() == 2 ? 1 : 0);
     grid.setBlockSelectionOptions(BlockSelection::WholeColumns | BlockSelection::Blocks);
     ui().setPointer(Pointer::Default);
     grid.setCellsLocked(true);
     grid.setSheetProtected(true);
     grid.setMultipleBlocks(true);
+    grid.setValueBlocks(m_document.valueBlocks());
     // A log opens at its first row and column, not where the former one was left
     // (a reload puts its own place back afterwards).
     grid.view()->verticalScrollBar()->setValue(0);

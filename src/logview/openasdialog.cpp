@@ -23,6 +23,10 @@ namespace {
 constexpr char Separators[] = {',', ';', '\t'};
 constexpr char Decimals[] = {'.', ','};
 constexpr DateOrder Orders[] = {DateOrder::NotAsked, DateOrder::DayFirst, DateOrder::MonthFirst};
+// How a time column of numbers may be read, in the order offered.
+constexpr TimeForm Readings[] = {TimeForm::Years,          TimeForm::UnixSeconds,    TimeForm::UnixMilliseconds,
+                                 TimeForm::ElapsedSeconds, TimeForm::ElapsedMinutes, TimeForm::ElapsedHours,
+                                 TimeForm::ElapsedMilliseconds};
 
 template<typename T, size_t N>
 int indexOf(const T (&list)[N], T value)
@@ -39,6 +43,11 @@ QString formName(TimeForm form)
     case TimeForm::DateOnly: return u"dates"_s;
     case TimeForm::UnixSeconds: return u"Unix times in seconds"_s;
     case TimeForm::UnixMilliseconds: return u"Unix times in milliseconds"_s;
+    case TimeForm::Years: return u"years"_s;
+    case TimeForm::ElapsedMilliseconds: return u"the time since the start in milliseconds"_s;
+    case TimeForm::ElapsedSeconds: return u"the time since the start in seconds"_s;
+    case TimeForm::ElapsedMinutes: return u"the time since the start in minutes"_s;
+    case TimeForm::ElapsedHours: return u"the time since the start in hours"_s;
     case TimeForm::None: break;
     }
     return {};
@@ -62,8 +71,18 @@ OpenAsDialog::OpenAsDialog(const QString &path, QByteArray head, QByteArray tail
     m_heading = new QSpinBox(this);
     m_heading->setObjectName(u"spnHeading"_s);
     m_heading->setRange(1, std::max<int>(1, int(m_head.count('\n')) + 1));
+    m_linesUnder = new QSpinBox(this);
+    m_linesUnder->setObjectName(u"spnLinesUnder"_s);
+    m_linesUnder->setRange(0, logshape::MostLinesUnder);
     m_time = new QComboBox(this);
     m_time->setObjectName(u"cboTime"_s);
+    m_reading = new QComboBox(this);
+    m_reading->setObjectName(u"cboReading"_s);
+    for (const TimeForm form : Readings) {
+        QString name = formName(form);
+        name.front() = name.front().toUpper();
+        m_reading->addItem(name);
+    }
     m_timeOfDay = new QComboBox(this);
     m_timeOfDay->setObjectName(u"cboTimeOfDay"_s);
     m_order = new QComboBox(this);
@@ -81,8 +100,10 @@ OpenAsDialog::OpenAsDialog(const QString &path, QByteArray head, QByteArray tail
     form->addRow(u"&Separator:"_s, m_separator);
     form->addRow(u"&Decimal mark:"_s, m_decimal);
     form->addRow(u"&Heading line (data follow it):"_s, m_heading);
+    form->addRow(u"Heading lines &under it (units, notes):"_s, m_linesUnder);
     form->addRow(u"&Time column:"_s, m_time);
     form->addRow(u"Time of &day column:"_s, m_timeOfDay);
+    form->addRow(u"Numbers &read as:"_s, m_reading);
     form->addRow(u"Date &order:"_s, m_order);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(u"buttons"_s);
@@ -100,6 +121,8 @@ OpenAsDialog::OpenAsDialog(const QString &path, QByteArray head, QByteArray tail
     connect(m_heading, &QSpinBox::valueChanged, this, &OpenAsDialog::headingPicked);
     connect(m_time, &QComboBox::currentIndexChanged, this, &OpenAsDialog::timePicked);
     connect(m_timeOfDay, &QComboBox::currentIndexChanged, this, &OpenAsDialog::timeOfDayPicked);
+    connect(m_linesUnder, &QSpinBox::valueChanged, this, &OpenAsDialog::linesUnderPicked);
+    connect(m_reading, &QComboBox::currentIndexChanged, this, &OpenAsDialog::readingPicked);
     connect(m_decimal, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (m_showing)
             return;
@@ -131,6 +154,7 @@ Shape OpenAsDialog::fixedSoFar() const
     chosen.separator = m_shape.separator;
     chosen.decimal = m_shape.decimal;
     chosen.headingLine = m_shape.headingLine;
+    chosen.chosenLinesUnder = m_shape.chosenLinesUnder;
     return chosen;
 }
 
@@ -199,14 +223,38 @@ void OpenAsDialog::timeOfDayPicked()
     redetect(chosen);
 }
 
+void OpenAsDialog::linesUnderPicked()
+{
+    if (m_showing)
+        return;
+    Shape chosen = fixedSoFar();
+    chosen.chosenLinesUnder = m_linesUnder->value();
+    redetect(chosen);
+}
+
+void OpenAsDialog::readingPicked()
+{
+    if (m_showing || !logshape::isNumericForm(m_shape.time))
+        return;
+    Shape chosen = fixedSoFar();
+    chosen.timeColumn = m_shape.timeColumn;
+    chosen.time = Readings[m_reading->currentIndex()];
+    redetect(chosen);
+}
+
 void OpenAsDialog::showShape(const Shape &shape)
 {
     m_showing = true;
-    const QList<QStringList> rows = logshape::rowsOf(m_head, shape, PreviewRows + 1);
+    const QList<QStringList> rows = logshape::rowsOf(m_head, shape, PreviewRows + 1 + shape.linesUnder);
     const QStringList heading = rows.isEmpty() ? QStringList() : rows.front();
     m_separator->setCurrentIndex(indexOf(Separators, shape.separator));
     m_decimal->setCurrentIndex(indexOf(Decimals, shape.decimal));
     m_heading->setValue(shape.headingLine + 1);
+    m_linesUnder->setValue(shape.linesUnder);
+    const bool numeric = logshape::isNumericForm(shape.time);
+    m_reading->setEnabled(numeric);
+    if (numeric)
+        m_reading->setCurrentIndex(indexOf(Readings, shape.time));
     m_time->clear();
     m_timeOfDay->clear();
     m_time->addItem(u"(none)"_s);
@@ -224,21 +272,26 @@ void OpenAsDialog::showShape(const Shape &shape)
     else
         m_note->setText(u"The time is read as "_s + formName(shape.time) + u'.');
 
+    // The heading lines under the heading show under each heading; the rows follow them.
+    const int firstRow = 1 + int(std::min<qsizetype>(shape.linesUnder, std::max<qsizetype>(0, rows.size() - 1)));
     int columns = 0;
     for (const QStringList &row : rows)
         columns = std::max(columns, int(row.size()));
     m_preview->clear();
     m_preview->setColumnCount(columns);
-    m_preview->setRowCount(std::max(0, int(rows.size()) - 1));
-    QStringList labels;
+    m_preview->setRowCount(std::max(0, int(rows.size()) - firstRow));
     for (int c = 0; c < columns; ++c) {
         const bool isTime = c == shape.timeColumn || (shape.time == TimeForm::DateAndTime && c == shape.secondTimeColumn);
-        labels << (c < heading.size() ? heading[c] : QString::number(c + 1)) + (isTime ? u" (time)"_s : QString());
+        QStringList label{(c < heading.size() ? heading[c] : QString::number(c + 1)) + (isTime ? u" (time)"_s : QString())};
+        for (int r = 1; r < firstRow; ++r)
+            label << rows[r].value(c);
+        auto *item = new QTableWidgetItem(label.join(u'\n'));
+        item->setToolTip(label.join(u'\n'));
+        m_preview->setHorizontalHeaderItem(c, item);
     }
-    m_preview->setHorizontalHeaderLabels(labels);
-    for (int r = 1; r < rows.size(); ++r)
+    for (int r = firstRow; r < rows.size(); ++r)
         for (int c = 0; c < rows[r].size(); ++c)
-            m_preview->setItem(r - 1, c, new QTableWidgetItem(rows[r][c]));
+            m_preview->setItem(r - firstRow, c, new QTableWidgetItem(rows[r][c]));
     m_preview->resizeColumnsToContents();
     m_showing = false;
 }

@@ -12,10 +12,11 @@ class QTableWidget;
 
 // The modal dialog `OpenAs` ("Open As"): how a log is to be read. It shows the
 // first rows of the log as the shape in hand splits them and lets the user
-// pick the separator, the decimal mark, the heading line, the time column
-// (with a time-of-day column beside a date column) and the order of numeric
-// dates, each preselected from what detection found. A pick is detected
-// under: choosing the time column reads the form of its cells.
+// pick the separator, the decimal mark, the heading line and the heading lines
+// under it, the time column (with a time-of-day column beside a date column),
+// how a time column of numbers is read, and the order of numeric dates, each
+// preselected from what detection found. A pick is detected under: choosing the
+// time column reads the form of its cells.
 class OpenAsDialog : public QDialog
 {
     Q_OBJECT
@@ -40,6 +41,8 @@ private:
     void headingPicked();
     void timePicked();
     void timeOfDayPicked();
+    void linesUnderPicked();
+    void readingPicked();
 
     QByteArray m_head;
     QByteArray m_tail;
@@ -47,6 +50,8 @@ private:
     QComboBox *m_separator = nullptr;
     QComboBox *m_decimal = nullptr;
     QSpinBox *m_heading = nullptr;
+    QSpinBox *m_linesUnder = nullptr;
+    QComboBox *m_reading = nullptr;
     QComboBox *m_time = nullptr;
     QComboBox *m_timeOfDay = nullptr;
     QComboBox *m_order = nullptr;

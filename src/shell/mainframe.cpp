@@ -397,12 +397,23 @@ void MainFrame::openWaitingLog()
 
 void MainFrame::receiveLog(const QString &path, LogOutcome outcome, const QString &choice)
 {
-    if (const QString why = whyNoLogFile(path); !why.isEmpty()) {
+    // Checked as the same options are on the command line: a choice that cannot be
+    // read, or that the file cannot satisfy, is refused and nothing is kept.
+    std::optional<logshape::Shape> shape;
+    QString why = QDir::isAbsolutePath(path) ? whyNoLogFile(path) : u"its path is not absolute"_s;
+    if (why.isEmpty() && !choice.isEmpty()) {
+        shape = logshape::Shape::fromText(choice);
+        if (!shape)
+            why = u"the reading options handed over cannot be read: \""_s + choice + u'"';
+        else if (const QString misfit = logshape::misfit(LogDocument::sampleOf(path).first, *shape); !misfit.isEmpty())
+            why = u"the reading options do not fit it: "_s + misfit;
+    }
+    if (!why.isEmpty()) {
         if (outcome)
             outcome(why);
         return;
     }
-    if (const std::optional<logshape::Shape> shape = logshape::Shape::fromText(choice)) {
+    if (shape) {
         logDocument().setShapeChoice(path, shape);
         steps::ignore([&] { OpenAsChoices::add(path, *shape); });
     }

@@ -155,9 +155,12 @@ void buildHistTrend(LogDocument &document, const QList<GridBlock> &blocks, PlotR
         });
         indicatorShown = false;
         progress.plotRunEnded(result.block);
-        if (!trend)
+        const bool empty = result.end == trendreader::End::Complete && !trendreader::holdsAnyValue(*result.data);
+        if (!trend || empty)
             document.closeTrend(); // shown nowhere
-        if (result.end == trendreader::End::Complete && trend) {
+        if (empty) {
+            steps::ignore([] { msgBox(trendreader::noValueText(), MsgIcon::Information, MsgButtons::Ok); });
+        } else if (result.end == trendreader::End::Complete && trend) {
             finishTrend(*trend, result);
             // Showing the window draws the whole trend: the interface gets a turn first.
             yieldNow();

@@ -33,6 +33,8 @@ void TrendWindow::setupHistTrend()
         [&] { TrendSetup().XcolorLabel().setBackColor(plot.XAxis(0).ScaleLinesColor()); },
         [&] { TrendSetup().XminorTicks().setValue(plot.XAxis(0).MinorCount()); },
         [&] { TrendSetup().XscaleFormat().setCurrentText(plot.XAxis(0).DateTimeFormat()); },
+        // Durations and years have their own labels: no format to choose.
+        [&] { TrendSetup().XscaleFormat().setEnabled(!plot.XAxis(0).labelsFollowTimeScale()); },
         [&] { TrendSetup().YcolorLabel().setBackColor(plot.YAxis(0).LabelsFontColor()); },
         [&] { TrendSetup().YcolorLabel().setBackColor(plot.YAxis(0).ScaleLinesColor()); },
         [&] { TrendSetup().YminorTicks().setValue(plot.YAxis(0).MinorCount()); },

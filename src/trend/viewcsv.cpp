@@ -1,6 +1,7 @@
 #include "viewcsv.h"
 
 #include "core/channelname.h"
+#include "core/duration.h"
 
 #include "core/oledate.h"
 #include "controls/outputfile.h"
@@ -28,12 +29,24 @@ QString field(const QString &text)
     return u'"' + quoted + u'"';
 }
 
+// A year as a number, whole years as such and a time within one as the share
+// of the year gone (1 July 1958 is 1958.4959), for a log no longer at hand.
+QString yearNumber(double oleDate)
+{
+    const oledate::Fields f = oledate::toFields(oleDate);
+    const double start = oledate::fromFields(f.year, 1, 1);
+    const double length = f.year < 9999 ? oledate::fromFields(f.year + 1, 1, 1) - start : 365.0;
+    const double year = f.year + (oleDate - start) / length;
+    return QString::number(std::round(year * 10000) / 10000, 'g', 10);
+}
+
 } // namespace
 
 QByteArray text(TrendData &data, const QList<int> &channels, double fromX, double toX)
 {
     data.sortByTime();
-    QString out = u"Date,Time"_s;
+    const TimeScale scale = data.timeScale();
+    QString out = scale == TimeScale::Elapsed ? u"Elapsed"_s : scale == TimeScale::Years ? u"Year"_s : u"Date,Time"_s;
     for (int c : channels)
         out += u',' + field(channelname::name(data.title(c), data.field(c)));
     out += u"\r\n"_s;
@@ -50,7 +63,12 @@ QByteArray text(TrendData &data, const QList<int> &channels, double fromX, doubl
         const bool ownForm = data.timeColumns() > 1;
         const std::optional<QString> date = ownForm ? data.loggedText(0, row) : std::nullopt;
         const std::optional<QString> time = ownForm ? data.loggedText(1, row) : std::nullopt;
-        if (date && time) {
+        if (scale == TimeScale::Elapsed) {
+            out += duration::text(data.time(i), toX - fromX);
+        } else if (scale == TimeScale::Years) {
+            const std::optional<QString> year = data.loggedText(0, row);
+            out += year ? field(*year) : yearNumber(data.time(i));
+        } else if (date && time) {
             out += field(*date) + u',' + field(*time);
         } else {
             const oledate::Fields f = oledate::toFields(data.time(i));

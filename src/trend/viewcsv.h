@@ -13,7 +13,9 @@ namespace viewcsv {
 // The samples of `data` whose time lies within [fromX, toX] (OLE dates), in time
 // order, for `channels`: a header "Date,Time,<channel titles>", then one line per
 // sample with the date and time texts and each channel's value as logged (the
-// log's own cell text), empty where the channel has a gap. A sample that none of
+// log's own cell text), empty where the channel has a gap. An elapsed-time trend
+// writes one column "Elapsed" in the duration format for the span written
+// (duration.h), a years trend one column "Year" with the year as logged. A sample that none of
 // the channels has is left out. Where the log is no longer at hand, dates,
 // times and values are written from the trend's own numbers. Lines end in CR LF;
 // fields holding a comma, quote or line end are quoted.

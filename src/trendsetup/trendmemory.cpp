@@ -100,7 +100,10 @@ void remember(PlotControl &plot)
     }
     PlotAxis x = plot.XAxis(0);
     PlotAxis y = plot.YAxis(0);
-    SettingsStore::writeText(LookSection, LabelFormatKey, x.DateTimeFormat());
+    // Durations and years are labelled their own way: the kept format stays
+    // for the next trend of dates.
+    if (!x.labelsFollowTimeScale())
+        SettingsStore::writeText(LookSection, LabelFormatKey, x.DateTimeFormat());
     SettingsStore::writeText(LookSection, BackgroundKey, colorText(plot.BackGroundColor()));
     SettingsStore::writeText(LookSection, XScaleColorKey, colorText(x.ScaleLinesColor()));
     SettingsStore::writeText(LookSection, YScaleColorKey, colorText(y.ScaleLinesColor()));
@@ -212,7 +215,7 @@ void applyTo(PlotControl &plot)
     PlotAxis x = plot.XAxis(0);
     PlotAxis y = plot.YAxis(0);
     PlotAxis right = plot.YAxis(1);
-    if (!look.labelFormat.isEmpty())
+    if (!look.labelFormat.isEmpty() && !x.labelsFollowTimeScale())
         x.setDateTimeFormat(look.labelFormat);
     if (look.background)
         plot.setBackGroundColor(*look.background);
@@ -251,7 +254,7 @@ void applyTo(TrendPicture &picture)
         c.valueAxis = pens[qsizetype(i)].axis;
     }
     const Look look = keptLook();
-    if (!look.labelFormat.isEmpty())
+    if (!look.labelFormat.isEmpty() && !TrendPicture::followsTimeScale(picture.time.labels))
         picture.time.dateTimeFormat = look.labelFormat;
     if (look.background)
         picture.background = *look.background;

@@ -31,11 +31,12 @@ std::optional<PenMemory> pen(const QString &heading);
 void rememberPen(const QString &heading, const PenMemory &pen);
 
 // Keeps the plot's setup: every channel's pen under its title, and the trend's
-// look. Throws RuntimeError 75 when the store cannot be written.
+// look; the label format only from a time axis of dates (not durations or years).
+// Throws RuntimeError 75 when the store cannot be written.
 void remember(PlotControl &plot);
 // Gives a new trend what was kept: the pen of each channel whose title has one
-// kept, and the trend's look if one is kept. A kept value that cannot be read is
-// passed over.
+// kept, and the trend's look if one is kept; the label format only to a time
+// axis of dates. A kept value that cannot be read is passed over.
 void applyTo(PlotControl &plot);
 // The same for a picture of a new trend (TrendPicture::ofNewTrend); its value
 // axes are fitted again to the channels now on them by the caller.

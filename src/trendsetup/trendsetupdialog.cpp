@@ -455,13 +455,19 @@ void TrendSetupDialog::setupHistoryPlot()
         [&] { plot().XAxis(0).setLabelsFontColor(s.xScaleColor); },
         [&] { plot().XAxis(0).setScaleLinesColor(s.xScaleColor); },
         [&] { plot().XAxis(0).setMinorCount(s.xMinorTicks); },
-        [&] { plot().XAxis(0).setDateTimeFormat(s.xScaleFormat); },
+        [&] {
+            if (!plot().XAxis(0).labelsFollowTimeScale())
+                plot().XAxis(0).setDateTimeFormat(s.xScaleFormat);
+        },
         [&] { plot().YAxis(0).setLabelsFontColor(s.yScaleColor); },
         [&] { plot().YAxis(0).setScaleLinesColor(s.yScaleColor); },
         [&] { plot().Legend(0).setFontColor(s.yScaleColor); },
         [&] { plot().YAxis(0).setMinorCount(s.yMinorTicks); },
         [&] { plot().setBackGroundColor(s.backgroundColor); },
-        [&] { plot().XAxis(0).setLabelsFormatStyle(PlotAxis::FormatDateTime); },
+        [&] {
+            if (!plot().XAxis(0).labelsFollowTimeScale())
+                plot().XAxis(0).setLabelsFormatStyle(PlotAxis::FormatDateTime);
+        },
         [&] { plot().XAxis(0).setTrackingStyle(PlotAxis::ScaleMinMax); },
         [&] { channels = plot().ChannelCount(); },
         // The right value axis looks like the left one.

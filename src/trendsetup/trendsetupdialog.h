@@ -85,7 +85,8 @@ public:
     // reported as "TrendSetupHisotryOkBtn" and the next one runs), keeps them for
     // the next trend of the same columns, then closes. An axis whose bottom and top
     // are still as first shown stays exactly as it is. Pen colours and axes apply
-    // to the rows whose controls are enabled.
+    // to the rows whose controls are enabled. The scale format applies to a time
+    // axis of dates only: durations and years keep their own labels.
     void setupHistoryPlot();
 
     void cmdOKClick();

@@ -113,7 +113,11 @@ private slots:
         QVERIFY(write(u"run.csv"_s, sensorLog(30)));
         QVERIFY(write(u"letters.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
                                         "3/14/2024,1:02:00 PM,3,1O.5\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
-        QVERIFY(write(u"short.csv"_s, sensorLog(3)));
+        QVERIFY(write(u"short.csv"_s, sensorLog(1)));
+        QVERIFY(write(u"heading.csv"_s, "Date,Time,A,B\r\n"));
+        QVERIFY(write(u"codes.csv"_s, "when,aircraft,speed\n2024-01-01 10:00,T-38A,400\n2024-01-01 11:00,KC-10A,300\n"
+                                      "2024-01-01 12:00,T-38A,410\n"));
+        QVERIFY(write(u"marks.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,ERR,\r\n3/14/2024,1:01:00 PM,,N/A\r\n"));
         QVERIFY(QFile::link(path(u"run.csv"_s), path(u"same.png"_s)));
         QVERIFY(::link(QFile::encodeName(path(u"run.csv"_s)).constData(), QFile::encodeName(path(u"hard.png"_s)).constData())
                 == 0);
@@ -128,7 +132,7 @@ private slots:
                                          "3/14/2024,1:03:00 PM,4,5,6,7,8,9,1x\r\n"));
         QVERIFY(write(u"breaks.csv"_s, "Date,Time,A,B\r\n3/14/2024,1:00:00 PM,1,2\r\n3/14/2024,1:01:00 PM,2,3\r\n"
                                        "3/14/2024,1:02:00 PM,3,\"1\n2\"\r\n3/14/2024,1:03:00 PM,4,5\r\n"));
-        QByteArray elapsed = "elapsed,value\n";
+        QByteArray elapsed = "stamp,value\n";
         for (int r = 0; r < 6; ++r)
             elapsed += QByteArray::number(1700000000 + 60 * r) + ',' + QByteArray::number(r) + '\n';
         QVERIFY(write(u"elapsed.csv"_s, elapsed));
@@ -158,8 +162,13 @@ private slots:
                                      << u"cannot load \"%D/gone.csv\": File not found"_s;
         QTest::newRow("not a number") << QStringList{u"--export"_s, u"out.png"_s, u"letters.csv"_s} << 1
                                       << u"\"%D/letters.csv\": Line 4, column \"B\": \"1O.5\" is not a number."_s;
-        QTest::newRow("too few rows") << QStringList{u"--export"_s, u"out.png"_s, u"short.csv"_s} << 1
-                                      << u"\"%D/short.csv\" has 3 rows: a trend needs at least 4"_s;
+        QTest::newRow("one row: a point") << QStringList{u"--export"_s, u"out.png"_s, u"short.csv"_s} << 0 << QString();
+        QTest::newRow("every value column, not the codes") << QStringList{u"--export"_s, u"out.png"_s, u"codes.csv"_s} << 0
+                                                           << QString();
+        QTest::newRow("no row") << QStringList{u"--export"_s, u"out.png"_s, u"heading.csv"_s} << 1
+                                << u"\"%D/heading.csv\" has no rows to plot"_s;
+        QTest::newRow("no value, only gaps and marks") << QStringList{u"--export"_s, u"out.png"_s, u"marks.csv"_s} << 1
+                                                       << u"\"%D/marks.csv\": no value to plot: every chosen cell is empty or a mark"_s;
         QTest::newRow("folder missing") << QStringList{u"--export"_s, u"no/out.png"_s, log} << 1
                                         << u"cannot write \"no/out.png\": Path not found"_s;
         const QString viewed = u" is the log being viewed; choose another file."_s;
@@ -244,13 +253,14 @@ private slots:
         QTest::addColumn<QString>("message"); // empty: written
         const QString noTime = u": "_s + LogDocument::noTimeText();
         QTest::newRow("no time found without an option") << QStringList() << u"elapsed.csv"_s << u"\"%D/elapsed.csv\""_s + noTime;
-        QTest::newRow("--time-column by heading") << QStringList{u"--time-column"_s, u"elapsed"_s} << u"elapsed.csv"_s << QString();
+        QTest::newRow("--time-column by heading") << QStringList{u"--time-column"_s, u"stamp"_s} << u"elapsed.csv"_s << QString();
         QTest::newRow("--time-column by field number") << QStringList{u"--time-column"_s, u"1"_s} << u"elapsed.csv"_s << QString();
         QTest::newRow("--separator ;") << QStringList{u"--separator"_s, u";"_s} << u"semi.csv"_s << QString();
         QTest::newRow("--separator tab") << QStringList{u"--separator"_s, u"tab"_s} << u"semi.csv"_s << u"\"%D/semi.csv\""_s + noTime;
         QTest::newRow("--decimal ,") << QStringList{u"--decimal"_s, u","_s} << u"semi.csv"_s << QString();
+        // Read with a decimal point, its cells are no numbers: a column of text.
         QTest::newRow("--decimal .") << QStringList{u"--decimal"_s, u"."_s} << u"semi.csv"_s
-                                     << u"\"%D/semi.csv\": Line 2, column \"a\": \"1,5\" is not a number."_s;
+                                     << u"\"%D/semi.csv\" has no value columns to plot"_s;
         QTest::newRow("--day-first") << QStringList{u"--day-first"_s} << u"dayfirst.csv"_s << QString();
         QTest::newRow("--month-first") << QStringList{u"--month-first"_s} << u"dayfirst.csv"_s
                                        << u"\"%D/dayfirst.csv\": Line 2, column \"d\": \"13/01/2024\" is not a date."_s;

@@ -242,7 +242,7 @@ private slots:
         QTest::newRow("minor count 101") << PlotOp([](PlotControl &p) { p.YAxis(0).setMinorCount(101); });
         QTest::newRow("tracking style 4") << PlotOp([](PlotControl &p) { p.XAxis(0).setTrackingStyle(4); });
         QTest::newRow("tracking style -1") << PlotOp([](PlotControl &p) { p.YAxis(0).setTrackingStyle(-1); });
-        QTest::newRow("labels style 4") << PlotOp([](PlotControl &p) { p.XAxis(0).setLabelsFormatStyle(4); });
+        QTest::newRow("labels style 6") << PlotOp([](PlotControl &p) { p.XAxis(0).setLabelsFormatStyle(6); });
         QTest::newRow("trace width 0")
             << PlotOp([](PlotControl &p) { p.Channel(p.AddChannel()).setTraceLineWidth(0); });
         QTest::newRow("trace width 21")

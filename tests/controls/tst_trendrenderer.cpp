@@ -153,10 +153,12 @@ private slots:
         QTest::addColumn<PictureSetup>("setup");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<bool>("cLocale");
+        QTest::addColumn<QStringList>("mustShow"); // among the drawn texts
         const double afternoon = oledate::fromFields(2024, 3, 14, 13, 0, 0);
         const double minute = 1.0 / 1440;
         const PictureSetup asNew = [](TrendPicture &) {};
-        QTest::newRow("one channel") << waves(1, 600, afternoon, minute) << asNew << QSize(1000, 600) << false;
+        QTest::newRow("one channel")
+            << waves(1, 600, afternoon, minute) << asNew << QSize(1000, 600) << false << QStringList();
         QTest::newRow("channels on both axes")
             << waves(4, 600, afternoon, minute) << PictureSetup([](TrendPicture &p) {
                    p.channels[1].valueAxis = p.channels[3].valueAxis = 1;
@@ -165,27 +167,41 @@ private slots:
                    p.right.title = u"Sensor 2, Sensor 4"_s;
                    p.left.title = u"Sensor 1, Sensor 3"_s;
                })
-            << QSize(640, 360) << false;
-        QTest::newRow("gaps") << waves(2, 600, afternoon, minute, 150, 320) << asNew << QSize(800, 400) << false;
+            << QSize(640, 360) << false << QStringList();
+        QTest::newRow("gaps")
+            << waves(2, 600, afternoon, minute, 150, 320) << asNew << QSize(800, 400) << false << QStringList();
         QTest::newRow("across midnight")
-            << waves(2, 200, oledate::fromFields(2024, 3, 14, 22, 30, 0), minute) << asNew << QSize(1000, 600) << false;
+            << waves(2, 200, oledate::fromFields(2024, 3, 14, 22, 30, 0), minute) << asNew << QSize(1000, 600) << false
+            << QStringList();
         QTest::newRow("width 3, many samples")
             << waves(3, 50000, afternoon, 1.0 / 86400) << PictureSetup([](TrendPicture &p) { p.channels[1].width = 3; })
-            << QSize(1000, 600) << false;
+            << QSize(1000, 600) << false << QStringList();
         // The 25th channel comes round dashed; given a colour of its own, its
         // dashes are told from the first channel's line.
         QTest::newRow("a dashed channel")
             << waves(25, 600, afternoon, minute)
-            << PictureSetup([](TrendPicture &p) { p.channels[24].color = 0xC0C0C0; }) << QSize(1000, 600) << false;
+            << PictureSetup([](TrendPicture &p) { p.channels[24].color = 0xC0C0C0; }) << QSize(1000, 600) << false
+            << QStringList();
         QTest::newRow("more channels than the legend has lines")
-            << waves(40, 300, afternoon, minute) << asNew << QSize(900, 500) << false;
+            << waves(40, 300, afternoon, minute) << asNew << QSize(900, 500) << false << QStringList();
         QTest::newRow("powers of ten, another locale")
             << waves(2, 300, afternoon, minute) << PictureSetup([](TrendPicture &p) {
                    p.left.min = 1e7;
                    p.left.span = 4e7;
                    p.time.dateTimeFormat = u"mmm d h:nn am/pm"_s;
                })
-            << QSize(900, 500) << true;
+            << QSize(900, 500) << true << QStringList();
+        // Elapsed time is labelled in durations and years in years, exported too;
+        // over days, where no label of a date reads like a duration.
+        const auto scaled = [](std::shared_ptr<TrendData> data, TimeScale scale) {
+            data->setTimeScale(scale);
+            return data;
+        };
+        QTest::newRow("elapsed time") << scaled(waves(2, 600, 0.0, 10 * minute), TimeScale::Elapsed) << asNew
+                                      << QSize(1000, 600) << false
+                                      << QStringList{u"0:00:00"_s, u"1d 00:00:00"_s, u"2d 00:00:00"_s};
+        QTest::newRow("years") << scaled(waves(2, 120, oledate::fromFields(1900, 1, 1), 365.2425), TimeScale::Years)
+                               << asNew << QSize(1000, 600) << false << QStringList{u"1900"_s, u"2000"_s};
     }
 
     void rendererDrawsWhatThePlotSaves()
@@ -194,6 +210,7 @@ private slots:
         QFETCH(PictureSetup, setup);
         QFETCH(QSize, size);
         QFETCH(bool, cLocale);
+        QFETCH(QStringList, mustShow);
         if (cLocale)
             QLocale::setDefault(QLocale::c()); // writes 1e+07, set as a power
         TrendPicture picture = TrendPicture::ofNewTrend(*data);
@@ -214,6 +231,9 @@ private slots:
         const QList<Text> expected = textsOf(saved + u".svg"_s);
         const QList<Text> texts = textsOf(drawn + u".svg"_s);
         QVERIFY(expected.size() > 10);
+        for (const QString &text : mustShow)
+            QVERIFY2(std::any_of(texts.begin(), texts.end(), [&](const Text &t) { return t.text == text; }),
+                     qPrintable(text));
         QCOMPARE(texts.size(), expected.size());
         for (qsizetype i = 0; i < texts.size(); ++i) {
             QCOMPARE(texts[i].text, expected[i].text);

@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -195,6 +196,127 @@ private slots:
         QCOMPARE(data.title(last), table.text(data.sourceColumn(last), 0));
     }
 
+    // The files real loggers write: each opens with its columns' roles found (T the time,
+    // V values, X text, R running numbers, M milliseconds; what Ctrl+A and --export take is
+    // the V), and its value columns plot from the first time to the last as the file has them.
+    void filesOfRealLoggersRead_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("roles");   // per grid column
+        QTest::addColumn<double>("first");    // X value of the first sample
+        QTest::addColumn<double>("last");     // and of the last
+        QTest::addColumn<QString>("where");   // a bad cell's line; empty: plotted
+        const auto at = [](int y, int mo, int d, int h = 0, int mi = 0, double s = 0) {
+            return oledate::fromFields(y, mo, d) + (h * 3600 + mi * 60 + s) / 86400;
+        };
+        const double second = 1.0 / 86400;
+        const QString C = u"C"_s;
+        QByteArray years = "time,value\n";
+        for (int y = 2000; y <= 2019; ++y)
+            years += QByteArray::number(y) + ',' + QByteArray::number(y % 7) + '\n';
+        QTest::newRow("years under year") << QByteArray("year,temp\n1880,-0.17\n1881,-0.08\n1882,-0.10\n") << C << u"TV"_s
+                                          << at(1880, 1, 1) << at(1882, 1, 1) << QString();
+        QTest::newRow("years under time, one a line") << years << C << u"TV"_s << at(2000, 1, 1) << at(2019, 1, 1) << QString();
+        QTest::newRow("fractional years") << QByteArray("decimal date,co2\n1958.2027,315.7\n1958.5,317.45\n") << C << u"TV"_s
+                                          << at(1958, 1, 1) + 0.2027 * 365 << at(1958, 1, 1) + 0.5 * 365 << QString();
+        QTest::newRow("elapsed seconds") << QByteArray("Time (s),V\n0,1\n0.5,2\n100,3\n") << C << u"TV"_s << 0.0
+                                         << 100 * second << QString();
+        QTest::newRow("elapsed minutes") << QByteArray("t [min],V\n0,1\n1.5,2\n3,3\n") << C << u"TV"_s << 0.0
+                                         << 180 * second << QString();
+        QTest::newRow("numbers before 1973 are no Unix time") << QByteArray("epoch,v\n1000,1\n2000,2\n") << C << u"TV"_s
+                                                             << 1000 * second << 2000 * second << QString();
+        QTest::newRow("Unix seconds") << QByteArray("timestamp,v\n1420070400,1\n1420074000,2\n") << C << u"TV"_s
+                                      << at(2014, 12, 31, 19) << at(2014, 12, 31, 20) << QString();
+        QTest::newRow("metadata, heading, units and processing lines, NAN, RECORD")
+            << QByteArray("\"TOA5\",\"Station\",\"CR1000\",\"1234\",\"CR1000.Std\",\"CPU:a.CR1\",\"99\",\"Hourly\"\r\n"
+                          "\"TIMESTAMP\",\"RECORD\",\"AirT_Avg\",\"RH_Max\",\"AirT_TMx\"\r\n"
+                          "\"TS\",\"RN\",\"Deg C\",\"%\",\"Deg C\"\r\n"
+                          "\"\",\"\",\"Avg\",\"Max\",\"TMx\"\r\n"
+                          "\"2014-04-10 01:00:00\",0,12.5,\"NAN\",\"2014-04-10 00:45:00\"\r\n"
+                          "\"2014-04-10 02:00:00\",1,12.1,80,\"2014-04-10 01:15:00\"\r\n"
+                          "\"2014-04-10 03:00:00\",2,11.9,81,\"2014-04-10 02:20:00\"\r\n")
+            << C << u"TRVVX"_s << at(2014, 4, 10, 1) << at(2014, 4, 10, 3) << QString();
+        QTest::newRow("a title, a zone in the heading, # and PM")
+            << QByteArray("\"Plot Title: Boiler\"\r\n\"#\",\"Date Time, GMT-04:00\",\"Temp, \xC2\xB0" "F (LBL: Boiler Room)\"\r\n"
+                          "1,03/24/11 11:59:00 AM,68.5\r\n2,03/24/11 12:00:00 PM,68.7\r\n3,03/24/11 01:00:00 PM,68.9\r\n")
+            << C << u"TRV"_s << at(2011, 3, 24, 11, 59) << at(2011, 3, 24, 13) << QString();
+        QByteArray eight = "Date,Time,ms,LEVEL,TEMPERATURE\r\n";
+        for (int i = 0; i <= 8; ++i)
+            eight += "3/14/2024,12:57:3" + QByteArray::number(5 + i / 8) + ',' + QByteArray::number(i % 8 * 125) + ",1." + QByteArray::number(i) + ",20.5\r\n";
+        QTest::newRow("Date, Time and ms, eight samples a second")
+            << eight << C << u"TTMVV"_s << at(2024, 3, 14, 12, 57, 35) << at(2024, 3, 14, 12, 57, 36) << QString();
+        QTest::newRow("a column of codes is text")
+            << QByteArray("when,aircraft,speed\n2024-01-01 10:00,T-38A,400\n2024-01-01 11:00,KC-10A,300\n2024-01-01 12:00,T-38A,410\n")
+            << C << u"TXV"_s << at(2024, 1, 1, 10) << at(2024, 1, 1, 12) << QString();
+        QTest::newRow("24:00:00 ends its day") << QByteArray("when,v\n2024-01-01 23:00:00,1\n2024-01-01 24:00:00,2\n") << C
+                                               << u"TV"_s << at(2024, 1, 1, 23) << at(2024, 1, 2) << QString();
+        QTest::newRow("a leap second") << QByteArray("when,v\n2016-12-31 23:59:59,1\n2016-12-31 23:59:60,2\n") << C << u"TV"_s
+                                       << at(2016, 12, 31, 23, 59, 59) << at(2016, 12, 31, 23, 59, 59.999) << QString();
+        QTest::newRow("30 February is a bad time, not no time")
+            << QByteArray("when,v\n2024-02-28 10:00,1\n2024-02-30 10:00,2\n") << C << u"TV"_s << 0.0 << 0.0
+            << u"Line 3, column \"when\": \"2024-02-30 10:00\" is not a time."_s;
+        QTest::newRow("year 1 is a bad time") << QByteArray("when,v\n2024-02-28 10:00,1\n0001-02-28 10:00,2\n") << C << u"TV"_s
+                                              << 0.0 << 0.0 << u"Line 3, column \"when\": \"0001-02-28 10:00\" is not a time."_s;
+        // Dates no single date decides: the steps from a day to the next do.
+        const QByteArray monthFirst("Date,Time,A\r\n3/10/2024,11:00:00 PM,1\r\n3/10/2024,11:30:00 PM,2\r\n"
+                                    "3/11/2024,12:00:00 AM,3\r\n3/11/2024,12:30:00 AM,4\r\n");
+        const QByteArray dayFirst("Date,Time,A\r\n10/3/2024,23:00:00,1\r\n11/3/2024,00:30:00,2\r\n");
+        const QByteArray oneDay("Date,Time,A\r\n3/10/2024,10:00:00 AM,1\r\n3/10/2024,11:00:00 AM,2\r\n");
+        const QString german = u"de_DE"_s;
+        QTest::newRow("month first by its steps") << monthFirst << C << u"TTV"_s << at(2024, 3, 10, 23) << at(2024, 3, 11, 0, 30) << QString();
+        QTest::newRow("month first by its steps, German locale") << monthFirst << german << u"TTV"_s << at(2024, 3, 10, 23)
+                                                                 << at(2024, 3, 11, 0, 30) << QString();
+        QTest::newRow("day first by its steps") << dayFirst << C << u"TTV"_s << at(2024, 3, 10, 23) << at(2024, 3, 11, 0, 30) << QString();
+        QTest::newRow("day first by its steps, German locale") << dayFirst << german << u"TTV"_s << at(2024, 3, 10, 23)
+                                                               << at(2024, 3, 11, 0, 30) << QString();
+        QTest::newRow("one day: the locale's order") << oneDay << C << u"TTV"_s << at(2024, 3, 10, 10) << at(2024, 3, 10, 11) << QString();
+        QTest::newRow("one day: the German locale's order") << oneDay << german << u"TTV"_s << at(2024, 10, 3, 10)
+                                                            << at(2024, 10, 3, 11) << QString();
+        QTest::newRow("one date-time column, day first by its steps")
+            << QByteArray("when;v\n10.03.2024 23:00;1\n11.03.2024 00:00;2\n") << C << u"TV"_s << at(2024, 3, 10, 23)
+            << at(2024, 3, 11) << QString();
+        QTest::newRow("a heading and one row") << QByteArray("Date,Time,A\r\n3/14/2024,1:00:00 PM,5\r\n") << C << u"TTV"_s
+                                               << at(2024, 3, 14, 13) << at(2024, 3, 14, 13) << QString();
+    }
+
+    void filesOfRealLoggersRead()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QString, locale);
+        QFETCH(QString, where);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
+        LogDocument document;
+        document.load(write(log));
+        QString roles;
+        for (int col = 0; col <= document.table().colCount(); ++col) {
+            switch (document.kindOf(col)) {
+            case logshape::ColumnKind::Time: roles += u'T'; break;
+            case logshape::ColumnKind::Value: roles += u'V'; break;
+            case logshape::ColumnKind::Text: roles += u'X'; break;
+            case logshape::ColumnKind::Record: roles += u'R'; break;
+            case logshape::ColumnKind::Milliseconds: roles += u'M'; break;
+            }
+        }
+        QTEST(roles, "roles");
+        const trendreader::Result result = document.plot(document.valueBlocks());
+        if (!where.isEmpty()) {
+            QCOMPARE(result.end, trendreader::End::BadCell);
+            QCOMPARE(trendreader::describe(document.table(), result.bad), where);
+            return;
+        }
+        QCOMPARE(result.end, trendreader::End::Complete);
+        TrendData &data = *result.data;
+        data.sortByTime();
+        const auto near = [](double a, double b) { return std::abs(a - b) < 1e-9; };
+        QFETCH(double, first);
+        QFETCH(double, last);
+        QVERIFY2(near(data.time(0), first), qPrintable(QString::number(data.time(0), 'f', 10)));
+        QVERIFY2(near(data.time(data.rowCount() - 1), last), qPrintable(QString::number(data.time(data.rowCount() - 1), 'f', 10)));
+    }
+
     // The shape chosen for a path holds on each reading of that path in the run, and
     // for no other path; forgotten, the path is detected again.
     void chosenShapeHoldsForItsPath_data()
@@ -212,7 +334,7 @@ private slots:
     void chosenShapeHoldsForItsPath()
     {
         QFETCH(QString, step);
-        QByteArray log = "elapsed,value\n";
+        QByteArray log = "stamp,value\n";
         for (int r = 0; r < 5; ++r)
             log += QByteArray::number(1700000000 + 60 * r) + ',' + QByteArray::number(r) + '\n';
         const QString path = write(log, u"elapsed.csv"_s);

@@ -263,18 +263,18 @@ private slots:
     void optionsChooseTheShape_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("options"); // separator decimal order time-column, '_' for none
+        QTest::addColumn<QString>("options"); // separator decimal order time-column [time-unit], '_' for none
         QTest::addColumn<QString>("expected"); // the shape's text and its column kinds, else why not
         const QByteArray unixLog = "elapsed,value\n1700000000,1\n1700000060,2\n1700000120,3\n";
         const QByteArray twoStamps = "start,1,value\n2024-01-01 10:00,2024-01-01 11:00,1\n2024-01-02 10:00,2024-01-02 11:00,2\n";
         QTest::newRow("unix time under any heading") << unixLog << u"_ _ _ elapsed"_s
                                                      << u"separator=comma decimal=point heading=0 time=unixseconds:0 order=notasked TV"_s;
-        QTest::newRow("a field number: numbers as unix time") << twoStamps << u"_ _ _ 3"_s
-                                                              << u"separator=comma decimal=point heading=0 time=unixseconds:2 order=notasked VVT"_s;
+        QTest::newRow("a field number: numbers as elapsed time") << twoStamps << u"_ _ _ 3"_s
+                                                                 << u"separator=comma decimal=point heading=0 time=elapseds:2 order=notasked XXT"_s;
         QTest::newRow("a column of words") << QByteArray("place,when\nOslo,2024-01-01\nBergen,2024-01-02\n") << u"_ _ _ place"_s
                                            << u"--time-column \"place\": column \"place\" holds no dates or times"_s;
         QTest::newRow("a heading that is a number wins") << twoStamps << u"_ _ _ 1"_s
-                                                         << u"separator=comma decimal=point heading=0 time=datetime:1 order=notasked VTV"_s;
+                                                         << u"separator=comma decimal=point heading=0 time=datetime:1 order=notasked XTV"_s;
         QTest::newRow("a date and a time of day") << QByteArray("id,day,clock,v\n1,2024-01-31,13:00:00,5\n2,2024-01-31,13:01:00,6\n")
                                                   << u"_ _ _ day"_s
                                                   << u"separator=comma decimal=point heading=0 time=dateandtime:1:2 order=notasked VTTV"_s;
@@ -290,6 +290,14 @@ private slots:
                                          << u"--time-column \"when\": the log has no column named so"_s;
         QTest::newRow("no such field") << unixLog << u"_ _ _ 3"_s
                                        << u"--time-column \"3\": the log has no column named so and no field 3: its fields are 1 to 2"_s;
+        QTest::newRow("numbers in the unit chosen") << unixLog << u"_ _ _ _ elapsed-min"_s
+                                                    << u"separator=comma decimal=point heading=0 time=elapsedmin:0 order=notasked TV"_s;
+        QTest::newRow("years chosen for a named column") << QByteArray("t,v\n1990,1\n1995,2\n") << u"_ _ _ t years"_s
+                                                         << u"separator=comma decimal=point heading=0 time=years:0 order=notasked TV"_s;
+        QTest::newRow("a unit for a column of dates") << twoStamps << u"_ _ _ _ years"_s
+                                                      << u"--time-unit years: column \"start\" holds no numbers"_s;
+        QTest::newRow("a unit with no time column") << QByteArray("a,b\n1,2\n3,4\n") << u"_ _ _ _ unix-s"_s
+                                                    << u"--time-unit unix-s: the log has no time column: name one with --time-column"_s;
     }
 
     void optionsChooseTheShape()
@@ -298,12 +306,13 @@ private slots:
         QFETCH(QString, options);
         QFETCH(QString, expected);
         const QStringList given = options.split(u' ');
-        const auto option = [&given](int i) { return given[i] == u"_"_s ? QString() : given[i]; };
+        const auto option = [&given](int i) { return given.value(i, u"_"_s) == u"_"_s ? QString() : given[i]; };
         logshape::Options chosen;
         chosen.separator = option(0).isEmpty() ? 0 : option(0).front().toLatin1();
         chosen.decimal = option(1).isEmpty() ? 0 : option(1).front().toLatin1();
         chosen.dateOrder = option(2) == u"dayfirst"_s ? Order::DayFirst : Order::NotAsked;
         chosen.timeColumn = option(3);
+        chosen.timeUnit = option(4).isEmpty() ? TimeForm::None : *logshape::timeUnitOf(option(4));
         QString why;
         const std::optional<Shape> shape = logshape::choose(file, file, chosen, &why);
         QCOMPARE(shape ? shape->toText() + u' ' + kindsOf(*shape) : why, expected);

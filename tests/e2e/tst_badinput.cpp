@@ -7,6 +7,7 @@
 #include "controls/gridcontrol.h"
 #include "controls/gridmodel.h"
 #include "controls/plotcontrol.h"
+#include "core/trendreader.h"
 #include "logview/datafilewindow.h"
 #include "shell/mainframe.h"
 #include "shell/settingsstore.h"
@@ -188,11 +189,12 @@ private slots:
         // Each column of the odd numbers on its own: what plots and what does not.
         // From -1e308 to 1e308 is further than a real can reach: no axis can show it.
         open(copyOf(u"odd_numbers.csv"_s));
+        // NaN marks a missing sample: a column of nothing else has no value to plot.
         const struct
         {
             int column;
             bool plots;
-        } cases[] = {{2, false}, {3, true}, {4, true}, {5, true}, {6, true}}; // NaN marks a missing sample
+        } cases[] = {{2, false}, {3, true}, {4, false}, {5, true}, {6, true}};
         for (const auto &c : cases) {
             TestEnv::ui().messages.clear();
             grid().setSelectionBlocks({GridBlock{c.column, -1, c.column, -1}});
@@ -203,6 +205,8 @@ private slots:
                 QVERIFY(std::isfinite(frmHistoryPlot().historyYspan()));
                 QVERIFY(frmHistoryPlot().historyYspan() > 0);
                 frmHistoryPlot().trendPlot().grab(); // it draws
+            } else if (c.column == 4) {
+                QCOMPARE(TestEnv::ui().texts(), QStringList{trendreader::noValueText()});
             } else {
                 QVERIFY(isPlotError(TestEnv::ui().texts(), u"is too large to plot."_s));
             }

@@ -70,7 +70,7 @@ private slots:
         frmHistory().toolbarButton(1)->trigger();
 
         QCOMPARE(m_seenTitle, u"Open Log file (.csv)"_s);
-        QCOMPARE(m_seenFilters, QStringList{u"Log Files(*.csv)"_s});
+        QCOMPARE(m_seenFilters, (QStringList{u"Log Files(*.csv)"_s, u"Logger files (*.csv *.dat *.txt *.tsv)"_s, u"All files (*)"_s}));
         QVERIFY(TestEnv::ui().messages.isEmpty());
         QCOMPARE(logDocument().path(), path);
         QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + path);

@@ -114,13 +114,13 @@ private slots:
         const FileDialogRequest request = TestEnv::dialogs().fileRequests.constFirst();
         QVERIFY(!request.save);
         QCOMPARE(request.title, u"Open Log file (.csv)"_s);
-        QCOMPARE(request.nameFilter, u"Log Files(*.csv)"_s);
+        QCOMPARE(request.nameFilter, u"Log Files(*.csv);;Logger files (*.csv *.dat *.txt *.tsv);;All files (*)"_s);
         QCOMPARE(request.initialDir, shared().startDir + QDir::separator());
         QCOMPARE(request.fileName, u"/work/trend.jpg"_s);
         QCOMPARE(request.defaultSuffix, u"jpg"_s);
         QVERIFY(request.mustExist);
         QCOMPARE(dialog.flags, 4100);
-        QCOMPARE(dialog.filter, u"Log Files(*.csv)|*.csv"_s);
+        QCOMPARE(dialog.filter, u"Log Files(*.csv)|*.csv|Logger files (*.csv *.dat *.txt *.tsv)|*.csv;*.dat;*.txt;*.tsv|All files (*)|*"_s);
         QVERIFY(dialog.cancelError);
         QCOMPARE(dialog.defaultExt, u".jpg"_s);
     }

@@ -26,7 +26,7 @@ namespace {
 // Unix times under a heading that says nothing of time: detection finds none.
 QByteArray elapsedLog(int rows)
 {
-    QByteArray log = "elapsed,value\n";
+    QByteArray log = "stamp,value\n";
     for (int r = 0; r < rows; ++r)
         log += QByteArray::number(1700000000 + 60 * r) + ',' + QByteArray::number(r * 1.5) + '\n';
     return log;
@@ -48,7 +48,7 @@ private slots:
         QTest::addColumn<QString>("pick");     // the time column's item; empty: Cancel
         QTest::addColumn<int>("timeColumns");  // of the open log afterwards
         QTest::addColumn<QString>("kept");     // Shape1 in [OpenAs]
-        QTest::newRow("the elapsed column") << u"1: elapsed"_s << 1
+        QTest::newRow("the elapsed column") << u"1: stamp"_s << 1
                                             << u"separator=comma decimal=point heading=0 time=unixseconds:0 order=notasked"_s;
         QTest::newRow("cancelled") << QString() << 0 << QString();
     }

@@ -237,6 +237,49 @@ private slots:
         QCOMPARE(frmHistory().statusPanelText(), before);
     }
 
+    // A log of another shape shows its columns as they are: Ctrl+A takes its value
+    // columns only, a heading carries its heading lines as its tip, and a time in one
+    // column shows whole.
+    void aLogOfAnotherShapeShowsItsColumns_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QList<GridBlock>>("values"); // what Ctrl+A selects
+        QTest::addColumn<int>("tipColumn");
+        QTest::addColumn<QString>("tip");
+        QTest::addColumn<QString>("widestTime");
+        QTest::newRow("a title, #, a time with PM, a text column")
+            << QByteArray("\"Plot Title: Boiler\"\r\n\"#\",\"Date Time, GMT-04:00\",\"Temp\",\"weather\"\r\n"
+                          "1,03/24/11 11:59:00 AM,68.5,sunny\r\n2,03/24/11 12:00:00 PM,68.7,cloudy\r\n"
+                          "3,03/24/11 01:00:00 PM,68.9,sunny\r\n4,03/24/11 02:00:00 PM,69.9,rain\r\n")
+            << QList<GridBlock>{{2, -1, 2, -1}} << 2 << QString() << u"03/24/11 12:00:00 PM"_s;
+        QTest::newRow("units and processing lines, RECORD, times of a maximum")
+            << QByteArray("\"TOA5\",\"Station\",\"CR1000\"\r\n\"TIMESTAMP\",\"RECORD\",\"AirT_Avg\",\"RH_Max\",\"AirT_TMx\"\r\n"
+                          "\"TS\",\"RN\",\"Deg C\",\"%\",\"Deg C\"\r\n\"\",\"\",\"Avg\",\"Max\",\"TMx\"\r\n"
+                          "\"2014-04-10 01:00:00\",0,12.5,\"NAN\",\"2014-04-10 00:45:00\"\r\n"
+                          "\"2014-04-10 02:00:00\",1,12.1,80,\"2014-04-10 01:15:00\"\r\n"
+                          "\"2014-04-10 03:00:00\",2,11.9,81,\"2014-04-10 02:20:00\"\r\n"
+                          "\"2014-04-10 04:00:00\",3,11.7,82,\"2014-04-10 03:20:00\"\r\n")
+            << QList<GridBlock>{{2, -1, 3, -1}} << 2 << u"AirT_Avg\nDeg C\nAvg"_s << u"2014-04-10 01:00:00"_s;
+    }
+
+    void aLogOfAnotherShapeShowsItsColumns()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(int, tipColumn);
+        QFETCH(QString, widestTime);
+        LogFixture::open(log);
+        QTest::keyClick(grid().view(), Qt::Key_A, Qt::ControlModifier);
+        QList<GridBlock> selected;
+        for (int n = 0; n < grid().selectionBlockCount(); ++n)
+            selected << grid().selectionBlock(n);
+        QTEST(selected, "values");
+        QTEST(grid().view()->model()->headerData(tipColumn - 1, Qt::Horizontal, Qt::ToolTipRole).toString(), "tip");
+        QHeaderView *captions = grid().view()->verticalHeader();
+        const int margin = captions->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, captions);
+        QVERIFY2(captions->width() >= QFontMetrics(captions->font()).horizontalAdvance(widestTime) + 2 * margin,
+                 qPrintable(QString::number(captions->width())));
+    }
+
     // Two columns of one heading are told apart by their fields wherever the
     // channels are listed; the kept setup stays keyed by the heading.
     void columnsOfOneHeadingAreToldApart()

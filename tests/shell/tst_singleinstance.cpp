@@ -239,6 +239,15 @@ private slots:
         QTest::newRow("a folder") << u"folder.csv"_s << u"it is not a regular file"_s << QString();
         QTest::newRow("a FIFO") << u"fifo.csv"_s << u"it is not a regular file"_s << QString();
         QTest::newRow("an empty file") << u"empty.csv"_s << u"it could not be loaded: the file is empty"_s << QString();
+        QTest::newRow("a path relative to the later start's folder") << u"./later.csv"_s << QString() << QString();
+        QTest::newRow("a heading line past the end") << u"later.csv"_s
+                                                     << u"the reading options do not fit it: heading line 41 is past its last line (8)"_s
+                                                     << u"separator=comma decimal=point heading=40 time=none order=notasked"_s;
+        QTest::newRow("a time column past the last field")
+            << u"later.csv"_s << u"the reading options do not fit it: time column 9 is past its last field (5)"_s
+            << u"separator=comma decimal=point heading=0 time=datetime:8 order=notasked"_s;
+        QTest::newRow("a choice that cannot be read")
+            << u"later.csv"_s << u"the reading options handed over cannot be read: \"separator=pipe\""_s << u"separator=pipe"_s;
     }
 
     void handOverAnswers()
@@ -248,9 +257,13 @@ private slots:
         QFETCH(QString, choice);
         const QString earlier = LogFixture::open(LogFixture::minutes(5, 2), u"earlier.csv"_s);
         QCOMPARE(logDocument().path(), earlier);
-        const QString path = TestEnv::tempDir() + u'/' + named;
-        QFile::remove(path);
-        QDir(path).removeRecursively();
+        const bool relative = named.startsWith(u"./"_s);
+        if (relative)
+            named = named.mid(2);
+        const QString full = TestEnv::tempDir() + u'/' + named;
+        const QString path = relative ? QDir::current().relativeFilePath(full) : full;
+        QFile::remove(full);
+        QDir(full).removeRecursively();
         if (named == u"later.csv"_s)
             LogFixture::write(LogFixture::minutes(7, 3), named);
         else if (named == u"folder.csv"_s)
@@ -267,9 +280,10 @@ private slots:
             mainFrame().receiveLog(log, std::move(reply), choice);
         }));
         const QString answer = handOverWhileRunning(lock, path, choice);
+        QCOMPARE(OpenAsChoices::find(full).has_value(), why.isEmpty() && !choice.isEmpty());
         if (why.isEmpty()) {
             QCOMPARE(answer, QString());
-            QCOMPARE(logDocument().path(), path);
+            QCOMPARE(logDocument().path(), full);
             // Read as chosen: with semicolons the logger's lines are one field each.
             QCOMPARE(logDocument().shape().separator, choice.isEmpty() ? ',' : ';');
             QCOMPARE(OpenAsChoices::find(path).has_value(), !choice.isEmpty());
@@ -280,6 +294,14 @@ private slots:
         QCOMPARE(frmHistory().dataGrid()->rowCount(), 5);
         QCOMPARE(frmHistory().statusPanelText(), u"Current File is "_s + earlier);
         QVERIFY(TestEnv::ui().messages.isEmpty());
+    }
+
+    // A path that is not absolute could be read from any folder: refused.
+    void aRelativePathIsRefused()
+    {
+        QString answer = u"(none)"_s;
+        mainFrame().receiveLog(u"later.csv"_s, [&answer](const QString &why) { answer = why; });
+        QCOMPARE(answer, u"its path is not absolute"_s);
     }
 
     // The path of a log passes only between two programs of the same user: the

@@ -2,12 +2,17 @@
 #include "support/testregistry.h"
 
 #include "controls/plotcontrol.h"
+#include "controls/trendpicture.h"
+#include "core/trenddata.h"
+#include "shell/settingsstore.h"
 #include "trendsetup/trendmemory.h"
 
 #include <QFile>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(TimeScale)
 
 namespace {
 
@@ -130,6 +135,45 @@ private slots:
         trendmemory::applyTo(plot);
         for (int i = 0; i < titles.size(); ++i)
             QCOMPARE(plot.Channel(i).Color(), colorAt(colors[i]));
+    }
+
+    void theKeptLabelFormatIsForDatesOnly_data()
+    {
+        QTest::addColumn<TimeScale>("scale");
+        QTest::addColumn<QString>("format"); // the new trend's
+        QTest::addColumn<QString>("kept");   // after its setup is kept
+        QTest::newRow("calendar times") << TimeScale::Calendar << u"d mmm h:nn"_s << u"hh:nn"_s;
+        QTest::newRow("elapsed time") << TimeScale::Elapsed << u"Automatic"_s << u"d mmm h:nn"_s;
+        QTest::newRow("years") << TimeScale::Years << u"Automatic"_s << u"d mmm h:nn"_s;
+    }
+
+    // Durations and years have labels of their own: a new trend of them, on the
+    // plot or as a picture, does not take the format kept from a trend of dates,
+    // and keeping its setup leaves that format for the next trend of dates.
+    void theKeptLabelFormatIsForDatesOnly()
+    {
+        QFETCH(TimeScale, scale);
+        QFETCH(QString, format);
+        QFETCH(QString, kept);
+        SettingsStore::writeText(SettingsSection::TrendSetup, u"LabelFormat"_s, u"d mmm h:nn"_s);
+        auto data = std::make_shared<TrendData>();
+        data->setTimeScale(scale);
+        const int channel = data->addChannel(u"Temp"_s);
+        for (int i = 0; i < 3; ++i)
+            data->setValue(channel, data->appendRow(1000 + i), i);
+
+        PlotControl plot;
+        plot.XAxis(0).setDateTimeFormat(u"Automatic"_s);
+        plot.setTrendData(data);
+        trendmemory::applyTo(plot);
+        QCOMPARE(plot.XAxis(0).DateTimeFormat(), format);
+        TrendPicture picture = TrendPicture::ofNewTrend(*data);
+        trendmemory::applyTo(picture);
+        QCOMPARE(picture.time.dateTimeFormat, format);
+
+        plot.XAxis(0).setDateTimeFormat(u"hh:nn"_s);
+        trendmemory::remember(plot);
+        QCOMPARE(SettingsStore::readText(SettingsSection::TrendSetup, u"LabelFormat"_s, QString()), kept);
     }
 
     void eachValueAxisIsTitledWithItsChannels_data()

@@ -7,8 +7,10 @@
 #include "controls/numericedit.h"
 #include "controls/plotcontrol.h"
 #include "core/runtimeerror.h"
+#include "core/trenddata.h"
 #include "shell/errorreport.h"
 #include "shell/mainframe.h"
+#include "shell/settingsstore.h"
 #include "shell/sharedstate.h"
 #include "trend/trendwindow.h"
 #include "trendsetup/colorswatch.h"
@@ -34,6 +36,7 @@ using namespace Qt::StringLiterals;
 
 using DialogAction = std::function<void(TrendSetupDialog &)>;
 Q_DECLARE_METATYPE(DialogAction)
+Q_DECLARE_METATYPE(TimeScale)
 
 namespace {
 
@@ -385,6 +388,53 @@ private slots:
         QCOMPARE(p.YAxis(1).Span(), 30.0);
         QVERIFY(TestEnv::ui().messages.isEmpty());
         QVERIFY(!loadedTrendSetup());
+    }
+
+    void theScaleFormatIsForDatesOnly_data()
+    {
+        QTest::addColumn<TimeScale>("scale");
+        QTest::addColumn<bool>("enabled"); // the Scale Format control
+        QTest::addColumn<int>("style");    // the time labels after OK
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("kept"); // [TrendSetup] LabelFormat after OK
+        QTest::newRow("calendar times") << TimeScale::Calendar << true << int(PlotAxis::FormatDateTime)
+                                        << u"hh:nn:ss.zzz"_s << u"hh:nn:ss.zzz"_s;
+        QTest::newRow("elapsed time") << TimeScale::Elapsed << false << int(PlotAxis::FormatDuration)
+                                      << u"Automatic"_s << u"d mmm h:nn"_s;
+        QTest::newRow("years") << TimeScale::Years << false << int(PlotAxis::FormatYears) << u"Automatic"_s
+                               << u"d mmm h:nn"_s;
+    }
+
+    // Durations and years are labelled their own way: the setup of such a trend
+    // offers no format, and its OK neither applies one nor keeps one.
+    void theScaleFormatIsForDatesOnly()
+    {
+        QFETCH(TimeScale, scale);
+        QFETCH(bool, enabled);
+        QFETCH(int, style);
+        QFETCH(QString, format);
+        QFETCH(QString, kept);
+        SettingsStore::writeText(SettingsSection::TrendSetup, u"LabelFormat"_s, u"d mmm h:nn"_s);
+        auto data = std::make_shared<TrendData>();
+        data->setTimeScale(scale);
+        const int channel = data->addChannel(u"Temp"_s);
+        for (int i = 0; i < 3; ++i)
+            data->setValue(channel, data->appendRow(1000 + i), 10 + i);
+        plot().setTrendData(data);
+        plot().XAxis(0).setDateTimeFormat(u"Automatic"_s);
+
+        bool shownEnabled = !enabled;
+        runSetup([&](TrendSetupDialog &d) {
+            shownEnabled = d.XscaleFormat().isEnabled();
+            d.XscaleFormat().setCurrentIndex(1);
+            d.cmdOKClick();
+        });
+        QCOMPARE(shownEnabled, enabled);
+        QVERIFY(TestEnv::ui().messages.isEmpty());
+        QVERIFY(!loadedTrendSetup());
+        QCOMPARE(plot().XAxis(0).LabelsFormatStyle(), style);
+        QCOMPARE(plot().XAxis(0).DateTimeFormat(), format);
+        QCOMPARE(SettingsStore::readText(SettingsSection::TrendSetup, u"LabelFormat"_s, QString()), kept);
     }
 
     void okWithoutAChangeKeepsBothAxes_data()
